@@ -1,0 +1,30 @@
+#include "platform/exceptions.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace platform {
+
+namespace {
+std::string withReason(std::string text, int sysError) {
+  if (sysError != 0) {
+    text += ". ";
+    text += std::strerror(sysError);
+  }
+  return text;
+}
+}  // namespace
+
+EConvertError EConvertError::invalidInteger(const std::string& text) {
+  return EConvertError("'" + text + "' n'est pas une valeur entière correcte");
+}
+
+EInOutError::EInOutError(int code) : Exception("Erreur E/S " + std::to_string(code)), code_(code) {}
+
+EFOpenError::EFOpenError(const std::string& fileName, int sysError)
+    : EStreamError(withReason("Impossible d'ouvrir le fichier " + fileName, sysError)), sysError_(sysError) {}
+
+EFCreateError::EFCreateError(const std::string& fileName, int sysError)
+    : EStreamError(withReason("Impossible de créer le fichier " + fileName, sysError)), sysError_(sysError) {}
+
+}  // namespace platform
