@@ -1,0 +1,33 @@
+#pragma once
+// The program's folder walker: reports every matching file and every subfolder of a tree
+// through events, running the window message pump as it goes so the windows keep painting.
+#include <functional>
+#include <string>
+
+class TScruteDossier;
+
+using TScruteEvent = std::function<void(TScruteDossier& sender, const std::string& nom)>;
+using TNotifyEvent = std::function<void(TScruteDossier& sender)>;
+
+class TScruteDossier {
+ public:
+  TScruteDossier();
+
+  std::string Dossier = "/";   // start folder
+  std::string Filtre = "*.*";  // file masks separated by ";"
+  bool SousDossier = true;     // enter subfolders
+  TScruteEvent OnFichier;      // once per regular file, per matching mask (full path)
+  TScruteEvent OnDossier;      // once per subfolder found (full path)
+  TNotifyEvent OnExecute;      // the walk starts
+  TNotifyEvent OnFinExecute;   // the walk has ended (not after a handler's error)
+  int MaxPenetration = 10000;  // folders deeper than this are not walked; negative: no limit
+
+  // Runs between entries; defaults to the application's event processing.
+  std::function<void()> Pump;
+
+  // Walks the tree. An error from a handler ends the walk and reaches the caller.
+  void Execute();
+
+ private:
+  struct Walk;
+};

@@ -1,0 +1,122 @@
+#include "backup/form2.h"
+
+#include <cerrno>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/exceptions.h"
+#include "ui_form2.h"
+
+namespace {
+
+// Characters first..last (1-based, as many as there are) of a name.
+QString slice(const std::u32string& chars, std::size_t first, std::size_t last) {
+  if (chars.size() < first) return {};
+  return QString::fromStdU32String(chars.substr(first - 1, last - first + 1));
+}
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+TForm2::TForm2(QWidget* parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::TForm2>()), programFolder_(QCoreApplication::applicationDirPath()) {
+  ui->setupUi(this);
+  chooser_ = [this](const QString& folder) {
+    return QFileDialog::getOpenFileName(this, QStringLiteral("Ouvrir"), folder, logFileFilters());
+  };
+  connect(ui->Ouvrirfichiersjournaux1, &QAction::triggered, this, &TForm2::Ouvrirfichiersjournaux1Click);
+  connect(ui->Fermer1, &QAction::triggered, this, &TForm2::shutJournalClick);
+  connect(ui->shutJournal, &QPushButton::clicked, this, &TForm2::shutJournalClick);
+}
+
+TForm2::~TForm2() = default;
+
+QString TForm2::logFileFilters() { return QStringLiteral("Fichiers journaux (*.log);;Fichiers (*.*)"); }
+
+QString TForm2::captionForLogFile(const QString& path) {
+  const std::u32string chars = QFileInfo(path).completeBaseName().toStdU32String();
+  return QStringLiteral("Historique du ") + slice(chars, 7, 8) + QLatin1Char('/') + slice(chars, 5, 6) +
+         QLatin1Char('/') + slice(chars, 1, 4);
+}
+
+QStringList TForm2::splitLogLines(const QByteArray& text) {
+  QStringList lines;
+  qsizetype start = 0;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != '\r' && c != '\n') continue;
+    lines.append(QString::fromUtf8(text.constData() + start, i - start));
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size()) lines.append(QString::fromUtf8(text.constData() + start, text.size() - start));
+  return lines;
+}
+
+void TForm2::loadLogFile(const QString& path) {
+  setWindowTitle(captionForLogFile(path));
+  ui->Memo1->clear();
+
+  const FileDescriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+  if (file.get() < 0) throw platform::EInOutError(errno);
+  QByteArray text;
+  int readError = 0;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) readError = errno;
+    if (got <= 0) break;
+    text.append(buffer, got);
+  }
+  ui->Memo1->setPlainText(splitLogLines(text).join(QLatin1Char('\n')));
+  if (readError != 0) throw platform::EInOutError(readError);
+}
+
+void TForm2::Ouvrirfichiersjournaux1Click() {
+  const QString path = chooser_ ? chooser_(programFolder_) : QString();
+  if (path.isEmpty()) return;
+  loadLogFile(path);
+  if (!isVisible()) centreOnOwner();
+  show();
+  raise();
+  activateWindow();
+}
+
+void TForm2::shutJournalClick() { hide(); }
+
+void TForm2::centreOnOwner() {
+  QRect area;
+  if (QWidget* owner = parentWidget()) {
+    area = owner->window()->frameGeometry();
+  } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    area = screen->availableGeometry();
+  }
+  if (area.isValid()) move(area.center() - rect().center());
+}
+
+QPlainTextEdit* TForm2::memo() const { return ui->Memo1; }
+QPushButton* TForm2::shutJournalButton() const { return ui->shutJournal; }
+QAction* TForm2::openAction() const { return ui->Ouvrirfichiersjournaux1; }
+QAction* TForm2::closeAction() const { return ui->Fermer1; }

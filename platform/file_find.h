@@ -1,0 +1,30 @@
+#pragma once
+// One folder's listing, read whole and closed before the caller sees it, so that a walk
+// holds no descriptor while it descends or runs its handlers.
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+
+namespace platform {
+
+// What an entry is for a walk; symbolic links are classified by what they point to.
+enum class FindKind {
+  File,        // regular file, or a symbolic link to one
+  Folder,      // a real folder (never a symbolic link)
+  LinkFolder,  // a symbolic link to a folder
+  Other,       // FIFO, socket, device, broken link, entry that vanished
+};
+
+struct FindEntry {
+  std::string name;  // as the file system spells it, without folder
+  FindKind kind = FindKind::Other;
+  struct stat info {};  // the entry itself (lstat), not the target of a link
+};
+
+// The entries of one folder, "." and ".." left out, sorted by the bytes of their names so
+// that every machine sees the same order. A folder that cannot be read gives what could be
+// read of it, usually nothing.
+std::vector<FindEntry> listFolder(const std::string& folder);
+
+}  // namespace platform
