@@ -6,11 +6,16 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -303,6 +308,56 @@ TEST(ScruteDossier, DeepTreeNeedsOneDescriptorAtATime) {
   w.Dossier = tmp.str();
   w.Execute();
   EXPECT_EQ(openDescriptors(), before);
+}
+
+}  // namespace
+
+namespace {
+
+// A large real tree, run by bench/walk_tree.sh: every regular file is reported once per
+// matching mask and the walk gives back every descriptor. Prints the figures it measures.
+TEST(ScruteDossierBench, DISABLED_LargeTree) {
+  const char* wanted = std::getenv("PALVREN_BENCH_FILES");
+  const int total = wanted ? std::atoi(wanted) : 100000;
+  constexpr int kPerFolder = 500;
+  TempDir tmp;
+  const auto started = std::chrono::steady_clock::now();
+  std::vector<std::string> expected;
+  expected.reserve(total);
+  for (int i = 0; i < total; ++i) {
+    // Folders nest in pairs so that the tree has several levels, not one flat list.
+    const int folder = i / kPerFolder;
+    const fs::path dir = tmp.path() / ("g" + std::to_string(folder / 10)) / ("f" + std::to_string(folder));
+    if (i % kPerFolder == 0) fs::create_directories(dir);
+    const fs::path file = dir / ((i % 2 ? "n" : "N") + std::to_string(i) + (i % 3 ? ".dat" : ".txt"));
+    const int fd = ::open(file.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    expected.push_back(file.string());
+  }
+  const auto built = std::chrono::steady_clock::now();
+
+  std::unordered_map<std::string, int> seen;
+  seen.reserve(total * 2);
+  TScruteDossier w;
+  w.Pump = [] {};
+  w.Dossier = tmp.str();
+  w.Filtre = "*.DAT;*.*";
+  w.OnFichier = [&](TScruteDossier&, const std::string& nom) { ++seen[nom]; };
+  const int before = openDescriptors();
+  w.Execute();
+  const auto walked = std::chrono::steady_clock::now();
+  EXPECT_EQ(openDescriptors(), before);
+
+  ASSERT_EQ(seen.size(), expected.size());
+  for (int i = 0; i < total; ++i) {
+    const int masks = (i % 3) ? 2 : 1;
+    EXPECT_EQ(seen[expected[i]], masks) << expected[i];
+  }
+  using ms = std::chrono::milliseconds;
+  std::printf("files %d: tree built in %lld ms, walked in %lld ms\n", total,
+              static_cast<long long>(std::chrono::duration_cast<ms>(built - started).count()),
+              static_cast<long long>(std::chrono::duration_cast<ms>(walked - built).count()));
 }
 
 }  // namespace
