@@ -97,6 +97,10 @@ void TForm2::loadLogFile(const QString& path) {
 void TForm2::Ouvrirfichiersjournaux1Click() {
   const QString path = chooser_ ? chooser_(programFolder_) : QString();
   if (path.isEmpty()) return;
+  showLogFile(path);
+}
+
+void TForm2::showLogFile(const QString& path) {
   loadLogFile(path);
   if (!isVisible()) centreOnOwner();
   show();

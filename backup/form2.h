@@ -41,6 +41,9 @@ class TForm2 : public QMainWindow {
   // raises platform::EInOutError with the system's error number; the caption and the
   // lines read so far stay.
   void loadLogFile(const QString& path);
+  // Loads the file, then shows the window (not modal); what both open entries end with,
+  // this window's menu and the configuration window's.
+  void showLogFile(const QString& path);
 
   QPlainTextEdit* memo() const;
   QPushButton* shutJournalButton() const;

@@ -27,9 +27,9 @@ std::vector<std::string> splitMasks(const std::string& filtre) {
 
 }  // namespace
 
-// One walk's settings and events, copied when it starts (after OnExecute, which may still
-// set them up): a handler or a window event run
-// by the pump may change the component, or start another walk, without disturbing this one.
+// One walk's settings and events, copied once OnExecute has run (it may still set them up):
+// a handler, or a window event run by the pump, may then change the component or start
+// another walk without disturbing this one.
 struct TScruteDossier::Walk {
   TScruteDossier& sender;
   std::vector<std::string> masks;
