@@ -10,6 +10,7 @@
 #include <QScreen>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/exceptions.h"
@@ -78,8 +79,14 @@ void TForm2::loadLogFile(const QString& path) {
   setWindowTitle(captionForLogFile(path));
   ui->Memo1->clear();
 
-  const FileDescriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking open and a type check: a FIFO or a device picked in the dialog would
+  // otherwise block the window or read without end.
+  const FileDescriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (file.get() < 0) throw platform::EInOutError(errno);
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0) throw platform::EInOutError(errno);
+  if (S_ISDIR(info.st_mode)) throw platform::EInOutError(EISDIR);
+  if (!S_ISREG(info.st_mode)) throw platform::EInOutError(EINVAL);
   QByteArray text;
   int readError = 0;
   char buffer[65536];

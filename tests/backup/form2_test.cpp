@@ -8,6 +8,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <sys/stat.h>
+
 #include "platform/exceptions.h"
 #include "support/temp_dir.h"
 
@@ -109,7 +111,10 @@ TEST_F(Form2Test, CancelLeavesTheWindowAsItWas) {
 
 TEST_F(Form2Test, UnreadableFileRaisesInputOutputError) {
   ::mkdir((tmp / "20261208.log").c_str(), 0700);
-  const std::pair<const char*, int> cases[] = {{"20261207.log", ENOENT}, {"20261208.log", EISDIR}};
+  ASSERT_EQ(::mkfifo((tmp / "20261206.log").c_str(), 0600), 0);
+  // A FIFO must be refused at once, never waited on.
+  const std::pair<const char*, int> cases[] = {
+      {"20261207.log", ENOENT}, {"20261208.log", EISDIR}, {"20261206.log", EINVAL}};
   for (const auto& [name, code] : cases) {
     writeFile(tmp / "previous.log", "ancienne ligne\r\n");
     form.loadLogFile(logPath("previous.log"));
