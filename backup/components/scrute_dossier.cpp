@@ -76,8 +76,8 @@ TScruteDossier::TScruteDossier() : Pump([] { QCoreApplication::processEvents(); 
 
 void TScruteDossier::Execute() {
   // Each event is copied before it runs, so a handler may reassign it safely.
-  if (const TNotifyEvent onExecute = OnExecute) onExecute(*this);
+  if (const TScruteNotifyEvent onExecute = OnExecute) onExecute(*this);
   const Walk walk{*this, splitMasks(Filtre), SousDossier, MaxPenetration, OnFichier, OnDossier, Pump};
   walk.scanFolder(0, Dossier);
-  if (const TNotifyEvent onFin = OnFinExecute) onFin(*this);
+  if (const TScruteNotifyEvent onFin = OnFinExecute) onFin(*this);
 }

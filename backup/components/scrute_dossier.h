@@ -7,7 +7,7 @@
 class TScruteDossier;
 
 using TScruteEvent = std::function<void(TScruteDossier& sender, const std::string& nom)>;
-using TNotifyEvent = std::function<void(TScruteDossier& sender)>;
+using TScruteNotifyEvent = std::function<void(TScruteDossier& sender)>;
 
 class TScruteDossier {
  public:
@@ -18,8 +18,8 @@ class TScruteDossier {
   bool SousDossier = true;     // enter subfolders
   TScruteEvent OnFichier;      // once per regular file, per matching mask (full path)
   TScruteEvent OnDossier;      // once per subfolder found (full path)
-  TNotifyEvent OnExecute;      // the walk starts
-  TNotifyEvent OnFinExecute;   // the walk has ended (not after a handler's error)
+  TScruteNotifyEvent OnExecute;      // the walk starts
+  TScruteNotifyEvent OnFinExecute;   // the walk has ended (not after a handler's error)
   int MaxPenetration = 10000;  // folders deeper than this are not walked; negative: no limit
 
   // Runs between entries; defaults to the application's event processing.
