@@ -118,6 +118,7 @@ void TfmMain::requestStart() {
   // A second run over the same archive while one is under way would corrupt it.
   if (isBusy()) return;
   BusyScope busy(*this);
+  emit runStarting();
   bnStartClick();
 }
 

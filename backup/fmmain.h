@@ -124,6 +124,8 @@ class TfmMain : public QMainWindow {
  signals:
   // The close went on: the program ends.
   void closed();
+  // A start request was accepted and the run begins.
+  void runStarting();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
