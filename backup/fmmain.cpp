@@ -30,8 +30,10 @@ TfmMain::TfmMain(QWidget* parent) : QMainWindow(parent), ui(new Ui::fmMain) {
   setFixedSize(547, 394);
   statusPanel_ = new QLabel(this);
   statusPanel_->setObjectName(QStringLiteral("StatusPanel0"));
-  statusPanel_->setMinimumWidth(50);
+  // Wide enough for the time of day, the panel's usual text.
+  statusPanel_->setMinimumWidth(std::max(50, statusPanel_->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 8));
   ui->StatusBar1->addWidget(statusPanel_);
+  ui->StatusBar1->setSizeGripEnabled(false);
   ui->SpeedButton2->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
   ui->bnStart->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
   ui->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_TitleBarMinButton));
