@@ -97,7 +97,8 @@ void TfmMain::buildTray() {
   connect(RxTrayIcon1, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
     if (reason == QSystemTrayIcon::Trigger) RxTrayIcon1Click();
   });
-  if (QSystemTrayIcon::isSystemTrayAvailable()) RxTrayIcon1->show();
+  // Shown from start to exit; a tray that appears later picks it up.
+  RxTrayIcon1->show();
 }
 
 void TfmMain::startTimers() {
