@@ -94,7 +94,7 @@ class TfmMain : public QMainWindow {
   void Button5Click();
   void ScruteDossier3Fichier(const QString& nom);
 
-  // Backup run and archive update.
+  // Backup run and archive update. Reached through requestStart(), which keeps runs apart.
   void bnStartClick();
   void ScruteDossier1Execute();
   void ScruteDossier1Dossier(const QString& nom);
