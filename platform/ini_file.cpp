@@ -177,6 +177,13 @@ void IniFile::flush() {
     throw EWriteError(failure);
   }
   dirty_ = false;
+  // The rename itself must reach the disk too, or a power cut could bring the old name back empty.
+  const std::string folder = fileName_.find('/') == std::string::npos ? "." : fileName_.substr(0, fileName_.rfind('/') + 1);
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
 }
 
 }  // namespace platform
