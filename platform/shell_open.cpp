@@ -20,6 +20,8 @@ bool shellOpen(const QString& target) {
   if (hook()) return hook()(target);
   const QFileInfo info(target);
   if (info.isFile() && info.isExecutable()) return QProcess::startDetached(info.absoluteFilePath(), {});
+  // A missing local file is not handed on: the desktop would report it in a window of its own.
+  if (info.isAbsolute() && !info.exists()) return false;
   return QDesktopServices::openUrl(QUrl::fromUserInput(target));
 }
 

@@ -22,4 +22,9 @@ TEST(ShellOpen, AnExecutableIsStartedWithoutWaiting) {
   EXPECT_TRUE(std::filesystem::exists(mark));
 }
 
+TEST(ShellOpen, AMissingProgramIsQuietlyNotStarted) {
+  testsupport::TempDir dir;
+  EXPECT_FALSE(platform::shellOpen(QString::fromStdString((dir / "Update").string())));
+}
+
 }  // namespace
