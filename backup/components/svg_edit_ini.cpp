@@ -28,8 +28,8 @@ std::vector<QPointer<QWidget>>& forms() {
 std::string u8(const QString& s) { return s.toStdString(); }
 QString fromU8(const std::string& s) { return QString::fromStdString(s); }
 
-// Parts of a composite widget (the edit inside a spin box) are not controls of the window.
-bool isInnerPart(const QWidget* w) {
+// The pieces of a composite widget (the edit inside a spin box) are not controls of the window.
+bool isInnerPiece(const QWidget* w) {
   for (const QObject* p = w->parent(); p; p = p->parent())
     if (qobject_cast<const QAbstractSpinBox*>(p) || qobject_cast<const QComboBox*>(p)) return true;
   return false;
@@ -39,7 +39,7 @@ bool isInnerPart(const QWidget* w) {
 QList<QWidget*> controlsOf(QWidget* form) {
   QList<QWidget*> out;
   for (QWidget* w : form->findChildren<QWidget*>())
-    if (!isInnerPart(w)) out.push_back(w);
+    if (!isInnerPiece(w)) out.push_back(w);
   return out;
 }
 
