@@ -24,6 +24,8 @@ int lockInChild(const std::string& name) {
 
 TEST(SingleInstanceLock, OneHolderAcrossProcesses) {
   testsupport::TempDir runtime;
+  const char* saved = std::getenv("XDG_RUNTIME_DIR");
+  const std::string keep = saved ? saved : "";
   ::setenv("XDG_RUNTIME_DIR", runtime.str().c_str(), 1);
   EXPECT_EQ(platform::SingleInstanceLock::lockPath("PalvrenFtp"), runtime.str() + "/PalvrenFtp.lock");
   {
@@ -36,6 +38,7 @@ TEST(SingleInstanceLock, OneHolderAcrossProcesses) {
   ::unsetenv("XDG_RUNTIME_DIR");
   EXPECT_NE(platform::SingleInstanceLock::lockPath("PalvrenFtp").find("PalvrenFtp-" + std::to_string(::getuid()) + ".lock"),
             std::string::npos);
+  if (saved) ::setenv("XDG_RUNTIME_DIR", keep.c_str(), 1);
 }
 
 }  // namespace
