@@ -1,0 +1,140 @@
+#pragma once
+// Main window: tray icon, timers, progress, the run log and the daily schedule.
+#include <QDateTime>
+#include <QMainWindow>
+#include <functional>
+
+class QAction;
+class QCloseEvent;
+class QLabel;
+class QMenu;
+class QSystemTrayIcon;
+class QTimer;
+class TSvgEditIni;
+
+namespace Ui {
+class fmMain;
+}
+namespace net {
+class FtpClient;
+}
+
+class TfmMain : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit TfmMain(QWidget* parent = nullptr);
+  ~TfmMain() override;
+
+  Ui::fmMain* ui;
+  TSvgEditIni* SvgEditIni1;
+  QTimer* Timer1;  // daily schedule tick
+  QTimer* Timer2;  // working-set trim
+  QTimer* Timer3;  // start-up step, once
+  QTimer* Timer4;  // resume after a failed upload
+  QTimer* Timer5;  // retry clock
+  QSystemTrayIcon* RxTrayIcon1;
+  QMenu* PopupMenu1;
+  QAction* Affiche1;
+  QAction* Rduire1;
+  QAction* Demarrer1;
+  QAction* N1;
+
+  // Run state shared by the run, the upload, the resume and the report.
+  QString ZipFileName;
+  QString SubjectSuffix;
+  int RetryCount = 0;
+
+  // Whether the desktop has a tray to hide into; without one, hiding minimises.
+  std::function<bool()> trayAvailable;
+
+  // Panel 0 of the status bar.
+  QString statusPanelText() const;
+  void setStatusPanelText(const QString& text);
+
+  QString programFolder() const;  // with its trailing "/"
+  QDateTime now() const;          // from the program's clock
+  // A log line's start: the date and time as the workstation writes them.
+  QString logStamp() const;
+  // Logs stamp + " : " + message.
+  void logMessage(const QString& message);
+
+  // Start requests from the button, the tray and the schedule come here: one run at a time.
+  bool isBusy() const;
+  void requestStart();
+  // Held by whatever must not be overlapped by a new start (a run, an upload, a resume).
+  class BusyScope {
+   public:
+    explicit BusyScope(TfmMain& w) : w_(w) { ++w_.busyDepth_; }
+    ~BusyScope() { --w_.busyDepth_; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+   private:
+    TfmMain& w_;
+  };
+
+  // Program entry, main window and schedule.
+  void FormCreate();
+  void Timer1Timer();
+  void Timer2Timer();
+  void Timer3Timer();
+  void SpeedButton2Click();
+  void Affiche1Click();
+  void Rduire1Click();
+  void BitBtn1Click();
+  void Devant();
+  void N1Click();
+  void RxTrayIcon1Click();
+  void FormClose(QCloseEvent* event);
+  void ApplicationEvents1Exception(const QString& message);
+
+  // Run log and daily log files.
+  void journal(const QString& line);
+  void Button2Click();
+  void Button5Click();
+  void ScruteDossier3Fichier(const QString& nom);
+
+  // Backup run and archive update. Reached through requestStart(), which keeps runs apart.
+  void bnStartClick();
+  void ScruteDossier1Execute();
+  void ScruteDossier1Dossier(const QString& nom);
+  void ScruteDossier1Fichier(const QString& nom);
+  void ScruteDossier1FinExecute();
+  void AbZipper1ArchiveProgress(int progress, bool& abort);
+  void AbZipper1ArchiveItemProgress(const QString& item, int progress, bool& abort);
+  void AbZipper1ArchiveSaveProgress(int progress, bool& abort);
+
+  // FTP upload and size check.
+  void Button1Click();
+  void Button7Click();
+  void ForceFtpDirectories(const QString& path, net::FtpClient& client);
+  void IdFTP1Status(const QString& status);
+  void IdFTP1WorkBegin(qint64 countMax);
+  void IdFTP1Work(qint64 count);
+  void IdFTP1WorkEnd();
+
+  // Resume after incident.
+  void Button12Click();
+  void Timer4Timer();
+  void Timer5Timer();
+
+  // E-mail report.
+  void Button11Click();
+
+ signals:
+  // The close went on: the program ends.
+  void closed();
+  // A start request was accepted and the run begins.
+  void runStarting();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildTray();
+  void startTimers();
+
+  QLabel* statusPanel_;
+  int busyDepth_ = 0;
+  QDateTime lastScheduledMinute_;
+};

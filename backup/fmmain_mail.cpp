@@ -1,0 +1,4 @@
+// E-mail report.
+#include "backup/fmmain.h"
+
+void TfmMain::Button11Click() {}

@@ -1,0 +1,32 @@
+// Program entry: one copy per user, three windows, the message loop.
+#include "backup/app_windows.h"
+#include "backup/fmmain.h"
+#include "backup/form1.h"
+#include "backup/form2.h"
+#include "platform/application.h"
+#include "platform/single_instance.h"
+
+int main(int argc, char** argv) {
+  // Kept for the whole process; a second start finds it taken and ends without a trace.
+  platform::SingleInstanceLock instance("PalvrenFtp");
+  if (!instance.acquired()) return 0;
+
+  platform::Application app(argc, argv);
+  app.setApplicationName(QStringLiteral("PalvrenFtp"));
+  // Hidden in the tray or with only the configuration window closed, the program goes on.
+  app.setQuitOnLastWindowClosed(false);
+
+  fmMain = new TfmMain;
+  Form1 = new TForm1;
+  Form2 = new TForm2;
+  platform::setExceptionHandler(
+      [](const std::string& message) { fmMain->ApplicationEvents1Exception(QString::fromStdString(message)); });
+  QObject::connect(fmMain, &TfmMain::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+  fmMain->show();
+  const int code = app.exec();
+  platform::setExceptionHandler(nullptr);
+  delete Form2;
+  delete Form1;
+  delete fmMain;
+  return code;
+}

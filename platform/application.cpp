@@ -1,0 +1,48 @@
+#include "platform/application.h"
+
+#include <cstdio>
+
+namespace platform {
+
+namespace {
+ExceptionHandler& handler() {
+  static ExceptionHandler h;
+  return h;
+}
+
+void report(const std::string& message) {
+  if (!handler()) {
+    std::fprintf(stderr, "%s\n", message.c_str());
+    return;
+  }
+  try {
+    handler()(message);
+  } catch (...) {
+    // The handler is the last stop: an error inside it must not loop back into it.
+  }
+}
+}  // namespace
+
+void setExceptionHandler(ExceptionHandler h) { handler() = std::move(h); }
+
+bool deliverSafely(const std::function<void()>& work) {
+  try {
+    work();
+    return true;
+  } catch (const std::exception& e) {
+    report(e.what());
+  } catch (...) {
+    report("Exception inconnue");
+  }
+  return false;
+}
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool Application::notify(QObject* receiver, QEvent* event) {
+  bool result = false;
+  deliverSafely([&] { result = QApplication::notify(receiver, event); });
+  return result;
+}
+
+}  // namespace platform

@@ -1,0 +1,20 @@
+#pragma once
+// The running processes, read from /proc.
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct ProcessEntry {
+  pid_t pid;
+  std::string exeName;  // base name of /proc/PID/exe
+};
+
+// Processes whose executable can be read (other users' are left out), in /proc order.
+std::vector<ProcessEntry> processList();
+// Base name of this process's executable.
+std::string currentExecutableName();
+
+}  // namespace platform

@@ -1,0 +1,28 @@
+#include "platform/shell_open.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QProcess>
+#include <QUrl>
+
+namespace platform {
+
+namespace {
+ShellOpenHook& hook() {
+  static ShellOpenHook h;
+  return h;
+}
+}  // namespace
+
+void setShellOpenHook(ShellOpenHook h) { hook() = std::move(h); }
+
+bool shellOpen(const QString& target) {
+  if (hook()) return hook()(target);
+  const QFileInfo info(target);
+  if (info.isFile() && info.isExecutable()) return QProcess::startDetached(info.absoluteFilePath(), {});
+  // A missing local file is not handed on: the desktop would report it in a window of its own.
+  if (info.isAbsolute() && !info.exists()) return false;
+  return QDesktopServices::openUrl(QUrl::fromUserInput(target));
+}
+
+}  // namespace platform

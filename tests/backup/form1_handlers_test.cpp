@@ -1,0 +1,98 @@
+#include <QStatusBar>
+
+#include "fmmain_fixture.h"
+#include "platform/ini_file.h"
+#include "platform/message_box.h"
+#include "platform/shell_open.h"
+
+namespace {
+
+using ConfigWindow = WindowsTest;
+
+TEST_F(ConfigWindow, TheAnonymousBoxFillsTheAccountBothWays) {
+  buildWindows();
+  Ui::Form1* f = config->ui;
+  for (const bool state : {false, true}) {
+    f->utilisateur_vesk->setText("bob");
+    f->passe_vesk->setText("pw");
+    f->anonyme_ftp->setChecked(state);
+    EXPECT_EQ(f->utilisateur_vesk->text(), "anonymous");
+    EXPECT_EQ(f->passe_vesk->text(), "");
+  }
+}
+
+TEST_F(ConfigWindow, BothScheduleBoxesSwitchTheScheduleByTheAutomaticBox) {
+  buildWindows();
+  Ui::Form1* f = config->ui;
+  f->sauvegarde_auto->setChecked(false);
+  f->sauvegarde_auto->setChecked(true);
+  EXPECT_TRUE(main->Timer1->isActive());
+  main->setStatusPanelText("10:00:00");
+  f->sauvegarde_auto->setChecked(false);
+  EXPECT_FALSE(main->Timer1->isActive());
+  EXPECT_EQ(main->statusPanelText(), "");
+  main->Timer1->start();
+  main->setStatusPanelText("10:00:00");
+  f->rep_auto->toggle();
+  EXPECT_FALSE(main->Timer1->isActive());
+  EXPECT_EQ(main->statusPanelText(), "");
+  main->Timer1->stop();
+}
+
+TEST_F(ConfigWindow, TheProxyGroupMirrorsItsIndexIntoTheHiddenEdit) {
+  buildWindows();
+  config->ui->TypeProxyItem4->click();
+  EXPECT_EQ(config->ui->proxy_type->text(), "4");
+  EXPECT_EQ(config->Type_proxyItemIndex(), 4);
+  config->setType_proxyItemIndex(-1);
+  EXPECT_EQ(config->Type_proxyItemIndex(), -1);
+  EXPECT_EQ(config->ui->proxy_type->text(), "4");
+  config->setType_proxyItemIndex(1);
+  EXPECT_EQ(config->ui->proxy_type->text(), "1");
+}
+
+TEST_F(ConfigWindow, CloseSavesBothWindowsAndDisablesRemove) {
+  buildWindows();
+  config->show();
+  config->ui->Button2->setEnabled(true);
+  main->ui->derniere_sauv->setText("77");
+  config->ui->Button1->click();
+  EXPECT_FALSE(config->isVisible());
+  EXPECT_FALSE(config->ui->Button2->isEnabled());
+  const platform::IniFile ini(iniPath().string());
+  EXPECT_EQ(ini.readString("fmMain", "derniere_sauv", ""), "77");
+  EXPECT_TRUE(ini.sectionExists("Form1"));
+  // The title bar's close box only hides.
+  std::filesystem::remove(iniPath());
+  config->show();
+  config->close();
+  EXPECT_FALSE(std::filesystem::exists(iniPath()));
+}
+
+TEST_F(ConfigWindow, MenuEntriesStartTheUpdaterTheWebPageAndTheAbout) {
+  buildWindows();
+  QStringList opened;
+  platform::setShellOpenHook([&](const QString& t) {
+    opened << t;
+    return true;
+  });
+  config->ui->Misejour1->trigger();
+  config->ui->SiteWeb1->trigger();
+  platform::setShellOpenHook(nullptr);
+  EXPECT_EQ(opened, QStringList({QString::fromStdString(dir.str()) + "/Update", TForm1::webPage}));
+  platform::ScopedResponder answers;
+  config->ui->Apropos1->trigger();
+  ASSERT_EQ(answers.asked().size(), 1u);
+  EXPECT_TRUE(answers.asked()[0].text.startsWith("Version PalvrenFtp : 1.1.2.5\n"));
+}
+
+TEST_F(ConfigWindow, TheMainWindowsButtonShowsIt) {
+  buildWindows();
+  main->ui->SpeedButton2->click();
+  EXPECT_TRUE(config->isVisible());
+  EXPECT_EQ(config->windowTitle(), "Configuration");
+  EXPECT_EQ(main->windowTitle(), "PalvrenFtp");
+  EXPECT_EQ(main->size(), QSize(547, 394));
+}
+
+}  // namespace
