@@ -102,7 +102,7 @@ uint16_t CentralExtraFieldLength(const TDirItem& item) {
 }
 
 std::vector<uint8_t> EncodeCentralEntry(const TDirItem& item, bool oemFileNames) {
-  const TZAStoredName name = ZAEncodeStoredName(item.FileName, item.VersionMadeBy, oemFileNames);
+  const TZAStoredName name = ZAEncodeStoredName(item.FileName, item.VersionMadeBy, item.Flags, oemFileNames);
   const std::vector<uint8_t> extra = EncodeCentralExtraField(item);
   TZipCentralHeader header = item;
   header.NameLength = static_cast<uint16_t>(std::min<size_t>(name.Bytes.size(), 0xFFFF));

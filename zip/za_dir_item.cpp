@@ -36,7 +36,7 @@ uint32_t TDirItem::TrueDiskNumberStart() const {
 }
 
 void ZASetStoredName(TDirItem& item, const std::string& name, bool oemFileNames) {
-  const TZAStoredName stored = ZAEncodeStoredName(name, item.VersionMadeBy, oemFileNames);
+  const TZAStoredName stored = ZAEncodeStoredName(name, item.VersionMadeBy, item.Flags, oemFileNames);
   item.FileName = name;
   item.NameLength = static_cast<uint16_t>(std::min<size_t>(stored.Bytes.size(), 0xFFFF));
   item.Flags = stored.Utf8 ? (item.Flags | kFlagUtf8) : (item.Flags & ~kFlagUtf8);

@@ -43,10 +43,11 @@ std::string ZADecodeStoredName(std::string_view stored, uint16_t flags, uint16_t
   return name;
 }
 
-TZAStoredName ZAEncodeStoredName(std::string_view name, uint16_t versionMadeBy, bool oemFileNames) {
-  if (isAscii(name)) return {std::string(name), false};
+TZAStoredName ZAEncodeStoredName(std::string_view name, uint16_t versionMadeBy, uint16_t flags, bool oemFileNames) {
+  // ASCII reads the same either way: the flag stays as the entry had it.
+  if (isAscii(name)) return {std::string(name), (flags & 0x0800) != 0};
   if (!ZAIsValidUtf8(name)) return {std::string(name), false};
-  if (oemFileNames && (versionMadeBy >> 8) != kHostUnix) {
+  if (oemFileNames && (flags & 0x0800) == 0 && (versionMadeBy >> 8) != kHostUnix) {
     if (auto oem = ZAPageFromUtf8(name, cpOem850)) return {std::move(*oem), false};
   }
   return {std::string(name), true};

@@ -20,9 +20,9 @@ struct TZAStoredName {
 };
 
 // The bytes a name is written with. With OEM names on, code page 850 when it
-// holds the name (and the entry was not made on Unix, whose readers take the
-// bytes raw); otherwise UTF-8 flagged by bit 11. Bytes that are not UTF-8
-// came raw from an archive and go back raw.
-TZAStoredName ZAEncodeStoredName(std::string_view name, uint16_t versionMadeBy, bool oemFileNames);
+// holds the name, unless the entry is UTF-8 already (flag bit 11) or was made
+// on Unix, whose readers take the bytes raw; otherwise UTF-8 flagged by bit 11.
+// Bytes that are not UTF-8 came raw from an archive and go back raw.
+TZAStoredName ZAEncodeStoredName(std::string_view name, uint16_t versionMadeBy, uint16_t flags, bool oemFileNames);
 
 }  // namespace zip
