@@ -44,10 +44,12 @@ std::string ZADecodeStoredName(std::string_view stored, uint16_t flags, uint16_t
 }
 
 TZAStoredName ZAEncodeStoredName(std::string_view name, uint16_t versionMadeBy, uint16_t flags, bool oemFileNames) {
-  // ASCII reads the same either way: the flag stays as the entry had it.
-  if (isAscii(name)) return {std::string(name), (flags & 0x0800) != 0};
-  if (!ZAIsValidUtf8(name)) return {std::string(name), false};
-  if (oemFileNames && (flags & 0x0800) == 0 && (versionMadeBy >> 8) != kHostUnix) {
+  const bool flagged = (flags & 0x0800) != 0;
+  // ASCII reads the same either way, bytes that are not UTF-8 came raw from an
+  // archive, and Unix readers take the bytes raw: all go back as they are,
+  // flagged as the entry was, so the local header still agrees.
+  if (isAscii(name) || !ZAIsValidUtf8(name) || (versionMadeBy >> 8) == kHostUnix) return {std::string(name), flagged};
+  if (oemFileNames && !flagged) {
     if (auto oem = ZAPageFromUtf8(name, cpOem850)) return {std::move(*oem), false};
   }
   return {std::string(name), true};

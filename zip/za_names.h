@@ -19,10 +19,10 @@ struct TZAStoredName {
   bool Utf8 = false;  // flag bit 11 goes with these bytes
 };
 
-// The bytes a name is written with. With OEM names on, code page 850 when it
-// holds the name, unless the entry is UTF-8 already (flag bit 11) or was made
-// on Unix, whose readers take the bytes raw; otherwise UTF-8 flagged by bit 11.
-// Bytes that are not UTF-8 came raw from an archive and go back raw.
+// The bytes a name is written with, and whether bit 11 goes with them. With
+// OEM names on, code page 850 when it holds the name and the entry is not
+// UTF-8 already; otherwise UTF-8 flagged by bit 11. Names of entries made on
+// Unix, and bytes that are not UTF-8, go back raw with the flag they had.
 TZAStoredName ZAEncodeStoredName(std::string_view name, uint16_t versionMadeBy, uint16_t flags, bool oemFileNames);
 
 }  // namespace zip

@@ -62,11 +62,14 @@ std::optional<ReadArchive> readArchive(const std::string& bytes, bool oemFileNam
   const size_t dirStart = dirEnd - dirSize;
   const auto dir = all.subspan(dirStart, dirSize);
   if (!zip::ZACountFits(count, zip::TZipCentralHeader::kSize, dir.size())) return std::nullopt;
+  a.directoryOffset = dirStart;
   size_t pos = 0;
   for (uint64_t i = 0; i < count; ++i) {
     zip::TDirItem item;
+    const size_t at = pos;
     if (!zip::ReadCentralEntry(dir, pos, oemFileNames, item)) return std::nullopt;
     a.items.push_back(std::move(item));
+    a.rawEntries.push_back(bytes.substr(dirStart + at, pos - at));
   }
   return a;
 }

@@ -18,6 +18,8 @@ struct ReadArchive {
   std::optional<zip::TZip64Locator> locator;
   std::optional<zip::TZip64EndOfCentralDir> zip64;
   std::vector<zip::TDirItem> items;
+  std::vector<std::string> rawEntries;  // each entry's bytes as stored in the directory
+  uint64_t directoryOffset = 0;
 };
 
 std::string readBytes(const std::string& fileName);
