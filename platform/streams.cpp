@@ -52,7 +52,7 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
 }
 
 TFileStream::TFileStream(const std::string& fileName, uint16_t mode) : fileName_(fileName) {
-  if (mode == fmCreate) {
+  if ((mode & fmCreate) == fmCreate) {
     fd_ = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd_ < 0) throw EFCreateError(fileName, errno);
     return;

@@ -80,6 +80,11 @@ int TZACollation::StrLIComp(std::string_view s1, std::string_view s2, int maxLen
   return compare(keysOf(s1), keysOf(s2), maxLen, true);
 }
 
+bool TZACollation::SameChar(uint32_t a, uint32_t b, bool ignoreCase) const {
+  const uint32_t ka = keyOf(a), kb = keyOf(b);
+  return ka == kb || (ignoreCase && upKey(ka) == upKey(kb));
+}
+
 void TZACollation::TranslateStrByTableA(std::string& s) const {
   for (char& c : s) c = static_cast<char>(CollationRank[static_cast<uint8_t>(c)]);
 }

@@ -23,6 +23,8 @@ class TZACollation {
   // Texts are UTF-8; MaxLen counts characters.
   int StrLComp(std::string_view s1, std::string_view s2, int maxLen) const;
   int StrLIComp(std::string_view s1, std::string_view s2, int maxLen) const;
+  // Two decoded characters, as the comparisons of one character each.
+  bool SameChar(uint32_t a, uint32_t b, bool ignoreCase) const;
 
   // The 8-bit rank-space routines, on texts in the collation's page.
   void TranslateStrByTableA(std::string& s) const;

@@ -12,40 +12,57 @@ namespace {
 
 using Chars = std::vector<uint32_t>;
 
-bool sameChar(uint32_t a, uint32_t b, bool ignoreCase) {
-  if (a == b) return true;
-  std::string sa, sb;
-  ZAAppendUtf8(sa, a);
-  ZAAppendUtf8(sb, b);
-  return (ignoreCase ? ZAStrLIComp(sa, sb, 1) : ZAStrLComp(sa, sb, 1)) == 0;
-}
+// The recursive match, with the positions already known to fail remembered,
+// so that a mask of many "*" over a long stored name stays quick.
+class Matcher {
+ public:
+  Matcher(std::string_view name, std::string_view mask, bool ignoreCase)
+      : n_(ZADecodeUtf8(name)),
+        m_(ZADecodeUtf8(mask)),
+        ignoreCase_(ignoreCase),
+        collation_(TZACollation::Current()),
+        failed_((n_.size() + 1) * (m_.size() + 1), false) {}
 
-bool isWholeStarDotStar(const Chars& m, size_t j) {
-  return m.size() - j == 3 && m[j] == '*' && m[j + 1] == '.' && m[j + 2] == '*';
-}
-
-bool match(const Chars& n, size_t i, const Chars& m, size_t j, bool ignoreCase) {
-  if (isWholeStarDotStar(m, j)) return true;
-  for (;;) {
-    if (m.size() - j == 1 && m[j] == '*') return true;
-    if (i == n.size()) return j == m.size();
-    if (j == m.size()) return false;
-    if (m[j] == '*') {
-      for (size_t k = i; k < n.size(); ++k) {
-        if (match(n, k, m, j + 1, ignoreCase)) return true;
-      }
-      return false;
-    }
-    if (m[j] != '?' && !sameChar(n[i], m[j], ignoreCase)) return false;
-    ++i;
-    ++j;
+  bool match(size_t i, size_t j) {
+    if (failed_[i * (m_.size() + 1) + j]) return false;
+    const bool ok = matchFrom(i, j);
+    if (!ok) failed_[i * (m_.size() + 1) + j] = true;
+    return ok;
   }
-}
+
+ private:
+  bool wholeStarDotStar(size_t j) const {
+    return m_.size() - j == 3 && m_[j] == '*' && m_[j + 1] == '.' && m_[j + 2] == '*';
+  }
+
+  bool matchFrom(size_t i, size_t j) {
+    if (wholeStarDotStar(j)) return true;
+    for (;;) {
+      if (m_.size() - j == 1 && m_[j] == '*') return true;
+      if (i == n_.size()) return j == m_.size();
+      if (j == m_.size()) return false;
+      if (m_[j] == '*') {
+        for (size_t k = i; k < n_.size(); ++k) {
+          if (match(k, j + 1)) return true;
+        }
+        return false;
+      }
+      if (m_[j] != '?' && !collation_.SameChar(n_[i], m_[j], ignoreCase_)) return false;
+      ++i;
+      ++j;
+    }
+  }
+
+  Chars n_, m_;
+  bool ignoreCase_;
+  const TZACollation& collation_;
+  std::vector<bool> failed_;
+};
 
 }  // namespace
 
 bool MatchWildcardRec(std::string_view name, std::string_view mask, bool ignoreCase) {
-  return match(ZADecodeUtf8(name), 0, ZADecodeUtf8(mask), 0, ignoreCase);
+  return Matcher(name, mask, ignoreCase).match(0, 0);
 }
 
 }  // namespace zip

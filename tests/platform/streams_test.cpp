@@ -82,4 +82,7 @@ TEST(Streams, OpenAndCreateErrors) {
   }
   EXPECT_THROW(TFileStream(dir.str(), fmOpenRead), EFOpenError);  // a folder is no file
   EXPECT_THROW(TFileStream((dir / "no/such/x").string(), fmCreate), EFCreateError);
+  // A share flag beside fmCreate still creates.
+  TFileStream made((dir / "made.zip").string(), fmCreate | fmShareExclusive);
+  EXPECT_EQ(made.Write("PK", 2), 2);
 }
