@@ -153,6 +153,8 @@ struct Maker {
   bool zip64;
 };
 
+void PrintTo(const Maker& m, std::ostream* os) { *os << m.what; }
+
 class ZAInterop : public ::testing::TestWithParam<Maker> {};
 
 }  // namespace
