@@ -47,10 +47,12 @@ std::string lexicalFull(const std::string& absolute) {
     kept.push_back(c);
   }
   std::string out = join(kept);
-  const bool endsWithDot = absolute.size() >= 2 && absolute.compare(absolute.size() - 2, 2, "/.") == 0;
-  if (out.size() > 1 && !absolute.empty() && absolute.back() == '/' && !endsWithDot) out += '/';
+  if (out.size() > 1 && absolute.back() == '/') out += '/';
   return out;
 }
+
+// A folder as the current-folder query gives it: no trailing separator but the root's.
+std::string folderForm(const std::string& path) { return path.size() > 1 ? ZAExcludeTrailingBackslash(path) : path; }
 
 std::string absoluteFolder(const std::string& dir) {
   return dir.empty() || dir[0] != '/' ? ZAIncludeTrailingBackslash(currentFolder()) + dir : dir;
@@ -88,7 +90,7 @@ std::string ExpandPathFromBase(const std::string& base, const std::string& path)
   const std::string dir = AppendBackslashIfNotEmpty(base);
   if (!path.empty()) return lexicalFull(path[0] == '/' ? path : absoluteFolder(dir) + path);
   if (!base.empty() && base[0] == '/') return base;
-  if (base.empty() || ZADirectoryExists(dir)) return ZAExcludeTrailingBackslash(lexicalFull(absoluteFolder(dir)));
+  if (base.empty() || ZADirectoryExists(dir)) return folderForm(lexicalFull(absoluteFolder(dir)));
   return base;
 }
 
@@ -117,7 +119,7 @@ std::optional<std::string> ExpandArchivePathFromBase(const std::string& base, co
     kept.push_back(c);
   }
   std::string root = ExpandPathFromBase(base, "");
-  if (root.empty() || root[0] != '/') root = ZAExcludeTrailingBackslash(lexicalFull(absoluteFolder(AppendBackslashIfNotEmpty(root))));
+  if (root.empty() || root[0] != '/') root = folderForm(lexicalFull(absoluteFolder(AppendBackslashIfNotEmpty(root))));
   if (kept.empty()) return root;
   std::string out = ZAExcludeTrailingBackslash(root);
   for (const std::string& c : kept) out += "/" + c;

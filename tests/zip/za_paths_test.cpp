@@ -84,6 +84,7 @@ TEST_F(ZAPaths, ExpandPathFromBase) {
       {"no-such-relative", "", "no-such-relative"},  // not a folder: as given
       {"", "", cwd},
       {fs::relative(base_ + "/sub", cwd_).string(), "", base_ + "/sub"},
+      {fs::relative("/", cwd_).string(), "", "/"},  // the root keeps its separator
       {base_, "a/./b/../c", base_ + "/a/c"},
       {base_, "/abs/p", "/abs/p"},
       {base_, "../up", parent + "/up"},
@@ -122,6 +123,8 @@ TEST_F(ZAPaths, ArchiveNamesStayBelowTheBase) {
       {"/../../etc/passwd", std::nullopt},
   };
   for (const Row& r : rows) EXPECT_EQ(ExpandArchivePathFromBase(base_, r.name), r.target) << r.name;
+  EXPECT_EQ(ExpandArchivePathFromBase("/", "/x/y"), "/x/y");
+  EXPECT_EQ(ExpandArchivePathFromBase("/", "../x"), std::nullopt);
 }
 
 TEST_F(ZAPaths, FolderRoutines) {
