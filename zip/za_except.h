@@ -1,0 +1,33 @@
+#pragma once
+// The component's one exception: a numbered code with its text from the table.
+#include <cstdint>
+#include <initializer_list>
+#include <string_view>
+
+#include "platform/exceptions.h"
+#include "platform/format.h"
+
+namespace zip {
+
+class EZAException : public platform::Exception {
+ public:
+  // componentName: the raising archiver's Name, empty when there is none.
+  EZAException(int32_t code, std::string_view componentName = {});
+
+  // The text is formatted with the arguments first ("%s" a text, "%d" a number).
+  static EZAException CreateFmt(int32_t code, std::string_view componentName,
+                                std::initializer_list<platform::FormatArg> args);
+
+  int32_t NativeError;
+  int32_t ErrorCode;
+
+ private:
+  struct Formatted {};
+  EZAException(Formatted, int32_t code, std::string_view componentName,
+               std::initializer_list<platform::FormatArg> args);
+};
+
+// The message number of a code: 0 for a code outside the table or without a text.
+int32_t ZAMessageNumber(int32_t code);
+
+}  // namespace zip
