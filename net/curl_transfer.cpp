@@ -56,12 +56,13 @@ int CurlEasy::onDebug(CURL*, curl_infotype type, char* data, size_t size, void* 
   if (type != CURLINFO_HEADER_IN) return 0;
   std::string line(data, size);
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-  if (!line.empty()) static_cast<CurlEasy*>(self)->lastReply_ = std::move(line);
+  int code = replyCodeOf(line);
+  if (code >= 400 && code < 600) static_cast<CurlEasy*>(self)->lastRefusal_ = std::move(line);
   return 0;
 }
 
 CURLcode CurlEasy::perform(const std::function<void()>& between) {
-  lastReply_.clear();
+  lastRefusal_.clear();
   error_[0] = 0;
   MultiRun run(handle_);
   int running = 1;
@@ -87,21 +88,20 @@ void CurlList::add(const std::string& item) {
 }
 
 std::string curlFailureText(CURLcode code, const CurlEasy& easy, const std::string& host) {
-  int replyCode = replyCodeOf(easy.lastReply());
-  bool refused = replyCode >= 400 && replyCode < 600;
+  bool refused = !easy.lastRefusal().empty();
   switch (code) {
     case CURLE_COULDNT_RESOLVE_HOST: return "Hôte introuvable : " + host;
     case CURLE_COULDNT_CONNECT: return "Impossible de se connecter à " + host;
     case CURLE_OPERATION_TIMEDOUT: return "Délai d'attente dépassé (" + host + ")";
     case CURLE_LOGIN_DENIED:
-      return refused ? replyText(easy.lastReply()) : "Authentification refusée par le serveur";
+      return refused ? replyText(easy.lastRefusal()) : "Authentification refusée par le serveur";
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR:
     case CURLE_GOT_NOTHING:
     case CURLE_PARTIAL_FILE:
-      return refused ? replyText(easy.lastReply()) : "La connexion avec le serveur a été interrompue";
+      return refused ? replyText(easy.lastRefusal()) : "La connexion avec le serveur a été interrompue";
     default:
-      if (refused) return replyText(easy.lastReply());
+      if (refused) return replyText(easy.lastRefusal());
       return std::string("Erreur réseau : ") + (easy.errorBuffer()[0] ? easy.errorBuffer() : curl_easy_strerror(code));
   }
 }

@@ -8,8 +8,8 @@
 
 namespace net {
 
-// Owns one easy handle, with the error buffer and the server's last reply
-// line (SMTP replies, HTTP status line) gathered for our messages.
+// Owns one easy handle, with the error buffer and the server's last refusal
+// gathered for our messages.
 class CurlEasy {
  public:
   CurlEasy();
@@ -18,8 +18,9 @@ class CurlEasy {
   CurlEasy& operator=(const CurlEasy&) = delete;
   CURL* get() const { return handle_; }
   const char* errorBuffer() const { return error_; }
-  // The last reply line the server sent, without its line end.
-  const std::string& lastReply() const { return lastReply_; }
+  // The last refusal (a 4xx or 5xx reply line) the server sent, without its
+  // line end; the polite replies that follow it (QUIT) do not hide it.
+  const std::string& lastRefusal() const { return lastRefusal_; }
 
   // Runs the transfer to its end. between runs after every slice, outside
   // libcurl's callbacks; it may raise, which ends the transfer.
@@ -29,7 +30,7 @@ class CurlEasy {
   static int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* self);
   CURL* handle_;
   char error_[CURL_ERROR_SIZE] = {};
-  std::string lastReply_;
+  std::string lastRefusal_;
 };
 
 class CurlList {

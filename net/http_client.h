@@ -1,5 +1,6 @@
 #pragma once
 // HTTP GET over libcurl into a stream of the caller's.
+#include "net/net_error.h"
 #include "net/work_events.h"
 
 #include <cstddef>

@@ -33,8 +33,8 @@ void setLogin(CURL* h, const SmtpClient& client) {
 }
 
 [[noreturn]] void fail(CURLcode code, const CurlEasy& easy, const std::string& host) {
-  int reply = replyCodeOf(easy.lastReply());
-  throw EIdException(curlFailureText(code, easy, host), reply >= 400 ? reply : 0);
+  int reply = replyCodeOf(easy.lastRefusal());
+  throw EIdException(curlFailureText(code, easy, host), reply > 0 ? reply : 0);
 }
 
 }  // namespace

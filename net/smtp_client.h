@@ -4,6 +4,7 @@
 // a connect that fails means the server could not be reached or refused
 // the login; a send that fails means it refused this mail.
 #include "net/mail_message.h"
+#include "net/net_error.h"
 
 #include <string>
 

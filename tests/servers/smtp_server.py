@@ -18,7 +18,9 @@ import email
 import email.policy
 import json
 import os
+import logging
 import sys
+import warnings
 
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
@@ -32,6 +34,8 @@ def main():
     ap.add_argument("--delay", type=float, default=0)
     ap.add_argument("--out", default="")
     args = ap.parse_args()
+    warnings.filterwarnings("ignore")
+    logging.disable(logging.CRITICAL)
     count = [0]
 
     class Handler:
