@@ -4,7 +4,10 @@
 #include "net/idle_pump.h"
 #include "net/net_error.h"
 
+#include <atomic>
+#include <condition_variable>
 #include <mutex>
+#include <thread>
 
 namespace net {
 
@@ -50,7 +53,9 @@ CurlEasy::CurlEasy() {
   curl_easy_setopt(handle_, CURLOPT_VERBOSE, 1L);
 }
 
-CurlEasy::~CurlEasy() { curl_easy_cleanup(handle_); }
+CurlEasy::~CurlEasy() {
+  if (handle_) curl_easy_cleanup(handle_);
+}
 
 int CurlEasy::onDebug(CURL*, curl_infotype type, char* data, size_t size, void* self) {
   if (type != CURLINFO_HEADER_IN) return 0;
@@ -79,6 +84,48 @@ CURLcode CurlEasy::perform(const std::function<void()>& between) {
     if (msg->msg == CURLMSG_DONE && msg->easy_handle == handle_) return msg->data.result;
   }
   return CURLE_OK;
+}
+
+int CurlEasy::onProgress(void* cancel, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<std::atomic<bool>*>(cancel)->load() ? 1 : 0;
+}
+
+CURLcode CurlEasy::performAndCloseOnHelper() {
+  lastRefusal_.clear();
+  error_[0] = 0;
+  std::atomic<bool> cancel{false};
+  curl_easy_setopt(handle_, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(handle_, CURLOPT_XFERINFOFUNCTION, &CurlEasy::onProgress);
+  curl_easy_setopt(handle_, CURLOPT_XFERINFODATA, &cancel);
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+  CURLcode result = CURLE_OK;
+  CURL* handle = handle_;
+  std::thread helper([&] {
+    result = curl_easy_perform(handle);
+    curl_easy_cleanup(handle);
+    std::lock_guard<std::mutex> lock(mutex);
+    done = true;
+    finished.notify_all();
+  });
+  handle_ = nullptr;
+  try {
+    for (;;) {
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (finished.wait_for(lock, std::chrono::milliseconds(IdlePump::sliceMs), [&] { return done; })) break;
+      }
+      IdlePump::tick();
+    }
+  } catch (...) {
+    // The helper uses this frame: stop it before the error leaves.
+    cancel = true;
+    helper.join();
+    throw;
+  }
+  helper.join();
+  return result;
 }
 
 void CurlList::add(const std::string& item) {

@@ -25,9 +25,16 @@ class CurlEasy {
   // Runs the transfer to its end. between runs after every slice, outside
   // libcurl's callbacks; it may raise, which ends the transfer.
   CURLcode perform(const std::function<void()>& between = {});
+  // Runs the transfer and then closes the handle on a helper thread while
+  // this thread pumps. For SMTP: libcurl waits for the reply to the end of
+  // the mail and for the reply to QUIT without returning to the multi loop,
+  // and a server that takes its time there must not freeze the windows.
+  // Nothing of the caller's runs on the helper thread.
+  CURLcode performAndCloseOnHelper();
 
  private:
   static int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* self);
+  static int onProgress(void* cancel, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
   CURL* handle_;
   char error_[CURL_ERROR_SIZE] = {};
   std::string lastRefusal_;

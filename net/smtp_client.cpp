@@ -59,7 +59,7 @@ void SmtpClient::connect(int timeoutMs) {
   curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(timeoutMs));
   curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, 5L);
   setLogin(h, *this);
-  CURLcode code = easy.perform();
+  CURLcode code = easy.performAndCloseOnHelper();
   if (code != CURLE_OK) fail(code, easy, host);
   connected_ = true;
 }
@@ -91,7 +91,7 @@ void SmtpClient::send(const MailMessage& message) {
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, readSeconds);
   setLogin(h, *this);
-  CURLcode code = easy.perform();
+  CURLcode code = easy.performAndCloseOnHelper();
   if (code != CURLE_OK) fail(code, easy, host);
 }
 
