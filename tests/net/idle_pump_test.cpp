@@ -51,19 +51,26 @@ TEST(IdlePump, WindowTimersFireDuringASlowStore) {
   EXPECT_GT(ticks, 3);
 }
 
-TEST(IdlePump, RunsWhileASlowSmtpServerThinks) {
-  ServerProcess server("smtp_server.py", {"--delay", "1"});
+// A client connected to a server that takes a second to accept each mail.
+struct SlowSmtp {
+  ServerProcess server{"smtp_server.py", {"--delay", "1"}};
   net::SmtpClient smtp;
-  smtp.host = "127.0.0.1";
-  smtp.port = server.port();
-  net::MailMessage m;
-  m.from = "palvren@example.org";
-  m.to = {"admin@example.org"};
-  m.subject = "Rapport de sauvegarde";
-  m.body = {"ligne"};
-  smtp.connect(300);
+  net::MailMessage mail;
+  SlowSmtp() {
+    smtp.host = "127.0.0.1";
+    smtp.port = server.port();
+    mail.from = "palvren@example.org";
+    mail.to = {"admin@example.org"};
+    mail.subject = "Rapport de sauvegarde";
+    mail.body = {"ligne"};
+    smtp.connect(300);
+  }
+};
+
+TEST(IdlePump, RunsWhileASlowSmtpServerThinks) {
+  SlowSmtp slow;
   nettest::PumpCounter pump;
-  smtp.send(m);
+  slow.smtp.send(slow.mail);
   EXPECT_GT(pump.count(), 5);
 }
 
@@ -96,16 +103,9 @@ TEST(IdlePump, ErrorOfThePumpLeavesTheCall) {
   http.get(url, [&](const char*, std::size_t size) { got += size; });
   EXPECT_EQ(got, 64u * 1024);
 
-  ServerProcess smtpServer("smtp_server.py", {"--delay", "1"});
-  net::SmtpClient smtp;
-  smtp.host = "127.0.0.1";
-  smtp.port = smtpServer.port();
-  net::MailMessage m;
-  m.from = "palvren@example.org";
-  m.to = {"admin@example.org"};
-  smtp.connect(300);
+  SlowSmtp slow;
   net::ScopedIdlePump pump([] { throw std::runtime_error("fenêtre"); });
-  EXPECT_THROW(smtp.send(m), std::runtime_error);
+  EXPECT_THROW(slow.smtp.send(slow.mail), std::runtime_error);
 }
 
 }  // namespace
