@@ -65,7 +65,7 @@ class FtpClient {
   void logIn(const std::string& user, const std::string& pass);
   void transfer(const std::string& verb, const std::string& localFile, const std::string& remoteName);
   TcpSocket openDataConnection(bool& listening);
-  void sendFileData(int fileFd, std::int64_t size, TcpSocket& data);
+  void sendFileData(const std::string& localFile, int fileFd, std::int64_t size, TcpSocket& data);
   [[noreturn]] void failTransfer(const EIdException& cause);
 
   FtpControl control_;

@@ -3,7 +3,6 @@
 
 #include "net/idle_pump.h"
 #include "net/net_error.h"
-#include "net/sigpipe_block.h"
 #include "platform/exceptions.h"
 
 #include <algorithm>
@@ -12,7 +11,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <regex>
-#include <sys/sendfile.h>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,7 +19,8 @@ namespace net {
 
 namespace {
 
-constexpr std::size_t chunkSize = 1 << 20;
+// Read and sent in blocks of this size: faster here than sendfile().
+constexpr std::size_t chunkSize = 256 * 1024;
 // How long a failed transfer waits for the server to say why.
 constexpr int reasonWaitMs = 2000;
 
@@ -118,13 +118,21 @@ void FtpClient::transfer(const std::string& verb, const std::string& localFile, 
   status("Transfert en cours.");
   events.begin(wmWrite, total);
   try {
-    sendFileData(file.fd, total, data);
+    sendFileData(localFile, file.fd, total, data);
     data.close();
     reply = control_.readReply(readTimeout());
   } catch (const EIdException& e) {
     data.close();
     events.end(wmWrite);
     failTransfer(e);
+  } catch (...) {
+    // A local read error: the server holds a part, and the session is
+    // out of step.
+    data.close();
+    events.end(wmWrite);
+    status("Transfert interrompu.");
+    control_.close();
+    throw;
   }
   events.end(wmWrite);
   // Only a completion reply means the file is whole; 426 or 450 say it is not.
@@ -135,32 +143,35 @@ void FtpClient::transfer(const std::string& verb, const std::string& localFile, 
   status("Transfert terminé.");
 }
 
-void FtpClient::sendFileData(int fileFd, std::int64_t size, TcpSocket& data) {
-  SigpipeBlock noSigpipe;
-  off_t offset = 0;
+void FtpClient::sendFileData(const std::string& localFile, int fileFd, std::int64_t size, TcpSocket& data) {
+  std::vector<char> buffer(chunkSize);
   std::int64_t sent = 0;
   auto stallDeadline = deadlineIn(readTimeout());
   while (sent < size) {
     std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(chunkSize, size - sent));
-    ssize_t n = ::sendfile(data.fd(), fileFd, &offset, want);
-    if (n > 0) {
-      sent += n;
-      events.work(wmWrite, sent);
-      stallDeadline = deadlineIn(readTimeout());
-      IdlePump::tick();
-      continue;
-    }
-    if (n == 0) break;  // the file got shorter while we sent it
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK)
-      throw EIdException("Transfert interrompu : " + socketErrorText(errno));
-    // Watch the control connection too: a server that gives up says so there.
-    pollfd fds[2] = {{data.fd(), POLLOUT, 0}, {control_.socket().fd(), POLLIN, 0}};
-    if (waitReady(fds, 2, stallDeadline) == 0)
-      throw EIdException("Délai d'attente dépassé : le serveur ne reçoit plus les données");
-    if (fds[1].revents) {
-      FtpReply early = control_.readReply(readTimeout());
-      if (early.code >= 400) throw EIdException(early.text(), early.code);
+    ssize_t got = ::pread(fileFd, buffer.data(), want, static_cast<off_t>(sent));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw platform::EReadError("Erreur de lecture du fichier " + localFile);
+    if (got == 0) break;  // the file got shorter while we sent it
+    std::size_t done = 0;
+    while (done < static_cast<std::size_t>(got)) {
+      std::size_t n = data.sendSome(buffer.data() + done, static_cast<std::size_t>(got) - done);
+      if (n > 0) {
+        done += n;
+        sent += static_cast<std::int64_t>(n);
+        events.work(wmWrite, sent);
+        stallDeadline = deadlineIn(readTimeout());
+        IdlePump::tick();
+        continue;
+      }
+      // Watch the control connection too: a server that gives up says so there.
+      pollfd fds[2] = {{data.fd(), POLLOUT, 0}, {control_.socket().fd(), POLLIN, 0}};
+      if (waitReady(fds, 2, stallDeadline) == 0)
+        throw EIdException("Délai d'attente dépassé : le serveur ne reçoit plus les données");
+      if (fds[1].revents) {
+        FtpReply early = control_.readReply(readTimeout());
+        if (early.code >= 400) throw EIdException(early.text(), early.code);
+      }
     }
   }
 }
