@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <regex>
+#include <cstdio>
 #include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,17 +45,21 @@ void setPort(SocketAddress& a, int port) {
 
 // The port of a 227 reply ("(h1,h2,h3,h4,p1,p2)") or of a 229 reply ("(|||port|)").
 int passivePort(const FtpReply& reply) {
-  std::smatch m;
-  std::string text = reply.lines.front();
+  const std::string& line = reply.lines.front();
   if (reply.code == 227) {
-    static const std::regex six(R"((\d+),(\d+),(\d+),(\d+),(\d+),(\d+))");
-    if (std::regex_search(text, m, six)) {
-      int p1 = std::stoi(m[5]), p2 = std::stoi(m[6]);
-      if (p1 < 256 && p2 < 256) return p1 * 256 + p2;
-    }
+    auto digit = line.find_first_of("0123456789", 4);
+    int h[4], p1 = -1, p2 = -1;
+    if (digit != std::string::npos &&
+        std::sscanf(line.c_str() + digit, "%d,%d,%d,%d,%d,%d", &h[0], &h[1], &h[2], &h[3], &p1, &p2) == 6 &&
+        p1 >= 0 && p1 < 256 && p2 >= 0 && p2 < 256)
+      return p1 * 256 + p2;
   } else {
-    static const std::regex epsv(R"(\(\|\|\|(\d+)\|\))");
-    if (std::regex_search(text, m, epsv)) return std::stoi(m[1]);
+    auto open = line.find("(|||");
+    int port = -1;
+    char close = 0;
+    if (open != std::string::npos && std::sscanf(line.c_str() + open + 4, "%d%c", &port, &close) == 2 &&
+        close == '|' && port > 0 && port < 65536)
+      return port;
   }
   throw EIdException("Réponse de mode passif incorrecte : " + reply.text());
 }
@@ -113,7 +117,14 @@ void FtpClient::transfer(const std::string& verb, const std::string& localFile, 
   TcpSocket data = openDataConnection(listening);
   FtpReply reply = control_.command(verb + " " + remoteName, readTimeout());
   if (!reply.isPreliminary()) throw EIdException(reply.text(), reply.code);
-  if (listening) data = data.accept(deadlineIn(readTimeout()));
+  if (listening) {
+    try {
+      data = data.accept(deadlineIn(readTimeout()));
+    } catch (const EIdException& e) {
+      data.close();
+      failTransfer(e);
+    }
+  }
 
   status("Transfert en cours.");
   events.begin(wmWrite, total);
