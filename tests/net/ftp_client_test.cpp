@@ -273,3 +273,39 @@ TEST(FtpReplies, LostConnectionRaisesFromSize) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every wait of the client ends, whatever the server fails to do.
+TEST(FtpTimeouts, NoServerSilenceHangsTheClient) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    bool passive;
+    std::function<void(net::FtpClient&, const std::string&)> call;
+  };
+  auto store = [](net::FtpClient& f, const std::string& file) { f.store(file, "/palvrenftp.zip"); };
+  testsupport::TempDir work;
+  testsupport::writeFile(work / "a.zip", "archive");
+  for (const Case& c : std::vector<Case>{
+           {"size unanswered", {"--mute", "SIZE"}, true, [](net::FtpClient& f, const std::string&) { f.size("/a"); }},
+           {"cwd unanswered", {"--mute", "CWD"}, true, [](net::FtpClient& f, const std::string&) { f.changeDir("/a/"); }},
+           {"store unanswered", {"--reply", "PORT=200 OK.", "--mute", "STOR"}, false, store},
+           {"passive port closed", {"--reply", "PASV=227 Entering Passive Mode (127,0,0,1,0,1)."}, true, store},
+           {"passive reply garbled", {"--reply", "PASV=227 Entering Passive Mode."}, true, store},
+           {"active never connects", {"--reply", "PORT=200 OK.", "--reply", "STOR=150 Opening."}, false, store},
+       }) {
+    SCOPED_TRACE(c.name);
+    testsupport::ServerProcess peer("ftp_proxy_server.py", c.args);
+    net::FtpClient ftp;
+    ftp.host = "127.0.0.1";
+    ftp.port = peer.port();
+    ftp.passive = c.passive;
+    ftp.readTimeoutMs = 300;
+    ftp.connectTimeoutMs = 300;
+    ftp.connect();
+    EXPECT_THROW(c.call(ftp, (work / "a.zip").string()), net::EIdException);
+  }
+}
+
+}  // namespace

@@ -5,8 +5,9 @@ line it receives (passwords included), one connection after another.
 Default replies: USER 331, PASS 230, SITE 200, OPEN 220, TYPE 200, CWD 250,
 MKD 257, SIZE "213 1234", QUIT 221 (then closes); anything else 502.
 
-Usage: ftp_proxy_server.py [--reply "VERB=CODE text"]... [--greeting "220 text"] [--silent]
+Usage: ftp_proxy_server.py [--reply "VERB=CODE text"]... [--mute VERB]... [--greeting "220 text"] [--silent]
   --reply    overrides one verb's reply; "\\n" in the text makes a multi-line reply
+  --mute     never answers this verb (a server that hangs on it)
   --silent   accepts connections but never sends a byte (a server that hangs)
 """
 import argparse
@@ -31,7 +32,7 @@ def send(conn, text):
     conn.sendall(("\r\n".join(text.split("\\n")) + "\r\n").encode("utf-8"))
 
 
-def serve(conn, replies, greeting, silent):
+def serve(conn, replies, mute, greeting, silent):
     with conn:
         if silent:
             while conn.recv(4096):
@@ -49,6 +50,8 @@ def serve(conn, replies, greeting, silent):
                 text = line.decode("utf-8", "replace")
                 print("CMD " + text, flush=True)
                 verb = text.split(" ", 1)[0].upper()
+                if verb in mute:
+                    continue
                 send(conn, replies.get(verb, "502 Command not implemented."))
                 if verb == "QUIT":
                     return
@@ -57,6 +60,7 @@ def serve(conn, replies, greeting, silent):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--reply", action="append", default=[])
+    ap.add_argument("--mute", action="append", default=[])
     ap.add_argument("--greeting", default="220 Proxy ready.")
     ap.add_argument("--silent", action="store_true")
     args = ap.parse_args()
@@ -71,7 +75,7 @@ def main():
     print("PORT %d" % srv.getsockname()[1], flush=True)
     while True:
         conn, _ = srv.accept()
-        threading.Thread(target=serve, args=(conn, replies, args.greeting, args.silent), daemon=True).start()
+        threading.Thread(target=serve, args=(conn, replies, [m.upper() for m in args.mute], args.greeting, args.silent), daemon=True).start()
 
 
 if __name__ == "__main__":
