@@ -13,7 +13,6 @@ struct FtpReply {
   // of an error raised for this reply.
   std::string text() const;
   bool isPreliminary() const { return code >= 100 && code < 200; }
-  bool isPositive() const { return code >= 100 && code < 400; }
 };
 
 // True when line is the last line of a reply that began with code, i.e.
