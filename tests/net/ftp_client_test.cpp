@@ -309,3 +309,32 @@ TEST(FtpTimeouts, NoServerSilenceHangsTheClient) {
 }
 
 }  // namespace
+
+namespace {
+
+// Counts past 2^31 and 2^32 bytes stay exact (a sparse file, a server that
+// only counts what it receives).
+TEST(FtpLargeFile, CountsBeyondFourGigabytes) {
+  testsupport::TempDir root, work;
+  const std::int64_t size = (std::int64_t{1} << 32) + 12345;
+  std::string file = (work / "big.zip").string();
+  testsupport::writeFile(file, "");
+  std::filesystem::resize_file(file, static_cast<std::uintmax_t>(size));
+  testsupport::ServerProcess server("ftp_server.py", {"--root", root.str(), "--discard"});
+  net::FtpClient ftp;
+  ftp.host = "127.0.0.1";
+  ftp.port = server.port();
+  ftp.username = "user";
+  ftp.password = "secret";
+  ftp.passive = true;
+  std::int64_t announced = 0, last = 0;
+  ftp.events.onWorkBegin = [&](net::WorkMode, std::int64_t max) { announced = max; };
+  ftp.events.onWork = [&](net::WorkMode, std::int64_t count) { last = count; };
+  ftp.connect();
+  ftp.store(file, "/big.zip");
+  EXPECT_EQ(announced, size);
+  EXPECT_EQ(last, size);
+  EXPECT_EQ(nettest::linesWithPrefix(server, "RECEIVED ", std::to_string(size)).back(), std::to_string(size));
+}
+
+}  // namespace

@@ -2,12 +2,14 @@
 
 Usage: ftp_server.py --root DIR [--user U] [--password P]
          [--refuse-login] [--read-limit BYTES_PER_S]
-         [--stall-after N] [--drop-after N] [--final-reply "426 text"]
+         [--stall-after N] [--drop-after N] [--final-reply "426 text"] [--discard]
   --refuse-login   every login is refused (530)
   --read-limit     uploads are read no faster than this
   --stall-after    an upload stops being read after N bytes (the client must time out)
   --drop-after     an upload's data connection is reset after N bytes (426 on the control)
   --final-reply    the reply sent instead of 226 when an upload completes
+  --discard        uploads are counted, not written (an empty file remains);
+                   "RECEIVED <n>" is printed at the end of each one
 """
 import argparse
 import logging
@@ -31,6 +33,7 @@ def main():
     ap.add_argument("--stall-after", type=int, default=0)
     ap.add_argument("--drop-after", type=int, default=0)
     ap.add_argument("--final-reply", default="")
+    ap.add_argument("--discard", action="store_true")
     args = ap.parse_args()
     logging.basicConfig(level=logging.CRITICAL)
 
@@ -49,6 +52,16 @@ def main():
 
         def handle_read(self):
             if self._stalled:
+                return
+            if args.discard:
+                try:
+                    chunk = self.recv(1 << 20)
+                except socket.error:
+                    return self.handle_error()
+                if not chunk:
+                    self.transfer_finished = True
+                    return
+                self.tot_bytes_received += len(chunk)
                 return
             before = self.tot_bytes_received
             super().handle_read()
@@ -70,6 +83,8 @@ def main():
             if args.final_reply and self.receive and self.transfer_finished and self._resp \
                     and self._resp[0].startswith("226"):
                 self._resp = (args.final_reply, logging.info)
+            if args.discard and self.receive and not self._closed:
+                print("RECEIVED %d" % self.tot_bytes_received, flush=True)
             super().close()
 
     authorizer = Authorizer()
