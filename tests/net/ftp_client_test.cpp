@@ -19,10 +19,7 @@ class FtpServerTest : public ::testing::Test {
     std::vector<std::string> args = {"--root", root.str()};
     args.insert(args.end(), extra.begin(), extra.end());
     server = std::make_unique<ServerProcess>("ftp_server.py", args);
-    ftp.host = "127.0.0.1";
-    ftp.port = server->port();
-    ftp.username = "user";
-    ftp.password = "secret";
+    nettest::useTestAccount(ftp, *server);
     ftp.readTimeoutMs = 5000;
   }
   std::string local(const std::string& name, const std::string& content) {
@@ -322,11 +319,7 @@ TEST(FtpLargeFile, CountsBeyondFourGigabytes) {
   std::filesystem::resize_file(file, static_cast<std::uintmax_t>(size));
   testsupport::ServerProcess server("ftp_server.py", {"--root", root.str(), "--discard"});
   net::FtpClient ftp;
-  ftp.host = "127.0.0.1";
-  ftp.port = server.port();
-  ftp.username = "user";
-  ftp.password = "secret";
-  ftp.passive = true;
+  nettest::useTestAccount(ftp, server);
   std::int64_t announced = 0, last = 0;
   ftp.events.onWorkBegin = [&](net::WorkMode, std::int64_t max) { announced = max; };
   ftp.events.onWork = [&](net::WorkMode, std::int64_t count) { last = count; };

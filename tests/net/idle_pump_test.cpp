@@ -20,11 +20,7 @@ void slowStore(const std::function<void()>& during) {
   ServerProcess server("ftp_server.py", {"--root", root.str(), "--read-limit", "262144"});
   testsupport::writeFile(work / "a.zip", nettest::patternData(512 * 1024));
   net::FtpClient ftp;
-  ftp.host = "127.0.0.1";
-  ftp.port = server.port();
-  ftp.username = "user";
-  ftp.password = "secret";
-  ftp.passive = true;
+  nettest::useTestAccount(ftp, server);
   ftp.connect();
   during();
   ftp.store((work / "a.zip").string(), "/a.zip");

@@ -19,6 +19,14 @@ int closedPort() {
   return ntohs(a.sin_port);
 }
 
+void useTestAccount(net::FtpClient& ftp, const testsupport::ServerProcess& server) {
+  ftp.host = "127.0.0.1";
+  ftp.port = server.port();
+  ftp.username = "user";
+  ftp.password = "secret";
+  ftp.passive = true;
+}
+
 std::string patternData(std::size_t size, unsigned seed) {
   std::string data(size, '\0');
   unsigned x = seed * 2654435761u + 1;

@@ -1,5 +1,6 @@
 #pragma once
 // Helpers shared by the network tests.
+#include "net/ftp_client.h"
 #include "net/idle_pump.h"
 #include "support/server_process.h"
 #include "support/temp_dir.h"
@@ -20,6 +21,9 @@ std::string patternData(std::size_t size, unsigned seed = 1);
 // stopAt is seen (included) or the server has been quiet for timeoutMs.
 std::vector<std::string> linesWithPrefix(testsupport::ServerProcess& server, const std::string& prefix,
                                          const std::string& stopAt = {}, int timeoutMs = 3000);
+
+// Points the client at ftp_server.py's account on 127.0.0.1, in passive mode.
+void useTestAccount(net::FtpClient& ftp, const testsupport::ServerProcess& server);
 
 // Counts the pump's runs while it is installed.
 class PumpCounter {
