@@ -1,0 +1,260 @@
+#include "backup/archive_writer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "backup/stored_name.h"
+
+namespace {
+
+std::string zipErrorText(zip_error_t* error) { return zip_error_strerror(error); }
+
+// Raises the error of a failed open of the archive.
+[[noreturn]] void raiseOpenError(const std::string& fileName, zip_error_t* error) {
+  const int code = zip_error_code_zip(error);
+  if (code == ZIP_ER_NOZIP)
+    throw EArchiveError("Le fichier " + fileName + " n'est pas une archive ZIP");
+  if (code == ZIP_ER_INCONS || code == ZIP_ER_MULTIDISK)
+    throw EArchiveError("L'archive " + fileName + " est endommagée ou illisible (" + zipErrorText(error) + ")");
+  if (code == ZIP_ER_OPEN || code == ZIP_ER_READ || code == ZIP_ER_SEEK)
+    throw platform::EFOpenError(fileName, zip_error_code_system(error));
+  throw EArchiveError("Impossible d'ouvrir l'archive " + fileName + " (" + zipErrorText(error) + ")");
+}
+
+[[noreturn]] void raiseArchiveError(zip_t* za, const std::string& what) {
+  throw EArchiveError(what + " (" + zipErrorText(zip_get_error(za)) + ")");
+}
+
+// An archive with no entry: the end-of-directory record alone.
+constexpr unsigned char kEmptyZip[22] = {0x50, 0x4B, 0x05, 0x06};
+
+}  // namespace
+
+ArchiveWriter::ArchiveWriter() {
+  hooks_.itemProgress = [this](const std::string& name, int progress) {
+    if (OnArchiveItemProgress) OnArchiveItemProgress(name, progress);
+  };
+  hooks_.pump = [this] {
+    if (MessagePump) MessagePump();
+  };
+}
+
+ArchiveWriter::~ArchiveWriter() { close(); }
+
+void ArchiveWriter::open(const std::string& fileName) {
+  close();
+  fileName_ = fileName;
+  additions_.clear();
+  additionByName_.clear();
+  removals_.clear();
+  struct stat st {};
+  archiveIdentity_ = ::stat(fileName.c_str(), &st) == 0;
+  archiveDev_ = st.st_dev;
+  archiveIno_ = st.st_ino;
+  reopen();
+}
+
+void ArchiveWriter::reopen() {
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* source = zip_source_file_create(fileName_.c_str(), 0, -1, &error);
+  // A zero-length file holds nothing to keep: it is taken as an archive with no entries.
+  struct stat st {};
+  const int flags = ::stat(fileName_.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0
+                        ? ZIP_CREATE | ZIP_TRUNCATE
+                        : ZIP_CREATE;
+  zip_t* za = source == nullptr ? nullptr : zip_open_from_source(source, flags, &error);
+  if (za == nullptr) {
+    if (source != nullptr) zip_source_free(source);
+    try {
+      raiseOpenError(fileName_, &error);
+    } catch (...) {
+      zip_error_fini(&error);
+      throw;
+    }
+  }
+  zip_error_fini(&error);
+  za_ = za;
+  storedCount_ = zip_get_num_entries(za_, 0);
+}
+
+void ArchiveWriter::close() {
+  if (za_ != nullptr) zip_discard(za_);
+  za_ = nullptr;
+  sources_.clear();
+}
+
+std::int64_t ArchiveWriter::stored(const std::string& storedName) const {
+  if (za_ == nullptr || removals_.count(storedName) != 0) return -1;
+  // libzip keeps its names in a hash table: an exact lookup costs the same in any archive.
+  return zip_name_locate(za_, storedName.c_str(), 0);
+}
+
+std::int64_t ArchiveWriter::find(const std::string& storedName) const {
+  const auto added = additionByName_.find(storedName);
+  if (added != additionByName_.end()) return storedCount_ + static_cast<std::int64_t>(added->second);
+  return stored(storedName);
+}
+
+platform::DosDateTime ArchiveWriter::entryDate(std::int64_t index) const {
+  if (index >= storedCount_ && index - storedCount_ < static_cast<std::int64_t>(additions_.size()))
+    return additions_[static_cast<std::size_t>(index - storedCount_)].date;
+  zip_stat_t st;
+  if (za_ == nullptr || index < 0 || zip_stat_index(za_, static_cast<zip_uint64_t>(index), 0, &st) != 0 ||
+      (st.valid & ZIP_STAT_MTIME) == 0)
+    throw EArchiveError("Entrée " + std::to_string(index) + " introuvable dans l'archive " + fileName_);
+  return platform::dosDateTimeFromTime(st.mtime);
+}
+
+bool ArchiveWriter::addedInRun(std::int64_t index) const {
+  return index >= storedCount_ && index - storedCount_ < static_cast<std::int64_t>(additions_.size());
+}
+
+void ArchiveWriter::remove(const std::string& storedName) {
+  const auto added = additionByName_.find(storedName);
+  if (added != additionByName_.end()) {
+    additions_[added->second].dropped = true;
+    additionByName_.erase(added);
+    return;
+  }
+  if (stored(storedName) >= 0) removals_.insert(storedName);
+}
+
+platform::DosDateTime ArchiveWriter::fileDate(const std::string& fullPath) {
+  struct stat st {};
+  if (::stat(fullPath.c_str(), &st) != 0) return 0;
+  return platform::dosDateTimeFromTime(st.st_mtime);
+}
+
+void ArchiveWriter::add(const std::string& fullPath) {
+  if (fullPath == fileName_) return;
+  const std::string name = StoredArchiveName(fullPath);
+  const int fd = ::open(fullPath.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st {};
+  int error = fd < 0 ? errno : 0;
+  if (fd >= 0 && ::fstat(fd, &st) != 0) error = errno;
+  if (fd >= 0) ::close(fd);
+  if (error == 0 && S_ISDIR(st.st_mode)) error = EISDIR;
+  if (error != 0) {
+    // The entry this file was to replace stays: an old copy is better than none.
+    removals_.erase(name);
+    throw platform::EFOpenError(fullPath, error);
+  }
+  // The archive under another spelling of its path would be stored inside itself.
+  if (archiveIdentity_ && st.st_dev == archiveDev_ && st.st_ino == archiveIno_) return;
+  if (name.empty() || find(name) >= 0) return;
+  additionByName_[name] = additions_.size();
+  additions_.push_back({name, fullPath, platform::dosDateTimeFromTime(st.st_mtime), password_,
+                        removals_.count(name) != 0, false});
+}
+
+bool ArchiveWriter::hasChanges() const {
+  if (!removals_.empty()) return true;
+  for (const auto& addition : additions_)
+    if (!addition.dropped) return true;
+  return false;
+}
+
+void ArchiveWriter::applyChanges() {
+  for (const auto& name : removals_) {
+    const zip_int64_t index = zip_name_locate(za_, name.c_str(), 0);
+    if (index >= 0 && zip_delete(za_, static_cast<zip_uint64_t>(index)) != 0)
+      raiseArchiveError(za_, "Impossible de retirer " + name + " de l'archive " + fileName_);
+  }
+  for (const auto& addition : additions_) {
+    if (addition.dropped) continue;
+    auto source = std::make_unique<ArchiveFileSource>(addition.path, addition.name, addition.date, &hooks_);
+    zip_source_t* zs = source->makeSource(zip_get_error(za_));
+    if (zs == nullptr) raiseArchiveError(za_, "Impossible d'ajouter " + addition.path);
+    const zip_int64_t index = zip_file_add(za_, addition.name.c_str(), zs, ZIP_FL_ENC_UTF_8);
+    if (index < 0) {
+      zip_source_free(zs);
+      if (zip_error_code_zip(zip_get_error(za_)) == ZIP_ER_EXISTS) continue;
+      raiseArchiveError(za_, "Impossible d'ajouter " + addition.path);
+    }
+    sources_.push_back(std::move(source));
+    const auto i = static_cast<zip_uint64_t>(index);
+    // The source deflates itself (or stores); libzip must not compress again.
+    if (zip_set_file_compression(za_, i, ZIP_CM_DEFLATE, 0) != 0 ||
+        zip_file_set_dostime(za_, i, platform::dosTimePart(addition.date), platform::dosDatePart(addition.date), 0) != 0 ||
+        (!addition.password.empty() &&
+         zip_file_set_encryption(za_, i, ZIP_EM_TRAD_PKWARE, addition.password.c_str()) != 0))
+      raiseArchiveError(za_, "Impossible d'ajouter " + addition.path);
+  }
+}
+
+std::vector<const ArchiveFileSource*> ArchiveWriter::failedSources() const {
+  std::vector<const ArchiveFileSource*> failed;
+  for (const auto& source : sources_)
+    if (source->failed()) failed.push_back(source.get());
+  return failed;
+}
+
+void ArchiveWriter::progressCallback(zip_t*, double progress, void* self) {
+  auto* writer = static_cast<ArchiveWriter*>(self);
+  if (writer->OnArchiveProgress) writer->OnArchiveProgress(static_cast<int>(progress * 100.0 + 0.5));
+  if (writer->MessagePump) writer->MessagePump();
+}
+
+void ArchiveWriter::ensureFileExists() {
+  struct stat st {};
+  if (::stat(fileName_.c_str(), &st) == 0 && st.st_size > 0) return;
+  // libzip writes no file for an archive without entries; the upload needs one.
+  const std::string temp = fileName_ + ".vide";
+  std::FILE* f = std::fopen(temp.c_str(), "wb");
+  if (f == nullptr) throw platform::EFCreateError(temp, errno);
+  const bool written = std::fwrite(kEmptyZip, 1, sizeof kEmptyZip, f) == sizeof kEmptyZip;
+  const bool closed = std::fclose(f) == 0;
+  if (!written || !closed || std::rename(temp.c_str(), fileName_.c_str()) != 0) {
+    const int error = errno;
+    std::remove(temp.c_str());
+    throw platform::EFCreateError(fileName_, error);
+  }
+}
+
+void ArchiveWriter::save() {
+  if (za_ == nullptr) throw EArchiveError("Aucune archive ouverte");
+  std::vector<platform::EFOpenError> skipped;
+  if (OnArchiveSaveProgress) OnArchiveSaveProgress(0);
+  if (!hasChanges()) {
+    // Nothing to write: the archive file is left as it is.
+    close();
+  } else {
+    for (;;) {
+      applyChanges();
+      zip_register_progress_callback_with_state(za_, 0.01, &ArchiveWriter::progressCallback, nullptr, this);
+      if (zip_close(za_) == 0) {
+        za_ = nullptr;
+        sources_.clear();
+        break;
+      }
+      const auto failed = failedSources();
+      if (failed.empty()) {
+        const EArchiveError error("Impossible d'enregistrer l'archive " + fileName_ + " (" +
+                                  zipErrorText(zip_get_error(za_)) + ")");
+        close();
+        throw error;
+      }
+      // libzip gives up the whole save for one unreadable file: leave those files out and
+      // write again from the archive as it was, keeping the entries they were to replace.
+      for (const ArchiveFileSource* source : failed) {
+        for (auto& addition : additions_) {
+          if (addition.dropped || addition.path != source->path()) continue;
+          addition.dropped = true;
+          if (addition.replaces) removals_.erase(addition.name);
+          skipped.emplace_back(addition.path, source->sysError());
+        }
+      }
+      close();
+      reopen();
+    }
+  }
+  ensureFileExists();
+  if (OnArchiveSaveProgress) OnArchiveSaveProgress(100);
+  if (OnFileSkipped)
+    for (const auto& error : skipped) OnFileSkipped(error);
+}
