@@ -331,6 +331,21 @@ TEST_F(ArchiveWriterTest, DatesOutsideTheDosRangeStayStableAcrossRuns) {
   EXPECT_EQ(unzipTest(archive), 0);
 }
 
+TEST_F(ArchiveWriterTest, ANameThatIsNotUtf8IsSavedAndFoundAgain) {
+  const auto latin1 = file("caf\xE9.txt", "Latin-1");
+  runOnce({latin1});
+  const std::string bytes = readFile(archive);
+  ArchiveWriter w;
+  w.open(archive);
+  const auto index = w.find(name(latin1));
+  ASSERT_GE(index, 0);
+  EXPECT_EQ(w.entryDate(index), ArchiveWriter::fileDate(latin1));
+  w.close();
+  EXPECT_EQ(readFile(archive), bytes);
+  EXPECT_EQ(readWithPython(archive).count(name(latin1)), 1u);
+  EXPECT_EQ(unzipTest(archive), 0);
+}
+
 TEST_F(ArchiveWriterTest, SaveReportsProgressOfTheArchiveAndOfEachFile) {
   const auto big = file("gros.txt", text(3 << 20));
   const auto small = file("petit.txt", "petit");

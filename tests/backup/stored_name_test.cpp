@@ -18,6 +18,11 @@ TEST(StoredArchiveName, FullPathWithoutLeadingSlashDotsOrEmptyParts) {
       {"/Données/Été/C:x.txt", "Données/Été/C:x.txt"},
       {"/Data/A.TXT", "Data/A.TXT"},  // case kept: names match exactly
       {"relatif/a.txt", "relatif/a.txt"},
+      {"/d/caf\xE9.txt", "d/caf\xC3\xA9.txt"},          // Latin-1 byte: read as Latin-1
+      {"/d/\xC3\xA9t\xC3\xA9", "d/\xC3\xA9t\xC3\xA9"},  // UTF-8 kept as it is
+      {"/d/\xF0\x9F\x98\x80", "d/\xF0\x9F\x98\x80"},
+      {"/d/\xC3", "d/\xC3\x83"},                       // cut sequence
+      {"/d/\xED\xA0\x80", "d/\xC3\xAD\xC2\xA0\xC2\x80"},  // surrogate is no UTF-8
       {"/", ""},
       {"", ""},
   };
