@@ -19,9 +19,39 @@ constexpr int kNormalLevel = 6;
 
 }  // namespace
 
+void ByteBuffer::resize(std::size_t n) {
+  if (n > capacity_) {
+    const std::size_t capacity = std::max(n, capacity_ * 2);
+    std::unique_ptr<std::uint8_t[]> grown(new std::uint8_t[capacity]);
+    if (size_ > 0) std::memcpy(grown.get(), data_.get(), size_);
+    data_ = std::move(grown);
+    capacity_ = capacity;
+  }
+  size_ = n;
+}
+
+void ByteBuffer::swap(ByteBuffer& other) noexcept {
+  std::swap(data_, other.data_);
+  std::swap(size_, other.size_);
+  std::swap(capacity_, other.capacity_);
+}
+
+ArchiveSourceShared::ArchiveSourceShared() = default;
+
+ArchiveSourceShared::~ArchiveSourceShared() {
+  if (initialised_) deflateEnd(&zs_);
+}
+
+z_stream* ArchiveSourceShared::startDeflate() {
+  if (initialised_) return deflateReset(&zs_) == Z_OK ? &zs_ : nullptr;
+  if (deflateInit2(&zs_, kNormalLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return nullptr;
+  initialised_ = true;
+  return &zs_;
+}
+
 ArchiveFileSource::ArchiveFileSource(std::string path, std::string storedName, platform::DosDateTime date,
-                                     const ArchiveSourceHooks* hooks)
-    : path_(std::move(path)), storedName_(std::move(storedName)), date_(date), hooks_(hooks) {
+                                     ArchiveSourceShared* shared)
+    : path_(std::move(path)), storedName_(std::move(storedName)), date_(date), shared_(shared) {
   zip_error_init(&error_);
 }
 
@@ -82,9 +112,11 @@ zip_int64_t ArchiveFileSource::open() {
   expectedSize_ = static_cast<std::uint64_t>(st.st_size);
   mode_ = st.st_mode & 07777;
   statKnown_ = true;
-  if (deflateInit2(&zs_, kNormalLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-    return fail(ZIP_ER_MEMORY, 0);
-  zsActive_ = true;
+  zs_ = shared_->startDeflate();
+  if (zs_ == nullptr) return fail(ZIP_ER_MEMORY, 0);
+  shared_->in.clear();
+  shared_->out.clear();
+  outPos_ = 0;
   method_ = Mode::Undecided;
   inputDone_ = finished_ = false;
   bytesIn_ = 0;
@@ -97,14 +129,10 @@ zip_int64_t ArchiveFileSource::open() {
 void ArchiveFileSource::close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
-  if (zsActive_) deflateEnd(&zs_);
-  zsActive_ = false;
-  std::vector<std::uint8_t>().swap(in_);
-  std::vector<std::uint8_t>().swap(out_);
-  outPos_ = 0;
+  zs_ = nullptr;
 }
 
-bool ArchiveFileSource::readInput(std::vector<std::uint8_t>& into, std::size_t want) {
+bool ArchiveFileSource::readInput(ByteBuffer& into, std::size_t want) {
   const std::size_t start = into.size();
   into.resize(start + want);
   std::size_t got = 0;
@@ -128,66 +156,66 @@ bool ArchiveFileSource::readInput(std::vector<std::uint8_t>& into, std::size_t w
   return true;
 }
 
-// Deflates all of in_ into out_ with the given flush.
-static bool runDeflate(z_stream& zs, std::vector<std::uint8_t>& in, std::vector<std::uint8_t>& out, int flush) {
-  zs.next_in = in.data();
-  zs.avail_in = static_cast<uInt>(in.size());
+// Deflates all of the shared input onto the end of the shared output; the input is left
+// in place for the caller to drop or keep.
+bool ArchiveFileSource::deflateInput(int flush) {
+  ByteBuffer& in = shared_->in;
+  ByteBuffer& out = shared_->out;
+  zs_->next_in = in.data();
+  zs_->avail_in = static_cast<uInt>(in.size());
   for (;;) {
     const std::size_t before = out.size();
     out.resize(before + kOutStep);
-    zs.next_out = out.data() + before;
-    zs.avail_out = static_cast<uInt>(kOutStep);
-    const int ret = deflate(&zs, flush);
-    out.resize(before + (kOutStep - zs.avail_out));
-    if (ret == Z_STREAM_ERROR) return false;
+    zs_->next_out = out.data() + before;
+    zs_->avail_out = static_cast<uInt>(kOutStep);
+    const int ret = deflate(zs_, flush);
+    out.resize(before + (kOutStep - zs_->avail_out));
+    if (ret == Z_STREAM_ERROR) {
+      fail(ZIP_ER_INTERNAL, 0);
+      return false;
+    }
     if (flush == Z_FINISH) {
       if (ret == Z_STREAM_END) break;
       continue;
     }
-    if (zs.avail_in == 0 && zs.avail_out != 0) break;
+    if (zs_->avail_in == 0 && zs_->avail_out != 0) break;
   }
   return true;
 }
 
 bool ArchiveFileSource::decide() {
-  if (!readInput(in_, kSampleSize)) return false;
-  const std::size_t sampleSize = in_.size();
+  ByteBuffer& in = shared_->in;
+  ByteBuffer& out = shared_->out;
+  // One byte past the expected size tells the end of a small file without a second read.
+  if (!readInput(in, static_cast<std::size_t>(std::min<std::uint64_t>(kSampleSize, expectedSize_ + 1)))) return false;
   // A sync flush ends the sample's blocks, so the output measures the sample exactly.
-  if (!runDeflate(zs_, in_, out_, inputDone_ ? Z_FINISH : Z_SYNC_FLUSH)) {
-    fail(ZIP_ER_INTERNAL, 0);
-    return false;
-  }
-  if (out_.size() >= sampleSize) {
+  if (!deflateInput(inputDone_ ? Z_FINISH : Z_SYNC_FLUSH)) return false;
+  if (out.size() >= in.size()) {
     // Deflate does not help: hand over the raw bytes instead.
     method_ = Mode::Stored;
-    out_.swap(in_);
-    deflateEnd(&zs_);
-    zsActive_ = false;
+    out.swap(in);
   } else {
     method_ = Mode::Deflated;
   }
-  in_.clear();
+  in.clear();
   outPos_ = 0;
   if (inputDone_) finished_ = true;
   reportProgress();
   return true;
 }
 
-bool ArchiveFileSource::deflateMore() {
-  out_.clear();
+bool ArchiveFileSource::produceMore() {
+  ByteBuffer& in = shared_->in;
+  ByteBuffer& out = shared_->out;
+  out.clear();
   outPos_ = 0;
   if (method_ == Mode::Stored) {
-    if (!readInput(out_, kChunkSize)) return false;
-    if (inputDone_) finished_ = true;
+    if (!readInput(out, kChunkSize)) return false;
   } else {
-    if (!readInput(in_, kChunkSize)) return false;
-    if (!runDeflate(zs_, in_, out_, inputDone_ ? Z_FINISH : Z_NO_FLUSH)) {
-      fail(ZIP_ER_INTERNAL, 0);
-      return false;
-    }
-    in_.clear();
-    if (inputDone_) finished_ = true;
+    if (!readInput(in, kChunkSize) || !deflateInput(inputDone_ ? Z_FINISH : Z_NO_FLUSH)) return false;
+    in.clear();
   }
+  if (inputDone_) finished_ = true;
   reportProgress();
   return true;
 }
@@ -195,24 +223,24 @@ bool ArchiveFileSource::deflateMore() {
 zip_int64_t ArchiveFileSource::read(std::uint8_t* data, std::uint64_t len) {
   if (fd_ < 0) return fail(ZIP_ER_INTERNAL, 0);
   if (method_ == Mode::Undecided && !decide()) return -1;
-  while (outPos_ >= out_.size()) {
+  ByteBuffer& out = shared_->out;
+  while (outPos_ >= out.size()) {
     if (finished_) return 0;
-    if (!deflateMore()) return -1;
+    if (!produceMore()) return -1;
   }
-  const std::size_t n = std::min<std::uint64_t>(len, out_.size() - outPos_);
-  std::memcpy(data, out_.data() + outPos_, n);
+  const std::size_t n = std::min<std::uint64_t>(len, out.size() - outPos_);
+  std::memcpy(data, out.data() + outPos_, n);
   outPos_ += n;
   return static_cast<zip_int64_t>(n);
 }
 
 void ArchiveFileSource::reportProgress() {
   int percent = 100;
-  if (!finished_ && expectedSize_ > 0) percent = static_cast<int>(std::min<std::uint64_t>(99, bytesIn_ * 100 / expectedSize_));
-  if (!finished_ && bytesIn_ == 0) percent = 0;
-  if (hooks_ != nullptr) {
-    if (percent != lastPercent_ && hooks_->itemProgress) hooks_->itemProgress(storedName_, percent);
-    if (hooks_->pump) hooks_->pump();
+  if (!finished_) {
+    percent = expectedSize_ == 0 ? 0 : static_cast<int>(std::min<std::uint64_t>(99, bytesIn_ * 100 / expectedSize_));
   }
+  if (percent != lastPercent_ && shared_->itemProgress) shared_->itemProgress(storedName_, percent);
+  if (shared_->pump) shared_->pump();
   lastPercent_ = percent;
 }
 

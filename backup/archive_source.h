@@ -7,20 +7,51 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/dos_datetime.h"
 
-struct ArchiveSourceHooks {
+// A byte buffer that keeps its storage between files and never clears what it will overwrite.
+class ByteBuffer {
+ public:
+  std::uint8_t* data() { return data_.get(); }
+  std::size_t size() const { return size_; }
+  void clear() { size_ = 0; }
+  void resize(std::size_t n);  // keeps the first min(n, size()) bytes
+  void swap(ByteBuffer& other) noexcept;
+
+ private:
+  std::unique_ptr<std::uint8_t[]> data_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
+// What the sources of one save share: the events, and one deflate state and buffers reused
+// from file to file (libzip reads the sources one after the other).
+class ArchiveSourceShared {
+ public:
+  ArchiveSourceShared();
+  ~ArchiveSourceShared();
+  ArchiveSourceShared(const ArchiveSourceShared&) = delete;
+  ArchiveSourceShared& operator=(const ArchiveSourceShared&) = delete;
+
   std::function<void(const std::string& storedName, int percent)> itemProgress;
   std::function<void()> pump;
+
+  z_stream* startDeflate();  // nullptr when zlib cannot start
+  ByteBuffer in;   // raw bytes waiting to be deflated
+  ByteBuffer out;  // bytes waiting to be handed to libzip
+
+ private:
+  z_stream zs_{};
+  bool initialised_ = false;
 };
 
 class ArchiveFileSource {
  public:
   ArchiveFileSource(std::string path, std::string storedName, platform::DosDateTime date,
-                    const ArchiveSourceHooks* hooks);
+                    ArchiveSourceShared* shared);
   ~ArchiveFileSource();
   ArchiveFileSource(const ArchiveFileSource&) = delete;
   ArchiveFileSource& operator=(const ArchiveFileSource&) = delete;
@@ -45,20 +76,22 @@ class ArchiveFileSource {
   zip_int64_t attributes(zip_file_attributes_t* attributes);
   zip_int64_t fail(int zipError, int sysError);
 
-  bool readInput(std::vector<std::uint8_t>& into, std::size_t want);
+  bool readInput(ByteBuffer& into, std::size_t want);
+  bool deflateInput(int flush);
   bool decide();
-  bool deflateMore();
+  bool produceMore();
   void reportProgress();
 
   std::string path_;
   std::string storedName_;
   platform::DosDateTime date_;
-  const ArchiveSourceHooks* hooks_;
+  ArchiveSourceShared* shared_;
   zip_error_t error_;
   bool failed_ = false;
   int sysError_ = 0;
 
   int fd_ = -1;
+  z_stream* zs_ = nullptr;
   std::uint64_t expectedSize_ = 0;
   std::uint32_t mode_ = 0;  // permission bits for the entry
   bool statKnown_ = false;
@@ -68,10 +101,5 @@ class ArchiveFileSource {
   std::uint64_t bytesIn_ = 0;
   std::uint32_t crc_ = 0;
   int lastPercent_ = -1;
-
-  z_stream zs_{};
-  bool zsActive_ = false;
-  std::vector<std::uint8_t> in_;   // raw bytes waiting to be stored or deflated
-  std::vector<std::uint8_t> out_;  // bytes waiting to be handed to libzip
   std::size_t outPos_ = 0;
 };

@@ -35,10 +35,10 @@ constexpr unsigned char kEmptyZip[22] = {0x50, 0x4B, 0x05, 0x06};
 }  // namespace
 
 ArchiveWriter::ArchiveWriter() {
-  hooks_.itemProgress = [this](const std::string& name, int progress) {
+  shared_.itemProgress = [this](const std::string& name, int progress) {
     if (OnArchiveItemProgress) OnArchiveItemProgress(name, progress);
   };
-  hooks_.pump = [this] {
+  shared_.pump = [this] {
     if (MessagePump) MessagePump();
   };
 }
@@ -167,7 +167,7 @@ void ArchiveWriter::applyChanges() {
   }
   for (const auto& addition : additions_) {
     if (addition.dropped) continue;
-    auto source = std::make_unique<ArchiveFileSource>(addition.path, addition.name, addition.date, &hooks_);
+    auto source = std::make_unique<ArchiveFileSource>(addition.path, addition.name, addition.date, &shared_);
     zip_source_t* zs = source->makeSource(zip_get_error(za_));
     if (zs == nullptr) raiseArchiveError(za_, "Impossible d'ajouter " + addition.path);
     const zip_int64_t index = zip_file_add(za_, addition.name.c_str(), zs, ZIP_FL_ENC_UTF_8);

@@ -101,6 +101,6 @@ class ArchiveWriter {
   std::unordered_map<std::string, std::size_t> additionByName_;
   std::unordered_set<std::string> removals_;  // stored entries to drop
 
-  ArchiveSourceHooks hooks_;
+  ArchiveSourceShared shared_;
   std::vector<std::unique_ptr<ArchiveFileSource>> sources_;
 };
