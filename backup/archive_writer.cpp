@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 
+#include "backup/archive_file.h"
 #include "backup/stored_name.h"
 
 namespace {
@@ -28,9 +28,6 @@ std::string zipErrorText(zip_error_t* error) { return zip_error_strerror(error);
 [[noreturn]] void raiseArchiveError(zip_t* za, const std::string& what) {
   throw EArchiveError(what + " (" + zipErrorText(zip_get_error(za)) + ")");
 }
-
-// An archive with no entry: the end-of-directory record alone.
-constexpr unsigned char kEmptyZip[22] = {0x50, 0x4B, 0x05, 0x06};
 
 }  // namespace
 
@@ -61,13 +58,9 @@ void ArchiveWriter::open(const std::string& fileName) {
 void ArchiveWriter::reopen() {
   zip_error_t error;
   zip_error_init(&error);
-  zip_source_t* source = zip_source_file_create(fileName_.c_str(), 0, -1, &error);
-  // A zero-length file holds nothing to keep: it is taken as an archive with no entries.
-  struct stat st {};
-  const int flags = ::stat(fileName_.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0
-                        ? ZIP_CREATE | ZIP_TRUNCATE
-                        : ZIP_CREATE;
-  zip_t* za = source == nullptr ? nullptr : zip_open_from_source(source, flags, &error);
+  auto file = std::make_unique<ArchiveFile>(fileName_);
+  zip_source_t* source = file->makeSource(&error);
+  zip_t* za = source == nullptr ? nullptr : zip_open_from_source(source, ZIP_CREATE, &error);
   if (za == nullptr) {
     if (source != nullptr) zip_source_free(source);
     try {
@@ -79,6 +72,7 @@ void ArchiveWriter::reopen() {
   }
   zip_error_fini(&error);
   za_ = za;
+  file_ = std::move(file);
   storedCount_ = zip_get_num_entries(za_, 0);
 }
 
@@ -86,6 +80,7 @@ void ArchiveWriter::close() {
   if (za_ != nullptr) zip_discard(za_);
   za_ = nullptr;
   sources_.clear();
+  file_.reset();
 }
 
 std::int64_t ArchiveWriter::stored(const std::string& storedName) const {
@@ -203,17 +198,9 @@ void ArchiveWriter::progressCallback(zip_t*, double progress, void* self) {
 void ArchiveWriter::ensureFileExists() {
   struct stat st {};
   if (::stat(fileName_.c_str(), &st) == 0 && st.st_size > 0) return;
-  // libzip writes no file for an archive without entries; the upload needs one.
-  const std::string temp = fileName_ + ".vide";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (f == nullptr) throw platform::EFCreateError(temp, errno);
-  const bool written = std::fwrite(kEmptyZip, 1, sizeof kEmptyZip, f) == sizeof kEmptyZip;
-  const bool closed = std::fclose(f) == 0;
-  if (!written || !closed || std::rename(temp.c_str(), fileName_.c_str()) != 0) {
-    const int error = errno;
-    std::remove(temp.c_str());
-    throw platform::EFCreateError(fileName_, error);
-  }
+  // libzip writes no file for an archive that never had entries; the upload needs one.
+  int error = 0;
+  if (!ArchiveFile::writeEmpty(fileName_, &error)) throw platform::EFCreateError(fileName_, error);
 }
 
 void ArchiveWriter::save() {
@@ -229,7 +216,7 @@ void ArchiveWriter::save() {
       zip_register_progress_callback_with_state(za_, 0.01, &ArchiveWriter::progressCallback, nullptr, this);
       if (zip_close(za_) == 0) {
         za_ = nullptr;
-        sources_.clear();
+        close();
         break;
       }
       const auto failed = failedSources();

@@ -1,7 +1,8 @@
 #pragma once
 // The backup run's archive writer: one ZIP file brought up to date in one save. Additions and
 // removals are only noted until save(), which writes the archive once, into a temporary file
-// that replaces the old archive when complete.
+// beside it that replaces the old archive when complete. save() ends the session: only
+// close() may follow.
 #include <sys/types.h>
 #include <zip.h>
 
@@ -13,6 +14,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "backup/archive_file.h"
 #include "backup/archive_source.h"
 #include "platform/dos_datetime.h"
 #include "platform/exceptions.h"
@@ -90,6 +92,7 @@ class ArchiveWriter {
   static void progressCallback(zip_t* za, double progress, void* self);
 
   zip_t* za_ = nullptr;
+  std::unique_ptr<ArchiveFile> file_;  // read and written by za_
   std::string fileName_;
   std::string password_;
   dev_t archiveDev_ = 0;
