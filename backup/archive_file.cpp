@@ -78,25 +78,16 @@ zip_int64_t ArchiveFile::callback(void* self, void* data, zip_uint64_t len, zip_
       file->fd_ = -1;
       file->readLength_ = 0;
       return 0;
-    case ZIP_SOURCE_SEEK: {
-      const zip_int64_t pos = zip_source_seek_compute_offset(file->readPos_, file->size_, data, len, &file->error_);
-      if (pos < 0) return -1;
-      file->readPos_ = static_cast<std::uint64_t>(pos);
-      return 0;
-    }
+    case ZIP_SOURCE_SEEK:
+      return file->seek(&file->readPos_, file->size_, data, len);
     case ZIP_SOURCE_TELL:
       return static_cast<zip_int64_t>(file->readPos_);
     case ZIP_SOURCE_BEGIN_WRITE:
       return file->beginWrite();
     case ZIP_SOURCE_WRITE:
       return file->write(static_cast<const std::uint8_t*>(data), len);
-    case ZIP_SOURCE_SEEK_WRITE: {
-      const zip_int64_t pos =
-          zip_source_seek_compute_offset(file->writePos_, file->writeSize_, data, len, &file->error_);
-      if (pos < 0) return -1;
-      file->writePos_ = static_cast<std::uint64_t>(pos);
-      return 0;
-    }
+    case ZIP_SOURCE_SEEK_WRITE:
+      return file->seek(&file->writePos_, file->writeSize_, data, len);
     case ZIP_SOURCE_TELL_WRITE:
       return static_cast<zip_int64_t>(file->writePos_);
     case ZIP_SOURCE_COMMIT_WRITE:
@@ -120,6 +111,14 @@ zip_int64_t ArchiveFile::callback(void* self, void* data, zip_uint64_t len, zip_
     default:
       return file->fail(ZIP_ER_OPNOTSUPP, 0);
   }
+}
+
+// Positions are kept here, not in the descriptors: reads and writes give their offset.
+zip_int64_t ArchiveFile::seek(std::uint64_t* position, std::uint64_t size, void* args, std::uint64_t len) {
+  const zip_int64_t pos = zip_source_seek_compute_offset(*position, size, args, len, &error_);
+  if (pos < 0) return -1;
+  *position = static_cast<std::uint64_t>(pos);
+  return 0;
 }
 
 zip_int64_t ArchiveFile::stat(zip_stat_t* st) {

@@ -25,6 +25,7 @@ class ArchiveFile {
  private:
   static zip_int64_t callback(void* self, void* data, zip_uint64_t len, zip_source_cmd_t cmd);
   zip_int64_t fail(int zipError, int sysError);
+  zip_int64_t seek(std::uint64_t* position, std::uint64_t size, void* args, std::uint64_t len);
   zip_int64_t stat(zip_stat_t* st);
   zip_int64_t open();
   zip_int64_t read(std::uint8_t* data, std::uint64_t len);

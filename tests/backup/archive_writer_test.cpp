@@ -1,8 +1,13 @@
 #include "backup/archive_writer.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <cstdio>
 #include <filesystem>
@@ -329,6 +334,58 @@ TEST_F(ArchiveWriterTest, DatesOutsideTheDosRangeStayStableAcrossRuns) {
   EXPECT_EQ(entries.at(name(old)).date, "1980-01-01 00:00:00");
   EXPECT_EQ(entries.at(name(future)).date, "2107-12-31 23:59:58");
   EXPECT_EQ(unzipTest(archive), 0);
+}
+
+std::vector<std::string> filesIn(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(ArchiveWriterTest, ASaveReplacesTheArchiveInOneStepAndKeepsItsMode) {
+  const auto a = file("a.txt", "a");
+  runOnce({a});
+  ASSERT_EQ(chmod(archive.c_str(), 0640), 0);
+  const auto inode = statOf(archive).st_ino;
+  runOnce({a, file("b.txt", "b")});
+  EXPECT_NE(statOf(archive).st_ino, inode);  // a new file put in place by a rename
+  EXPECT_EQ(statOf(archive).st_mode & 07777, 0640u);
+  EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"a.txt", "b.txt", "palvrenftp.zip"}));
+  EXPECT_EQ(readWithPython(archive).size(), 2u);
+}
+
+// A write that fails half way (here: the file size limit) leaves the old archive whole.
+TEST_F(ArchiveWriterTest, ASaveThatCannotWriteRaisesAndLeavesTheOldArchive) {
+  const auto a = file("a.txt", "a");
+  runOnce({a});
+  const std::string bytes = readFile(archive);
+  const auto big = file("gros.bin", randomBytes(600000, 5));
+
+  const pid_t pid = fork();
+  if (pid == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{200000, 200000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    int status = 3;
+    try {
+      ArchiveWriter w;
+      w.open(archive);
+      w.add(big);
+      w.save();
+      status = 1;
+    } catch (const EArchiveError& e) {
+      status = std::string(e.what()).rfind("Impossible d'enregistrer l'archive " + archive, 0) == 0 ? 0 : 2;
+    } catch (...) {
+    }
+    _exit(status);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(readFile(archive), bytes);
+  EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"a.txt", "gros.bin", "palvrenftp.zip"}));
 }
 
 TEST_F(ArchiveWriterTest, ANameThatIsNotUtf8IsSavedAndFoundAgain) {
