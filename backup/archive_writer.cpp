@@ -125,16 +125,21 @@ platform::DosDateTime ArchiveWriter::fileDate(const std::string& fullPath) {
   return platform::dosDateTimeFromTime(st.st_mtime);
 }
 
+// errno of opening the file for reading, 0 when it opens as a file; st receives its status.
+static int openError(const std::string& path, struct stat* st) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  int error = ::fstat(fd, st) != 0 ? errno : 0;
+  ::close(fd);
+  if (error == 0 && S_ISDIR(st->st_mode)) error = EISDIR;
+  return error;
+}
+
 void ArchiveWriter::add(const std::string& fullPath) {
   if (fullPath == fileName_) return;
   const std::string name = StoredArchiveName(fullPath);
-  const int fd = ::open(fullPath.c_str(), O_RDONLY | O_CLOEXEC);
   struct stat st {};
-  int error = fd < 0 ? errno : 0;
-  if (fd >= 0 && ::fstat(fd, &st) != 0) error = errno;
-  if (fd >= 0) ::close(fd);
-  if (error == 0 && S_ISDIR(st.st_mode)) error = EISDIR;
-  if (error != 0) {
+  if (const int error = openError(fullPath, &st)) {
     // The entry this file was to replace stays: an old copy is better than none.
     removals_.erase(name);
     throw platform::EFOpenError(fullPath, error);
@@ -145,6 +150,13 @@ void ArchiveWriter::add(const std::string& fullPath) {
   additionByName_[name] = additions_.size();
   additions_.push_back({name, fullPath, platform::dosDateTimeFromTime(st.st_mtime), password_,
                         removals_.count(name) != 0, false});
+}
+
+void ArchiveWriter::leaveOut(Addition& addition, int sysError, std::vector<platform::EFOpenError>& skipped) {
+  addition.dropped = true;
+  additionByName_.erase(addition.name);
+  if (addition.replaces) removals_.erase(addition.name);
+  skipped.emplace_back(addition.path, sysError);
 }
 
 bool ArchiveWriter::hasChanges() const {
@@ -211,6 +223,12 @@ void ArchiveWriter::save() {
     // Nothing to write: the archive file is left as it is.
     close();
   } else {
+    // Files gone since the walk are left out before writing: each failure found by the
+    // write itself costs one more write of the archive.
+    for (auto& addition : additions_) {
+      struct stat st {};
+      if (const int error = addition.dropped ? 0 : openError(addition.path, &st)) leaveOut(addition, error, skipped);
+    }
     for (;;) {
       applyChanges();
       zip_register_progress_callback_with_state(za_, 0.01, &ArchiveWriter::progressCallback, nullptr, this);
@@ -228,14 +246,9 @@ void ArchiveWriter::save() {
       }
       // libzip gives up the whole save for one unreadable file: leave those files out and
       // write again from the archive as it was, keeping the entries they were to replace.
-      for (const ArchiveFileSource* source : failed) {
-        for (auto& addition : additions_) {
-          if (addition.dropped || addition.path != source->path()) continue;
-          addition.dropped = true;
-          if (addition.replaces) removals_.erase(addition.name);
-          skipped.emplace_back(addition.path, source->sysError());
-        }
-      }
+      for (const ArchiveFileSource* source : failed)
+        for (auto& addition : additions_)
+          if (!addition.dropped && addition.path == source->path()) leaveOut(addition, source->sysError(), skipped);
       close();
       reopen();
     }

@@ -84,6 +84,7 @@ class ArchiveWriter {
   };
 
   std::int64_t stored(const std::string& storedName) const;
+  void leaveOut(Addition& addition, int sysError, std::vector<platform::EFOpenError>& skipped);
   void reopen();
   bool hasChanges() const;
   void applyChanges();

@@ -59,6 +59,13 @@ struct stat statOf(const std::string& path) {
   return st;
 }
 
+std::vector<std::string> filesIn(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 // One run of the writer the way the backup run drives it: changed files replace their entry.
 void update(ArchiveWriter& w, const std::vector<std::string>& files) {
   for (const auto& f : files) {
@@ -216,7 +223,8 @@ TEST_F(ArchiveWriterTest, AFileThatCannotBeOpenedAtAddRaisesAndKeepsTheOldEntry)
   EXPECT_EQ(readWithPython(archive).at(name(a)).crc, crcOf("ancien"));
 }
 
-// A file may vanish or turn unreadable between the walk and the save.
+// A file may vanish or turn unreadable after the walk: before the save starts, or while the
+// save writes the files before it.
 TEST_F(ArchiveWriterTest, AFileUnreadableDuringTheSaveIsLeftOutAndReported) {
   const auto replaced = file("remplace.txt", "ancienne version");
   const auto kept = file("garde.txt", "garde");
@@ -224,23 +232,31 @@ TEST_F(ArchiveWriterTest, AFileUnreadableDuringTheSaveIsLeftOutAndReported) {
 
   writeFile(replaced, "nouvelle version");
   setMtime(replaced, 1700000500);
+  const auto good = file("bon.txt", text(100000));
   const auto fresh = file("nouveau.txt", "nouveau");
   const auto becomesDir = file("dossier.txt", "devient un dossier");
-  const auto good = file("bon.txt", text(100000));
+  const auto goneEarly = file("parti.txt", "parti avant");
 
   ArchiveWriter w;
   std::vector<std::string> skipped;
   w.OnFileSkipped = [&](const platform::EFOpenError& e) { skipped.push_back(e.what()); };
+  bool struck = false;
+  w.OnArchiveItemProgress = [&](const std::string& item, int) {
+    if (struck || item != name(good)) return;
+    struck = true;
+    std::filesystem::remove(replaced);
+    std::filesystem::remove(fresh);
+    std::filesystem::remove(becomesDir);
+    std::filesystem::create_directory(becomesDir);
+  };
   w.open(archive);
-  update(w, {replaced, kept, fresh, becomesDir, good});
-  std::filesystem::remove(replaced);
-  std::filesystem::remove(fresh);
-  std::filesystem::remove(becomesDir);
-  std::filesystem::create_directory(becomesDir);
+  update(w, {good, replaced, kept, fresh, becomesDir, goneEarly});
+  std::filesystem::remove(goneEarly);
   w.save();
 
-  ASSERT_EQ(skipped.size(), 3u);
-  for (const auto& path : {replaced, fresh, becomesDir}) {
+  ASSERT_TRUE(struck);
+  ASSERT_EQ(skipped.size(), 4u);
+  for (const auto& path : {replaced, fresh, becomesDir, goneEarly}) {
     bool named = false;
     for (const auto& message : skipped) named |= message.find("Impossible d'ouvrir le fichier " + path) == 0;
     EXPECT_TRUE(named) << path;
@@ -251,6 +267,8 @@ TEST_F(ArchiveWriterTest, AFileUnreadableDuringTheSaveIsLeftOutAndReported) {
   EXPECT_EQ(entries.at(name(replaced)).crc, crcOf("ancienne version"));
   EXPECT_EQ(entries.at(name(kept)).crc, crcOf("garde"));
   EXPECT_EQ(entries.at(name(good)).crc, crcOf(text(100000)));
+  // No temporary file left behind by the writes given up.
+  EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"bon.txt", "dossier.txt", "garde.txt", "palvrenftp.zip"}));
 }
 
 TEST_F(ArchiveWriterTest, AnArchiveWithoutEntriesIsAnEmptyZipFile) {
@@ -334,13 +352,6 @@ TEST_F(ArchiveWriterTest, DatesOutsideTheDosRangeStayStableAcrossRuns) {
   EXPECT_EQ(entries.at(name(old)).date, "1980-01-01 00:00:00");
   EXPECT_EQ(entries.at(name(future)).date, "2107-12-31 23:59:58");
   EXPECT_EQ(unzipTest(archive), 0);
-}
-
-std::vector<std::string> filesIn(const std::filesystem::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 TEST_F(ArchiveWriterTest, ASaveReplacesTheArchiveInOneStepAndKeepsItsMode) {
