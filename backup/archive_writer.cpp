@@ -238,17 +238,18 @@ void ArchiveWriter::save() {
         break;
       }
       const auto failed = failedSources();
-      if (failed.empty()) {
+      const std::size_t skippedBefore = skipped.size();
+      for (const ArchiveFileSource* source : failed)
+        for (auto& addition : additions_)
+          if (!addition.dropped && addition.path == source->path()) leaveOut(addition, source->sysError(), skipped);
+      if (skipped.size() == skippedBefore) {
         const EArchiveError error("Impossible d'enregistrer l'archive " + fileName_ + " (" +
                                   zipErrorText(zip_get_error(za_)) + ")");
         close();
         throw error;
       }
-      // libzip gives up the whole save for one unreadable file: leave those files out and
+      // libzip gives up the whole save for one unreadable file: with those files left out,
       // write again from the archive as it was, keeping the entries they were to replace.
-      for (const ArchiveFileSource* source : failed)
-        for (auto& addition : additions_)
-          if (!addition.dropped && addition.path == source->path()) leaveOut(addition, source->sysError(), skipped);
       close();
       reopen();
     }
