@@ -89,6 +89,13 @@ int unzipTest(const std::string& archive, const std::string& password) {
   return run(args, &ignored);
 }
 
+int sevenZipTest(const std::string& archive, const std::string& password) {
+  // An empty -p answers 7z's password question instead of waiting for one.
+  std::vector<std::string> args{"/usr/bin/7z", "t", "-bd", "-p" + password, archive};
+  std::string ignored;
+  return run(args, &ignored);
+}
+
 std::uint32_t crcOf(const std::string& data) {
   return static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
 }

@@ -21,6 +21,7 @@ namespace {
 
 using archivecheck::crcOf;
 using archivecheck::readWithPython;
+using archivecheck::sevenZipTest;
 using archivecheck::unzipTest;
 using testsupport::readFile;
 using testsupport::TempDir;
@@ -107,6 +108,7 @@ TEST_F(ArchiveWriterTest, WritesEntriesThatOtherToolsReadBack) {
   runOnce(files);
 
   EXPECT_EQ(unzipTest(archive), 0);
+  EXPECT_EQ(sevenZipTest(archive), 0);
   const auto entries = readWithPython(archive);
   ASSERT_EQ(entries.size(), 4u);
   const struct {
@@ -318,6 +320,8 @@ TEST_F(ArchiveWriterTest, APasswordEncryptsTheEntriesAddedWhileItIsSet) {
 
   EXPECT_EQ(unzipTest(archive, "motdepasse"), 0);
   EXPECT_NE(unzipTest(archive, "mauvais"), 0);
+  EXPECT_EQ(sevenZipTest(archive, "motdepasse"), 0);
+  EXPECT_NE(sevenZipTest(archive, "mauvais"), 0);
   const auto entries = readWithPython(archive, "motdepasse");
   ASSERT_EQ(entries.size(), 3u);
   EXPECT_FALSE(entries.at(name(plain)).encrypted);
