@@ -74,6 +74,9 @@ TEST_F(DosDateTimeTest, ConversionsRoundTripAndKeepOrder) {
     EXPECT_EQ(platform::timeFromDosDateTime(d), t);
     EXPECT_EQ(platform::dosDateTimeFromTime(platform::timeFromDosDateTime(d)), d);
   }
+  // The hour that summer time's end repeats names one moment and comes back the same.
+  const DosDateTime repeated = dos(2024, 10, 27, 2, 30, 0);
+  EXPECT_EQ(platform::dosDateTimeFromTime(platform::timeFromDosDateTime(repeated)), repeated);
   EXPECT_LT(dos(2024, 12, 31, 23, 59, 58), dos(2025, 1, 1, 0, 0, 0));
   EXPECT_LT(dos(2024, 6, 1, 10, 0, 0), dos(2024, 6, 1, 10, 0, 2));
 }
