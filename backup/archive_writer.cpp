@@ -225,10 +225,8 @@ void ArchiveWriter::save() {
   } else {
     // Files gone since the walk are left out before writing: each failure found by the
     // write itself costs one more write of the archive.
-    for (auto& addition : additions_) {
-      struct stat st {};
-      if (const int error = addition.dropped ? 0 : openError(addition.path, &st)) leaveOut(addition, error, skipped);
-    }
+    for (auto& addition : additions_)
+      if (!addition.dropped && ::access(addition.path.c_str(), R_OK) != 0) leaveOut(addition, errno, skipped);
     for (;;) {
       applyChanges();
       zip_register_progress_callback_with_state(za_, 0.01, &ArchiveWriter::progressCallback, nullptr, this);
