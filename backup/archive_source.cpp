@@ -122,8 +122,7 @@ zip_int64_t ArchiveFileSource::open() {
   bytesIn_ = 0;
   crc_ = static_cast<std::uint32_t>(crc32(0, nullptr, 0));
   lastPercent_ = -1;
-  reportProgress();
-  return 0;
+  return reportProgress() ? 0 : cancel();
 }
 
 void ArchiveFileSource::close() {
@@ -200,8 +199,7 @@ bool ArchiveFileSource::decide() {
   in.clear();
   outPos_ = 0;
   if (inputDone_) finished_ = true;
-  reportProgress();
-  return true;
+  return reportProgress() || cancel() == 0;
 }
 
 bool ArchiveFileSource::produceMore() {
@@ -216,8 +214,7 @@ bool ArchiveFileSource::produceMore() {
     in.clear();
   }
   if (inputDone_) finished_ = true;
-  reportProgress();
-  return true;
+  return reportProgress() || cancel() == 0;
 }
 
 zip_int64_t ArchiveFileSource::read(std::uint8_t* data, std::uint64_t len) {
@@ -234,7 +231,13 @@ zip_int64_t ArchiveFileSource::read(std::uint8_t* data, std::uint64_t len) {
   return static_cast<zip_int64_t>(n);
 }
 
-void ArchiveFileSource::reportProgress() {
+// Not a failure of the file: the writer stops the save for a reason of its own.
+zip_int64_t ArchiveFileSource::cancel() {
+  zip_error_set(&error_, ZIP_ER_CANCELLED, 0);
+  return -1;
+}
+
+bool ArchiveFileSource::reportProgress() {
   int percent = 100;
   if (!finished_) {
     percent = expectedSize_ == 0 ? 0 : static_cast<int>(std::min<std::uint64_t>(99, bytesIn_ * 100 / expectedSize_));
@@ -242,6 +245,7 @@ void ArchiveFileSource::reportProgress() {
   if (percent != lastPercent_ && shared_->itemProgress) shared_->itemProgress(storedName_, percent);
   if (shared_->pump) shared_->pump();
   lastPercent_ = percent;
+  return !shared_->cancelled;
 }
 
 zip_int64_t ArchiveFileSource::stat(zip_stat_t* st) {

@@ -38,6 +38,8 @@ class ArchiveSourceShared {
 
   std::function<void(const std::string& storedName, int percent)> itemProgress;
   std::function<void()> pump;
+  // Set when the save is to stop (an event handler failed): sources then end their read.
+  bool cancelled = false;
 
   z_stream* startDeflate();  // nullptr when zlib cannot start
   ByteBuffer in;   // raw bytes waiting to be deflated
@@ -80,7 +82,8 @@ class ArchiveFileSource {
   bool deflateInput(int flush);
   bool decide();
   bool produceMore();
-  void reportProgress();
+  bool reportProgress();  // false when the save is cancelled
+  zip_int64_t cancel();
 
   std::string path_;
   std::string storedName_;

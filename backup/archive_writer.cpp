@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "backup/archive_file.h"
 #include "backup/stored_name.h"
@@ -31,19 +32,40 @@ std::string zipErrorText(zip_error_t* error) { return zip_error_strerror(error);
 
 }  // namespace
 
+// Events run inside libzip's C code, which an exception must not cross: the first one is
+// kept, the save stopped, and the error raised again once libzip has returned.
+template <class Event>
+void ArchiveWriter::guarded(Event&& event) noexcept {
+  try {
+    event();
+  } catch (...) {
+    if (!eventError_) eventError_ = std::current_exception();
+    shared_.cancelled = true;
+  }
+}
+
 ArchiveWriter::ArchiveWriter() {
   shared_.itemProgress = [this](const std::string& name, int progress) {
-    if (OnArchiveItemProgress) OnArchiveItemProgress(name, progress);
+    guarded([&] {
+      if (OnArchiveItemProgress) OnArchiveItemProgress(name, progress);
+    });
   };
   shared_.pump = [this] {
-    if (MessagePump) MessagePump();
+    guarded([&] {
+      if (MessagePump) MessagePump();
+    });
   };
 }
 
-ArchiveWriter::~ArchiveWriter() { close(); }
+void ArchiveWriter::refuseWhileSaving() const {
+  if (saving_) throw EArchiveError("L'archive " + fileName_ + " est en cours d'enregistrement");
+}
+
+ArchiveWriter::~ArchiveWriter() { discard(); }
 
 void ArchiveWriter::open(const std::string& fileName) {
-  close();
+  refuseWhileSaving();
+  discard();
   fileName_ = fileName;
   additions_.clear();
   additionByName_.clear();
@@ -77,6 +99,10 @@ void ArchiveWriter::reopen() {
 }
 
 void ArchiveWriter::close() {
+  if (!saving_) discard();  // from an event, the save closes the archive itself
+}
+
+void ArchiveWriter::discard() {
   if (za_ != nullptr) zip_discard(za_);
   za_ = nullptr;
   sources_.clear();
@@ -110,6 +136,7 @@ bool ArchiveWriter::addedInRun(std::int64_t index) const {
 }
 
 void ArchiveWriter::remove(const std::string& storedName) {
+  refuseWhileSaving();
   const auto added = additionByName_.find(storedName);
   if (added != additionByName_.end()) {
     additions_[added->second].dropped = true;
@@ -136,6 +163,7 @@ static int openError(const std::string& path, struct stat* st) {
 }
 
 void ArchiveWriter::add(const std::string& fullPath) {
+  refuseWhileSaving();
   if (fullPath == fileName_) return;
   const std::string name = StoredArchiveName(fullPath);
   struct stat st {};
@@ -203,9 +231,13 @@ std::vector<const ArchiveFileSource*> ArchiveWriter::failedSources() const {
 
 void ArchiveWriter::progressCallback(zip_t*, double progress, void* self) {
   auto* writer = static_cast<ArchiveWriter*>(self);
-  if (writer->OnArchiveProgress) writer->OnArchiveProgress(static_cast<int>(progress * 100.0 + 0.5));
-  if (writer->MessagePump) writer->MessagePump();
+  writer->guarded([&] {
+    if (writer->OnArchiveProgress) writer->OnArchiveProgress(static_cast<int>(progress * 100.0 + 0.5));
+    if (writer->MessagePump) writer->MessagePump();
+  });
 }
+
+int ArchiveWriter::cancelCallback(zip_t*, void* self) { return static_cast<ArchiveWriter*>(self)->shared_.cancelled ? 1 : 0; }
 
 void ArchiveWriter::ensureFileExists() {
   struct stat st {};
@@ -216,44 +248,54 @@ void ArchiveWriter::ensureFileExists() {
 }
 
 void ArchiveWriter::save() {
+  refuseWhileSaving();
   if (za_ == nullptr) throw EArchiveError("Aucune archive ouverte");
+  saving_ = true;
+  eventError_ = nullptr;
+  shared_.cancelled = false;
   std::vector<platform::EFOpenError> skipped;
-  if (OnArchiveSaveProgress) OnArchiveSaveProgress(0);
-  if (!hasChanges()) {
-    // Nothing to write: the archive file is left as it is.
-    close();
-  } else {
-    // Files gone since the walk are left out before writing: each failure found by the
-    // write itself costs one more write of the archive.
-    for (auto& addition : additions_)
-      if (!addition.dropped && ::access(addition.path.c_str(), R_OK) != 0) leaveOut(addition, errno, skipped);
-    for (;;) {
-      applyChanges();
-      zip_register_progress_callback_with_state(za_, 0.01, &ArchiveWriter::progressCallback, nullptr, this);
-      if (zip_close(za_) == 0) {
-        za_ = nullptr;
-        close();
-        break;
-      }
-      const auto failed = failedSources();
-      const std::size_t skippedBefore = skipped.size();
-      for (const ArchiveFileSource* source : failed)
-        for (auto& addition : additions_)
-          if (!addition.dropped && addition.path == source->path()) leaveOut(addition, source->sysError(), skipped);
-      if (skipped.size() == skippedBefore) {
-        const EArchiveError error("Impossible d'enregistrer l'archive " + fileName_ + " (" +
-                                  zipErrorText(zip_get_error(za_)) + ")");
-        close();
-        throw error;
-      }
-      // libzip gives up the whole save for one unreadable file: with those files left out,
-      // write again from the archive as it was, keeping the entries they were to replace.
-      close();
-      reopen();
-    }
+  try {
+    write(skipped);
+  } catch (...) {
+    saving_ = false;
+    discard();
+    throw;
   }
+  saving_ = false;
+  discard();
+  if (eventError_) std::rethrow_exception(std::exchange(eventError_, nullptr));
   ensureFileExists();
   if (OnArchiveSaveProgress) OnArchiveSaveProgress(100);
   if (OnFileSkipped)
     for (const auto& error : skipped) OnFileSkipped(error);
+}
+
+void ArchiveWriter::write(std::vector<platform::EFOpenError>& skipped) {
+  if (OnArchiveSaveProgress) OnArchiveSaveProgress(0);
+  if (!hasChanges()) return;  // nothing to write: the archive file is left as it is
+  // Files gone since the walk are left out before writing: each failure found by the
+  // write itself costs one more write of the archive.
+  for (auto& addition : additions_)
+    if (!addition.dropped && ::access(addition.path.c_str(), R_OK) != 0) leaveOut(addition, errno, skipped);
+  for (;;) {
+    applyChanges();
+    zip_register_progress_callback_with_state(za_, 0.01, &ArchiveWriter::progressCallback, nullptr, this);
+    zip_register_cancel_callback_with_state(za_, &ArchiveWriter::cancelCallback, nullptr, this);
+    if (zip_close(za_) == 0) {
+      za_ = nullptr;
+      return;
+    }
+    if (eventError_) return;
+    const std::size_t skippedBefore = skipped.size();
+    for (const ArchiveFileSource* source : failedSources())
+      for (auto& addition : additions_)
+        if (!addition.dropped && addition.path == source->path()) leaveOut(addition, source->sysError(), skipped);
+    if (skipped.size() == skippedBefore)
+      throw EArchiveError("Impossible d'enregistrer l'archive " + fileName_ + " (" + zipErrorText(zip_get_error(za_)) +
+                          ")");
+    // libzip gives up the whole save for one unreadable file: with those files left out,
+    // write again from the archive as it was, keeping the entries they were to replace.
+    discard();
+    reopen();
+  }
 }

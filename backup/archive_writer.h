@@ -7,6 +7,7 @@
 #include <zip.h>
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -41,7 +42,9 @@ class ArchiveWriter {
   // A file that could not be read during the save: it was left out, and the entry it was to
   // replace kept. Called after the save, once per such file.
   std::function<void(const platform::EFOpenError& error)> OnFileSkipped;
-  // Run between blocks of file data and entries, so that windows keep painting.
+  // Run between blocks of file data and entries, so that windows keep painting. Events run
+  // inside the save: calls back into this writer from them are refused (EArchiveError), and
+  // an error raised by an event stops the save (the old archive stays) and leaves save().
   std::function<void()> MessagePump;
 
   // Files added from now on are encrypted with this password (traditional ZIP encryption);
@@ -86,11 +89,17 @@ class ArchiveWriter {
   std::int64_t stored(const std::string& storedName) const;
   void leaveOut(Addition& addition, int sysError, std::vector<platform::EFOpenError>& skipped);
   void reopen();
+  void discard();
   bool hasChanges() const;
   void applyChanges();
+  void write(std::vector<platform::EFOpenError>& skipped);
   std::vector<const ArchiveFileSource*> failedSources() const;
   void ensureFileExists();
   static void progressCallback(zip_t* za, double progress, void* self);
+  static int cancelCallback(zip_t* za, void* self);
+  template <class Event>
+  void guarded(Event&& event) noexcept;
+  void refuseWhileSaving() const;
 
   zip_t* za_ = nullptr;
   std::unique_ptr<ArchiveFile> file_;  // read and written by za_
@@ -106,5 +115,7 @@ class ArchiveWriter {
   std::unordered_set<std::string> removals_;  // stored entries to drop
 
   ArchiveSourceShared shared_;
+  bool saving_ = false;
+  std::exception_ptr eventError_;  // first error an event raised inside libzip
   std::vector<std::unique_ptr<ArchiveFileSource>> sources_;
 };

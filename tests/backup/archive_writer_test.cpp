@@ -403,6 +403,48 @@ TEST_F(ArchiveWriterTest, ASaveThatCannotWriteRaisesAndLeavesTheOldArchive) {
   EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"a.txt", "gros.bin", "palvrenftp.zip"}));
 }
 
+// Events pump window messages, which may call back into the writer while it saves.
+TEST_F(ArchiveWriterTest, CallsFromEventsDuringTheSaveAreRefusedAndAFailingEventStopsIt) {
+  const auto a = file("a.txt", "a");
+  runOnce({a});
+  const std::string bytes = readFile(archive);
+  const auto b = file("b.txt", text(300000));
+
+  ArchiveWriter w;
+  int refused = 0;
+  w.MessagePump = [&] {
+    try {
+      w.add(a);
+    } catch (const EArchiveError&) {
+      ++refused;
+    }
+    w.close();  // ignored while saving
+  };
+  w.open(archive);
+  w.add(b);
+  w.save();
+  EXPECT_GT(refused, 0);
+  EXPECT_EQ(readWithPython(archive).size(), 2u);
+
+  writeFile(b, "changé");
+  setMtime(b, 1700000900);
+  const std::string saved = readFile(archive);
+  for (const bool fromItem : {false, true}) {
+    SCOPED_TRACE(fromItem);
+    ArchiveWriter failing;
+    if (fromItem)
+      failing.OnArchiveItemProgress = [](const std::string&, int) { throw std::runtime_error("événement"); };
+    else
+      failing.OnArchiveProgress = [](int) { throw std::runtime_error("événement"); };
+    failing.open(archive);
+    update(failing, {a, b});
+    EXPECT_THROW(failing.save(), std::runtime_error);
+    EXPECT_EQ(readFile(archive), saved);
+    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"a.txt", "b.txt", "palvrenftp.zip"}));
+  }
+  EXPECT_NE(saved, bytes);
+}
+
 TEST_F(ArchiveWriterTest, ANameThatIsNotUtf8IsSavedAndFoundAgain) {
   const auto latin1 = file("caf\xE9.txt", "Latin-1");
   runOnce({latin1});
