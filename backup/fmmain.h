@@ -4,6 +4,8 @@
 #include <QMainWindow>
 #include <functional>
 
+#include "backup/components/scrute_dossier.h"
+
 class QAction;
 class QCloseEvent;
 class QLabel;
@@ -93,6 +95,8 @@ class TfmMain : public QMainWindow {
   void Button2Click();
   void Button5Click();
   void ScruteDossier3Fichier(const QString& nom);
+  // Walks the program folder and all below it for "*.log" files (subfolders, depth 10000).
+  TScruteDossier ScruteDossier3;
 
   // Backup run and archive update. Reached through requestStart(), which keeps runs apart.
   void bnStartClick();
