@@ -33,6 +33,8 @@ std::vector<ProcessEntry> processList() {
   return out;
 }
 
+std::string executableName(pid_t pid) { return exeBaseName("/proc/" + std::to_string(pid) + "/exe"); }
+
 std::string currentExecutableName() { return exeBaseName("/proc/self/exe"); }
 
 }  // namespace platform

@@ -14,6 +14,8 @@ struct ProcessEntry {
 
 // Processes whose executable can be read (other users' are left out), in /proc order.
 std::vector<ProcessEntry> processList();
+// Base name of a process's executable; empty when it cannot be read.
+std::string executableName(pid_t pid);
 // Base name of this process's executable.
 std::string currentExecutableName();
 

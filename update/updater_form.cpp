@@ -1,0 +1,68 @@
+#include "update/updater_form.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStyle>
+
+#include "platform/application.h"
+#include "platform/program_folder.h"
+#include "ui_updater_form.h"
+#include "update/update_server.h"
+
+namespace updater {
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(new Ui::UpdaterForm1) {
+  ui->setupUi(this);
+  setFixedSize(size());
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+  ui->Image1->setPixmap(style()->standardIcon(QStyle::SP_BrowserReload).pixmap(32, 32));
+  ui->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_ArrowDown));
+  ui->BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+
+  IdHTTP1.events.onWorkBegin = [this](net::WorkMode m, std::int64_t max) { IdHTTP1WorkBegin(m, max); };
+  IdHTTP1.events.onWork = [this](net::WorkMode m, std::int64_t count) { IdHTTP1Work(m, count); };
+  IdHTTP1.events.onWorkEnd = [this](net::WorkMode m) { IdHTTP1WorkEnd(m); };
+  // Keeps the window painting while an HTTP call blocks its thread.
+  IdAntiFreeze1 = std::make_unique<net::ScopedIdlePump>([] { QCoreApplication::processEvents(); });
+
+  // Errors of the road go to the application's error box, never through Qt's signals.
+  connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { platform::deliverSafely([this] { BitBtn1Click(); }); });
+  connect(ui->BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
+
+  FormCreate();
+}
+
+TForm1::~TForm1() { delete ui; }
+
+void TForm1::FormCreate() {
+  ExeName = QStringLiteral("PalvrenFtp");
+  ZipName = QStringLiteral("PalvrenFtp.zip");
+  ZipPath = platform::programFolder() + ZipName;
+  VersionUrl = versionUrl();
+  DownloadUrl = downloadUrl(ZipName);
+  ProductName = QFileInfo(ExeName).completeBaseName();
+  setWindowTitle(QStringLiteral("Mise à jour ") + ProductName);
+  ui->Label2->setText(ui->Label2->text() + ProductName);
+  ui->BitBtn1->setToolTip(QStringLiteral("Recherchez maintenant une nouvelle version de ") + ProductName);
+  ui->Label1->setText(QStringLiteral("Pour rechercher une nouvelle version de ") + ProductName +
+                      QStringLiteral("\nVeuillez cliquer sur le bouton \"Mise à jour\"."));
+}
+
+void TForm1::BitBtn2Click() { close(); }
+
+QString TForm1::exePath() const { return platform::programFolder() + ExeName; }
+
+QString TForm1::missingExeText() const {
+  return QStringLiteral("La mise à jour, ne trouve pas le fichier d'origine\n") + ExeName +
+         QStringLiteral(" sur votre ordinateur.");
+}
+
+QString TForm1::noNewVersionText() const {
+  return QStringLiteral("Aucune nouvelle version de ") + ProductName + QStringLiteral("\nn'est disponible sur internet.");
+}
+
+}  // namespace updater

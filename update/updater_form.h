@@ -1,0 +1,76 @@
+#pragma once
+// The updater's window: one button that checks the version page and installs a newer version.
+#include <QDateTime>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+
+#include "net/http_client.h"
+#include "net/idle_pump.h"
+#include "platform/day_count.h"
+#include "update/archive_extractor.h"
+
+class QPlainTextEdit;
+
+namespace platform {
+class TMemoryStream;
+}
+
+namespace Ui {
+class UpdaterForm1;
+}
+
+namespace updater {
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  Ui::UpdaterForm1* ui;
+  net::HttpClient IdHTTP1;
+  // Extraction of the downloaded archive; tests may put their own in its place.
+  ArchiveExtractor extractArchive;
+
+  QString ExeName;
+  QString ZipName;
+  QString ZipPath;
+  QString VersionUrl;
+  QString DownloadUrl;
+  QString ProductName;
+  platform::TDateTime PageDate = 0;
+  platform::TDateTime ExeDate = 0;
+  QDateTime StartTime;
+
+  void FormCreate();
+  void BitBtn1Click();
+  void BitBtn2Click();
+  void Button5Click();
+  void Button2Click();
+  void Button3Click();
+  void LoadMemoFromMemoryStream(QPlainTextEdit* memo, const platform::TMemoryStream& stream);
+  void IdHTTP1WorkBegin(net::WorkMode AWorkMode, std::int64_t AWorkCountMax);
+  void IdHTTP1Work(net::WorkMode AWorkMode, std::int64_t AWorkCount);
+  void IdHTTP1WorkEnd(net::WorkMode AWorkMode);
+  void ZipArchiver1FileProgress(const QString& FileName, double Progress, bool& Cancel);
+
+  // The lines of Memo1 (none when it is empty).
+  QStringList memoLines() const;
+
+ private:
+  QString exePath() const;
+  QString missingExeText() const;
+  QString noNewVersionText() const;
+  // Downloads the archive into ZipPath; false, with the error shown, when the download failed.
+  bool downloadArchive();
+  // The road after a failed download: the old version runs again and the partial file goes.
+  void abandonDownload();
+  void restartBackupProgram();
+
+  std::unique_ptr<net::ScopedIdlePump> IdAntiFreeze1;
+  // Byte counts above the bar's int range are shifted down by this many bits.
+  int progressShift_ = 0;
+};
+
+}  // namespace updater
