@@ -3,8 +3,10 @@
 Serves the files of a folder. For every request it prints "GET <path>", then
 "HDR <name>: <value>" for each request header, then "END".
 
-Usage: http_server.py --root DIR [--chunk-delay MS]
+Usage: http_server.py --root DIR [--chunk-delay MS] [--cut SUFFIX=BYTES]
   --chunk-delay  sends bodies in 8 KiB blocks with this pause between them
+  --cut          for paths ending in SUFFIX, sends only the first BYTES of the body, announced
+                 whole, and drops the connection
 """
 import argparse
 import functools
@@ -17,7 +19,9 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--root", required=True)
     ap.add_argument("--chunk-delay", type=int, default=0)
+    ap.add_argument("--cut", default="")
     args = ap.parse_args()
+    cut_suffix, _, cut_bytes = args.cut.rpartition("=")
 
     class Handler(http.server.SimpleHTTPRequestHandler):
         def do_GET(self):
@@ -28,6 +32,11 @@ def main():
             super().do_GET()
 
         def copyfile(self, source, outputfile):
+            if args.cut and self.path.endswith(cut_suffix):
+                outputfile.write(source.read(int(cut_bytes)))
+                outputfile.flush()
+                self.close_connection = True
+                return
             if not args.chunk_delay:
                 return super().copyfile(source, outputfile)
             while True:

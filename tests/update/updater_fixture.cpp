@@ -1,0 +1,96 @@
+#include "updater_fixture.h"
+
+#include <sys/stat.h>
+#include <utime.h>
+
+#include "platform/application.h"
+#include "platform/format_settings.h"
+#include "platform/program_folder.h"
+#include "platform/shell_open.h"
+#include "update/application_error.h"
+#include "update/kill_process.h"
+#include "update/update_server.h"
+
+namespace updatertest {
+
+void UpdaterTest::SetUp() {
+  platform::setFormatSettings({QStringLiteral("dd/MM/yyyy"), QStringLiteral("HH:mm:ss"), ','});
+  platform::setProgramFolder(QString::fromStdString(programDir.str()));
+  platform::setShellOpenHook([this](const QString& target) {
+    shellOpened.push_back(target);
+    return true;
+  });
+  platform::setExceptionHandler(&updater::showApplicationError);
+  updater::setProcessSource([this] {
+    std::vector<pid_t> pids;
+    for (const auto& p : programs) pids.push_back(p->pid());
+    return processesAmong(pids);
+  });
+}
+
+void UpdaterTest::TearDown() {
+  updater::setProcessSource(nullptr);
+  updater::setUpdateHost(QString());
+  platform::setExceptionHandler(nullptr);
+  platform::setShellOpenHook(nullptr);
+  platform::setProgramFolder(QString());
+  platform::setFormatSettings(platform::localeFormatSettings());
+}
+
+void UpdaterTest::publish(const std::string& page, const std::optional<std::string>& archive) {
+  testsupport::writeFile(webRoot / "palvrenftp" / "update.html", page);
+  if (archive) testsupport::writeFile(webRoot / "rv" / "PalvrenFtp.zip", *archive);
+}
+
+void UpdaterTest::startServer(const std::vector<std::string>& extra) {
+  std::vector<std::string> args{"--root", webRoot.str()};
+  args.insert(args.end(), extra.begin(), extra.end());
+  server = std::make_unique<testsupport::ServerProcess>("http_server.py", args);
+  updater::setUpdateHost(QStringLiteral("127.0.0.1:%1").arg(server->port()));
+}
+
+void UpdaterTest::installBackupProgram(const QDateTime& lastWrite) {
+  const auto exe = programDir / "PalvrenFtp";
+  installSleepCopy(exe);
+  utimbuf times{};
+  times.actime = times.modtime = static_cast<time_t>(lastWrite.toSecsSinceEpoch());
+  ASSERT_EQ(utime(exe.c_str(), &times), 0);
+}
+
+FakeProgram& UpdaterTest::runBackupProgram() {
+  programs.push_back(std::make_unique<FakeProgram>(programDir / "PalvrenFtp"));
+  return *programs.back();
+}
+
+std::unique_ptr<updater::TForm1> UpdaterTest::makeForm() {
+  auto form = std::make_unique<updater::TForm1>();
+  form->show();
+  return form;
+}
+
+std::vector<std::string> UpdaterTest::requestedPaths() {
+  std::vector<std::string> paths;
+  if (!server) return paths;
+  // The server prints each request before it answers it: every request made so far is there.
+  for (std::string line = server->readLine(200); !line.empty(); line = server->readLine(200)) {
+    if (line.rfind("GET ", 0) == 0) paths.push_back(line.substr(4));
+  }
+  return paths;
+}
+
+QString UpdaterTest::onlyBox(platform::MsgIcon icon) const {
+  QStringList texts;
+  for (const auto& r : boxes->asked()) {
+    if (r.icon == icon) texts << r.text;
+  }
+  EXPECT_EQ(texts.size(), 1) << texts.join(" | ").toStdString();
+  return texts.value(0);
+}
+
+QString noNewVersionText() { return QStringLiteral("Aucune nouvelle version de PalvrenFtp\nn'est disponible sur internet."); }
+
+QString finalMessageText() {
+  return QStringLiteral("La mise à jour de PalvrenFtp est terminée et installée.\nPalvrenFtp à été redémarré automatiquement.");
+}
+
+}  // namespace updatertest

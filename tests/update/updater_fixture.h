@@ -1,0 +1,51 @@
+#pragma once
+// The updater's window over a temporary program folder, a real web server on 127.0.0.1, the
+// shell's and the message boxes' test hooks, and a stand-in for the running backup program.
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fake_program.h"
+#include "platform/message_box.h"
+#include "support/server_process.h"
+#include "support/temp_dir.h"
+#include "update/updater_form.h"
+
+namespace updatertest {
+
+class UpdaterTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // The version page and, when given, the update archive on the web server.
+  void publish(const std::string& page, const std::optional<std::string>& archive = std::nullopt);
+  void startServer(const std::vector<std::string>& extra = {});
+  // The backup program's executable in the program folder, last written at that moment.
+  void installBackupProgram(const QDateTime& lastWrite);
+  // Starts the installed program; KillProcessByName sees only the programs a test started.
+  FakeProgram& runBackupProgram();
+  std::unique_ptr<updater::TForm1> makeForm();
+  // The paths the server was asked for, in order.
+  std::vector<std::string> requestedPaths();
+  // The text of the single box of that icon shown so far; fails when there is none or more.
+  QString onlyBox(platform::MsgIcon icon) const;
+  std::filesystem::path zipPath() const { return programDir / "PalvrenFtp.zip"; }
+
+  testsupport::TempDir programDir;
+  testsupport::TempDir webRoot;
+  std::unique_ptr<testsupport::ServerProcess> server;
+  std::vector<std::unique_ptr<FakeProgram>> programs;
+  std::vector<QString> shellOpened;
+  std::unique_ptr<platform::ScopedResponder> boxes = std::make_unique<platform::ScopedResponder>();
+};
+
+// Texts of the road.
+QString noNewVersionText();
+QString finalMessageText();
+
+}  // namespace updatertest
