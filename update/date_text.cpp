@@ -17,7 +17,10 @@ constexpr int twoDigitYearWindow = 50;
 enum class Order { DMY, MDY, YMD };
 
 Order orderOf(const QString& format) {
+  bool quoted = false;
   for (QChar c : format) {
+    if (c == '\'') quoted = !quoted;
+    if (quoted) continue;
     switch (c.toLower().unicode()) {
       case 'd': return Order::DMY;
       case 'm': return Order::MDY;
@@ -88,6 +91,7 @@ platform::TDateTime StrToDate(const QString& text) {
   int y = 0, m = 0, d = 0, yearDigits = 0;
   if (in.separator(sep)) {
     if (!in.number(n3, l3)) throw invalidDate(text);
+    in.separator(sep);  // formats such as "yyyy. MM. dd." close with the separator
     switch (order) {
       case Order::DMY: d = n1, m = n2, y = n3, yearDigits = l3; break;
       case Order::MDY: m = n1, d = n2, y = n3, yearDigits = l3; break;
