@@ -1,5 +1,6 @@
 // The update road of the "Mise à jour" button.
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 
 #include "net/net_error.h"
@@ -18,7 +19,7 @@ constexpr unsigned long stepPauseMs = 300;
 
 void TForm1::BitBtn1Click() {
   ui->BitBtn1->setEnabled(false);
-  if (!QFile::exists(exePath())) {
+  if (!QFileInfo(exePath()).isFile()) {
     ui->Label1->setText(missingExeText());
     return;
   }
