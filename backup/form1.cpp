@@ -13,6 +13,7 @@
 #include "backup/fmmain.h"
 #include "backup/form2.h"
 #include "backup/split_field.h"
+#include "platform/application.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
 #include "platform/shell_open.h"
@@ -191,7 +192,9 @@ void TForm1::Button4Click() {
 }
 
 void TForm1::Button5Click() {
-  if (fmMain) fmMain->Button11Click();
+  // A refused mail raises; it is logged by the application's handler here, inside the slot,
+  // since no exception may cross Qt's signal delivery.
+  if (fmMain) platform::deliverSafely([] { fmMain->Button11Click(); });
 }
 
 void TForm1::Button1Click() {
