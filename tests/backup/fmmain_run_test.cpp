@@ -140,6 +140,7 @@ TEST_F(BackupRun, FirstRunStoresEveryFileThatHasBytes) {
   writeFile(data / "photo.jpg", randomBytes(300000, 1));
   writeFile(data / "sous" / "profond" / "note.txt", "une note");
   writeFile(data / "vide.txt", "");
+  writeFile(data / "caf\xe9.txt", "nom en Latin-1");  // not UTF-8: saved all the same
   setMtime(data / "lettre.txt", 1700000000);
   folders({entry(data)});
   std::set<QString> panels;
@@ -160,7 +161,8 @@ TEST_F(BackupRun, FirstRunStoresEveryFileThatHasBytes) {
   EXPECT_TRUE(logged("1 ").isEmpty() && logged("2 ").isEmpty() && logged("3 ").isEmpty()) << lines.join('\n').toStdString();
 
   const auto e = entries();
-  ASSERT_EQ(e.size(), 3u);
+  ASSERT_EQ(e.size(), 4u);
+  EXPECT_EQ(e.count(data.string().substr(1) + "/café.txt"), 1u);
   const auto& lettre = e.at(nameOf(data / "lettre.txt"));
   EXPECT_EQ(lettre.size, 200000u);
   EXPECT_EQ(lettre.method, 8);
