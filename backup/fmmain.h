@@ -95,7 +95,7 @@ class TfmMain : public QMainWindow {
   void journal(const QString& line);
   void Button2Click();
   void Button5Click();
-  void ScruteDossier3Fichier(const QString& nom);
+  void ScruteDossier3Fichier(const std::string& nom);
   // Walks the program folder and all below it for "*.log" files (subfolders, depth 10000).
   TScruteDossier ScruteDossier3;
 
