@@ -5,6 +5,8 @@
 #include <functional>
 #include <memory>
 
+#include "backup/components/scrute_dossier.h"
+
 class QAction;
 class QCloseEvent;
 class QLabel;
@@ -94,6 +96,8 @@ class TfmMain : public QMainWindow {
   void Button2Click();
   void Button5Click();
   void ScruteDossier3Fichier(const QString& nom);
+  // Walks the program folder and all below it for "*.log" files (subfolders, depth 10000).
+  TScruteDossier ScruteDossier3;
 
   // Backup run and archive update. Reached through requestStart(), which keeps runs apart.
   void bnStartClick();

@@ -1,25 +1,66 @@
 // Run log and daily log files.
+#include <cerrno>
+
 #include <QFile>
 #include <QPlainTextEdit>
+#include <QSpinBox>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "backup/app_windows.h"
 #include "backup/fmmain.h"
+#include "backup/form1.h"
+#include "backup/log_purge.h"
+#include "platform/day_count.h"
 #include "ui_fmmain.h"
+#include "ui_form1.h"
+
+namespace {
+
+// Appends one line to the daily log file; false when the file could not be written.
+bool appendToLogFile(const QString& path, const QByteArray& bytes) {
+  // Non-blocking: a FIFO of that name without a reader must not freeze the window.
+  const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+  if (fd < 0) return false;
+  struct stat info {};
+  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  for (qsizetype done = 0; ok && done < bytes.size();) {
+    const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) ok = false;
+    else done += n;
+  }
+  ::close(fd);
+  return ok;
+}
+
+}  // namespace
 
 void TfmMain::journal(const QString& line) {
   ui->Memo1->appendPlainText(line);
-  // The visible line stays whatever happens to the file; logging never raises, since the
-  // application-wide error handler logs through here too.
-  try {
-    QFile file(programFolder() + now().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".log"));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return;
-    file.write(line.toUtf8() + "\r\n");
-    file.close();
-  } catch (...) {
-  }
+  // The visible line is kept whatever happens to the file, and a file that cannot be
+  // written raises nothing: the application-wide error handler logs through here too,
+  // and a run must not stop for its log.
+  appendToLogFile(programFolder() + now().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".log"),
+                  line.toUtf8() + "\r\n");
 }
 
 void TfmMain::Button2Click() { ui->Memo1->clear(); }
 
-void TfmMain::Button5Click() {}
+void TfmMain::Button5Click() {
+  ScruteDossier3.OnFichier = [this](TScruteDossier&, const std::string& nom) {
+    ScruteDossier3Fichier(QFile::decodeName(QByteArray::fromStdString(nom)));
+  };
+  ScruteDossier3.Dossier = QFile::encodeName(programFolder()).toStdString();
+  ScruteDossier3.Filtre = "*.log";
+  ScruteDossier3.Execute();
+}
 
-void TfmMain::ScruteDossier3Fichier(const QString&) {}
+void TfmMain::ScruteDossier3Fichier(const QString& nom) {
+  // The kept days are read per file, as the configuration window shows them now.
+  if (!Form1) return;
+  const int keptDays = Form1->ui->SpinEdit_1->value();
+  logpurge::purgeOldLogFile(QFile::encodeName(nom).toStdString(), platform::toDayCount(now()), keptDays);
+}

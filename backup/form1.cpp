@@ -13,6 +13,7 @@
 #include "backup/fmmain.h"
 #include "backup/form2.h"
 #include "backup/split_field.h"
+#include "platform/application.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
 #include "platform/shell_open.h"
@@ -37,6 +38,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(new Ui::Form1) {
     folder = chosen;
     return true;
   };
+  logFileChooser = [this](const QString& folder) {
+    return QFileDialog::getOpenFileName(this, QStringLiteral("Ouvrir"), folder, QStringLiteral("Fichiers journaux (*.log)"));
+  };
 
   // Check boxes act on every change of state, also when code or the settings store sets them.
   connect(ui->anonyme_ftp, &QCheckBox::toggled, this, &TForm1::anonyme_ftpClick);
@@ -51,7 +55,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(new Ui::Form1) {
   connect(ui->Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
   connect(ui->Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
   connect(ui->Fermer1, &QAction::triggered, this, &TForm1::Button1Click);
-  connect(ui->Ouvrirlesfichiersjournaux1, &QAction::triggered, this, &TForm1::Ouvrirlesfichiersjournaux1Click);
+  // An unreadable log's error goes to the application's error logging, not through Qt's signals.
+  connect(ui->Ouvrirlesfichiersjournaux1, &QAction::triggered, this,
+          [this] { platform::deliverSafely([this] { Ouvrirlesfichiersjournaux1Click(); }); });
   connect(ui->SiteWeb1, &QAction::triggered, this, &TForm1::SiteWeb1Click);
   connect(ui->Misejour1, &QAction::triggered, this, &TForm1::Misejour1Click);
   connect(ui->Apropos1, &QAction::triggered, this, &TForm1::Apropos1Click);
@@ -201,7 +207,8 @@ void TForm1::Button1Click() {
 }
 
 void TForm1::Ouvrirlesfichiersjournaux1Click() {
-  if (Form2) Form2->Ouvrirfichiersjournaux1Click();
+  // The history window's own steps, with this window's dialog and its one filter.
+  if (Form2) Form2->openChosenLogFile(logFileChooser);
 }
 
 void TForm1::SiteWeb1Click() { platform::shellOpen(webPage); }

@@ -21,6 +21,8 @@ class TForm1 : public QMainWindow {
 
   // The folder picker: gets the initial folder, returns false when cancelled. Tests replace it.
   std::function<bool(const QString& title, QString& folder)> folderPicker;
+  // The open dialog of "Ouvrir les fichiers journaux": the chosen file, empty when cancelled.
+  std::function<QString(const QString& folder)> logFileChooser;
 
   // The proxy type group: -1 selects none; other values are kept within the items.
   int Type_proxyItemIndex() const;

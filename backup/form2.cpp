@@ -2,7 +2,6 @@
 
 #include <cerrno>
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -13,7 +12,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/application.h"
 #include "platform/exceptions.h"
+#include "platform/program_folder.h"
 #include "ui_form2.h"
 
 namespace {
@@ -41,17 +42,22 @@ class FileDescriptor {
 }  // namespace
 
 TForm2::TForm2(QWidget* parent)
-    : QMainWindow(parent), ui(std::make_unique<Ui::TForm2>()), programFolder_(QCoreApplication::applicationDirPath()) {
+    : QMainWindow(parent), ui(std::make_unique<Ui::TForm2>()) {
   ui->setupUi(this);
   chooser_ = [this](const QString& folder) {
     return QFileDialog::getOpenFileName(this, QStringLiteral("Ouvrir"), folder, logFileFilters());
   };
-  connect(ui->Ouvrirfichiersjournaux1, &QAction::triggered, this, &TForm2::Ouvrirfichiersjournaux1Click);
+  // An unreadable file's error goes to the application's error logging here, not through
+  // Qt's signal delivery, which cannot carry an exception.
+  connect(ui->Ouvrirfichiersjournaux1, &QAction::triggered, this,
+          [this] { platform::deliverSafely([this] { Ouvrirfichiersjournaux1Click(); }); });
   connect(ui->Fermer1, &QAction::triggered, this, &TForm2::shutJournalClick);
   connect(ui->shutJournal, &QPushButton::clicked, this, &TForm2::shutJournalClick);
 }
 
 TForm2::~TForm2() = default;
+
+QString TForm2::programFolder() { return platform::programFolder(); }
 
 QString TForm2::logFileFilters() { return QStringLiteral("Fichiers journaux (*.log);;Fichiers (*.*)"); }
 
@@ -101,8 +107,10 @@ void TForm2::loadLogFile(const QString& path) {
   if (readError != 0) throw platform::EInOutError(readError);
 }
 
-void TForm2::Ouvrirfichiersjournaux1Click() {
-  const QString path = chooser_ ? chooser_(programFolder_) : QString();
+void TForm2::Ouvrirfichiersjournaux1Click() { openChosenLogFile(chooser_); }
+
+void TForm2::openChosenLogFile(const FileChooser& chooser) {
+  const QString path = chooser ? chooser(programFolder()) : QString();
   if (path.isEmpty()) return;
   showLogFile(path);
 }

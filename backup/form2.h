@@ -33,9 +33,8 @@ class TForm2 : public QMainWindow {
   static QStringList splitLogLines(const QByteArray& text);
 
   void setFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
-  // The folder the open dialog starts in: the program folder.
-  void setProgramFolder(const QString& folder) { programFolder_ = folder; }
-  QString programFolder() const { return programFolder_; }
+  // The folder the open dialog starts in.
+  static QString programFolder();
 
   // Sets the caption, then fills the memo with the file's lines. An unreadable file
   // raises platform::EInOutError with the system's error number; the caption and the
@@ -44,6 +43,9 @@ class TForm2 : public QMainWindow {
   // Loads the file, then shows the window (not modal); what both open entries end with,
   // this window's menu and the configuration window's.
   void showLogFile(const QString& path);
+  // Asks the chooser for a file in the program folder and shows it; a cancel changes nothing.
+  // The configuration window's menu entry comes here with its own dialog.
+  void openChosenLogFile(const FileChooser& chooser);
 
   QPlainTextEdit* memo() const;
   QPushButton* shutJournalButton() const;
@@ -59,5 +61,4 @@ class TForm2 : public QMainWindow {
 
   std::unique_ptr<Ui::TForm2> ui;
   FileChooser chooser_;
-  QString programFolder_;
 };

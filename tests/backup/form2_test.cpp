@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include "platform/exceptions.h"
+#include "platform/program_folder.h"
 #include "support/temp_dir.h"
 
 using testsupport::TempDir;
@@ -58,13 +59,14 @@ TEST(Form2Lines, SplitAtCrLfOrCrLf) {
 class Form2Test : public ::testing::Test {
  protected:
   void SetUp() override {
-    form.setProgramFolder(QString::fromStdString(tmp.str()));
+    platform::setProgramFolder(QString::fromStdString(tmp.str()));
     form.setFileChooser([this](const QString& folder) {
       askedIn = folder;
       ++asked;
       return answer;
     });
   }
+  void TearDown() override { platform::setProgramFolder(QString()); }
   QString logPath(const char* name) const { return QString::fromStdString((tmp / name).string()); }
 
   TempDir tmp;
@@ -82,7 +84,7 @@ TEST_F(Form2Test, OpensTheChosenLogFile) {
   form.Ouvrirfichiersjournaux1Click();
 
   EXPECT_EQ(asked, 1);
-  EXPECT_EQ(askedIn, QString::fromStdString(tmp.str()));
+  EXPECT_EQ(askedIn, QString::fromStdString(tmp.str()) + '/');
   EXPECT_TRUE(form.isVisible());
   EXPECT_EQ(form.windowTitle(), "Historique du 09/12/2026");
   EXPECT_EQ(memoLines(form), (QStringList{"09/12/2026 10:00:00 : un", "-----------------------", "09/12/2026 : deux"}));
