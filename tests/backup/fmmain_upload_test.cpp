@@ -77,30 +77,38 @@ TEST_F(Upload, ClientSettingsFromTheConfigurationWindow) {
 }
 
 TEST_F(Upload, StoresIntoTheWeekdayFolderCreatingEachLevel) {
-  const std::string data = writeArchive(300000);
-  main->Button1Click();
+  for (bool passive : {true, false}) {
+    SCOPED_TRACE(passive ? "passive" : "active");
+    std::filesystem::remove_all(ftpRoot / "sauvegarde");
+    main->Button2Click();
+    main->ui->derniere_sauv->clear();
+    waits.clear();
+    config->ui->passive_ftp->setChecked(passive);
+    const std::string data = writeArchive(300000, passive ? 1 : 2);
+    main->Button1Click();
 
-  EXPECT_EQ(remoteContent(), data);
-  const QStringList lines = memoLines();
-  const qsizetype first = lines.indexOf(line("Création du répertoire /sauvegarde/"));
-  const qsizetype second = lines.indexOf(line("Création du répertoire /sauvegarde/mercredi/"));
-  ASSERT_GE(first, 0);
-  EXPECT_GT(second, first);
-  EXPECT_EQ(lines.first(), line("Derniére sauvegarde =  Octets "));
-  EXPECT_EQ(lines[1], line("Sauvegarde actuelle = 300000 Octets "));
-  EXPECT_EQ(count("Transfert de 300000 sur 300000 Octets (/sauvegarde/mercredi)"), 1);
-  EXPECT_EQ(lines.last(), line("Sauvegarde terminée"));
-  EXPECT_EQ(count("+++++ Attention votre sauvegarde n'est pas compléte"), 0);
-  EXPECT_EQ(main->ui->derniere_sauv->text(), "300000");
-  EXPECT_NE(testsupport::readFile(iniPath()).find("derniere_sauv=300000"), std::string::npos);
-  EXPECT_EQ(waits, std::vector<int>{10000});
-  EXPECT_TRUE(main->SubjectSuffix.isEmpty());
-  EXPECT_EQ(main->RetryCount, 0);
-  EXPECT_FALSE(retryArmed());
-  EXPECT_TRUE(main->ui->bnStart->isEnabled());
-  EXPECT_TRUE(main->Timer1->isActive());
-  EXPECT_FALSE(main->ui->Label1->isVisibleTo(main.get()));
-  EXPECT_EQ(main->ui->ProgressBar1->value(), 0);
+    EXPECT_EQ(remoteContent(), data);
+    const QStringList lines = memoLines();
+    const qsizetype first = lines.indexOf(line("Création du répertoire /sauvegarde/"));
+    const qsizetype second = lines.indexOf(line("Création du répertoire /sauvegarde/mercredi/"));
+    ASSERT_GE(first, 0);
+    EXPECT_GT(second, first);
+    EXPECT_EQ(lines.first(), line("Derniére sauvegarde =  Octets "));
+    EXPECT_EQ(lines[1], line("Sauvegarde actuelle = 300000 Octets "));
+    EXPECT_EQ(count("Transfert de 300000 sur 300000 Octets (/sauvegarde/mercredi)"), 1);
+    EXPECT_EQ(lines.last(), line("Sauvegarde terminée"));
+    EXPECT_EQ(count("+++++ Attention votre sauvegarde n'est pas compléte"), 0);
+    EXPECT_EQ(main->ui->derniere_sauv->text(), "300000");
+    EXPECT_NE(testsupport::readFile(iniPath()).find("derniere_sauv=300000"), std::string::npos);
+    EXPECT_EQ(waits, std::vector<int>{10000});
+    EXPECT_TRUE(main->SubjectSuffix.isEmpty());
+    EXPECT_EQ(main->RetryCount, 0);
+    EXPECT_FALSE(retryArmed());
+    EXPECT_TRUE(main->ui->bnStart->isEnabled());
+    EXPECT_TRUE(main->Timer1->isActive());
+    EXPECT_FALSE(main->ui->Label1->isVisibleTo(main.get()));
+    EXPECT_EQ(main->ui->ProgressBar1->value(), 0);
+  }
 }
 
 TEST_F(Upload, SameArchiveAgainWarnsAndIsStillSent) {
