@@ -15,6 +15,7 @@
 #include "backup/components/svg_edit_ini.h"
 #include "backup/app_windows.h"
 #include "backup/form1.h"
+#include "net/idle_pump.h"
 #include "platform/clock.h"
 #include "platform/format_settings.h"
 #include "platform/message_box.h"
@@ -75,6 +76,9 @@ TfmMain::TfmMain(QWidget* parent) : QMainWindow(parent), ui(new Ui::fmMain) {
   buildTray();
 
   SvgEditIni1 = TSvgEditIni::forWindow(this);
+  // Network calls block this thread: between their waits (at most 50 ms) the window's
+  // events go on, so it keeps painting and its timers keep firing.
+  net::IdlePump::set([] { QCoreApplication::processEvents(); });
 
   FormCreate();
   startTimers();

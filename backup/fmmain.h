@@ -7,6 +7,7 @@
 
 #include "backup/components/scrute_dossier.h"
 
+class ArchiveWriter;
 class QAction;
 class QCloseEvent;
 class QLabel;
@@ -95,16 +96,21 @@ class TfmMain : public QMainWindow {
   void journal(const QString& line);
   void Button2Click();
   void Button5Click();
-  void ScruteDossier3Fichier(const QString& nom);
+  void ScruteDossier3Fichier(const std::string& nom);
   // Walks the program folder and all below it for "*.log" files (subfolders, depth 10000).
   TScruteDossier ScruteDossier3;
 
   // Backup run and archive update. Reached through requestStart(), which keeps runs apart.
   void bnStartClick();
   void ScruteDossier1Execute();
-  void ScruteDossier1Dossier(const QString& nom);
-  void ScruteDossier1Fichier(const QString& nom);
+  void ScruteDossier1Dossier(const std::string& nom);
+  // nom: the full path as the file system spells it (any bytes), as the walker reports it.
+  void ScruteDossier1Fichier(const std::string& nom);
   void ScruteDossier1FinExecute();
+  // Walks the folders of the backup list, one entry after the other.
+  TScruteDossier ScruteDossier1;
+  // The archive writer of the run under way; none outside the archive step.
+  ::ArchiveWriter* ArchiveWriter = nullptr;
   void AbZipper1ArchiveProgress(int progress, bool& abort);
   void AbZipper1ArchiveItemProgress(const QString& item, int progress, bool& abort);
   void AbZipper1ArchiveSaveProgress(int progress, bool& abort);

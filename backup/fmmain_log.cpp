@@ -50,17 +50,16 @@ void TfmMain::journal(const QString& line) {
 void TfmMain::Button2Click() { ui->Memo1->clear(); }
 
 void TfmMain::Button5Click() {
-  ScruteDossier3.OnFichier = [this](TScruteDossier&, const std::string& nom) {
-    ScruteDossier3Fichier(QFile::decodeName(QByteArray::fromStdString(nom)));
-  };
+  // Raw bytes: a name that is not valid UTF-8 must still be found and purged.
+  ScruteDossier3.OnFichier = [this](TScruteDossier&, const std::string& nom) { ScruteDossier3Fichier(nom); };
   ScruteDossier3.Dossier = QFile::encodeName(programFolder()).toStdString();
   ScruteDossier3.Filtre = "*.log";
   ScruteDossier3.Execute();
 }
 
-void TfmMain::ScruteDossier3Fichier(const QString& nom) {
+void TfmMain::ScruteDossier3Fichier(const std::string& nom) {
   // The kept days are read per file, as the configuration window shows them now.
   if (!Form1) return;
   const int keptDays = Form1->ui->SpinEdit_1->value();
-  logpurge::purgeOldLogFile(QFile::encodeName(nom).toStdString(), platform::toDayCount(now()), keptDays);
+  logpurge::purgeOldLogFile(nom, platform::toDayCount(now()), keptDays);
 }

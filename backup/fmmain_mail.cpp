@@ -1,4 +1,92 @@
-// E-mail report.
-#include "backup/fmmain.h"
+// E-mail report: the run's log and the signature, mailed to the configured recipients.
+#include <QPlainTextEdit>
 
-void TfmMain::Button11Click() {}
+#include "backup/app_windows.h"
+#include "backup/components/string_splitter.h"
+#include "backup/fmmain.h"
+#include "backup/form1.h"
+#include "net/mail_message.h"
+#include "net/smtp_client.h"
+#include "platform/str_to_int.h"
+#include "ui_fmmain.h"
+#include "ui_form1.h"
+
+namespace {
+
+const QString missingSettingsLine = QStringLiteral(
+    "Vous devez indiquer les renseignements suivant : Votre SMTP, Votre E-mail, L'e-mail du destinataire, "
+    "Le sujet de l'E-mail, Ou décocher l'option \"Recevoir un rapport de sauvegarde par E-mail\" ");
+const QString cannotSendLine = QStringLiteral("Impossible d'envoyer E-MAIL");
+constexpr int connectTimeoutMs = 300;
+
+// A memo's lines as the user sees them; an empty memo has none.
+void appendLines(const QPlainTextEdit* memo, std::vector<std::string>& lines) {
+  const QString text = memo->toPlainText();
+  if (text.isEmpty()) return;
+  for (const QString& line : text.split(QLatin1Char('\n'))) lines.push_back(line.toStdString());
+}
+
+// One address goes to To; a list cut at ";" goes to Bcc. The pieces are cut exactly, but a
+// blank around an address or an empty piece is no address: a strict server refuses the whole
+// mail for one of those.
+void addRecipients(const QString& text, net::MailMessage& message) {
+  const std::string all = text.toStdString();
+  if (all.find(';') == std::string::npos) {
+    const QString address = text.trimmed();
+    if (!address.isEmpty()) message.to.push_back(address.toStdString());
+    return;
+  }
+  std::vector<std::string> pieces;
+  splitter::SplitString(all, ';', pieces);
+  for (const std::string& piece : pieces) {
+    const QString address = QString::fromStdString(piece).trimmed();
+    if (!address.isEmpty()) message.bcc.push_back(address.toStdString());
+  }
+}
+
+}  // namespace
+
+void TfmMain::Button11Click() {
+  if (!Form1) return;
+  const Ui::Form1* f = Form1->ui;
+  if (f->Smtp_tov->text().isEmpty() || f->Email_v->text().isEmpty() || f->Email_D->text().isEmpty() ||
+      f->Sujet_tov->text().isEmpty()) {
+    journal(missingSettingsLine);
+    return;
+  }
+
+  net::MailMessage message;
+  message.from = f->Email_v->text().toStdString();
+  message.subject = (f->Sujet_tov->text() + SubjectSuffix).toStdString();
+  addRecipients(f->Email_D->text(), message);
+  appendLines(ui->Memo1, message.body);
+  message.body.push_back(" ");
+  appendLines(f->signature_mail, message.body);
+
+  net::SmtpClient client;
+  // A port that is no number leaves here, before any connection.
+  client.port = platform::strToInt(f->Port_tov->text().toStdString());
+  client.host = f->Smtp_tov->text().toStdString();
+  if (!f->user_name->text().isEmpty() && !f->mot_de_passe->text().isEmpty()) {
+    client.auth = net::SmtpAuth::Login;
+    client.username = f->user_name->text().toStdString();
+    client.password = f->mot_de_passe->text().toStdString();
+  }
+
+  try {
+    client.connect(connectTimeoutMs);
+  } catch (...) {
+    client.disconnect();
+    journal(cannotSendLine);
+    return;
+  }
+  // A refused mail goes on to the caller; the warning suffix stays for the next report.
+  try {
+    client.send(message);
+  } catch (...) {
+    client.disconnect();
+    throw;
+  }
+  client.disconnect();
+  SubjectSuffix.clear();
+}

@@ -151,7 +151,7 @@ TEST_F(LogPurgeRun, WalksEveryFolderBelowAndLeavesLinksAndOtherFiles) {
   const QDateTime old = clock.now().addDays(-40);
   const QDateTime recent = clock.now().addDays(-1);
   for (const char* f : {"20261029.log", "sub/20261029.log", "sub/deep/er/JOURNAL.LOG", "dossier.log/vieux.log",
-                        "notes.txt", "sub/copie.log.bak", "sub/log"})
+                        "caf\xe9.log", "notes.txt", "sub/copie.log.bak", "sub/log"})
     makeFile(f, old);
   for (const char* f : {"20261208.log", "sub/20261208.log"}) makeFile(f, recent);
   testsupport::writeFile(outside / "etranger.log", "x");
@@ -166,7 +166,8 @@ TEST_F(LogPurgeRun, WalksEveryFolderBelowAndLeavesLinksAndOtherFiles) {
 
   main->Button5Click();
 
-  for (const char* gone : {"20261029.log", "sub/20261029.log", "sub/deep/er/JOURNAL.LOG", "dossier.log/vieux.log"})
+  for (const char* gone :
+       {"20261029.log", "sub/20261029.log", "sub/deep/er/JOURNAL.LOG", "dossier.log/vieux.log", "caf\xe9.log"})
     EXPECT_FALSE(exists(dir / gone)) << gone;
   for (const char* kept : {"20261208.log", "sub/20261208.log", "notes.txt", "sub/copie.log.bak", "sub/log", "dossier.log",
                            "lien.log", "sub/dossier-lien", "sub/boucle"})
