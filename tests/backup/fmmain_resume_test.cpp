@@ -39,6 +39,7 @@ TEST_F(Resume, WhatTheServerHoldsDecidesBetweenAppendAndStore) {
       {"foreign partial file", false, 1000, true, "whole"},
       {"foreign file of the same size", false, 5000, true, "whole"},
   };
+  startMailServer();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove_all(ftpRoot / "sauvegarde");
@@ -74,6 +75,9 @@ TEST_F(Resume, WhatTheServerHoldsDecidesBetweenAppendAndStore) {
     EXPECT_TRUE(main->ui->Button2->isEnabled());
     EXPECT_EQ(main->ui->Button2->text(), "Effacer");
     EXPECT_EQ(main->ui->derniere_sauv->text(), "5000");
+    const auto mails = receivedMails();
+    ASSERT_EQ(mails.size(), 1u);
+    EXPECT_EQ(mails[0].subject, "Rapport de sauvegarde");
   }
 }
 
@@ -104,11 +108,20 @@ TEST_F(Resume, CutDataConnectionThenResumeGivesTheSameFile) {
 }
 
 TEST_F(Resume, FourFailedConnectsEndWithTheFinalWarning) {
+  startMailServer();
   writeArchive(5000);
   failFirstAttempt();
+  EXPECT_TRUE(receivedMails().empty());
   for (int resume = 1; resume <= 3; ++resume) {
     SCOPED_TRACE(resume);
     main->Timer4Timer();
+    // One report, after the last resume.
+    const auto mails = receivedMails();
+    ASSERT_EQ(mails.size(), resume == 3 ? 1u : 0u);
+    if (resume == 3) {
+      EXPECT_EQ(mails[0].subject, "Rapport de sauvegarde (Attention voir Erreur)");
+      EXPECT_TRUE(mails[0].body.contains(line("+++++ Attention le transfert n'est pas effectué.")));
+    }
     EXPECT_EQ(main->RetryCount, resume + 1);
     EXPECT_EQ(retryArmed(), resume < 3);
     EXPECT_EQ(main->ui->bnStart->isEnabled(), resume == 3);
@@ -120,7 +133,6 @@ TEST_F(Resume, FourFailedConnectsEndWithTheFinalWarning) {
   const QString error = lines[lines.indexOf(line("Reprise dans 3 minutes")) - 1];
   EXPECT_EQ(lines.count(error), 4) << error.toStdString();
   EXPECT_EQ(memoLines().last(), line("+++++ Attention le transfert n'est pas effectué."));
-  EXPECT_EQ(main->SubjectSuffix, " (Attention voir Erreur)");
   EXPECT_FALSE(main->isBusy());
   EXPECT_EQ(remoteContent(), "<none>");
 }

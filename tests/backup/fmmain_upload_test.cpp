@@ -1,6 +1,8 @@
 #include <QLabel>
+#include <QListWidget>
 #include <QProgressBar>
 
+#include "archive_check.h"
 #include "backup/ftp_setup.h"
 #include "backup/remote_folder.h"
 #include "net/ftp_client.h"
@@ -111,6 +113,30 @@ TEST_F(Upload, StoresIntoTheWeekdayFolderCreatingEachLevel) {
   }
 }
 
+TEST_F(Upload, FullRunSendsItsArchiveAndReports) {
+  startMailServer();
+  const std::filesystem::path data = dir / "donnees";
+  testsupport::writeFile(data / "lettre.txt", std::string(200000, 'a'));
+  testsupport::writeFile(data / "sous" / "photo.jpg", pattern(300000, 5));
+  config->ui->Repertoires_sauv->addItem(QString::fromStdString(data.string()) + "|*.*|oui");
+  main->requestStart();
+
+  const auto entries = archivecheck::readWithPython(archivePath().string());
+  EXPECT_EQ(entries.size(), 2u);
+  const std::string local = testsupport::readFile(archivePath());
+  EXPECT_EQ(remoteContent(), local);
+  const QString size = QString::number(local.size());
+  EXPECT_EQ(count("Création du répertoire /sauvegarde/mercredi/"), 1);
+  EXPECT_EQ(count("Transfert de " + size + " sur " + size + " Octets (/sauvegarde/mercredi)"), 1);
+  const auto mails = receivedMails();
+  ASSERT_EQ(mails.size(), 1u);
+  EXPECT_EQ(mails[0].subject, "Rapport de sauvegarde");
+  EXPECT_TRUE(mails[0].body.contains(line("Démarrage de la sauvegarde")));
+  EXPECT_TRUE(mails[0].body.contains(line("Sauvegarde terminée")));
+  EXPECT_TRUE(main->ui->bnStart->isEnabled());
+  EXPECT_FALSE(main->isBusy());
+}
+
 TEST_F(Upload, SameArchiveAgainWarnsAndIsStillSent) {
   writeArchive(5000, 1);
   main->Button1Click();
@@ -172,6 +198,7 @@ TEST_F(Upload, FailuresArmTheRetryAndKeepTheStartOff) {
       // A file where the main folder should be: CWD and MKD both fail.
       {"folder cannot be made", {}, false, true},
   };
+  startMailServer();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove_all(ftpRoot / "sauvegarde");
@@ -201,6 +228,8 @@ TEST_F(Upload, FailuresArmTheRetryAndKeepTheStartOff) {
     EXPECT_FALSE(main->ui->bnStart->isEnabled());
     EXPECT_FALSE(main->Timer1->isActive());
     EXPECT_TRUE(main->isBusy());
+    // The resume decides on the report.
+    EXPECT_TRUE(receivedMails().empty());
   }
 }
 
@@ -216,6 +245,7 @@ TEST_F(Upload, ServerSizeDifferentFromTheArchiveWarns) {
       // The connection goes at the size query: size unknown, the run still ends normally.
       {"size query fails", {"--drop-on-size"}, "Transfert de -1 sur 70000 Octets (/sauvegarde/mercredi)"},
   };
+  startMailServer();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     startServer(c.serverArgs);
@@ -228,7 +258,10 @@ TEST_F(Upload, ServerSizeDifferentFromTheArchiveWarns) {
     const QStringList tail{line(c.transferLine), line("Sauvegarde terminée"), sep,
                            line("+++++ Attention votre sauvegarde n'est pas compléte"), sep};
     EXPECT_EQ(lines.mid(lines.size() - tail.size()), tail);
-    EXPECT_EQ(main->SubjectSuffix, " (Attention voir Erreur)");
+    // The report still goes, with the warning in its subject.
+    const auto mails = receivedMails();
+    ASSERT_EQ(mails.size(), 1u);
+    EXPECT_EQ(mails[0].subject, "Rapport de sauvegarde (Attention voir Erreur)");
     EXPECT_EQ(main->RetryCount, 0);
     EXPECT_FALSE(retryArmed());
     EXPECT_TRUE(main->ui->bnStart->isEnabled());

@@ -1,6 +1,9 @@
 #pragma once
 // The windows over a real pyftpdlib server on 127.0.0.1, with the account filled in the
 // configuration window, day folders on under "sauvegarde" and a Wednesday on the clock.
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPlainTextEdit>
 
 #include <memory>
@@ -29,6 +32,7 @@ class UploadTest : public WindowsTest {
   }
   void TearDown() override {
     server.reset();
+    smtp.reset();
     WindowsTest::TearDown();
   }
 
@@ -39,6 +43,37 @@ class UploadTest : public WindowsTest {
     args.insert(args.end(), extra.begin(), extra.end());
     server = std::make_unique<testsupport::ServerProcess>("ftp_server.py", args);
     config->ui->Port_ftp->setText(QString::number(server->port()));
+  }
+
+  // Reports go to a real SMTP server on 127.0.0.1.
+  void startMailServer() {
+    smtp = std::make_unique<testsupport::ServerProcess>("smtp_server.py");
+    Ui::Form1* f = config->ui;
+    f->Smtp_tov->setText("127.0.0.1");
+    f->Port_tov->setText(QString::number(smtp->port()));
+    f->Email_v->setText("palvren@palvren.test");
+    f->Email_D->setText("admin@example.org");
+    f->Sujet_tov->setText("Rapport de sauvegarde");
+    f->recevoir_mail->setChecked(true);
+  }
+  struct Mail {
+    QString subject;
+    QString body;
+  };
+  // The mails the server took since the last call. A mail is taken before its sending returns,
+  // so a short quiet time is enough to tell that none came.
+  std::vector<Mail> receivedMails(int quietMs = 300) {
+    std::vector<Mail> mails;
+    for (std::string l; !(l = smtp->readLine(quietMs)).empty();) {
+      if (l.rfind("MAIL ", 0) != 0) continue;
+      const QJsonObject mail = QJsonDocument::fromJson(QByteArray::fromStdString(l.substr(5))).object();
+      Mail m;
+      for (const auto& h : mail["headers"].toArray())
+        if (h.toArray()[0].toString() == "Subject") m.subject = h.toArray()[1].toString();
+      m.body = mail["body"].toString().remove('\r');
+      mails.push_back(m);
+    }
+    return mails;
   }
 
   // Bytes that differ from one position and one seed to the next.
@@ -73,5 +108,6 @@ class UploadTest : public WindowsTest {
 
   testsupport::TempDir ftpRoot;
   std::unique_ptr<testsupport::ServerProcess> server;
+  std::unique_ptr<testsupport::ServerProcess> smtp;
   std::vector<int> waits;
 };
