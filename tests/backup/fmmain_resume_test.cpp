@@ -107,6 +107,25 @@ TEST_F(Resume, CutDataConnectionThenResumeGivesTheSameFile) {
   }
 }
 
+TEST_F(Resume, AfterMidnightTheNewDayFolderGetsTheWholeArchive) {
+  // An older archive waits in the next day's folder; appending to it would match the size.
+  const std::string lastWeek = pattern(1 << 20, 8);
+  std::filesystem::create_directories(remoteFile("jeudi").parent_path());
+  testsupport::writeFile(remoteFile("jeudi"), lastWeek.substr(0, 300000));
+  const std::string archive = writeArchive(1 << 20, 4);
+  clock.set(QDateTime(QDate(2026, 12, 9), QTime(23, 59, 0)));
+  startServer({"--drop-after", "300000"});
+  main->Button1Click();
+  ASSERT_TRUE(retryArmed());
+  ASSERT_GT(remoteContent("mercredi").size(), 0u);
+
+  clock.set(QDateTime(QDate(2026, 12, 10), QTime(0, 2, 0)));
+  startServer();
+  main->Timer4Timer();
+  EXPECT_EQ(remoteContent("jeudi"), archive);
+  EXPECT_EQ(count("Transfert de 1048576 sur 1048576 Octets (/sauvegarde/jeudi)"), 1);
+}
+
 TEST_F(Resume, FourFailedConnectsEndWithTheFinalWarning) {
   startMailServer();
   writeArchive(5000);
