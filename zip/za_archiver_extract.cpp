@@ -113,8 +113,11 @@ void TZABaseArchiver::processExtractItem(int32_t index, std::string name, const 
 
   // Drives, absolute names and ".." stay below the base folder: a name that
   // would climb out of it is refused.
+  // A link in the file's own place is replaced, never followed, so only its
+  // folder has to stay inside.
   const std::optional<std::string> resolved = ExpandArchivePathFromBase(baseFolder, name);
-  if (!resolved || !ZAStaysInside(baseFolder, *resolved)) throw EZAException::CreateFmt(19, Name, {name});
+  if (!resolved || !ZAStaysInside(baseFolder, folderEntry ? *resolved : ZAFolderPart(*resolved)))
+    throw EZAException::CreateFmt(19, Name, {name});
   const std::string target = *resolved;
 
   if (Options().CreateDirs) {
@@ -142,7 +145,7 @@ void TZABaseArchiver::processExtractItem(int32_t index, std::string name, const 
         if (dest != target) {
           // A target the handler chose is held to the same rule as a stored name.
           const std::optional<std::string> moved = ExpandArchivePathFromBase(baseFolder, dest);
-          if (!moved || !ZAStaysInside(baseFolder, *moved)) throw EZAException::CreateFmt(19, Name, {dest});
+          if (!moved || !ZAStaysInside(baseFolder, ZAFolderPart(*moved))) throw EZAException::CreateFmt(19, Name, {dest});
           dest = *moved;
           existing = ZAInspect(dest);
         }
