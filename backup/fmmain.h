@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 
 #include "backup/components/scrute_dossier.h"
 
@@ -128,6 +129,17 @@ class TfmMain : public QMainWindow {
   void Timer4Timer();
   void Timer5Timer();
 
+  // Upload and resume state.
+  static constexpr int maxUploadAttempts = 4;  // the first upload and three resumes
+  qint64 ArchiveSize = 0;
+  QDateTime TransferStartTime;
+  QDateTime RetryStartTime;
+  // The remote file that this run's own STOR or APPE began to write: the only one a resume may
+  // append to. Empty when no transfer of this run reached the server.
+  QString StartedRemoteName;
+  // The plain wait before the closing disconnect, without event processing; tests replace it.
+  std::function<void(int ms)> plainWait;
+
   // E-mail report.
   void Button11Click();
 
@@ -143,6 +155,17 @@ class TfmMain : public QMainWindow {
  private:
   void buildTray();
   void startTimers();
+
+  // Upload and resume steps.
+  void uploadAttempt();
+  void resumeAttempt();
+  std::unique_ptr<net::FtpClient> newUploadClient();
+  void sendArchive(net::FtpClient& client, const QString& localFile, const QString& remoteName, bool append);
+  void failureStep(net::FtpClient& client, const QString& message, bool logIt = true);
+  void sizeCheck(net::FtpClient& client, const QString& remoteFolder, const QString& remoteName);
+  void endAttempt();
+  // Runs work; an error it lets through becomes the application-wide handler's log line.
+  void handOverErrors(const std::function<void()>& work);
 
   QLabel* statusPanel_;
   int busyDepth_ = 0;

@@ -1,16 +1,231 @@
 // FTP upload and size check.
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QThread>
+#include <QTimer>
+#include <cmath>
+
+#include "backup/app_windows.h"
+#include "backup/components/svg_edit_ini.h"
+#include "backup/file_size64.h"
 #include "backup/fmmain.h"
+#include "backup/form1.h"
+#include "backup/ftp_setup.h"
+#include "backup/remote_folder.h"
+#include "net/ftp_client.h"
+#include "platform/format_settings.h"
+#include "ui_fmmain.h"
+#include "ui_form1.h"
 
-void TfmMain::Button1Click() {}
+namespace {
+const QString separator = QStringLiteral("-----------------------");
+constexpr int closingWaitMs = 10000;
 
-void TfmMain::Button7Click() {}
+QString errorText(const std::exception& e) { return QString::fromUtf8(e.what()); }
+}  // namespace
 
-void TfmMain::ForceFtpDirectories(const QString&, net::FtpClient&) {}
+void TfmMain::handOverErrors(const std::function<void()>& work) {
+  try {
+    work();
+  } catch (const std::exception& e) {
+    ApplicationEvents1Exception(errorText(e));
+  } catch (...) {
+    ApplicationEvents1Exception(QStringLiteral("Exception inconnue"));
+  }
+}
 
-void TfmMain::IdFTP1Status(const QString&) {}
+std::unique_ptr<net::FtpClient> TfmMain::newUploadClient() {
+  auto client = std::make_unique<net::FtpClient>();
+  client->readTimeoutMs = 19000;
+  client->binary = true;
+  SetUpFtpClient(*client, *Form1);
+  client->events.onWorkBegin = [this](net::WorkMode, std::int64_t countMax) { IdFTP1WorkBegin(countMax); };
+  client->events.onWorkEnd = [this](net::WorkMode) { IdFTP1WorkEnd(); };
+  client->onStatus = [this](const std::string& text) { IdFTP1Status(QString::fromStdString(text)); };
+  client->events.onWork = [this](net::WorkMode, std::int64_t count) { IdFTP1Work(count); };
+  return client;
+}
 
-void TfmMain::IdFTP1WorkBegin(qint64) {}
+void TfmMain::sendArchive(net::FtpClient& client, const QString& localFile, const QString& remoteName, bool append) {
+  // Once the server has accepted the transfer, the file there is this run's own.
+  auto begin = client.events.onWorkBegin;
+  client.events.onWorkBegin = [this, begin, remoteName](net::WorkMode mode, std::int64_t countMax) {
+    StartedRemoteName = remoteName;
+    if (begin) begin(mode, countMax);
+  };
+  if (append) client.append(localFile.toStdString(), remoteName.toStdString());
+  else client.store(localFile.toStdString(), remoteName.toStdString());
+}
 
-void TfmMain::IdFTP1Work(qint64) {}
+void TfmMain::failureStep(net::FtpClient& client, const QString& message, bool logIt) {
+  if (logIt) logMessage(message);
+  ++RetryCount;
+  if (RetryCount < maxUploadAttempts) {
+    logMessage(QStringLiteral("Reprise dans 3 minutes"));
+    Timer4->start();
+    RetryStartTime = now();
+    Timer5->start();
+    // Held off at once, not at the clock's first tick: nothing may start a run over the resume.
+    Timer1->stop();
+    ui->bnStart->setEnabled(false);
+  }
+  client.disconnect();
+}
 
-void TfmMain::IdFTP1WorkEnd() {}
+void TfmMain::sizeCheck(net::FtpClient& client, const QString& remoteFolder, const QString& remoteName) {
+  qint64 serverSize = -1;
+  try {
+    serverSize = client.size(remoteName.toStdString());
+  } catch (const std::exception& e) {
+    // A lost connection here still ends in the report, with the size unknown.
+    logMessage(errorText(e));
+  }
+  if (plainWait) plainWait(closingWaitMs);
+  else QThread::msleep(closingWaitMs);
+  client.disconnect();
+  logMessage(QStringLiteral("Transfert de %1 sur %2 Octets (%3)").arg(serverSize).arg(ArchiveSize).arg(remoteFolder));
+  logMessage(QStringLiteral("Sauvegarde terminée"));
+  if (QString::number(serverSize) != QString::number(ArchiveSize)) {
+    Affiche1Click();
+    journal(separator);
+    logMessage(QStringLiteral("+++++ Attention votre sauvegarde n'est pas compléte"));
+    journal(separator);
+    SubjectSuffix = QStringLiteral(" (Attention voir Erreur)");
+  }
+}
+
+void TfmMain::endAttempt() {
+  // A pending resume keeps the schedule and the start button off until it has run.
+  if (Timer4->isActive()) return;
+  ui->bnStart->setEnabled(true);
+  Timer1->start();
+}
+
+void TfmMain::Button1Click() {
+  handOverErrors([this] { uploadAttempt(); });
+}
+
+void TfmMain::uploadAttempt() {
+  if (!Form1) return;
+  std::unique_ptr<net::FtpClient> client;
+  const auto end = qScopeGuard([&] {
+    client.reset();
+    endAttempt();
+  });
+  // A new run: whatever the server holds was not written by it yet.
+  StartedRemoteName.clear();
+  client = newUploadClient();
+  const int startCount = RetryCount;
+  ui->ProgressBar1->setValue(0);
+  ArchiveSize = FileSize64(ZipFileName.toStdString());
+  const QString previous = ui->derniere_sauv->text();
+  logMessage(QStringLiteral("Derniére sauvegarde = ") + previous + QStringLiteral(" Octets "));
+  logMessage(QStringLiteral("Sauvegarde actuelle = %1 Octets ").arg(ArchiveSize));
+  if (previous == QString::number(ArchiveSize)) {
+    Affiche1Click();
+    journal(separator);
+    logMessage(QStringLiteral("Attention votre sauvegarde semble être la même que la précédente."));
+    logMessage(QStringLiteral("Si vous n'avez pas ajouté des données supplémentaires \" c'est normal ! \""));
+    journal(separator);
+  }
+  ui->derniere_sauv->setText(QString::number(ArchiveSize));
+  SvgEditIni1->Save();
+  ui->ProgressBar1->setMaximum(100);
+  if (ArchiveSize == 0) return;
+
+  const QString folder = RemoteFolder(Form1->ui->rep_principal->text(), Form1->ui->rep_auto->isChecked(), now().date());
+  const QString remoteName = RemoteName(folder);
+  bool failed = false;
+  const auto step = [&](const std::function<void()>& work, bool logAll) {
+    if (failed) return;
+    try {
+      work();
+    } catch (const std::exception& e) {
+      failed = true;
+      const QString message = errorText(e);
+      failureStep(*client, message, logAll || !message.contains(QStringLiteral("Violation")));
+    }
+  };
+  step([&] { client->connect(); }, true);
+  step([&] { ForceFtpDirectories(folder, *client); }, true);
+  step([&] { sendArchive(*client, ZipFileName, remoteName, false); }, false);
+
+  if (client->connected()) sizeCheck(*client, folder, remoteName);
+  // After a failure the resume decides on the report.
+  if (RetryCount == startCount && Form1->ui->recevoir_mail->isChecked()) Button11Click();
+}
+
+void TfmMain::ForceFtpDirectories(const QString& path, net::FtpClient& client) {
+  const QString full = path + '/';
+  try {
+    client.changeDir(full.toStdString());
+    return;
+  } catch (const std::exception&) {
+  }
+  // Level by level, each one absolute: /a/, /a/b/, ...
+  QString level = QStringLiteral("/");
+  while (level != full) {
+    const qsizetype slash = full.indexOf('/', level.size());
+    level = full.left(slash + 1);
+    try {
+      client.changeDir(level.toStdString());
+    } catch (const std::exception&) {
+      client.makeDir(level.toStdString());
+      logMessage(QStringLiteral("Création du répertoire ") + level);
+    }
+  }
+}
+
+void TfmMain::IdFTP1Status(const QString& status) { logMessage(status); }
+
+void TfmMain::IdFTP1WorkBegin(qint64) {
+  TransferStartTime = now();
+  ui->ProgressBar2->hide();
+  ui->Label1->clear();
+  ui->Label1->show();
+}
+
+void TfmMain::IdFTP1Work(qint64 count) {
+  if (ArchiveSize > 0) {
+    // Ties go to the even percentage.
+    const double percent = std::nearbyint(static_cast<double>(count) / static_cast<double>(ArchiveSize) * 100.0);
+    ui->ProgressBar1->setValue(static_cast<int>(std::clamp(percent, 0.0, 100.0)));
+  }
+  const qint64 elapsed = TransferStartTime.secsTo(now());
+  if (elapsed <= 0) return;
+  const double rate = static_cast<double>(count) / 1024.0 / static_cast<double>(elapsed);
+  const QString shown = QString::number(rate, 'f', 2).replace('.', platform::formatSettings().decimalSeparator);
+  ui->Label1->setText(QStringLiteral("Taux de transfert : %1 Ko/S ").arg(shown));
+}
+
+void TfmMain::IdFTP1WorkEnd() {
+  ui->ProgressBar1->setValue(0);
+  if (ui->Label1->text().isEmpty()) ui->Label1->setText(QStringLiteral("-------------"));
+  logMessage(ui->Label1->text());
+  ui->ProgressBar2->show();
+  ui->Label1->hide();
+}
+
+void TfmMain::Button7Click() {
+  if (!Form1) return;
+  handOverErrors([this] {
+    net::FtpClient client;
+    logMessage(QStringLiteral("Essai de connexion"));
+    SetUpFtpClient(client, *Form1);
+    Ui::Form1* f = Form1->ui;
+    if (f->hote_vesk->text().isEmpty() || f->utilisateur_vesk->text().isEmpty()) {
+      f->Label23->setText(QStringLiteral(" Vous devez configurer (host, login) ou Mettre \"anonymous\" dans l'utilisateur ."));
+      return;
+    }
+    try {
+      client.connect();
+      client.disconnect();
+      f->Label23->setText(QStringLiteral("Connexion OK"));
+    } catch (const std::exception& e) {
+      f->Label23->setText(errorText(e));
+    }
+    client.disconnect();
+  });
+}

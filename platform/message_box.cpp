@@ -1,8 +1,11 @@
 #include "platform/message_box.h"
 
 #include <QApplication>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -32,28 +35,67 @@ MsgAnswer messageBox(const MessageRequest& request, QWidget* parent) {
   if (responder()) return responder()(r);
 
   QMessageBox box(qtIcon(r.icon), r.caption, r.text, QMessageBox::NoButton, parent);
-  QPushButton* yes = nullptr;
-  QPushButton* no = nullptr;
-  QPushButton* ok = nullptr;
-  if (r.buttons == MsgButtons::YesNo) {
-    yes = box.addButton(QStringLiteral("&Oui"), QMessageBox::YesRole);
-    no = box.addButton(QStringLiteral("&Non"), QMessageBox::NoRole);
-    box.setDefaultButton(yes);
-  } else {
-    ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+  std::vector<std::pair<QPushButton*, MsgAnswer>> buttons;
+  auto add = [&](const char* text, QMessageBox::ButtonRole role, MsgAnswer answer) {
+    buttons.emplace_back(box.addButton(QString::fromUtf8(text), role), answer);
+  };
+  switch (r.buttons) {
+    case MsgButtons::YesNo:
+      add("&Oui", QMessageBox::YesRole, MsgAnswer::Yes);
+      add("&Non", QMessageBox::NoRole, MsgAnswer::No);
+      break;
+    case MsgButtons::OkCancel:
+      add("OK", QMessageBox::AcceptRole, MsgAnswer::Ok);
+      add("Annuler", QMessageBox::RejectRole, MsgAnswer::Cancel);
+      break;
+    case MsgButtons::AbortRetryIgnore:
+      add("&Abandonner", QMessageBox::RejectRole, MsgAnswer::Abort);
+      add("&Retenter", QMessageBox::AcceptRole, MsgAnswer::Retry);
+      add("&Ignorer", QMessageBox::DestructiveRole, MsgAnswer::Ignore);
+      break;
+    case MsgButtons::YesNoNoAllYesAll:
+      add("&Oui", QMessageBox::YesRole, MsgAnswer::Yes);
+      add("&Non", QMessageBox::NoRole, MsgAnswer::No);
+      add("Non &pour tout", QMessageBox::NoRole, MsgAnswer::NoToAll);
+      add("O&ui pour tout", QMessageBox::YesRole, MsgAnswer::YesToAll);
+      break;
+    case MsgButtons::Ok:
+      add("OK", QMessageBox::AcceptRole, MsgAnswer::Ok);
+      break;
   }
+  box.setDefaultButton(buttons.front().first);
   box.exec();
   const QAbstractButton* clicked = box.clickedButton();
-  if (clicked && clicked == yes) return MsgAnswer::Yes;
-  if (clicked && clicked == no) return MsgAnswer::No;
-  if (clicked && clicked == ok) return MsgAnswer::Ok;
+  for (const auto& [button, answer] : buttons) {
+    if (clicked && clicked == button) return answer;
+  }
   return MsgAnswer::Closed;
+}
+
+bool inputQuery(const QString& caption, const QString& prompt, QString& value, QWidget* parent) {
+  MessageRequest r{caption, prompt, MsgButtons::OkCancel, MsgIcon::None, true, value};
+  if (responder()) {
+    const MsgAnswer answer = responder()(r);
+    if (answer != MsgAnswer::Ok) return false;
+    value = r.value;
+    return true;
+  }
+  bool ok = false;
+  const QString typed = QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, value, &ok);
+  if (ok) value = typed;
+  return ok;
 }
 
 void showMessage(const QString& text, QWidget* parent) { messageBox({QString(), text, MsgButtons::Ok, MsgIcon::None}, parent); }
 
 ScopedResponder::ScopedResponder(std::vector<MsgAnswer> answers) : answers_(std::move(answers)) {
-  setMessageResponder([this](const MessageRequest& r) {
+  setMessageResponder([this](MessageRequest& r) {
+    if (r.input) {
+      asked_.push_back(r);
+      if (nextInput_ >= inputs_.size()) return MsgAnswer::Cancel;
+      r.value = inputs_[nextInput_++];
+      return MsgAnswer::Ok;
+    }
     asked_.push_back(r);
     if (next_ < answers_.size()) return answers_[next_++];
     return r.buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Closed;

@@ -3,6 +3,7 @@
 Usage: ftp_server.py --root DIR [--user U] [--password P]
          [--refuse-login] [--read-limit BYTES_PER_S]
          [--stall-after N] [--drop-after N] [--final-reply "426 text"] [--discard]
+         [--drop-on-size]
   --refuse-login   every login is refused (530)
   --read-limit     uploads are read no faster than this
   --stall-after    an upload stops being read after N bytes (the client must time out)
@@ -10,6 +11,7 @@ Usage: ftp_server.py --root DIR [--user U] [--password P]
   --final-reply    the reply sent instead of 226 when an upload completes
   --discard        uploads are counted, not written (an empty file remains);
                    "RECEIVED <n>" is printed at the end of each one
+  --drop-on-size   a SIZE command closes the control connection unanswered
 """
 import argparse
 import logging
@@ -34,6 +36,7 @@ def main():
     ap.add_argument("--drop-after", type=int, default=0)
     ap.add_argument("--final-reply", default="")
     ap.add_argument("--discard", action="store_true")
+    ap.add_argument("--drop-on-size", action="store_true")
     args = ap.parse_args()
     logging.basicConfig(level=logging.CRITICAL)
 
@@ -87,9 +90,15 @@ def main():
                 print("RECEIVED %d" % self.tot_bytes_received, flush=True)
             super().close()
 
+    class Handler(FTPHandler):
+        def ftp_SIZE(self, path):
+            if args.drop_on_size:
+                return self.close()
+            return super().ftp_SIZE(path)
+
     authorizer = Authorizer()
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
-    handler = FTPHandler
+    handler = Handler
     handler.authorizer = authorizer
     handler.dtp_handler = DTP
     handler.banner = "palvren test server ready."

@@ -1,0 +1,74 @@
+#include "zip/za_archive_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "support/temp_dir.h"
+#include "zip/zip_builder.h"
+
+namespace ziptest {
+
+namespace fs = std::filesystem;
+
+Tree sampleTree() {
+  std::mt19937 rng(42);
+  std::string noise(300000, '\0');
+  for (char& c : noise) c = static_cast<char>(rng());
+  std::string text;
+  for (int i = 0; text.size() < 2500000; ++i) text += "ligne " + std::to_string(i) + " du journal de sauvegarde\n";
+  return {
+      {"a.txt", "bonjour\n"},
+      {"empty.txt", ""},
+      {"sub/", ""},
+      {"sub/noise.bin", noise},
+      {"sub/deep/", ""},
+      {"sub/deep/log.txt", text},
+      {"vide/", ""},
+  };
+}
+
+void writeTree(const fs::path& root, const Tree& tree) {
+  for (const auto& [name, content] : tree) {
+    if (name.back() == '/')
+      fs::create_directories(root / name);
+    else
+      testsupport::writeFile(root / name, content);
+  }
+}
+
+Tree readTree(const fs::path& root) {
+  Tree out;
+  if (!fs::exists(root)) return out;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    const std::string rel = fs::relative(e.path(), root).string();
+    if (e.is_directory())
+      out[rel + "/"] = "";
+    else
+      out[rel] = testsupport::readFile(e.path());
+  }
+  return out;
+}
+
+std::string treeDiff(const Tree& got, const Tree& want) {
+  std::string out;
+  for (const auto& [name, content] : want) {
+    const auto it = got.find(name);
+    if (it == got.end())
+      out += "missing " + name + "\n";
+    else if (it->second != content)
+      out += "differs " + name + " (" + std::to_string(it->second.size()) + " bytes)\n";
+  }
+  for (const auto& [name, content] : got) {
+    if (!want.count(name)) out += "extra " + name + "\n";
+  }
+  return out;
+}
+
+std::string runIn(const fs::path& folder, const std::string& command) {
+  const CommandResult r = runCommand("cd " + shellQuote(folder.string()) + " && " + command + " 2>&1");
+  EXPECT_EQ(r.status, 0) << command << "\n" << r.out;
+  return r.out;
+}
+
+}  // namespace ziptest

@@ -1,0 +1,24 @@
+#pragma once
+// Source trees, the archives other tools make of them, and the comparison
+// of an extracted tree with its source.
+#include <filesystem>
+#include <map>
+#include <string>
+
+namespace ziptest {
+
+// Relative name -> content; names ending in "/" are folders.
+using Tree = std::map<std::string, std::string>;
+
+// A tree with text, incompressible bytes (several deflate blocks), an empty
+// file, nested folders and an empty folder.
+Tree sampleTree();
+void writeTree(const std::filesystem::path& root, const Tree& tree);
+// The tree found under root (folders with a trailing "/").
+Tree readTree(const std::filesystem::path& root);
+// The names whose presence or content differ, for a short failure message.
+std::string treeDiff(const Tree& got, const Tree& want);
+// Runs a shell command in folder; fails the test when it exits non-zero.
+std::string runIn(const std::filesystem::path& folder, const std::string& command);
+
+}  // namespace ziptest

@@ -1,0 +1,206 @@
+// Directory reading on open: the end record search, Zip64 records, stubs and
+// the rebuild from local headers.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "platform/exceptions.h"
+#include "support/temp_dir.h"
+#include "zip/za_archiver.h"
+#include "zip/za_except.h"
+#include "zip/zip_builder.h"
+
+using namespace zip;
+
+namespace {
+
+// Opens the bytes; the archiver stays open for the checks.
+struct Opened {
+  testsupport::TempDir dir;
+  TZipArchiver archiver;
+  explicit Opened(const std::string& bytes, const std::string& name = "t.zip") {
+    testsupport::writeFile(dir / name, bytes);
+    archiver.FileName = (dir / name).string();
+    archiver.OpenArchive(0x20);
+  }
+  TZADirManager& m() { return *archiver.DirManager(); }
+  TDirItem item(int i) { return m().ArchiveDir.GetItem(i); }
+};
+
+int openErrorCode(const std::string& bytes) {
+  testsupport::TempDir dir;
+  testsupport::writeFile(dir / "t.zip", bytes);
+  TZipArchiver a;
+  a.FileName = (dir / "t.zip").string();
+  try {
+    a.OpenArchive(0x20);
+  } catch (const EZAException& e) {
+    EXPECT_FALSE(a.Active());
+    return e.NativeError;
+  }
+  return 0;
+}
+
+ziptest::ZipBuilder twoEntries() {
+  ziptest::ZipBuilder b;
+  b.addStored("un.txt", "premier");
+  b.addStored("deux.txt", "second");
+  return b;
+}
+
+TEST(EndRecord, CommentOfTheStatedLengthOnly) {
+  ziptest::ZipBuilder b = twoEntries();
+  b.end.comment = "commentaire";
+  Opened o(b.build());
+  EXPECT_EQ(o.m().ArchiveComment, "commentaire");
+  EXPECT_EQ(o.m().ArchiveDir.Count(), 2);
+  EXPECT_EQ(o.m().CentralDirStart, static_cast<int64_t>(b.directoryOffset));
+
+  // One byte more: the record no longer fits, the directory is rebuilt.
+  b.trailing = "x";
+  Opened rebuilt(b.build());
+  EXPECT_EQ(rebuilt.m().ArchiveDir.Count(), 2);
+  EXPECT_EQ(rebuilt.m().EndOfCentralDir.TotalEntries, 0);
+  EXPECT_EQ(rebuilt.item(1).FileName, "deux.txt");
+  EXPECT_EQ(rebuilt.m().CentralDirStart, static_cast<int64_t>(b.build().size()));
+}
+
+TEST(EndRecord, LaterRecordAndLongestComment) {
+  ziptest::ZipBuilder b = twoEntries();
+  // A record with no entries as the comment's last bytes: it is the later one.
+  b.end.comment = ziptest::le32(0x06054b50) + std::string(18, '\0');
+  EXPECT_EQ(Opened(b.build()).m().ArchiveDir.Count(), 0);
+
+  b.end.comment = std::string(65535, 'c');
+  Opened longest(b.build());
+  EXPECT_EQ(longest.m().ArchiveComment.size(), 65535u);
+  EXPECT_EQ(longest.m().ArchiveDir.Count(), 2);
+}
+
+TEST(EndRecord, DiskFieldMarkersReadAsDiskZero) {
+  ziptest::ZipBuilder b = twoEntries();
+  b.end.thisDisk = 0xFFFF;
+  b.end.dirStartDisk = 0xFFFF;
+  Opened o(b.build());
+  EXPECT_EQ(o.archiver.SpanningMode(), smNone);
+  EXPECT_EQ(o.m().EndOfCentralDir.ThisDisk, 0);
+  EXPECT_EQ(o.m().ArchiveDir.Count(), 2);
+}
+
+TEST(Zip64, CountAndPlaceFromTheZip64Record) {
+  ziptest::ZipBuilder b = twoEntries();
+  b.zip64.write = true;
+  b.end.totalEntries = b.end.entriesOnDisk = 0xFFFF;
+  b.end.dirSize = b.end.dirOffset = 0xFFFFFFFFu;
+  Opened o(b.build());
+  EXPECT_TRUE(o.m().IsZip64);
+  EXPECT_EQ(o.m().ArchiveDir.Count(), 2);
+  EXPECT_EQ(o.item(0).FileName, "un.txt");
+
+  b.zip64.locatorOffset = 0;  // points at a local header
+  EXPECT_EQ(openErrorCode(b.build()), 40);
+}
+
+struct StubCase {
+  const char* label;
+  bool offsetsFromStubEnd;
+  bool folderFirst;
+};
+
+class Stubs : public ::testing::TestWithParam<StubCase> {};
+
+TEST_P(Stubs, OffsetsEndUpCountingFromTheFileStart) {
+  ziptest::ZipBuilder b;
+  b.stub = std::string(3000, 'S') + "PK\x03\x04 a false header in the stub";
+  if (GetParam().folderFirst) {
+    b.addStored("dossier/", "").externalAttributes = 0x10;
+    std::swap(b.entries[0], b.entries.back());
+  }
+  b.addStored("un.txt", "premier");
+  b.addStored("deux.txt", "second");
+  if (GetParam().folderFirst) std::rotate(b.entries.begin(), b.entries.begin() + 1, b.entries.end());
+  b.offsetsFromStubEnd = GetParam().offsetsFromStubEnd;
+  const std::string bytes = b.build();
+  Opened o(bytes);
+  for (int i = 0; i < o.m().ArchiveDir.Count(); ++i) {
+    const TDirItem it = o.item(i);
+    if (!it.IsFolder()) {
+      EXPECT_EQ(it.LocalHeaderOffset, b.localOffsets[static_cast<size_t>(i)]) << it.FileName;
+    }
+  }
+  EXPECT_EQ(o.m().StubSize, static_cast<int64_t>(b.stub.size()));
+}
+
+void PrintTo(const StubCase& c, std::ostream* os) { *os << c.label; }
+
+INSTANTIATE_TEST_SUITE_P(Offsets, Stubs,
+                         ::testing::Values(StubCase{"from_file_start", false, false},
+                                           StubCase{"from_zip_data", true, false},
+                                           StubCase{"from_zip_data_folder_last", true, true}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST(StubsEmpty, EverythingBeforeTheEndRecordIsStub) {
+  ziptest::ZipBuilder b;
+  b.stub = std::string(777, 'S');
+  Opened o(b.build());
+  EXPECT_EQ(o.m().StubSize, 777);
+}
+
+TEST(Names, SeparatorsOemAndLength) {
+  ziptest::ZipBuilder b;
+  b.addStored("dossier\\fichier.txt", "a");
+  b.addStored("caf\x82.txt", "b");  // 0x82 is "é" in code page 850
+  ziptest::ZipEntry& longName = b.addStored(std::string(1200, 'n'), "c");
+  longName.centralExtra = ziptest::extraBlock(0x5455, "TIME!");
+  longName.comment = "commentaire d'entrée";
+  b.addStored("après.txt", "d");
+  Opened o(b.build());
+  EXPECT_EQ(o.item(0).FileName, "dossier/fichier.txt");
+  EXPECT_EQ(o.item(1).FileName, "café.txt");
+  EXPECT_EQ(o.item(2).FileName, std::string(999, 'n'));
+  ASSERT_EQ(o.item(2).ExtraBlocks.size(), 1u);
+  EXPECT_EQ(o.item(2).ExtraBlocks[0].HeaderId, 0x5455);
+  EXPECT_EQ(o.item(2).Comment, "commentaire d'entrée");
+  EXPECT_EQ(o.m().ArchiveDir.Count(), 4);
+}
+
+TEST(Rebuild, FromLocalHeadersByTheirRules) {
+  ziptest::ZipBuilder b;
+  b.addStored("vide", "");                                       // no data, no descriptor: a folder
+  b.addStored("sauté", "x").localExtra = std::string(261, 'e');  // extra field too long: skipped
+  ziptest::ZipEntry& dd = b.addStored("decrit.txt", "décrit après les données");
+  dd.flags = 0x0008;
+  dd.dataDescriptor = true;
+  b.addStored("fin.txt", "fin");
+  b.trailing = "?";  // spoils the end record
+  Opened o(b.build());
+  ASSERT_EQ(o.m().ArchiveDir.Count(), 3);
+  EXPECT_EQ(o.item(0).ExternalAttributes, 0x10u);
+  EXPECT_EQ(o.item(1).FileName, "decrit.txt");
+  EXPECT_EQ(o.item(1).Crc, ziptest::crcOf("décrit après les données"));
+  EXPECT_EQ(o.item(1).UncompressedSize, std::string("décrit après les données").size());
+  EXPECT_EQ(o.item(1).ExternalAttributes, 0x20u);
+  EXPECT_EQ(o.item(2).LocalHeaderOffset, b.localOffsets[3]);
+}
+
+TEST(Rebuild, NothingToRebuildFrom) {
+  EXPECT_EQ(openErrorCode("ceci n'est pas une archive, ni PK ni rien"), 35);
+  EXPECT_EQ(openErrorCode(""), 35);
+}
+
+TEST(Open, ReadErrorsLeaveTheFileHeldUntilClosed) {
+  ziptest::ZipBuilder b = twoEntries();
+  b.end.dirSize = 5;  // the directory then starts inside an entry
+  testsupport::TempDir dir;
+  testsupport::writeFile(dir / "t.zip", b.build());
+  TZipArchiver a;
+  a.FileName = (dir / "t.zip").string();
+  EXPECT_ANY_THROW(a.OpenArchive(0x20));
+  EXPECT_FALSE(a.Active());
+  EXPECT_NE(a.ArchiveStream(), nullptr);
+  a.CloseArchive();
+  EXPECT_EQ(a.ArchiveStream(), nullptr);
+}
+
+}  // namespace

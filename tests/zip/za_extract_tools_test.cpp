@@ -1,0 +1,114 @@
+// Archives made by other tools, opened the way the update installer opens
+// them and extracted byte for byte.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/message_box.h"
+#include "support/temp_dir.h"
+#include "zip/za_archive_fixture.h"
+#include "zip/za_archiver.h"
+#include "zip/za_except.h"
+#include "zip/zip_builder.h"
+
+using namespace zip;
+using ziptest::runIn;
+using ziptest::Tree;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kPython[] = "/usr/bin/python3";
+
+struct ToolCase {
+  const char* label;
+  const char* archive;   // file name made in the work folder
+  const char* command;   // run in the work folder; the tree is in ./src
+  const char* password;
+  bool keepsEmptyFolders;
+};
+
+std::string pythonZip(const char* options) {
+  return std::string(kPython) +
+         " -c \"import zipfile,os\n"
+         "z=zipfile.ZipFile('py.zip','w'," + options + ")\n"
+         "for d,ds,fs in sorted(os.walk('src')):\n"
+         "  r=os.path.relpath(d,'src')\n"
+         "  if r!='.': z.write(d, r)\n"
+         "  for f in sorted(fs): z.write(os.path.join(d,f), os.path.normpath(os.path.join(r,f)), force_zip64=True) if 'force' in '" +
+         options + "' else z.write(os.path.join(d,f), os.path.normpath(os.path.join(r,f)))\n"
+         "z.close()\"";
+}
+
+void PrintTo(const ToolCase& c, std::ostream* os) { *os << c.label; }
+
+class ToolArchives : public ::testing::TestWithParam<ToolCase> {};
+
+TEST_P(ToolArchives, ExtractByteForByte) {
+  const ToolCase& c = GetParam();
+  testsupport::TempDir work;
+  const Tree tree = ziptest::sampleTree();
+  ziptest::writeTree(work / "src", tree);
+  runIn(work.path(), c.command);
+
+  platform::ScopedResponder noDialogs;
+  TZipArchiver archiver;
+  std::vector<std::string> failures;
+  archiver.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string& name, TZAProcessOperation, int32_t, int32_t,
+                                      const std::string& message, TZAAction& action) {
+    failures.push_back(name + ": " + message);
+    action = fxaIgnore;
+  };
+  archiver.FileName = (work / c.archive).string();
+  archiver.Password = c.password;
+  std::vector<double> progress;
+  archiver.OnFileProgress = [&](TZABaseArchiver*, const std::string&, double p, TZAProcessOperation op,
+                                TZAProgressPhase, bool& cancel) {
+    EXPECT_EQ(op, poExtract);
+    progress.push_back(p);
+    cancel = false;
+  };
+  archiver.OpenArchive(0x20);
+  archiver.BaseDir = (work / "out").string();
+  fs::create_directories(work / "out");
+  archiver.ExtractFiles("*.*", 0x28BF, "");
+  archiver.CloseArchive();
+
+  EXPECT_TRUE(failures.empty()) << failures.front();
+  Tree expected = tree;
+  if (!c.keepsEmptyFolders) expected.erase("vide/");
+  EXPECT_EQ(ziptest::treeDiff(ziptest::readTree(work / "out"), expected), "");
+  ASSERT_FALSE(progress.empty());
+  EXPECT_EQ(progress.front(), 0);
+  EXPECT_EQ(progress.back(), 100);
+  for (double p : progress) EXPECT_TRUE(p >= 0 && p <= 100) << p;
+}
+
+std::vector<ToolCase> toolCases() {
+  static const std::string py = pythonZip("zipfile.ZIP_DEFLATED");
+  return {
+      {"zip_deflated", "z.zip", "cd src && zip -q -r ../z.zip .", "", true},
+      {"zip_stored", "z.zip", "cd src && zip -q -r -0 ../z.zip .", "", true},
+      {"zip_zip64", "z.zip", "cd src && zip -q -r -fz ../z.zip .", "", true},
+      {"zip_encrypted", "z.zip", "cd src && zip -q -r -P 'mot de passe' ../z.zip .", "mot de passe", true},
+      {"zip_split", "z.zip", "cd src && zip -q -r -s 64k ../z.zip . && ls ../z.z01 ../z.z02", "", true},
+      {"zip_sfx_adjusted", "setup.exe",
+       "head -c 5000 /dev/urandom > stub && (cd src && zip -q -r ../z.zip .) && cat stub z.zip > setup.exe && zip -q -A "
+       "setup.exe",
+       "", true},
+      {"zip_sfx_raw", "setup.exe",
+       "printf 'MZ stub without ZIP offsets' > stub && (cd src && zip -q -r ../z.zip .) && cat stub z.zip > setup.exe", "",
+       true},
+      {"sevenzip", "s.zip", "cd src && 7z a -tzip -bd ../s.zip . > /dev/null", "", true},
+      {"sevenzip_stored", "s.zip", "cd src && 7z a -tzip -mx=0 -bd ../s.zip . > /dev/null", "", true},
+      {"python_deflated", "py.zip", py.c_str(), "", true},
+  };
+}
+
+INSTANTIATE_TEST_SUITE_P(Tools, ToolArchives, ::testing::ValuesIn(toolCases()),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+}  // namespace

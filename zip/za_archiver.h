@@ -1,0 +1,219 @@
+#pragma once
+// The archive component: one open archive (a file, its volumes, or memory),
+// its options and events, and the operations over its entries.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/streams.h"
+#include "zip/za_archive_item.h"
+#include "zip/za_dir_manager.h"
+#include "zip/za_options.h"
+#include "zip/za_spanning_options.h"
+#include "zip/za_types.h"
+#include "zip/za_volume_number_info.h"
+
+namespace zip {
+
+class TZABaseArchiver {
+ public:
+  TZABaseArchiver();
+  virtual ~TZABaseArchiver();
+  TZABaseArchiver(const TZABaseArchiver&) = delete;
+  TZABaseArchiver& operator=(const TZABaseArchiver&) = delete;
+
+  // The component's name, put in front of its error messages when not empty.
+  std::string Name;
+
+  // Published properties.
+  bool ExtractCorruptedFiles = false;
+  TZACompressionLevel CompressionLevel() const { return compressionLevel_; }
+  void SetCompressionLevel(TZACompressionLevel level);
+  uint8_t CompressionMode() const { return compressionMode_; }
+  void SetCompressionMode(uint8_t mode);
+  std::string CurrentVersion() const;
+  void SetCurrentVersion(const std::string&) {}
+  std::string Password;
+  std::string FileName;
+  std::string BaseDir;
+  std::string TempDir;
+  TZASpanningMode SpanningMode() const { return spanningMode_; }
+  void SetSpanningMode(TZASpanningMode mode);
+  TZASpanningOptions& SpanningOptions() { return *spanningOptions_; }
+  std::string SFXStub;
+  TZAOptions& Options() { return *options_; }
+  const std::vector<std::string>& FileMasks() const { return fileMasks_; }
+  void SetFileMasks(const std::vector<std::string>& list) { fileMasks_ = list; }
+  const std::vector<std::string>& ExclusionMasks() const { return exclusionMasks_; }
+  void SetExclusionMasks(const std::vector<std::string>& list) { exclusionMasks_ = list; }
+  const std::vector<std::string>& NoCompressionMasks() const { return noCompressionMasks_; }
+  void SetNoCompressionMasks(const std::vector<std::string>& list) { noCompressionMasks_ = list; }
+  bool InMemory() const { return inMemory_; }
+  void SetInMemory(bool value);
+  TZip64Mode Zip64Mode = zmAuto;
+
+  // Events, in their order; an unassigned one runs its default.
+  TZAFileProgressEvent OnFileProgress;
+  TZAProgressEvent OnOverallProgress;
+  TZACopyTempFileProgressEvent OnCopyTempFileProgress;
+  TZAConfirmOverwriteEvent OnConfirmOverwrite;
+  TZAConfirmProcessFileEvent OnConfirmProcessFile;
+  TZANotifyEvent AfterOpen;
+  TZAOnPasswordEvent OnPassword;
+  TZAProcessFileFailureEvent OnProcessFileFailure;
+  TZAOnRequestBlankVolumeEvent OnRequestBlankVolume;
+  TZAOnRequestFirstVolumeEvent OnRequestFirstVolume;
+  TZAOnRequestLastVolumeEvent OnRequestLastVolume;
+  TZAOnRequestMiddleVolumeEvent OnRequestMiddleVolume;
+  TZAOnDiskFullEvent OnDiskFull;
+  TZAOnStoreFileEvent OnStoreFile;
+  TZAOnExtractFileEvent OnExtractFile;
+  TZAOnProcessVolumeFailureEvent OnProcessVolumeFailure;
+
+  // Open and close.
+  void OpenArchive(uint16_t mode);
+  void OpenArchiveDefault();
+  void CloseArchive() noexcept;
+  bool Active() const { return active_; }
+  void CheckActive() const;
+  void CheckUpdateEnded() const;
+  bool IsUpdating() const { return updateCount_ > 0; }
+  void ResetUpdateCount();
+  static void Lock();
+  static void Unlock();
+
+  // Search, selection and extraction.
+  void ExtractFiles(const std::string& fileMask, int32_t searchAttr, const std::string& exclusionMask);
+  bool FindFirst(const std::string& fileMask, TZAArchiveItem& item, int32_t searchAttr,
+                 const std::string& exclusionMask);
+  bool FindNext(TZAArchiveItem& item);
+  void SelectFiles(const std::string& fileMask, int32_t searchAttr, const std::string& exclusionMask);
+  void ProcessSelectedItems(TZAProcessOperation operation);
+
+  // The open directory; null while closed.
+  TZADirManager* DirManager() const { return dirManager_.get(); }
+  platform::TStream* ArchiveStream() const { return archiveStream_.get(); }
+  uint16_t CompressionMethod() const { return compressionMethod_; }
+  bool AllowDamagedOpen() const { return allowDamagedOpen_; }
+  void SetAllowDamagedOpen(bool value) { allowDamagedOpen_ = value; }
+  uint16_t FileOpenMode() const { return fileOpenMode_; }
+  bool Cancelled() const { return cancel_; }
+  bool Skipped() const { return skip_; }
+  void SetProgressEnabled(bool value) { progressEnabled_ = value; }
+  void SetBatch(int32_t selected, int32_t done) { selectedCount_ = selected, itemsDone_ = done; }
+
+  // Volumes (the component's own parts and their tests use these).
+  TZAVolumeNumberInfo& VolumeInfo() { return volumeInfo_; }
+  const std::string& VolumeFileName() const { return volumeFileName_; }
+  void GetVolumeFileName(std::string& name, int32_t index, bool checkExists);
+  void CreateVolumeFile(const std::string& name);
+  void OpenVolume(TZAVolumeNumberInfo& info);
+  int64_t WriteToVolumes(const void* buffer, int64_t count, platform::TMemoryStream* pending, int64_t reserve,
+                         TZAVolumeNumberInfo& info, platform::TStream*& stream);
+  void WriteArchiveBuffer(const void* buffer, int64_t count, platform::TMemoryStream* pending, int64_t reserve,
+                          TZAVolumeNumberInfo& info, platform::TStream*& stream);
+  void CopyStreamToVolumes(platform::TStream& source, platform::TStream*& stream, bool progress,
+                           platform::TMemoryStream* pending, int64_t reserve, int64_t count, bool& cancel,
+                           TZAVolumeNumberInfo& info);
+  static bool HasExeExtension(const std::string& name);
+  // Reads from the archive stream, going on at the start of the next volume
+  // when a volume ends; the bytes read.
+  int64_t ReadFromVolumes(void* buffer, int64_t count);
+  // After the archive was rewritten under a volume name: it takes its own name.
+  void ReplaceStream(std::unique_ptr<platform::TStream> stream, const std::string& volumeFileName);
+
+  // Entry data.
+  bool CompressItemData(platform::TStream& source, platform::TStream& archive, TDirItem& item);
+  bool ExtractItemToStream(platform::TStream& archive, platform::TStream& target, TDirItem& item);
+  void InternalExtractItem(int32_t index, platform::TStream& target);
+
+  // Event operations: the event when assigned, else the default.
+  virtual void DoOnOverallProgress(double progress, TZAProcessOperation operation, TZAProgressPhase phase,
+                                   bool& cancel);
+  virtual void DoOnFileProgress(const std::string& fileName, double progress, TZAProcessOperation operation,
+                                TZAProgressPhase phase, bool& cancel);
+  virtual void DoOnCopyTempFileProgress(double progress, TZAProgressPhase phase, bool& cancel);
+  virtual void DoOnConfirmOverwrite(const std::string& sourceFileName, std::string& destFileName, bool& confirm);
+  virtual void DoOnConfirmProcessFile(const std::string& fileName, TZAProcessOperation operation, bool& confirm);
+  virtual void DoOnPassword(const std::string& fileName, std::string& newPassword, bool& skipFile);
+  virtual void DoOnProcessFileFailure(const std::string& fileName, TZAProcessOperation operation, int32_t nativeError,
+                                      int32_t errorCode, const std::string& errorMessage, TZAAction& action);
+  virtual void DoOnRequestBlankVolume(int32_t volumeNumber, std::string& volumeFileName, bool& cancel);
+  virtual void DoOnRequestFirstVolume(std::string& volumeFileName, bool& cancel);
+  virtual void DoOnRequestLastVolume(std::string& volumeFileName, bool& cancel);
+  virtual void DoOnRequestMiddleVolume(int32_t volumeNumber, std::string& volumeFileName, bool& cancel);
+  virtual void DoOnDiskFull(int32_t volumeNumber, const std::string& volumeFileName, bool& cancel);
+  virtual void DoOnProcessVolumeFailure(int32_t volumeNumber);
+  virtual void DoOnStoreFile(std::string& fileName, uint32_t& fileAttr, std::string& comment,
+                             const std::string& originalFileName);
+  virtual void DoOnExtractFile(std::string& fileName, uint32_t& fileAttr, const std::string& comment);
+
+  // What the medium says; tests put a medium of their own in place.
+  virtual int64_t DriveFreeBytes(const std::string& path) const;
+  virtual bool DriveIsRemovable(const std::string& path) const;
+  // A disk label; Linux cannot label a mounted medium, so this reports failure.
+  virtual bool SetDriveLabel(const std::string& path, const std::string& label);
+
+ protected:
+  virtual void InitCompressionMethod();
+  void InternalOpenArchive();
+  void DoAfterOpen();
+  void OpenNewArchive();
+  void OpenExistingArchive();
+  void OpenSelfExtractingArchive();
+  void FindLastVolume();
+  void probeLastVolume(bool removableCheck);
+
+  bool zipFormat_ = false;
+  uint16_t compressionMethod_ = 0xFFFF;
+
+ private:
+  [[noreturn]] void raise(int32_t code) const;
+  friend class TZADirManager;
+  bool isSelfExtracting(const std::string& name) const;
+  void dropDirManager();
+  void makeDirManager(bool newArchive);
+  bool searchStep(TZAArchiveItem& item);
+  bool nameMatchesSearch(const TDirItem& entry, const TZAArchiveItem& item) const;
+  void processExtractItem(int32_t index, std::string name, const std::string& baseFolder);
+  void processTestItem(int32_t index);
+  void writeEntryFile(int32_t index, const std::string& target, uint32_t attributes,
+                      const struct TZAExistingFile& existing);
+  void progressStep(const std::string& fileName, double done, double total, TZAProcessOperation operation);
+  bool extractStreamPath(platform::TStream& archive, platform::TStream& target, TDirItem& item, bool encrypted,
+                         uint64_t compressedSize, uint32_t& crc, uint64_t& written, const struct TZipLocalHeader& lh);
+  bool extractBlockPath(platform::TStream& archive, platform::TStream& target, TDirItem& item, bool encrypted,
+                        uint32_t& crc, uint64_t& written);
+
+  std::unique_ptr<TZAOptions> options_;
+  std::unique_ptr<TZASpanningOptions> spanningOptions_;
+  std::vector<std::string> fileMasks_, exclusionMasks_, noCompressionMasks_;
+  TZACompressionLevel compressionLevel_ = clFastest;
+  uint8_t compressionMode_ = 1;
+  TZASpanningMode spanningMode_ = smNone;
+  bool inMemory_ = false;
+  bool active_ = false;
+  bool allowDamagedOpen_ = true;
+  uint16_t fileOpenMode_ = 0;
+  std::unique_ptr<platform::TStream> archiveStream_;
+  std::unique_ptr<TZADirManager> dirManager_;
+  TZAVolumeNumberInfo volumeInfo_;
+  std::string volumeFileName_;
+  int32_t updateCount_ = 0;
+  int32_t selectedCount_ = 0;
+  int32_t itemsDone_ = 0;
+  bool cancel_ = false;
+  bool progressEnabled_ = false;
+  bool skip_ = false;
+};
+
+class TZipArchiver : public TZABaseArchiver {
+ public:
+  TZipArchiver();
+
+ protected:
+  void InitCompressionMethod() override;
+};
+
+}  // namespace zip

@@ -1,0 +1,86 @@
+#pragma once
+// The archive's directory in memory: read from the archive stream on open,
+// written back at its end.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/streams.h"
+#include "zip/za_dir_array.h"
+#include "zip/za_records.h"
+#include "zip/za_volume_number_info.h"
+
+namespace zip {
+
+class TZABaseArchiver;
+
+class TZADirManager {
+ public:
+  TZADirManager(platform::TStream* stream, TZABaseArchiver* archiver, bool newArchive);
+  TZADirManager(const TZADirManager&) = delete;
+  TZADirManager& operator=(const TZADirManager&) = delete;
+
+  void ClearEndOfCentralDir();
+  void CopySFXStub();
+  void ReadDirectory();
+  // The backward search of the end record; position -1 when not found.
+  bool FindEndOfCentralDir(uint32_t signature, TZipEndOfCentralDir& record, int64_t& position, std::string& comment);
+  bool HasEndOfCentralDir();
+
+  void WriteDirectory(platform::TStream* stream = nullptr);
+  void RequestVolume(TZAVolumeNumberInfo& info);
+  void AddStubOffset();
+
+  platform::TStream* ArchiveStream() const { return stream_; }
+  void SetArchiveStream(platform::TStream* stream) { stream_ = stream; }
+  bool CustomStream() const { return customStream_; }
+
+  TZADirArray RollbackDir;
+  TZADirArray ArchiveDir;
+  std::string ArchiveComment;
+  TZip64Locator Zip64Locator;
+  TZip64EndOfCentralDir Zip64EndOfCentralDir;
+  TZipEndOfCentralDir EndOfCentralDir;
+  int64_t StubSize = 0;
+  bool IsZip64 = false;
+  int64_t CentralDirStart = 0;
+  // Whether the last search of the end record found one.
+  bool EndRecordFound = false;
+
+ private:
+  bool multiVolume() const;
+  bool oemFileNames() const;
+  void readEntries(int64_t count, TZAVolumeNumberInfo& info, int64_t end);
+  // Sets the stub size; gives how far the entries' offsets fall short of their headers.
+  int64_t findFirstLocalHeader(int64_t endPosition);
+  void rebuildFromLocalHeaders();
+  void writeZip64EndRecord(int64_t dirStart, uint32_t volume, uint32_t dirStartDisk, int64_t entries);
+  void writeZip64Locator(uint32_t volume);
+  int64_t zip64EndOffset_ = 0;
+
+  platform::TStream* stream_;
+  bool customStream_;
+  TZABaseArchiver* archiver_;
+};
+
+// Finds 4-byte signatures in a stream through windows of a fixed size; a
+// search that starts inside the window read last reuses it, so walking from
+// hit to hit reads the stream once.
+class TZASignatureScanner {
+ public:
+  TZASignatureScanner(platform::TStream& stream, uint32_t signature, int64_t window);
+  // The next occurrence at or after start; -1 when there is none.
+  int64_t Find(int64_t start);
+
+ private:
+  platform::TStream& stream_;
+  uint8_t sig_[4];
+  int64_t window_;
+  int64_t size_;
+  std::vector<uint8_t> buf_;
+  int64_t bufStart_ = -1;
+  int64_t lastStart_ = -1;
+  int64_t lastHit_ = -1;
+};
+
+}  // namespace zip

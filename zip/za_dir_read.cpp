@@ -1,0 +1,324 @@
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+#include "platform/exceptions.h"
+#include "zip/za_archiver.h"
+#include "zip/za_central_entry.h"
+#include "zip/za_dir_manager.h"
+#include "zip/za_except.h"
+#include "zip/za_names.h"
+#include "zip/za_range.h"
+
+namespace zip {
+
+namespace {
+
+constexpr int64_t kEndSearchBlock = 65600;
+constexpr int64_t kStubSearchWindow = 10000;
+constexpr int64_t kRebuildWindow = 65535;
+constexpr uint16_t kMaxRebuildExtra = 260;
+
+std::vector<uint8_t> readAt(platform::TStream& s, int64_t pos, int64_t count) {
+  std::vector<uint8_t> b(static_cast<size_t>(count));
+  s.SetPosition(pos);
+  s.ReadBuffer(b.data(), count);
+  return b;
+}
+
+std::string_view asText(const std::vector<uint8_t>& b) { return {reinterpret_cast<const char*>(b.data()), b.size()}; }
+
+}  // namespace
+
+TZADirManager::TZADirManager(platform::TStream* stream, TZABaseArchiver* archiver, bool newArchive)
+    : stream_(stream), customStream_(stream != archiver->ArchiveStream()), archiver_(archiver) {
+  ClearEndOfCentralDir();
+  if (newArchive) {
+    archiver_->VolumeInfo().SetFirstVolume(true);
+    if (!archiver_->SFXStub.empty()) CopySFXStub();
+  }
+}
+
+bool TZADirManager::multiVolume() const { return archiver_->SpanningMode() != smNone; }
+bool TZADirManager::oemFileNames() const { return archiver_->Options().OEMFileNames; }
+
+void TZADirManager::ClearEndOfCentralDir() {
+  ArchiveDir.SetCount(0);
+  EndOfCentralDir = TZipEndOfCentralDir{};
+}
+
+void TZADirManager::CopySFXStub() {
+  platform::TFileStream stub(archiver_->SFXStub, platform::fmOpenRead | platform::fmShareDenyNone);
+  TZAVolumeNumberInfo first;
+  first.SetFirstVolume(true);
+  const int64_t limit = archiver_->SpanningOptions().GetVolumeSizeBytes(first);
+  if (multiVolume() && limit != -1 && limit < stub.Size()) throw EZAException(47, archiver_->Name);
+  stream_->SetSize(0);
+  stream_->SetPosition(0);
+  stream_->CopyFrom(stub, 0);
+  StubSize = stub.Size();
+}
+
+bool TZADirManager::FindEndOfCentralDir(uint32_t signature, TZipEndOfCentralDir& record, int64_t& position,
+                                        std::string& comment) {
+  position = -1;
+  comment.clear();
+  record = TZipEndOfCentralDir{};
+  record.Signature = 0;
+  const int64_t size = stream_->Size();
+  const int64_t length = std::min(size, kEndSearchBlock);
+  if (length < static_cast<int64_t>(TZipEndOfCentralDir::kSize)) return false;
+  const int64_t blockStart = size - length;
+  const std::vector<uint8_t> block = readAt(*stream_, blockStart, length);
+  const uint8_t s0 = static_cast<uint8_t>(signature), s1 = static_cast<uint8_t>(signature >> 8),
+                s2 = static_cast<uint8_t>(signature >> 16), s3 = static_cast<uint8_t>(signature >> 24);
+  for (int64_t i = length - 1; i >= 3; --i) {
+    const size_t k = static_cast<size_t>(i);
+    if (block[k] != s3 || block[k - 1] != s2 || block[k - 2] != s1 || block[k - 3] != s0) continue;
+    const int64_t at = i - 3;
+    if (!ZARangeFits(static_cast<uint64_t>(at), TZipEndOfCentralDir::kSize, static_cast<uint64_t>(length))) continue;
+    const auto rec = DecodeEndOfCentralDir(std::span(block).subspan(static_cast<size_t>(at)));
+    if (!ZAEndRecordAccepted(static_cast<uint64_t>(blockStart + at), rec->CommentLength, static_cast<uint64_t>(size)))
+      continue;
+    record = *rec;
+    position = blockStart + at;
+    const auto* text = reinterpret_cast<const char*>(block.data()) + at + TZipEndOfCentralDir::kSize;
+    comment.assign(text, rec->CommentLength);
+    return true;
+  }
+  return false;
+}
+
+bool TZADirManager::HasEndOfCentralDir() {
+  int64_t position = -1;
+  EndRecordFound = FindEndOfCentralDir(kEndOfCentralDirSignature, EndOfCentralDir, position, ArchiveComment);
+  return EndRecordFound || archiver_->AllowDamagedOpen();
+}
+
+void TZADirManager::RequestVolume(TZAVolumeNumberInfo& info) {
+  if (customStream_) return;
+  archiver_->OpenVolume(info);
+  stream_ = archiver_->ArchiveStream();
+}
+
+void TZADirManager::AddStubOffset() {
+  for (int32_t i = 0; i < ArchiveDir.Count(); ++i) {
+    TDirItem& item = *ArchiveDir.GetItemPtr(i);
+    if (item.IsFolder()) continue;
+    if (item.LocalHeaderOffset == kMarker32) {
+      item.LocalHeaderOffset64 += static_cast<uint64_t>(StubSize);
+      continue;
+    }
+    const uint64_t moved = uint64_t{item.LocalHeaderOffset} + static_cast<uint64_t>(StubSize);
+    if (moved < kMarker32) {
+      item.LocalHeaderOffset = static_cast<uint32_t>(moved);
+    } else {
+      // Past 4 GiB the offset moves to the entry's Zip64 data instead of wrapping.
+      item.LocalHeaderOffset = kMarker32;
+      item.LocalHeaderOffset64 = moved;
+      item.HasZip64 = true;
+    }
+  }
+}
+
+void TZADirManager::ReadDirectory() {
+  ClearEndOfCentralDir();
+  StubSize = 0;
+  TZAVolumeNumberInfo info;
+  int64_t e = -1;
+  if (!FindEndOfCentralDir(kEndOfCentralDirSignature, EndOfCentralDir, e, ArchiveComment)) {
+    EndOfCentralDir = TZipEndOfCentralDir{};
+    if (multiVolume()) throw EZAException(44, archiver_->Name);
+    rebuildFromLocalHeaders();
+    CentralDirStart = stream_->Size();
+    return;
+  }
+  const int64_t size = stream_->Size();
+  IsZip64 = false;
+  if (e > static_cast<int64_t>(TZip64Locator::kSize)) {
+    const auto loc = DecodeZip64Locator(readAt(*stream_, e - 20, 20));
+    if (loc->Signature == kZip64LocatorSignature) {
+      IsZip64 = true;
+      Zip64Locator = *loc;
+      e -= 20;
+      bool ok = false;
+      if (e > static_cast<int64_t>(TZip64EndOfCentralDir::kSize) &&
+          ZARangeFits(loc->Zip64EndOffset, TZip64EndOfCentralDir::kSize, static_cast<uint64_t>(size))) {
+        const auto rec = DecodeZip64EndOfCentralDir(readAt(*stream_, static_cast<int64_t>(loc->Zip64EndOffset), 56));
+        if (rec->Signature == kZip64EndOfCentralDirSignature) {
+          Zip64EndOfCentralDir = *rec;
+          e -= 56;
+          ok = true;
+        }
+      }
+      if (!ok) throw EZAException(40, archiver_->Name);
+    }
+  }
+
+  int64_t dirVolume = 0, lastVolume = 0;
+  if (IsZip64) {
+    dirVolume = Zip64EndOfCentralDir.DirStartDisk;
+    lastVolume = Zip64Locator.TotalDisks > 0 ? int64_t{Zip64Locator.TotalDisks} - 1 : 0;
+  } else {
+    if (EndOfCentralDir.ThisDisk == kMarker16) EndOfCentralDir.ThisDisk = 0;
+    if (EndOfCentralDir.DirStartDisk == kMarker16) EndOfCentralDir.DirStartDisk = 0;
+    dirVolume = EndOfCentralDir.DirStartDisk;
+    lastVolume = EndOfCentralDir.ThisDisk;
+  }
+  constexpr int64_t kMaxVolume = std::numeric_limits<int32_t>::max() - 1;
+  info.LastVolumeNumber = static_cast<int32_t>(std::min(lastVolume, kMaxVolume));
+  info.SetVolumeNumber(static_cast<int32_t>(std::min(dirVolume, kMaxVolume)));
+  if (multiVolume()) RequestVolume(info);
+
+  uint64_t start = 0, count = 0;
+  const bool single = !multiVolume();
+  if (IsZip64) {
+    count = Zip64EndOfCentralDir.TotalEntries & 0xFFFFFFFFu;
+    if (single) {
+      // The directory is found back from its end, so a stub in front does not move it.
+      if (Zip64EndOfCentralDir.DirSize > static_cast<uint64_t>(e)) throw EZAException(35, archiver_->Name);
+      start = static_cast<uint64_t>(e) - Zip64EndOfCentralDir.DirSize;
+    } else {
+      start = Zip64EndOfCentralDir.DirOffset;
+    }
+  } else {
+    count = EndOfCentralDir.TotalEntries;
+    if (single) {
+      if (EndOfCentralDir.DirSize > static_cast<uint64_t>(e)) throw EZAException(35, archiver_->Name);
+      start = static_cast<uint64_t>(e) - EndOfCentralDir.DirSize;
+    } else {
+      start = EndOfCentralDir.DirOffset;
+    }
+  }
+  const uint64_t here = static_cast<uint64_t>(stream_->Size());
+  if (start > here) throw platform::EReadError("Erreur de lecture du flux");
+  // Every entry takes at least its fixed header: a count the bytes cannot hold is refused before any work.
+  if (single && !ZACountFits(count, TZipCentralHeader::kSize, here - start))
+    throw platform::EReadError("Erreur de lecture du flux");
+  count = std::min<uint64_t>(count, std::numeric_limits<int32_t>::max());
+  stream_->SetPosition(static_cast<int64_t>(start));
+  readEntries(static_cast<int64_t>(count), info, e);
+
+  if (lastVolume == 0) {
+    const int64_t displacement = findFirstLocalHeader(e);
+    if (displacement > 0) AddStubOffset();
+  }
+}
+
+void TZADirManager::readEntries(int64_t count, TZAVolumeNumberInfo& info, int64_t) {
+  std::vector<uint8_t> fixed(TZipCentralHeader::kSize);
+  std::vector<uint8_t> tail;
+  for (int64_t i = 0; i < count; ++i) {
+    if (multiVolume() && stream_->Size() - stream_->Position() < static_cast<int64_t>(TZipCentralHeader::kSize)) {
+      info.SetVolumeNumber(info.VolumeNumber + 1);
+      RequestVolume(info);
+      stream_->SetPosition(0);
+    }
+    if (i == 0) CentralDirStart = stream_->Position();
+    stream_->ReadBuffer(fixed.data(), static_cast<int64_t>(fixed.size()));
+    const auto header = DecodeCentralHeader(fixed);
+    tail.resize(size_t{header->NameLength} + header->ExtraLength + header->CommentLength);
+    stream_->ReadBuffer(tail.data(), static_cast<int64_t>(tail.size()));
+    ArchiveDir.SetCount(static_cast<int32_t>(i + 1));
+    ReadCentralEntryTail(*header, tail, oemFileNames(), *ArchiveDir.GetItemPtr(static_cast<int32_t>(i)));
+  }
+}
+
+int64_t TZADirManager::findFirstLocalHeader(int64_t endPosition) {
+  if (EndOfCentralDir.TotalEntries == 0 || ArchiveDir.Count() == 0) {
+    StubSize = endPosition;
+    return 0;
+  }
+  const TDirItem& first = *ArchiveDir.GetItemPtr(0);
+  const uint64_t size = static_cast<uint64_t>(stream_->Size());
+  TZASignatureScanner scanner(*stream_, kLocalHeaderSignature, kStubSearchWindow);
+  const uint64_t offset = first.TrueLocalHeaderOffset();
+  for (uint64_t from = offset; from < size;) {
+    const int64_t hit = scanner.Find(static_cast<int64_t>(from));
+    if (hit < 0) return 0;
+    const uint64_t at = static_cast<uint64_t>(hit);
+    if (ZARangeFits(at, TZipLocalHeader::kSize, size)) {
+      const auto lh = DecodeLocalHeader(readAt(*stream_, hit, TZipLocalHeader::kSize));
+      const bool nameFits = ZARangeFits(at + TZipLocalHeader::kSize, lh->NameLength, size);
+      if (nameFits && lh->Signature == kLocalHeaderSignature && lh->VersionNeeded == first.VersionNeeded &&
+          lh->Method == first.Method && lh->ModTime == first.ModTime && lh->ModDate == first.ModDate &&
+          lh->Crc == first.Crc && lh->CompressedSize == first.CompressedSize &&
+          lh->UncompressedSize == first.UncompressedSize) {
+        // The first entry of the directory need not be the first in the file:
+        // the stub is how far its header stands from where its offset says,
+        // and when the offsets are right, where the lowest one points.
+        const int64_t displacement = static_cast<int64_t>(at - offset);
+        if (displacement > 0) {
+          StubSize = displacement;
+        } else {
+          uint64_t lowest = offset;
+          for (int32_t i = 0; i < ArchiveDir.Count(); ++i)
+            lowest = std::min(lowest, ArchiveDir.GetItemPtr(i)->TrueLocalHeaderOffset());
+          StubSize = static_cast<int64_t>(lowest);
+        }
+        return displacement;
+      }
+    }
+    from = at + 1;
+  }
+  return 0;
+}
+
+void TZADirManager::rebuildFromLocalHeaders() {
+  const int64_t size = stream_->Size();
+  TZASignatureScanner headers(*stream_, kLocalHeaderSignature, kRebuildWindow);
+  TZASignatureScanner descriptors(*stream_, kDataDescriptorSignature, kRebuildWindow);
+  int64_t p = headers.Find(0);
+  if (p < 0 || !ZARangeFits(static_cast<uint64_t>(p), TZipLocalHeader::kSize, static_cast<uint64_t>(size)))
+    throw EZAException(35, archiver_->Name);
+  while (p >= 0 && ZARangeFits(static_cast<uint64_t>(p), TZipLocalHeader::kSize, static_cast<uint64_t>(size))) {
+    const auto lh = DecodeLocalHeader(readAt(*stream_, p, TZipLocalHeader::kSize));
+    if (lh->CompressedSize < static_cast<uint64_t>(size) && lh->ExtraLength <= kMaxRebuildExtra) {
+      TDirItem item;
+      item.Signature = kCentralHeaderSignature;
+      item.VersionMadeBy = item.VersionNeeded = lh->VersionNeeded;
+      item.Flags = lh->Flags;
+      item.Method = lh->Method;
+      item.ModTime = lh->ModTime;
+      item.ModDate = lh->ModDate;
+      item.Crc = lh->Crc;
+      item.CompressedSize = lh->CompressedSize;
+      item.UncompressedSize = lh->UncompressedSize;
+      item.NameLength = lh->NameLength;
+      item.ExtraLength = lh->ExtraLength;
+      const bool descriptor = (lh->Flags & kFlagDataDescriptor) != 0;
+      item.ExternalAttributes = (lh->UncompressedSize != 0 || descriptor) ? 0x20 : 0x10;
+      if (static_cast<uint64_t>(p) < kMarker32) {
+        item.LocalHeaderOffset = static_cast<uint32_t>(p);
+      } else {
+        item.LocalHeaderOffset = kMarker32;
+        item.LocalHeaderOffset64 = static_cast<uint64_t>(p);
+        item.HasZip64 = true;
+      }
+      const uint64_t nameLength = std::min<uint64_t>(lh->NameLength, kMaxNameLength);
+      std::string name;
+      if (ZARangeFits(static_cast<uint64_t>(p) + TZipLocalHeader::kSize, nameLength, static_cast<uint64_t>(size))) {
+        const auto raw = readAt(*stream_, p + TZipLocalHeader::kSize, static_cast<int64_t>(nameLength));
+        name = ZADecodeStoredName(asText(raw), item.Flags, item.VersionMadeBy, oemFileNames());
+      }
+      ZASetStoredName(item, name, oemFileNames());
+      if (descriptor) {
+        const int64_t d = descriptors.Find(p);
+        if (d >= 0 && ZARangeFits(static_cast<uint64_t>(d), TZipDataDescriptor::kSize, static_cast<uint64_t>(size))) {
+          const auto dd = DecodeDataDescriptor(readAt(*stream_, d, TZipDataDescriptor::kSize));
+          if (dd) {
+            item.Crc = dd->Crc;
+            item.CompressedSize = dd->CompressedSize;
+            item.UncompressedSize = dd->UncompressedSize;
+          }
+        }
+      }
+      const int32_t n = ArchiveDir.Count();
+      ArchiveDir.SetCount(n + 1);
+      *ArchiveDir.GetItemPtr(n) = std::move(item);
+    }
+    p = headers.Find(p + 4);
+  }
+}
+
+}  // namespace zip

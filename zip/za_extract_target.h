@@ -1,0 +1,31 @@
+#pragma once
+// The files extraction writes, as Linux keeps them: symbolic links that
+// leave the base folder are never followed, and DOS attributes map onto the
+// permission bits.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace zip {
+
+// Whether path, with every symbolic link of its existing part resolved,
+// still lies in base (or is base itself).
+bool ZAStaysInside(const std::string& base, const std::string& path);
+
+struct TZAExistingFile {
+  bool exists = false;
+  bool readOnly = false;  // no write permission for its owner
+  uint32_t mode = 0;      // permission bits
+  int64_t modified = 0;   // last write, seconds since 1970
+};
+TZAExistingFile ZAInspect(const std::string& path);
+
+// The permission bits a file extracted with these attributes gets: a Unix
+// mode in the high 16 bits stands as stored; otherwise the replaced file's
+// bits (or the usual ones) with the read-only bit applied.
+uint32_t ZAModeForAttributes(uint32_t attributes, const TZAExistingFile& replaced);
+
+// A fresh temporary file named "ZT..." in folder (the system's when empty); its name.
+std::optional<std::string> ZAMakeTempFile(const std::string& folder);
+
+}  // namespace zip

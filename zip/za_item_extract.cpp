@@ -1,0 +1,212 @@
+#include <zlib.h>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+#include "zip/za_archiver.h"
+#include "zip/za_bytes.h"
+#include "zip/za_crc32.h"
+#include "zip/za_crypt.h"
+#include "zip/za_except.h"
+
+namespace zip {
+
+namespace {
+
+constexpr int64_t kReadBlock = 0x100000;
+constexpr size_t kOutChunk = 0x40000;
+constexpr uint16_t kMethodDeflate64 = 9;
+constexpr int64_t kBlockHeaderSize = 50;
+
+using Emit = std::function<bool(const uint8_t*, size_t)>;
+
+// Inflates input through a fixed output chunk, handing each piece to emit,
+// so that no entry's claimed sizes decide how much memory is taken.
+class Inflater {
+ public:
+  explicit Inflater(int windowBits) { ok_ = inflateInit2(&zs_, windowBits) == Z_OK; }
+  ~Inflater() {
+    if (ok_) inflateEnd(&zs_);
+  }
+  Inflater(const Inflater&) = delete;
+  Inflater& operator=(const Inflater&) = delete;
+  bool Ready() const { return ok_; }
+  bool Ended() const { return ended_; }
+
+  bool Feed(const uint8_t* in, size_t n, const Emit& emit) {
+    if (ended_) return true;  // data past the end of the deflate stream are not output
+    zs_.next_in = const_cast<uint8_t*>(in);
+    zs_.avail_in = static_cast<uInt>(n);
+    for (;;) {
+      zs_.next_out = out_;
+      zs_.avail_out = kOutChunk;
+      const uInt before = zs_.avail_in;
+      const int r = inflate(&zs_, Z_NO_FLUSH);
+      if (r == Z_NEED_DICT || r == Z_DATA_ERROR || r == Z_MEM_ERROR || r == Z_STREAM_ERROR) return false;
+      const size_t have = kOutChunk - zs_.avail_out;
+      if (have > 0 && !emit(out_, have)) return false;
+      if (r == Z_STREAM_END) {
+        ended_ = true;
+        return true;
+      }
+      if (zs_.avail_in == 0 && zs_.avail_out > 0) return true;
+      if (have == 0 && zs_.avail_in == before) return true;  // zlib wants more input
+    }
+  }
+
+ private:
+  z_stream zs_{};
+  bool ok_ = false;
+  bool ended_ = false;
+  std::vector<uint8_t> buffer_ = std::vector<uint8_t>(kOutChunk);
+  uint8_t* out_ = buffer_.data();
+};
+
+}  // namespace
+
+bool TZABaseArchiver::ExtractItemToStream(platform::TStream& archive, platform::TStream& target, TDirItem& item) {
+  const bool ownStream = &archive == archiveStream_.get();
+  auto readData = [&](void* buf, int64_t n) { return ownStream ? ReadFromVolumes(buf, n) : archive.Read(buf, n); };
+  const bool encrypted = (item.Flags & kFlagEncrypted) != 0;
+
+  uint8_t raw[TZipLocalHeader::kSize];
+  if (readData(raw, sizeof raw) != static_cast<int64_t>(sizeof raw)) return false;
+  const TZipLocalHeader lh = *DecodeLocalHeader(raw);
+  {
+    const int64_t skip = int64_t{lh.NameLength} + lh.ExtraLength;
+    std::vector<uint8_t> scratch(static_cast<size_t>(skip));
+    if (skip > 0 && readData(scratch.data(), skip) != skip) return false;
+  }
+  uint64_t compressed = item.TrueCompressedSize();
+  if (SpanningMode() == smNone && dirManager_) {
+    // An entry never reads into the directory, whatever its size field says.
+    const uint64_t here = static_cast<uint64_t>(archive.Position());
+    const uint64_t dirStart = static_cast<uint64_t>(std::max<int64_t>(dirManager_->CentralDirStart, 0));
+    const uint64_t room = here <= dirStart ? dirStart - here : 0;
+    compressed = std::min(compressed, room);
+  }
+  uint32_t crc = kCrcSeed;
+  uint64_t written = 0;
+  bool result = false;
+  if (item.Method == kMethodStored || item.Method == kMethodDeflated) {
+    result = extractStreamPath(archive, target, item, encrypted, compressed, crc, written, lh);
+  } else if (item.Method == kMethodDeflate64) {
+    raise(55);
+  } else if (item.VersionNeeded >= 11) {
+    result = extractBlockPath(archive, target, item, encrypted, crc, written);
+  }
+  if (written != item.TrueUncompressedSize()) result = false;
+  if (result && !skip_) result = ~crc == item.Crc;
+  return result;
+}
+
+bool TZABaseArchiver::extractStreamPath(platform::TStream& archive, platform::TStream& target, TDirItem& item,
+                                        bool encrypted, uint64_t compressed, uint32_t& crc, uint64_t& written,
+                                        const TZipLocalHeader& lh) {
+  const bool ownStream = &archive == archiveStream_.get();
+  auto readData = [&](void* buf, int64_t n) { return ownStream ? ReadFromVolumes(buf, n) : archive.Read(buf, n); };
+  const uint64_t expected = item.TrueUncompressedSize();
+  TZipCryptKeys keys;
+  if (encrypted) {
+    if (compressed < kEncryptionHeaderSize) return false;
+    compressed -= kEncryptionHeaderSize;
+    const int64_t at = archive.Position();
+    for (;;) {
+      archive.SetPosition(at);
+      if (CheckItemPassword(archive, Password, keys, lh.Crc, lh.ModTime, lh.Flags)) break;
+      DoOnPassword(item.FileName, Password, skip_);
+      if (skip_) return false;
+    }
+  }
+  Inflater inflater(-MAX_WBITS);
+  if (item.Method == kMethodDeflated && !inflater.Ready()) return false;
+  const Emit emit = [&](const uint8_t* p, size_t n) {
+    // More output than the entry declares is refused before it reaches the disk.
+    if (n > expected - written) return false;
+    crc = UpdateCRC32(crc, p, static_cast<int64_t>(n));
+    if (target.Write(p, static_cast<int64_t>(n)) != static_cast<int64_t>(n)) return false;
+    written += n;
+    return true;
+  };
+  std::vector<uint8_t> block(static_cast<size_t>(std::min<uint64_t>(kReadBlock, std::max<uint64_t>(compressed, 1))));
+  const auto op = static_cast<TZAProcessOperation>(item.PendingOperation);
+  uint64_t consumed = 0;
+  while (consumed < compressed) {
+    progressStep(item.FileName, static_cast<double>(consumed), static_cast<double>(compressed), op);
+    if (cancel_) break;
+    const int64_t n = static_cast<int64_t>(std::min<uint64_t>(kReadBlock, compressed - consumed));
+    if (readData(block.data(), n) != n) return false;
+    if (encrypted) ZipCryptDecryptBuffer(block.data(), n, keys);
+    if (item.Method == kMethodDeflated) {
+      if (!inflater.Feed(block.data(), static_cast<size_t>(n), emit)) return false;
+    } else if (!emit(block.data(), static_cast<size_t>(n))) {
+      return false;
+    }
+    consumed += static_cast<uint64_t>(n);
+  }
+  return true;
+}
+
+bool TZABaseArchiver::extractBlockPath(platform::TStream& archive, platform::TStream& target, TDirItem& item,
+                                       bool encrypted, uint32_t& crc, uint64_t& written) {
+  const bool ownStream = &archive == archiveStream_.get();
+  auto readData = [&](void* buf, int64_t n) { return ownStream ? ReadFromVolumes(buf, n) : archive.Read(buf, n); };
+  const uint64_t compressed = item.TrueCompressedSize();
+  uint8_t head[kBlockHeaderSize];
+  if (readData(head, kBlockHeaderSize) != kBlockHeaderSize) return false;
+  uint64_t consumed = kBlockHeaderSize;
+  TZAByteReader r(head);
+  const uint32_t blockSize = r.U32();
+  r.U32();
+  const uint32_t headerUncompressed = r.U32();
+  r.U32();
+  const uint32_t blockCount = r.U32();
+  const uint8_t algorithm = head[20];
+  const bool packed = head[21] != 0;
+  const uint32_t checkCrc = TZAByteReader(std::span<const uint8_t>(head).subspan(24)).U32();
+  if (encrypted) {
+    // No cipher is attached to this layout: the check area is compared as it stands.
+    while (~UpdateCRC32(kCrcSeed, head + 28, 16) != checkCrc) {
+      DoOnPassword(item.FileName, Password, skip_);
+      if (skip_) return false;
+    }
+  }
+  const uint64_t total = item.UncompressedSize == kMarker32 ? item.UncompressedSize64 : headerUncompressed;
+  const uint64_t declared = item.TrueUncompressedSize();
+  const auto op = static_cast<TZAProcessOperation>(item.PendingOperation);
+  std::vector<uint8_t> in;
+  for (uint32_t b = 0; b < blockCount; ++b) {
+    progressStep(item.FileName, static_cast<double>(consumed), static_cast<double>(compressed), op);
+    if (cancel_) return true;
+    uint8_t lenBytes[4];
+    if (consumed + 4 > compressed || readData(lenBytes, 4) != 4) return false;
+    const uint32_t length = TZAByteReader(lenBytes).U32();
+    consumed += 4;
+    if (length == 0 || length > compressed - consumed) return false;
+    in.resize(length);
+    if (readData(in.data(), length) != length) return false;
+    consumed += length;
+    const uint64_t want = b + 1 == blockCount ? (total > written ? total - written : 0) : blockSize;
+    uint64_t produced = 0;
+    const Emit emit = [&](const uint8_t* p, size_t n) {
+      if (n > want - produced || n > declared - written) return false;
+      crc = UpdateCRC32(crc, p, static_cast<int64_t>(n));
+      if (target.Write(p, static_cast<int64_t>(n)) != static_cast<int64_t>(n)) return false;
+      produced += n;
+      written += n;
+      return true;
+    };
+    if (packed) {
+      if (algorithm != 0) return false;
+      Inflater inflater(MAX_WBITS);
+      if (!inflater.Ready() || !inflater.Feed(in.data(), in.size(), emit)) return false;
+    } else if (!emit(in.data(), in.size())) {
+      return false;
+    }
+    if (produced == 0) return false;
+  }
+  return true;
+}
+
+}  // namespace zip
