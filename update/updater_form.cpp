@@ -26,6 +26,22 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(new Ui::UpdaterForm1) {
   IdHTTP1.events.onWorkBegin = [this](net::WorkMode m, std::int64_t max) { IdHTTP1WorkBegin(m, max); };
   IdHTTP1.events.onWork = [this](net::WorkMode m, std::int64_t count) { IdHTTP1Work(m, count); };
   IdHTTP1.events.onWorkEnd = [this](net::WorkMode m) { IdHTTP1WorkEnd(m); };
+  ZipArchiver1.Name = "ZipArchiver1";
+  ZipArchiver1.ExtractCorruptedFiles = false;
+  ZipArchiver1.SetCompressionLevel(zip::clFastest);
+  ZipArchiver1.SetCompressionMode(1);
+  ZipArchiver1.SetSpanningMode(zip::smNone);
+  ZipArchiver1.SpanningOptions().AdvancedNaming = true;
+  ZipArchiver1.SpanningOptions().VolumeSize = zip::vsAutoDetect;
+  ZipArchiver1.Options().FlushBuffers = true;
+  ZipArchiver1.Options().OEMFileNames = true;
+  ZipArchiver1.SetInMemory(false);
+  ZipArchiver1.Zip64Mode = zip::zmDisabled;
+  ZipArchiver1.OnFileProgress = [this](zip::TZABaseArchiver* sender, const std::string& name, double progress,
+                                       zip::TZAProcessOperation operation, zip::TZAProgressPhase phase, bool& cancel) {
+    ZipArchiver1FileProgress(sender, name, progress, operation, phase, cancel);
+  };
+
   // Keeps the window painting while an HTTP call blocks its thread.
   IdAntiFreeze1 = std::make_unique<net::ScopedIdlePump>([] { QCoreApplication::processEvents(); });
 

@@ -8,7 +8,7 @@
 #include "net/http_client.h"
 #include "net/idle_pump.h"
 #include "platform/day_count.h"
-#include "update/archive_extractor.h"
+#include "zip/za_archiver.h"
 
 class QPlainTextEdit;
 
@@ -30,8 +30,7 @@ class TForm1 : public QWidget {
 
   Ui::UpdaterForm1* ui;
   net::HttpClient IdHTTP1;
-  // Extraction of the downloaded archive; tests may put their own in its place.
-  ArchiveExtractor extractArchive;
+  zip::TZipArchiver ZipArchiver1;
 
   QString ExeName;
   QString ZipName;
@@ -53,7 +52,8 @@ class TForm1 : public QWidget {
   void IdHTTP1WorkBegin(net::WorkMode AWorkMode, std::int64_t AWorkCountMax);
   void IdHTTP1Work(net::WorkMode AWorkMode, std::int64_t AWorkCount);
   void IdHTTP1WorkEnd(net::WorkMode AWorkMode);
-  void ZipArchiver1FileProgress(const QString& FileName, double Progress, bool& Cancel);
+  void ZipArchiver1FileProgress(zip::TZABaseArchiver* Sender, const std::string& FileName, double Progress,
+                                zip::TZAProcessOperation Operation, zip::TZAProgressPhase ProgressPhase, bool& Cancel);
 
   // The lines of Memo1 (none when it is empty).
   QStringList memoLines() const;

@@ -27,7 +27,8 @@ void TForm1::IdHTTP1Work(net::WorkMode AWorkMode, std::int64_t AWorkCount) {
 
 void TForm1::IdHTTP1WorkEnd(net::WorkMode) { ui->ProgressBar->setValue(0); }
 
-void TForm1::ZipArchiver1FileProgress(const QString&, double Progress, bool&) {
+void TForm1::ZipArchiver1FileProgress(zip::TZABaseArchiver*, const std::string&, double Progress, zip::TZAProcessOperation,
+                                      zip::TZAProgressPhase, bool&) {
   ui->ProgressBar->setRange(0, 100);
   ui->ProgressBar->setValue(static_cast<int>(Progress));
 }

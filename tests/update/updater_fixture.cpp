@@ -1,6 +1,7 @@
 #include "updater_fixture.h"
 
 #include <sys/stat.h>
+#include <cstdlib>
 #include <utime.h>
 
 #include "platform/application.h"
@@ -15,7 +16,8 @@ namespace updatertest {
 
 void UpdaterTest::SetUp() {
   platform::setFormatSettings({QStringLiteral("dd/MM/yyyy"), QStringLiteral("HH:mm:ss"), ','});
-  platform::setProgramFolder(QString::fromStdString(programDir.str()));
+  std::filesystem::create_directories(programDir);
+  platform::setProgramFolder(QString::fromStdString(programDir.string()));
   platform::setShellOpenHook([this](const QString& target) {
     shellOpened.push_back(target);
     return true;
@@ -85,6 +87,32 @@ QString UpdaterTest::onlyBox(platform::MsgIcon icon) const {
   }
   EXPECT_EQ(texts.size(), 1) << texts.join(" | ").toStdString();
   return texts.value(0);
+}
+
+std::string zipOf(const std::vector<ArchiveFile>& files, bool store) {
+  testsupport::TempDir staging;
+  std::string names;
+  for (const ArchiveFile& f : files) {
+    testsupport::writeFile(staging / f.name, f.content);
+    std::filesystem::permissions(staging / f.name, f.executable ? std::filesystem::perms::owner_all
+                                                                : std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    names += " '" + f.name + "'";
+  }
+  const std::string command = "cd '" + staging.str() + "' && zip -q -X " + (store ? "-0 " : "") + "out.zip" + names;
+  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  return testsupport::readFile(staging / "out.zip");
+}
+
+std::string zipWithNames(const std::vector<ArchiveFile>& entries) {
+  testsupport::TempDir staging;
+  std::string script = "import sys, zipfile\nz = zipfile.ZipFile(sys.argv[1], 'w')\n";
+  for (const ArchiveFile& e : entries) script += "z.writestr(" + std::string("'") + e.name + "', '" + e.content + "')\n";
+  script += "z.close()\n";
+  testsupport::writeFile(staging / "make.py", script);
+  const std::string command = testsupport::pythonPath() + " '" + (staging / "make.py").string() + "' '" +
+                              (staging / "out.zip").string() + "'";
+  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  return testsupport::readFile(staging / "out.zip");
 }
 
 QString noNewVersionText() { return QStringLiteral("Aucune nouvelle version de PalvrenFtp\nn'est disponible sur internet."); }

@@ -36,13 +36,25 @@ class UpdaterTest : public ::testing::Test {
   QString onlyBox(platform::MsgIcon icon) const;
   std::filesystem::path zipPath() const { return programDir / "PalvrenFtp.zip"; }
 
-  testsupport::TempDir programDir;
+  testsupport::TempDir scratch;
+  // The program folder, a folder below scratch so that nothing that escapes it leaves the test's reach.
+  std::filesystem::path programDir = scratch / "app";
   testsupport::TempDir webRoot;
   std::unique_ptr<testsupport::ServerProcess> server;
   std::vector<std::unique_ptr<FakeProgram>> programs;
   std::vector<QString> shellOpened;
   std::unique_ptr<platform::ScopedResponder> boxes = std::make_unique<platform::ScopedResponder>();
 };
+
+struct ArchiveFile {
+  std::string name;
+  std::string content;
+  bool executable = false;
+};
+// An archive made by the zip tool from these files; stored, not deflated, when store is set.
+std::string zipOf(const std::vector<ArchiveFile>& files, bool store = false);
+// An archive of entries with any stored name, made by python's zipfile.
+std::string zipWithNames(const std::vector<ArchiveFile>& entries);
 
 // Texts of the road.
 QString noNewVersionText();

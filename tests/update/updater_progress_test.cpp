@@ -67,7 +67,7 @@ TEST_F(UpdaterProgressTest, ExtractionShowsTheWholePercentOfEachFile) {
   form.IdHTTP1WorkBegin(net::wmRead, 5000);
   bool cancel = false;
   for (auto [progress, shown] : {std::pair{0.0, 0}, {57.9, 57}, {99.99, 99}, {100.0, 100}}) {
-    form.ZipArchiver1FileProgress(QStringLiteral("PalvrenFtp"), progress, cancel);
+    form.ZipArchiver1FileProgress(&form.ZipArchiver1, "PalvrenFtp", progress, zip::poExtract, zip::ppProcess, cancel);
     EXPECT_EQ(bar().maximum(), 100);
     EXPECT_EQ(bar().value(), shown) << progress;
   }

@@ -4,7 +4,6 @@
 #include <QPushButton>
 #include <filesystem>
 
-#include "platform/exceptions.h"
 #include "ui_updater_form.h"
 #include "update/update_server.h"
 #include "updater_fixture.h"
@@ -13,39 +12,40 @@ namespace updatertest {
 namespace {
 
 namespace fs = std::filesystem;
+using platform::MsgAnswer;
+using platform::MsgButtons;
 using platform::MsgIcon;
 
 const QDateTime exeWritten(QDate(2007, 3, 12), QTime(15, 30));
-const std::string archiveBytes = std::string("PK\x03\x04", 4) + std::string(200000, 'u');
+const std::string newProgram = "#!/bin/sh\necho nouvelle version\n";
+const std::string notes(150000, 'n');  // large enough for several progress blocks
 
-struct Extraction {
-  QString archive;
-  QString baseDir;
-  std::string content;
-};
+std::string updateArchive() {
+  return zipOf({{"PalvrenFtp", newProgram, true}, {"lisezmoi.txt", "Nouveautés"}, {"docs/aide.txt", notes}});
+}
 
 class UpdaterRoadTest : public UpdaterTest {
  protected:
-  // An extraction that records what it was given and reports one file's progress.
-  void recordExtractions(updater::TForm1& form) {
-    form.extractArchive = [this](const QString& archive, const QString& baseDir, const updater::FileProgress& progress) {
-      extractions.push_back({archive, baseDir, testsupport::readFile(archive.toStdString())});
-      bool cancel = false;
-      progress(QStringLiteral("PalvrenFtp"), 0, cancel);
-      progress(QStringLiteral("PalvrenFtp"), 57.9, cancel);
-    };
-  }
   // Starts the backup program, opens the window and presses "Mise à jour".
-  void runRoad(const updater::ArchiveExtractor& extractor = {}) {
+  void runRoad() {
     program = &runBackupProgram();
     form = makeForm();
-    if (extractor) form->extractArchive = extractor;
-    else recordExtractions(*form);
     form->ui->BitBtn1->click();
   }
   QString exeTarget() const { return QString::fromStdString((programDir / "PalvrenFtp").string()); }
+  bool installed() const { return fs::exists(programDir / "docs" / "aide.txt"); }
+  // The program folder as it was before: the old program and nothing extracted.
+  void expectUntouched() {
+    EXPECT_FALSE(installed());
+    EXPECT_NE(testsupport::readFile(programDir / "PalvrenFtp"), newProgram);
+  }
+  void expectFinished() {
+    EXPECT_EQ(shellOpened, std::vector<QString>{exeTarget()});
+    EXPECT_FALSE(fs::exists(zipPath()));
+    EXPECT_EQ(onlyBox(MsgIcon::None), finalMessageText());
+    EXPECT_FALSE(form->isVisible());
+  }
 
-  std::vector<Extraction> extractions;
   FakeProgram* program = nullptr;
   std::unique_ptr<updater::TForm1> form;
 };
@@ -66,19 +66,19 @@ TEST_F(UpdaterRoadTest, PageDateAgainstExecutableDate) {
       {"\r\n13/03/2007", false},
       {"\n\r13/03/2007", false},
   };
-  installBackupProgram(exeWritten);
-  publish("", archiveBytes);
+  publish("", updateArchive());
   startServer();
   for (const Case& c : cases) {
     SCOPED_TRACE("page: " + c.page);
+    programs.clear();
+    installBackupProgram(exeWritten);
+    fs::remove_all(programDir / "docs");
     publish(c.page);
     shellOpened.clear();
-    extractions.clear();
-    programs.clear();
     runRoad();
 
     EXPECT_EQ(c.updates ? program->endedByKill() : !program->running(), c.updates);
-    EXPECT_EQ(extractions.size(), c.updates ? 1u : 0u);
+    EXPECT_EQ(installed(), c.updates);
     EXPECT_EQ(shellOpened.size(), c.updates ? 1u : 0u);
     EXPECT_TRUE(form->ui->BitBtn1->isEnabled());
     EXPECT_EQ(form->isVisible(), !c.updates);
@@ -92,32 +92,29 @@ TEST_F(UpdaterRoadTest, PageDateAgainstExecutableDate) {
   }
 }
 
-TEST_F(UpdaterRoadTest, NewerPageRunsTheWholeRoad) {
+TEST_F(UpdaterRoadTest, NewerPageInstallsTheArchiveOverTheProgramFolder) {
   installBackupProgram(exeWritten);
-  publish("13/03/2007\r\nNouvelle version\r\n", archiveBytes);
+  publish("13/03/2007\r\nNouvelle version\r\n", updateArchive());
   startServer();
   runRoad();
 
   EXPECT_TRUE(program->endedByKill());
-  ASSERT_EQ(extractions.size(), 1u);
-  EXPECT_EQ(extractions[0].archive.toStdString(), zipPath().string());
-  EXPECT_EQ(fs::path(extractions[0].baseDir.toStdString()), fs::path(programDir.str() + "/"));
-  EXPECT_TRUE(extractions[0].content == archiveBytes) << "downloaded " << extractions[0].content.size() << " bytes";
+  EXPECT_EQ(testsupport::readFile(programDir / "PalvrenFtp"), newProgram);
+  EXPECT_NE(fs::status(programDir / "PalvrenFtp").permissions() & fs::perms::owner_exec, fs::perms::none);
+  EXPECT_EQ(testsupport::readFile(programDir / "lisezmoi.txt"), "Nouveautés");
+  EXPECT_EQ(testsupport::readFile(programDir / "docs" / "aide.txt"), notes);
   EXPECT_EQ(form->ui->ProgressBar->maximum(), 100);
-  EXPECT_EQ(form->ui->ProgressBar->value(), 57);
-  EXPECT_EQ(shellOpened, std::vector<QString>{exeTarget()});
-  EXPECT_FALSE(fs::exists(zipPath()));
+  EXPECT_EQ(form->ui->ProgressBar->value(), 100);  // the last file's end
   EXPECT_EQ(form->ui->Label1->text(), QStringLiteral("Mise à jour de PalvrenFtp terminée."));
-  EXPECT_EQ(onlyBox(MsgIcon::None), finalMessageText());
   EXPECT_TRUE(form->ui->BitBtn1->isEnabled());
-  EXPECT_FALSE(form->isVisible());
   EXPECT_EQ(form->PageDate, 39154.0);  // 13 March 2007
   EXPECT_EQ(form->ExeDate, 39153.0);
+  expectFinished();
 }
 
 TEST_F(UpdaterRoadTest, UnreadablePageDateEndsTheRoadBeforeAnythingIsStopped) {
   installBackupProgram(exeWritten);
-  publish("version 2\r\n", archiveBytes);
+  publish("version 2\r\n", updateArchive());
   startServer();
   runRoad();
 
@@ -143,7 +140,7 @@ TEST_F(UpdaterRoadTest, AbsentServerFindsNoNewVersion) {
 }
 
 TEST_F(UpdaterRoadTest, MissingExecutableStopsAtOnce) {
-  publish("13/03/2007", archiveBytes);
+  publish("13/03/2007", updateArchive());
   startServer();
   form = makeForm();
   form->ui->BitBtn1->click();
@@ -164,18 +161,18 @@ TEST_F(UpdaterRoadTest, FailedDownloadIsNeverExtractedAndTheOldVersionRunsAgain)
   };
   const Case cases[] = {
       {"archive missing", false, {}, false, QStringLiteral("Erreur durant le téléchargement : HTTP/1.0 404")},
-      {"connection dropped", true, {"--cut", ".zip=1000"}, false, QStringLiteral("Erreur durant le téléchargement : ")},
+      {"connection dropped", true, {"--cut", ".zip=100"}, false,
+       QStringLiteral("Erreur durant le téléchargement : La connexion avec le serveur a été interrompue")},
       {"disk full", true, {}, true, QStringLiteral("Erreur inconnue : ")},
   };
   installBackupProgram(exeWritten);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     fs::remove_all(webRoot / "rv");
-    publish("13/03/2007", c.publishArchive ? std::optional<std::string>(archiveBytes) : std::nullopt);
+    publish("13/03/2007", c.publishArchive ? std::optional<std::string>(updateArchive()) : std::nullopt);
     startServer(c.serverArgs);
     if (c.fullDisk) fs::create_symlink("/dev/full", zipPath());
     shellOpened.clear();
-    extractions.clear();
     boxes = nullptr;
     boxes = std::make_unique<platform::ScopedResponder>();
     programs.clear();
@@ -183,7 +180,7 @@ TEST_F(UpdaterRoadTest, FailedDownloadIsNeverExtractedAndTheOldVersionRunsAgain)
 
     EXPECT_TRUE(program->endedByKill());
     EXPECT_TRUE(onlyBox(MsgIcon::None).startsWith(c.messageStart)) << onlyBox(MsgIcon::None).toStdString();
-    EXPECT_TRUE(extractions.empty());
+    expectUntouched();
     EXPECT_EQ(shellOpened, std::vector<QString>{exeTarget()});
     EXPECT_FALSE(fs::exists(fs::symlink_status(zipPath())));
     EXPECT_TRUE(form->ui->BitBtn1->isEnabled());
@@ -194,7 +191,7 @@ TEST_F(UpdaterRoadTest, FailedDownloadIsNeverExtractedAndTheOldVersionRunsAgain)
 
 TEST_F(UpdaterRoadTest, ArchiveThatCannotBeCreatedEndsTheRoadWithTheProgramRestarted) {
   installBackupProgram(exeWritten);
-  publish("13/03/2007", archiveBytes);
+  publish("13/03/2007", updateArchive());
   startServer();
   fs::create_directory(zipPath());
   runRoad();
@@ -204,24 +201,69 @@ TEST_F(UpdaterRoadTest, ArchiveThatCannotBeCreatedEndsTheRoadWithTheProgramResta
                                                   QString::fromStdString(zipPath().string())));
   EXPECT_EQ(requestedPaths(), std::vector<std::string>{"/palvrenftp/update.html"});
   EXPECT_EQ(shellOpened, std::vector<QString>{exeTarget()});
-  EXPECT_TRUE(extractions.empty());
+  expectUntouched();
   EXPECT_FALSE(form->ui->BitBtn1->isEnabled());
 }
 
 TEST_F(UpdaterRoadTest, ArchiveThatCannotBeOpenedIsKeptAndTheProgramRestarted) {
   installBackupProgram(exeWritten);
-  publish("13/03/2007", archiveBytes);
+  publish("13/03/2007", std::string("Ceci n'est pas une archive ZIP.\n"));
   startServer();
-  runRoad([](const QString&, const QString&, const updater::FileProgress&) {
-    throw platform::Exception("Invalid archive file.");
-  });
+  runRoad();
 
   EXPECT_TRUE(program->endedByKill());
-  EXPECT_EQ(onlyBox(MsgIcon::Error), QStringLiteral("Invalid archive file."));
+  EXPECT_EQ(onlyBox(MsgIcon::Error), QStringLiteral("ZipArchiver1: Invalid archive file. - Native error: 00035"));
   EXPECT_EQ(shellOpened, std::vector<QString>{exeTarget()});
   EXPECT_TRUE(fs::exists(zipPath()));
+  expectUntouched();
   EXPECT_FALSE(form->ui->BitBtn1->isEnabled());
   EXPECT_TRUE(form->isVisible());
+}
+
+// A failing entry is put to the user, and whatever the answer the road ends as a completed one.
+TEST_F(UpdaterRoadTest, EntriesThatFailAreAskedAboutAndTheRoadGoesOn) {
+  std::string damaged = zipOf({{"docs/aide.txt", notes}, {"PalvrenFtp", newProgram, true}}, true);
+  damaged[damaged.find(notes) + 10] = 'X';  // its check sum no longer matches
+  struct Case {
+    const char* name;
+    std::string archive;
+    std::vector<MsgAnswer> answers;  // one per question
+    std::vector<std::string> extracted;
+    std::vector<std::string> absent;
+  };
+  const Case cases[] = {
+      {"outside the folder",
+       zipWithNames({{"../dehors.txt", "x"}, {"docs/../../dehors2.txt", "x"}, {"dedans.txt", "ok"}}),
+       {MsgAnswer::Ignore, MsgAnswer::Ignore},
+       {"app/dedans.txt"},
+       {"dehors.txt", "dehors2.txt"}},
+      {"damaged, ignored", damaged, {MsgAnswer::Ignore}, {"app/PalvrenFtp"}, {"app/docs/aide.txt"}},
+      {"damaged, aborted", damaged, {MsgAnswer::Abort}, {}, {"app/docs/aide.txt"}},
+      {"damaged, retried then ignored", damaged, {MsgAnswer::Retry, MsgAnswer::Ignore}, {"app/PalvrenFtp"}, {"app/docs/aide.txt"}},
+  };
+  startServer();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    programs.clear();
+    fs::remove_all(programDir);
+    installBackupProgram(exeWritten);
+    publish("13/03/2007", c.archive);
+    shellOpened.clear();
+    boxes = nullptr;
+    boxes = std::make_unique<platform::ScopedResponder>(c.answers);
+    runRoad();
+
+    std::size_t questions = 0;
+    for (const auto& r : boxes->asked()) {
+      if (r.buttons != MsgButtons::AbortRetryIgnore) continue;
+      ++questions;
+      EXPECT_TRUE(r.text.endsWith(QStringLiteral(". File processing error, possibly disk is full"))) << r.text.toStdString();
+    }
+    EXPECT_EQ(questions, c.answers.size());
+    for (const std::string& name : c.extracted) EXPECT_TRUE(fs::exists(scratch / name)) << name;
+    for (const std::string& name : c.absent) EXPECT_FALSE(fs::exists(scratch / name)) << name;
+    expectFinished();
+  }
 }
 
 }  // namespace
