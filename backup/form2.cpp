@@ -1,5 +1,7 @@
 #include "backup/form2.h"
 
+#include "platform/text_lines.h"
+
 #include <cerrno>
 
 #include <QFile>
@@ -68,17 +70,7 @@ QString TForm2::captionForLogFile(const QString& path) {
 }
 
 QStringList TForm2::splitLogLines(const QByteArray& text) {
-  QStringList lines;
-  qsizetype start = 0;
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c != '\r' && c != '\n') continue;
-    lines.append(QString::fromUtf8(text.constData() + start, i - start));
-    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < text.size()) lines.append(QString::fromUtf8(text.constData() + start, text.size() - start));
-  return lines;
+  return platform::splitTextLines(std::string_view(text.constData(), static_cast<size_t>(text.size())));
 }
 
 void TForm2::loadLogFile(const QString& path) {

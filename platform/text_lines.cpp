@@ -1,0 +1,21 @@
+#include "platform/text_lines.h"
+
+namespace platform {
+
+QStringList splitTextLines(std::string_view text) {
+  QStringList lines;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string_view::npos) end = text.size();
+    lines << QString::fromUtf8(text.data() + pos, static_cast<qsizetype>(end - pos));
+    pos = end;
+    if (pos < text.size()) {
+      if (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ++pos;
+      ++pos;
+    }
+  }
+  return lines;
+}
+
+}  // namespace platform
