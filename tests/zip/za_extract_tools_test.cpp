@@ -31,15 +31,18 @@ struct ToolCase {
   bool keepsEmptyFolders;
 };
 
-std::string pythonZip(const char* options) {
+// python's zipfile over ./src, entries deflated or stored, with Zip64 records forced or not.
+std::string pythonZip(const char* method, bool force) {
   return std::string(kPython) +
          " -c \"import zipfile,os\n"
-         "z=zipfile.ZipFile('py.zip','w'," + options + ")\n"
+         "z=zipfile.ZipFile('py.zip','w')\n"
          "for d,ds,fs in sorted(os.walk('src')):\n"
          "  r=os.path.relpath(d,'src')\n"
          "  if r!='.': z.write(d, r)\n"
-         "  for f in sorted(fs): z.write(os.path.join(d,f), os.path.normpath(os.path.join(r,f)), force_zip64=True) if 'force' in '" +
-         options + "' else z.write(os.path.join(d,f), os.path.normpath(os.path.join(r,f)))\n"
+         "  for f in sorted(fs):\n"
+         "    p=os.path.join(d,f); i=zipfile.ZipInfo.from_file(p, os.path.normpath(os.path.join(r,f)))\n"
+         "    i.compress_type=zipfile." + method + "\n"
+         "    with open(p,'rb') as s, z.open(i,'w',force_zip64=" + (force ? "True" : "False") + ") as o: o.write(s.read())\n"
          "z.close()\"";
 }
 
@@ -88,7 +91,9 @@ TEST_P(ToolArchives, ExtractByteForByte) {
 }
 
 std::vector<ToolCase> toolCases() {
-  static const std::string py = pythonZip("zipfile.ZIP_DEFLATED");
+  static const std::string py = pythonZip("ZIP_DEFLATED", false);
+  static const std::string py64 = pythonZip("ZIP_DEFLATED", true);
+  static const std::string py64Stored = pythonZip("ZIP_STORED", true);
   return {
       {"zip_deflated", "z.zip", "cd src && zip -q -r ../z.zip .", "", true},
       {"zip_stored", "z.zip", "cd src && zip -q -r -0 ../z.zip .", "", true},
@@ -105,6 +110,10 @@ std::vector<ToolCase> toolCases() {
       {"sevenzip", "s.zip", "cd src && 7z a -tzip -bd ../s.zip . > /dev/null", "", true},
       {"sevenzip_stored", "s.zip", "cd src && 7z a -tzip -mx=0 -bd ../s.zip . > /dev/null", "", true},
       {"python_deflated", "py.zip", py.c_str(), "", true},
+      {"python_zip64", "py.zip", py64.c_str(), "", true},
+      {"python_zip64_stored", "py.zip", py64Stored.c_str(), "", true},
+      {"sevenzip_sfx_raw", "setup.exe",
+       "(cd src && 7z a -tzip -bd ../s.zip . > /dev/null) && printf 'MZ' > stub && cat stub s.zip > setup.exe", "", true},
   };
 }
 
