@@ -33,6 +33,10 @@ void TZABaseArchiver::ExtractFiles(const std::string& fileMask, int32_t searchAt
 
 void TZABaseArchiver::ProcessSelectedItems(TZAProcessOperation operation) {
   std::lock_guard<std::recursive_mutex> guard(ZAComponentLock());
+  struct ProgressOff {
+    bool& flag;
+    ~ProgressOff() { flag = false; }
+  } progressOff{progressEnabled_};
   TZADirArray* dir = dirManager_ ? &dirManager_->ArchiveDir : nullptr;
   itemsDone_ = 0;
   cancel_ = false;
@@ -100,7 +104,6 @@ void TZABaseArchiver::ProcessSelectedItems(TZAProcessOperation operation) {
     cancel_ = cancel_ || cancelled;
   }
   if (cancel_ || action == fxaAbort) ResetUpdateCount();
-  progressEnabled_ = false;
 }
 
 void TZABaseArchiver::processExtractItem(int32_t index, std::string name, const std::string& baseFolder) {
@@ -166,9 +169,10 @@ void TZABaseArchiver::processExtractItem(int32_t index, std::string name, const 
 
 void TZABaseArchiver::writeEntryFile(int32_t index, const std::string& target, uint32_t attributes,
                                      const TZAExistingFile& existing) {
-  // The old file goes first, a symbolic link in its place included: the
-  // new data never go through a link.
-  if (existing.exists) {
+  // The old file goes first, a symbolic link in its place included: the new
+  // data never go through a link. A folder in its place stays, and the
+  // creation below then fails.
+  if (existing.exists && !existing.isDirectory) {
     ::chmod(target.c_str(), 0600);
     removeQuietly(target);
   }
@@ -178,13 +182,9 @@ void TZABaseArchiver::writeEntryFile(int32_t index, const std::string& target, u
   } catch (const platform::EStreamError&) {
     throw EZAException::CreateFmt(19, Name, {target});
   }
-  bool failed = false;
   try {
     InternalExtractItem(index, *file);
   } catch (...) {
-    failed = true;
-    const TDirItem& entry = *dirManager_->ArchiveDir.GetItemPtr(index);
-    (void)entry;
     file.reset();
     removeQuietly(target);
     throw;
@@ -195,7 +195,7 @@ void TZABaseArchiver::writeEntryFile(int32_t index, const std::string& target, u
   ::futimens(file->Handle(), times);
   if (Options().FlushBuffers && DriveIsRemovable(target)) file->Flush();
   file.reset();
-  if (failed || skip_ || cancel_) {
+  if (skip_ || cancel_) {
     removeQuietly(target);
     return;
   }

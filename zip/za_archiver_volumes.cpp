@@ -37,9 +37,6 @@ std::string number(const char* format, int32_t value) {
   return buf;
 }
 
-// A volume that took no byte cannot take the record on any later one either.
-constexpr int kMaxEmptyVolumes = 1;
-
 }  // namespace
 
 bool TZABaseArchiver::HasExeExtension(const std::string& name) {
@@ -154,7 +151,6 @@ int64_t TZABaseArchiver::WriteToVolumes(const void* buffer, int64_t count, platf
   if (spanningMode_ == smNone) return stream->Write(buffer, count);
   const auto* bytes = static_cast<const uint8_t*>(buffer);
   int64_t written = 0;
-  int emptyVolumes = 0;
   while (written < count) {
     const int64_t pendingSize = pending ? pending->Size() : 0;
     int64_t free = DriveFreeBytes(volumeFileName_) - pendingSize;
@@ -170,8 +166,8 @@ int64_t TZABaseArchiver::WriteToVolumes(const void* buffer, int64_t count, platf
       written += took;
     }
     if (written >= count) break;
-    const bool freshVolume = stream->Size() == 0 && pendingSize == 0;
-    if (took == 0 && freshVolume && ++emptyVolumes > kMaxEmptyVolumes) return written;
+    // A volume that took nothing while empty cannot take the record on any later one either.
+    if (took == 0 && stream->Size() == 0 && pendingSize == 0) return written;
     if (pending && pending->Size() > 0) {
       stream->WriteBuffer(pending->Memory(), pending->Size());
       pending->Clear();

@@ -149,9 +149,48 @@ TEST(Extract, FoldersDatesAndAttributes) {
   EXPECT_EQ(st.st_mode & 0222, 0u) << "read-only as stored";
 
   // Extracted again with the defaults: the read-only file is replaced, read-only again.
-  testsupport::TempDir other;
   a.ExtractFiles("lecture.txt", 0x28BF, "");
   EXPECT_EQ(testsupport::readFile(f.base / "lecture.txt"), "seule");
+}
+
+TEST(Extract, PermissionsFromTheEntryOrTheReplacedFile) {
+  struct Row {
+    const char* label;
+    uint16_t madeBy;
+    uint32_t attributes;
+    int existingMode;  // -1: no file before
+    unsigned expectedMode;
+  };
+  const mode_t mask = ::umask(022);
+  for (const Row& r : {Row{"unix_executable", 0x031E, (0100755u << 16) | 0x20, -1, 0755},
+                       Row{"unix_private", 0x031E, (0100600u << 16), 0644, 0600},
+                       Row{"dos_new", 20, 0x20, -1, 0644}, Row{"dos_read_only_new", 20, 0x21, -1, 0444},
+                       Row{"dos_keeps_executable", 20, 0x20, 0755, 0755},
+                       Row{"dos_read_only_over_executable", 20, 0x21, 0755, 0555},
+                       Row{"dos_writable_over_read_only", 20, 0x20, 0444, 0644}}) {
+    SCOPED_TRACE(r.label);
+    testsupport::TempDir dir;
+    ziptest::ZipBuilder b;
+    ziptest::ZipEntry& e = b.addStored("PalvrenFtp", "programme");
+    e.versionMadeBy = r.madeBy;
+    e.externalAttributes = r.attributes;
+    testsupport::writeFile(dir / "a.zip", b.build());
+    fs::create_directories(dir / "base");
+    if (r.existingMode >= 0) {
+      testsupport::writeFile(dir / "base/PalvrenFtp", "ancien");
+      ::chmod((dir / "base/PalvrenFtp").c_str(), static_cast<mode_t>(r.existingMode));
+    }
+    TZipArchiver a;
+    a.FileName = (dir / "a.zip").string();
+    a.OpenArchive(0x20);
+    a.BaseDir = (dir / "base").string();
+    a.ExtractFiles("*.*", 0x28BF, "");
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "base/PalvrenFtp").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, r.expectedMode);
+    EXPECT_EQ(testsupport::readFile(dir / "base/PalvrenFtp"), "programme");
+  }
+  ::umask(mask);
 }
 
 TEST(Extract, MasksSelect) {

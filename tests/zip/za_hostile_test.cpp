@@ -237,3 +237,22 @@ TEST(Fuzz, RandomBytesNeverCrashOrEscape) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HostileNamesEmpty, NamesThatResolveToTheBaseLeaveItAlone) {
+  for (const char* stored : {"", "/", "a/..", "./"}) {
+    SCOPED_TRACE(stored);
+    testsupport::TempDir work;
+    fs::create_directories(work / "base");
+    ziptest::ZipBuilder b;
+    b.addStored(stored, "charge");
+    b.addStored("apres.txt", "ok");
+    const Extraction r = extractAll(work / "h.zip", b.build(), work / "base");
+    ASSERT_TRUE(r.opened) << r.openError;
+    EXPECT_TRUE(fs::is_directory(work / "base"));
+    EXPECT_EQ(testsupport::readFile(work / "base/apres.txt"), "ok");
+  }
+}
+
+}  // namespace

@@ -227,3 +227,38 @@ TEST(Compression, Zip64ModeAlwaysMarksTheSizes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Writer, StubCopiedInFrontOfANewArchive) {
+  testsupport::TempDir dir;
+  const std::string stub = "MZ" + std::string(70000, 's');
+  testsupport::writeFile(dir / "stub.bin", stub);
+  {
+    TZipArchiver a;
+    a.FileName = (dir / "setup.exe").string();
+    a.SFXStub = (dir / "stub.bin").string();
+    a.OpenArchive(kCreateMode);
+    EXPECT_EQ(a.DirManager()->StubSize, static_cast<int64_t>(stub.size()));
+    writeArchive(a, {{"lisezmoi.txt", "bonjour", "", 6}});
+    a.CloseArchive();
+  }
+  const std::string bytes = ziptest::readBytes((dir / "setup.exe").string());
+  EXPECT_EQ(bytes.substr(0, stub.size()), stub);
+  EXPECT_EQ(pythonRead((dir / "setup.exe").string(), "lisezmoi.txt"), "bonjour");
+
+  TZipArchiver split;
+  split.FileName = (dir / "d.zip").string();
+  split.SFXStub = (dir / "stub.bin").string();
+  split.SetSpanningMode(smSplitting);
+  split.SpanningOptions().VolumeSize = vsCustom;
+  split.SpanningOptions().SetCustomVolumeSize(65536);
+  try {
+    split.OpenArchive(kCreateMode);
+    ADD_FAILURE() << "the stub is larger than the first volume";
+  } catch (const EZAException& e) {
+    EXPECT_EQ(e.NativeError, 47);
+  }
+}
+
+}  // namespace
