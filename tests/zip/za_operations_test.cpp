@@ -31,7 +31,7 @@ TEST(Events, OrderForOneExtractedEntry) {
   testsupport::TempDir dir;
   ziptest::ZipBuilder b;
   std::string big;
-  for (int i = 0; big.size() < 3 * 0x100000; ++i) big += std::to_string(i * 7919) + ",";
+  for (int i = 0; big.size() < 3 * 0x100000; ++i) big += std::to_string(i * 7919LL) + ",";
   b.addStored("gros.bin", big);  // stored: three blocks of 1 MiB and a tail
   testsupport::writeFile(dir / "a.zip", b.build());
   fs::create_directories(dir / "base");
