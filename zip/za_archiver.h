@@ -100,8 +100,6 @@ class TZABaseArchiver {
   uint16_t FileOpenMode() const { return fileOpenMode_; }
   bool Cancelled() const { return cancel_; }
   bool Skipped() const { return skip_; }
-  void SetProgressEnabled(bool value) { progressEnabled_ = value; }
-  void SetBatch(int32_t selected, int32_t done) { selectedCount_ = selected, itemsDone_ = done; }
 
   // Volumes (the component's own parts and their tests use these).
   TZAVolumeNumberInfo& VolumeInfo() { return volumeInfo_; }
