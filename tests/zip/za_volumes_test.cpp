@@ -9,6 +9,7 @@
 #include "support/temp_dir.h"
 #include "zip/za_archiver.h"
 #include "zip/za_except.h"
+#include "zip/zip_builder.h"
 
 using namespace zip;
 
@@ -172,6 +173,109 @@ TEST(CopyStreamToVolumes, StopsAtTheEndOfAShortSource) {
   ASSERT_GE(events.size(), 2u);
   EXPECT_EQ(events.front(), std::make_pair(int{ppStart}, 0.0));
   EXPECT_EQ(events.back(), std::make_pair(int{ppEnd}, 100.0));
+}
+
+}  // namespace
+
+namespace {
+
+// A split archive of Info-ZIP: z.z01, z.z02, ... and z.zip.
+struct SplitFixture {
+  testsupport::TempDir dir;
+  SplitFixture() {
+    std::string noise(200000, '\0');
+    uint32_t x = 5;
+    for (char& c : noise) c = static_cast<char>((x = x * 1103515245 + 12345) >> 16);
+    testsupport::writeFile(dir / "src/bruit.bin", noise);
+    testsupport::writeFile(dir / "src/petit.txt", "petit");
+    const auto r = ziptest::runCommand("cd " + ziptest::shellQuote((dir / "src").string()) +
+                                       " && zip -q -0 -s 64k ../z.zip bruit.bin petit.txt 2>&1");
+    EXPECT_EQ(r.status, 0) << r.out;
+  }
+};
+
+TEST(SplitVolumes, MissingMiddleVolumeFailsWithoutAQuestion) {
+  SplitFixture f;
+  std::filesystem::remove(f.dir / "z.z02");
+  platform::ScopedResponder answers;
+  TZipArchiver a;
+  a.FileName = (f.dir / "z.zip").string();
+  a.OpenArchive(0x20);
+  a.BaseDir = (f.dir / "out").string();
+  std::vector<int32_t> codes;
+  a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t native, int32_t,
+                               const std::string&, TZAAction& action) {
+    codes.push_back(native);
+    action = fxaIgnore;
+  };
+  a.ExtractFiles("*.*", 0x28BF, "");
+  EXPECT_TRUE(answers.asked().empty());
+  EXPECT_EQ(codes, (std::vector<int32_t>{45}));  // the volume request for the data is cancelled
+  EXPECT_FALSE(std::filesystem::exists(f.dir / "out/bruit.bin"));
+  EXPECT_EQ(testsupport::readFile(f.dir / "out/petit.txt"), "petit");
+}
+
+TEST(SplitVolumes, HandlersSeeVolumeNumbersFromOne) {
+  SplitFixture f;
+  TZipArchiver a;
+  a.FileName = (f.dir / "z.zip").string();
+  std::vector<int32_t> middle;
+  int first = 0;
+  a.OnRequestMiddleVolume = [&](TZABaseArchiver*, int32_t number, std::string& name, bool& cancel) {
+    middle.push_back(number);
+    cancel = !std::filesystem::exists(name);
+  };
+  a.OnRequestFirstVolume = [&](TZABaseArchiver*, std::string& name, bool& cancel) {
+    ++first;
+    EXPECT_EQ(name, (f.dir / "z.z01").string());
+    cancel = false;
+  };
+  a.OpenArchive(0x20);
+  a.BaseDir = (f.dir / "out").string();
+  a.ExtractFiles("*.*", 0x28BF, "");
+  EXPECT_GE(first, 1);
+  ASSERT_FALSE(middle.empty());
+  EXPECT_EQ(middle.front(), 2);
+  EXPECT_EQ(testsupport::readFile(f.dir / "out/petit.txt"), "petit");
+  EXPECT_EQ(testsupport::readFile(f.dir / "out/bruit.bin").size(), 200000u);
+}
+
+TEST(SpannedVolumes, DefaultPromptsAskForDisks) {
+  testsupport::TempDir dir;
+  platform::ScopedResponder answers({platform::MsgAnswer::Ok});
+  MediumArchiver a;
+  a.FileName = (dir / "d.zip").string();
+  a.SetSpanningMode(smSpanning);
+  a.OpenArchive(kCreateMode);
+  ASSERT_EQ(answers.asked().size(), 1u);
+  EXPECT_EQ(answers.asked()[0].text.toStdString(), "Please insert a blank disk #1");
+  EXPECT_EQ(answers.asked()[0].buttons, platform::MsgButtons::OkCancel);
+  a.CloseArchive();
+
+  // Declined: the opening ends with code 45.
+  platform::ScopedResponder declined({platform::MsgAnswer::Cancel});
+  MediumArchiver b;
+  b.FileName = (dir / "e.zip").string();
+  b.SetSpanningMode(smSpanning);
+  try {
+    b.OpenArchive(kCreateMode);
+    ADD_FAILURE();
+  } catch (const EZAException& e) {
+    EXPECT_EQ(e.NativeError, 45);
+  }
+
+  // A full disk, without a handler: the sizes are in the question.
+  platform::ScopedResponder full({platform::MsgAnswer::Ok, platform::MsgAnswer::Cancel});
+  MediumArchiver c;
+  c.FreeBytes = 1000;
+  c.FileName = (dir / "f.zip").string();
+  c.SetSpanningMode(smSpanning);
+  c.SpanningOptions().VolumeSize = vs1_44MB;
+  EXPECT_ANY_THROW(c.OpenArchive(kCreateMode));
+  ASSERT_EQ(full.asked().size(), 2u);
+  EXPECT_EQ(full.asked()[1].text.toStdString(),
+            "Disk is full. Required free space: 1457664 bytes, but available only: 1000 bytes. Clean the disk or find "
+            "another blank disk");
 }
 
 }  // namespace
