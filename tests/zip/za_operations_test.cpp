@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <filesystem>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "support/temp_dir.h"
 #include "zip/za_archiver.h"
 #include "zip/za_except.h"
+#include "zip/za_lock.h"
 #include "zip/zip_builder.h"
 
 using namespace zip;
@@ -200,6 +202,44 @@ TEST(BlockLayout, OldVersionsOfOtherMethodsFail) {
   ASSERT_EQ(answers.asked().size(), 1u);
   EXPECT_NE(answers.asked()[0].text.toStdString().find("Native error: 00008"), std::string::npos);
   EXPECT_FALSE(fs::exists(dir / "base/vieux.bin"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Lock, HeldByTheRunningOperationForEveryInstance) {
+  testsupport::TempDir dir;
+  ziptest::ZipBuilder b;
+  b.addStored("a.txt", "a");
+  testsupport::writeFile(dir / "a.zip", b.build());
+  TZipArchiver a;
+  a.FileName = (dir / "a.zip").string();
+  a.OpenArchive(0x20);
+  a.BaseDir = (dir / "base").string();
+  std::vector<bool> otherThreadGotIt;
+  bool nestedRan = false;
+  a.OnFileProgress = [&](TZABaseArchiver*, const std::string&, double, TZAProcessOperation, TZAProgressPhase p,
+                         bool&) {
+    if (p != ppStart) return;
+    std::thread other([&] {
+      const bool got = ZAComponentLock().try_lock();
+      if (got) ZAComponentLock().unlock();
+      otherThreadGotIt.push_back(got);
+    });
+    other.join();
+    // The same thread may run a nested operation of another instance.
+    TZipArchiver nested;
+    nested.SetInMemory(true);
+    nested.OpenArchive(kCreateMode);
+    nested.ExtractFiles("*.*", 0x28BF, "");
+    nestedRan = true;
+  };
+  a.ExtractFiles("*.*", 0x28BF, "");
+  EXPECT_EQ(otherThreadGotIt, std::vector<bool>{false});
+  EXPECT_TRUE(nestedRan);
+  ASSERT_TRUE(ZAComponentLock().try_lock()) << "released after the operation";
+  ZAComponentLock().unlock();
 }
 
 }  // namespace
