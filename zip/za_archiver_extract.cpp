@@ -1,5 +1,4 @@
 #include <sys/stat.h>
-#include <sys/time.h>
 
 #include <filesystem>
 #include <mutex>
@@ -115,9 +114,8 @@ void TZABaseArchiver::processExtractItem(int32_t index, std::string name, const 
   if (!Options().CreateDirs) name = ZAFilePart(name);
 
   // Drives, absolute names and ".." stay below the base folder: a name that
-  // would climb out of it is refused.
-  // A link in the file's own place is replaced, never followed, so only its
-  // folder has to stay inside.
+  // would climb out of it is refused. A link in the file's own place is
+  // replaced, never followed, so only its folder has to stay inside.
   const std::optional<std::string> resolved = ExpandArchivePathFromBase(baseFolder, name);
   if (!resolved || !ZAStaysInside(baseFolder, folderEntry ? *resolved : ZAFolderPart(*resolved)))
     throw EZAException::CreateFmt(19, Name, {name});
@@ -170,12 +168,10 @@ void TZABaseArchiver::processExtractItem(int32_t index, std::string name, const 
 void TZABaseArchiver::writeEntryFile(int32_t index, const std::string& target, uint32_t attributes,
                                      const TZAExistingFile& existing) {
   // The old file goes first, a symbolic link in its place included: the new
-  // data never go through a link. A folder in its place stays, and the
-  // creation below then fails.
-  if (existing.exists && !existing.isDirectory) {
-    ::chmod(target.c_str(), 0600);
-    removeQuietly(target);
-  }
+  // data never go through a link. Its permissions do not matter to the
+  // removal (and changing them would follow a link). A folder in its place
+  // stays, and the creation below then fails.
+  if (existing.exists && !existing.isDirectory) removeQuietly(target);
   std::unique_ptr<platform::TFileStream> file;
   try {
     file = std::make_unique<platform::TFileStream>(target, platform::fmCreate);

@@ -110,6 +110,7 @@ TEST(HostileLinks, NeverWriteThroughALinkThatLeavesTheBase) {
   fs::create_directories(work / "base");
   fs::create_directories(work / "outside");
   testsupport::writeFile(work / "outside/victim.txt", "intact");
+  fs::permissions(work / "outside/victim.txt", fs::perms::owner_read);
   fs::create_directory_symlink(work / "outside", work / "base/lien");
   fs::create_symlink(work / "outside/victim.txt", work / "base/fichier");
   fs::create_directories(work / "base/interne");
@@ -124,6 +125,7 @@ TEST(HostileLinks, NeverWriteThroughALinkThatLeavesTheBase) {
   ASSERT_TRUE(r.opened) << r.openError;
   EXPECT_EQ(r.failures.size(), 2u);
   EXPECT_EQ(testsupport::readFile(work / "outside/victim.txt"), "intact");
+  EXPECT_EQ(fs::status(work / "outside/victim.txt").permissions(), fs::perms::owner_read);
   EXPECT_FALSE(fs::exists(work / "outside/neuf"));
   EXPECT_FALSE(fs::is_symlink(work / "base/fichier"));
   EXPECT_EQ(testsupport::readFile(work / "base/fichier"), "remplace");
