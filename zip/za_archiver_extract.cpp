@@ -172,6 +172,8 @@ void TZABaseArchiver::writeEntryFile(int32_t index, const std::string& target, u
   // removal (and changing them would follow a link). A folder in its place
   // stays, and the creation below then fails.
   if (existing.exists && !existing.isDirectory) removeQuietly(target);
+  // A link that could not be removed would be followed by the creation.
+  if (ZAInspect(target).isLink) throw EZAException::CreateFmt(19, Name, {target});
   std::unique_ptr<platform::TFileStream> file;
   try {
     file = std::make_unique<platform::TFileStream>(target, platform::fmCreate);
