@@ -382,3 +382,63 @@ TEST(Prompts, PasswordAskedUntilItFitsOrSkipped) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Search, RecordsAttributesAndFolders) {
+  testsupport::TempDir dir;
+  ziptest::ZipBuilder b;
+  b.addStored("dossier/", "").externalAttributes = 0x10;
+  ziptest::ZipEntry& packed = b.addStored("dossier/texte.txt", "");
+  packed.plain = std::string(4000, 't');
+  packed.data = ziptest::rawDeflate(packed.plain);
+  packed.method = 8;
+  packed.comment = "note";
+  const double saved = (1.0 - static_cast<double>(packed.data.size()) / 4000) * 100;
+  ziptest::ZipEntry& grown = b.addStored("cache.bin", "x");
+  grown.externalAttributes = 0x22;  // hidden
+  grown.compressedSize = 5;         // larger than the data it stands for
+  grown.flags = 1;
+  testsupport::writeFile(dir / "a.zip", b.build());
+  TZipArchiver a;
+  a.FileName = (dir / "a.zip").string();
+  a.OpenArchive(0x20);
+
+  TZAArchiveItem it;
+  ASSERT_TRUE(a.FindFirst("*.*", it, 0x3F, ""));
+  EXPECT_EQ(it.FileName, "dossier");
+  EXPECT_EQ(it.StoredFolder, "");
+  EXPECT_EQ(it.SavedPercent, 100);
+  ASSERT_TRUE(a.FindNext(it));
+  EXPECT_EQ(it.FileName, "texte.txt");
+  EXPECT_EQ(it.StoredFolder, "dossier/");
+  EXPECT_EQ(it.UncompressedSize, 4000);
+  EXPECT_NEAR(it.SavedPercent, saved, 1e-9);
+  EXPECT_EQ(it.Comment, "note");
+  ASSERT_TRUE(a.FindNext(it));
+  EXPECT_EQ(it.FileName, "cache.bin");
+  EXPECT_TRUE(it.Encrypted);
+  EXPECT_EQ(it.SavedPercent, 0) << "a negative saving reads as 0";
+  EXPECT_FALSE(a.FindNext(it));
+
+  struct Row {
+    const char* mask;
+    int32_t attr;
+    bool recurse;
+    std::vector<std::string> found;
+  };
+  for (const Row& r : {Row{"*.*", 0x20, true, {"dossier/texte.txt"}},
+                       Row{"*.*", 0x10, true, {"dossier/", "dossier/texte.txt"}},
+                       Row{"*.*", 0x02, true, {"dossier/texte.txt", "cache.bin"}},
+                       Row{"*.txt", 0x3F, false, {}}, Row{"dossier\\*.txt", 0x3F, false, {"dossier/texte.txt"}},
+                       Row{"C:\\dossier\\*.TXT", 0x3F, true, {"dossier/texte.txt"}}}) {
+    a.Options().Recurse = r.recurse;
+    std::vector<std::string> found;
+    TZAArchiveItem s;
+    for (bool ok = a.FindFirst(r.mask, s, r.attr, ""); ok; ok = a.FindNext(s))
+      found.push_back(a.DirManager()->ArchiveDir.GetItem(s.Index).FileName);
+    EXPECT_EQ(found, r.found) << r.mask << " " << r.attr << " " << r.recurse;
+  }
+}
+
+}  // namespace
