@@ -186,22 +186,30 @@ TEST(BlockLayout, PackedAndPlainBlocksExtract) {
   }
 }
 
-TEST(BlockLayout, OldVersionsOfOtherMethodsFail) {
-  testsupport::TempDir dir;
-  ziptest::ZipBuilder b;
-  ziptest::ZipEntry& e = b.addStored("vieux.bin", "donnees");
-  e.method = 6;
-  e.versionNeeded = 10;
-  testsupport::writeFile(dir / "a.zip", b.build());
-  platform::ScopedResponder answers({platform::MsgAnswer::Ignore});
-  TZipArchiver a;
-  a.FileName = (dir / "a.zip").string();
-  a.OpenArchive(0x20);
-  a.BaseDir = (dir / "base").string();
-  a.ExtractFiles("*.*", 0x28BF, "");
-  ASSERT_EQ(answers.asked().size(), 1u);
-  EXPECT_NE(answers.asked()[0].text.toStdString().find("Native error: 00008"), std::string::npos);
-  EXPECT_FALSE(fs::exists(dir / "base/vieux.bin"));
+TEST(BlockLayout, UnreadableMethodsFailWithTheirCode) {
+  struct Row {
+    uint16_t method;
+    uint16_t versionNeeded;
+    const char* code;
+  };
+  for (const Row& r : {Row{6, 10, "00008"}, Row{9, 20, "00055"}, Row{9, 10, "00055"}}) {
+    testsupport::TempDir dir;
+    ziptest::ZipBuilder b;
+    ziptest::ZipEntry& e = b.addStored("vieux.bin", "donnees");
+    e.method = r.method;
+    e.versionNeeded = r.versionNeeded;
+    testsupport::writeFile(dir / "a.zip", b.build());
+    platform::ScopedResponder answers({platform::MsgAnswer::Ignore});
+    TZipArchiver a;
+    a.FileName = (dir / "a.zip").string();
+    a.OpenArchive(0x20);
+    a.BaseDir = (dir / "base").string();
+    a.ExtractFiles("*.*", 0x28BF, "");
+    ASSERT_EQ(answers.asked().size(), 1u);
+    EXPECT_NE(answers.asked()[0].text.toStdString().find(std::string("Native error: ") + r.code), std::string::npos)
+        << answers.asked()[0].text.toStdString();
+    EXPECT_FALSE(fs::exists(dir / "base/vieux.bin"));
+  }
 }
 
 }  // namespace
