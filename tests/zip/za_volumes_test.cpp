@@ -19,7 +19,9 @@ namespace {
 class MediumArchiver : public TZipArchiver {
  public:
   int64_t FreeBytes = 1 << 30;
+  bool Removable = false;
   int64_t DriveFreeBytes(const std::string&) const override { return FreeBytes; }
+  bool DriveIsRemovable(const std::string&) const override { return Removable; }
 };
 
 struct NameCase {
@@ -276,6 +278,29 @@ TEST(SpannedVolumes, DefaultPromptsAskForDisks) {
   EXPECT_EQ(full.asked()[1].text.toStdString(),
             "Disk is full. Required free space: 1457664 bytes, but available only: 1000 bytes. Clean the disk or find "
             "another blank disk");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SpannedVolumes, MissingArchiveOnARemovableDiskAsksForTheLastDisk) {
+  testsupport::TempDir dir;
+  platform::ScopedResponder answers({platform::MsgAnswer::Ok, platform::MsgAnswer::Cancel});
+  MediumArchiver a;
+  a.Removable = true;
+  a.FileName = (dir / "absent.zip").string();
+  try {
+    a.OpenArchive(0x20);
+    ADD_FAILURE();
+  } catch (const EZAException& e) {
+    EXPECT_EQ(e.NativeError, 45);
+  }
+  EXPECT_EQ(a.SpanningMode(), smSpanning);
+  ASSERT_EQ(answers.asked().size(), 2u);
+  EXPECT_EQ(answers.asked()[0].text.toStdString(), "Please insert the last disk");
+  EXPECT_EQ(answers.asked()[1].text.toStdString(),
+            "File '" + a.FileName + "' not found on inserted disk. Please insert last disk with required file");
 }
 
 }  // namespace
