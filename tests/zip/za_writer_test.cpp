@@ -142,6 +142,16 @@ TEST(Writer, NewArchiveClosedEmptyIsAValidZip) {
   EXPECT_EQ(ziptest::runCommand("/usr/bin/python3 -m zipfile -t " + shellQuote(path)).status, 0);
 }
 
+// The in-memory archive's bytes after its directory is written.
+std::string directoryWritten(TZipArchiver& a) {
+  a.DirManager()->WriteDirectory();
+  platform::TStream& s = *a.ArchiveStream();
+  std::string bytes(static_cast<size_t>(s.Size()), '\0');
+  s.SetPosition(0);
+  s.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  return bytes;
+}
+
 TEST(Writer, Zip64RecordsFromTheEntryCount) {
   for (const int count : {65534, 65535}) {
     SCOPED_TRACE(count);
@@ -151,12 +161,7 @@ TEST(Writer, Zip64RecordsFromTheEntryCount) {
     TZADirArray& dir = a.DirManager()->ArchiveDir;
     dir.SetCount(count);
     for (int i = 0; i < count; ++i) ZASetStoredName(*dir.GetItemPtr(i), "f" + std::to_string(i), true);
-    a.DirManager()->WriteDirectory();
-    platform::TStream& s = *a.ArchiveStream();
-    std::string bytes(static_cast<size_t>(s.Size()), '\0');
-    s.SetPosition(0);
-    s.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
-    const auto read = ziptest::readArchive(bytes);
+    const auto read = ziptest::readArchive(directoryWritten(a));
     ASSERT_TRUE(read);
     EXPECT_EQ(read->items.size(), static_cast<size_t>(count));
     EXPECT_EQ(read->zip64.has_value(), count == 65535);
@@ -178,12 +183,7 @@ TEST(Writer, Zip64BlockRebuiltFirstOtherBlocksKept) {
   item.UncompressedSize = kMarker32;
   item.UncompressedSize64 = 0x123456789ull;
   item.ExtraBlocks = {{0x5455, {1, 2, 3}}, {0x0001, {9, 9, 9, 9}}, {0x7875, {4}}};
-  a.DirManager()->WriteDirectory();
-  platform::TStream& s = *a.ArchiveStream();
-  std::string bytes(static_cast<size_t>(s.Size()), '\0');
-  s.SetPosition(0);
-  s.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
-  const auto read = ziptest::readArchive(bytes);
+  const auto read = ziptest::readArchive(directoryWritten(a));
   ASSERT_TRUE(read);
   const TDirItem& back = read->items[0];
   ASSERT_EQ(back.ExtraBlocks.size(), 3u);
