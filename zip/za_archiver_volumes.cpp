@@ -272,16 +272,27 @@ void TZABaseArchiver::probeLastVolume(bool removableCheck) {
   } while (!found && spanningMode_ != smNone);
 }
 
+namespace {
+
+// The probing of volumes must see whether an end record is really there:
+// damaged archives are not accepted for as long as it lasts.
+class DamagedOpenOff {
+ public:
+  explicit DamagedOpenOff(TZABaseArchiver& a) : a_(a), saved_(a.AllowDamagedOpen()) { a.SetAllowDamagedOpen(false); }
+  ~DamagedOpenOff() { a_.SetAllowDamagedOpen(saved_); }
+  DamagedOpenOff(const DamagedOpenOff&) = delete;
+  DamagedOpenOff& operator=(const DamagedOpenOff&) = delete;
+
+ private:
+  TZABaseArchiver& a_;
+  bool saved_;
+};
+
+}  // namespace
+
 void TZABaseArchiver::OpenExistingArchive() {
-  const bool saved = allowDamagedOpen_;
-  allowDamagedOpen_ = false;
-  try {
-    probeLastVolume(true);
-  } catch (...) {
-    allowDamagedOpen_ = saved;
-    throw;
-  }
-  allowDamagedOpen_ = saved;
+  DamagedOpenOff probing(*this);
+  probeLastVolume(true);
 }
 
 void TZABaseArchiver::OpenSelfExtractingArchive() {
@@ -289,30 +300,24 @@ void TZABaseArchiver::OpenSelfExtractingArchive() {
   info.SetLastVolume(true);
   OpenVolume(info);
   makeDirManager(false);
-  const bool saved = allowDamagedOpen_;
-  allowDamagedOpen_ = false;
-  try {
-    if (dirManager_->HasEndOfCentralDir()) {
-      FindLastVolume();
-    } else {
-      dropDirManager();
-      spanningMode_ = smSplitting;
-      std::string last = FileName;
-      GetVolumeFileName(last, -1, false);
-      if (ZAFileExists(last)) {
-        volumeInfo_.Reset();
-        TZAVolumeNumberInfo lastInfo;
-        lastInfo.SetLastVolume(true);
-        OpenVolume(lastInfo);
-      }
-      spanningMode_ = smNone;
-      probeLastVolume(false);
-    }
-  } catch (...) {
-    allowDamagedOpen_ = saved;
-    throw;
+  DamagedOpenOff probing(*this);
+  if (dirManager_->HasEndOfCentralDir()) {
+    FindLastVolume();
+    return;
   }
-  allowDamagedOpen_ = saved;
+  // The end record is not in the stub's file: it may stand in a ".ZIP" last volume beside it.
+  dropDirManager();
+  spanningMode_ = smSplitting;
+  std::string last = FileName;
+  GetVolumeFileName(last, -1, false);
+  if (ZAFileExists(last)) {
+    volumeInfo_.Reset();
+    TZAVolumeNumberInfo lastInfo;
+    lastInfo.SetLastVolume(true);
+    OpenVolume(lastInfo);
+  }
+  spanningMode_ = smNone;
+  probeLastVolume(false);
 }
 
 void TZABaseArchiver::FindLastVolume() {
