@@ -47,6 +47,9 @@ void TZABaseArchiver::SetInMemory(bool value) {
   if (active_) {
     if (!value) {
       if (ZAFilePart(FileName).empty()) raise(29);
+      // An archive without entries has no directory yet: the file gets one,
+      // so that it opens again as an archive.
+      if (archiveStream_->Size() == 0) dirManager_->WriteDirectory();
       {
         platform::TFileStream file(FileName, platform::fmCreate);
         archiveStream_->SetPosition(0);

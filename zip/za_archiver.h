@@ -16,6 +16,8 @@
 
 namespace zip {
 
+struct TZAExistingFile;
+
 class TZABaseArchiver {
  public:
   TZABaseArchiver();
@@ -100,8 +102,6 @@ class TZABaseArchiver {
   uint16_t FileOpenMode() const { return fileOpenMode_; }
   bool Cancelled() const { return cancel_; }
   bool Skipped() const { return skip_; }
-  void SetProgressEnabled(bool value) { progressEnabled_ = value; }
-  void SetBatch(int32_t selected, int32_t done) { selectedCount_ = selected, itemsDone_ = done; }
 
   // Volumes (the component's own parts and their tests use these).
   TZAVolumeNumberInfo& VolumeInfo() { return volumeInfo_; }
@@ -179,10 +179,10 @@ class TZABaseArchiver {
   void processExtractItem(int32_t index, std::string name, const std::string& baseFolder);
   void processTestItem(int32_t index);
   void writeEntryFile(int32_t index, const std::string& target, uint32_t attributes,
-                      const struct TZAExistingFile& existing);
+                      const TZAExistingFile& existing);
   void progressStep(const std::string& fileName, double done, double total, TZAProcessOperation operation);
   bool extractStreamPath(platform::TStream& archive, platform::TStream& target, TDirItem& item, bool encrypted,
-                         uint64_t compressedSize, uint32_t& crc, uint64_t& written, const struct TZipLocalHeader& lh);
+                         uint64_t compressedSize, uint32_t& crc, uint64_t& written, const TZipLocalHeader& lh);
   bool extractBlockPath(platform::TStream& archive, platform::TStream& target, TDirItem& item, bool encrypted,
                         uint32_t& crc, uint64_t& written);
 

@@ -1,5 +1,4 @@
 #include <sys/stat.h>
-#include <sys/time.h>
 
 #include <filesystem>
 #include <mutex>
@@ -33,6 +32,10 @@ void TZABaseArchiver::ExtractFiles(const std::string& fileMask, int32_t searchAt
 
 void TZABaseArchiver::ProcessSelectedItems(TZAProcessOperation operation) {
   std::lock_guard<std::recursive_mutex> guard(ZAComponentLock());
+  struct ProgressOff {
+    bool& flag;
+    ~ProgressOff() { flag = false; }
+  } progressOff{progressEnabled_};
   TZADirArray* dir = dirManager_ ? &dirManager_->ArchiveDir : nullptr;
   itemsDone_ = 0;
   cancel_ = false;
@@ -100,7 +103,6 @@ void TZABaseArchiver::ProcessSelectedItems(TZAProcessOperation operation) {
     cancel_ = cancel_ || cancelled;
   }
   if (cancel_ || action == fxaAbort) ResetUpdateCount();
-  progressEnabled_ = false;
 }
 
 void TZABaseArchiver::processExtractItem(int32_t index, std::string name, const std::string& baseFolder) {
@@ -112,9 +114,8 @@ void TZABaseArchiver::processExtractItem(int32_t index, std::string name, const 
   if (!Options().CreateDirs) name = ZAFilePart(name);
 
   // Drives, absolute names and ".." stay below the base folder: a name that
-  // would climb out of it is refused.
-  // A link in the file's own place is replaced, never followed, so only its
-  // folder has to stay inside.
+  // would climb out of it is refused. A link in the file's own place is
+  // replaced, never followed, so only its folder has to stay inside.
   const std::optional<std::string> resolved = ExpandArchivePathFromBase(baseFolder, name);
   if (!resolved || !ZAStaysInside(baseFolder, folderEntry ? *resolved : ZAFolderPart(*resolved)))
     throw EZAException::CreateFmt(19, Name, {name});
@@ -166,25 +167,22 @@ void TZABaseArchiver::processExtractItem(int32_t index, std::string name, const 
 
 void TZABaseArchiver::writeEntryFile(int32_t index, const std::string& target, uint32_t attributes,
                                      const TZAExistingFile& existing) {
-  // The old file goes first, a symbolic link in its place included: the
-  // new data never go through a link.
-  if (existing.exists) {
-    ::chmod(target.c_str(), 0600);
-    removeQuietly(target);
-  }
+  // The old file goes first, a symbolic link in its place included: the new
+  // data never go through a link. Its permissions do not matter to the
+  // removal (and changing them would follow a link). A folder in its place
+  // stays, and the creation below then fails.
+  if (existing.exists && !existing.isDirectory) removeQuietly(target);
+  // A link that could not be removed would be followed by the creation.
+  if (ZAInspect(target).isLink) throw EZAException::CreateFmt(19, Name, {target});
   std::unique_ptr<platform::TFileStream> file;
   try {
     file = std::make_unique<platform::TFileStream>(target, platform::fmCreate);
   } catch (const platform::EStreamError&) {
     throw EZAException::CreateFmt(19, Name, {target});
   }
-  bool failed = false;
   try {
     InternalExtractItem(index, *file);
   } catch (...) {
-    failed = true;
-    const TDirItem& entry = *dirManager_->ArchiveDir.GetItemPtr(index);
-    (void)entry;
     file.reset();
     removeQuietly(target);
     throw;
@@ -195,7 +193,7 @@ void TZABaseArchiver::writeEntryFile(int32_t index, const std::string& target, u
   ::futimens(file->Handle(), times);
   if (Options().FlushBuffers && DriveIsRemovable(target)) file->Flush();
   file.reset();
-  if (failed || skip_ || cancel_) {
+  if (skip_ || cancel_) {
     removeQuietly(target);
     return;
   }

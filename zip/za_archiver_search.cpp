@@ -62,8 +62,12 @@ bool TZABaseArchiver::nameMatchesSearch(const TDirItem& entry, const TZAArchiveI
 
 bool TZABaseArchiver::FindFirst(const std::string& fileMask, TZAArchiveItem& item, int32_t searchAttr,
                                 const std::string& exclusionMask) {
-  std::string mask = Options().StorePath == spFullPathWithDrive ? fileMask : ZAStripMaskDrive(fileMask);
+  const bool keepDrive = Options().StorePath == spFullPathWithDrive;
+  std::string mask = keepDrive ? fileMask : ZAStripMaskDrive(fileMask);
+  const bool driveCut = mask.size() != fileMask.size();
   std::replace(mask.begin(), mask.end(), '\\', '/');
+  // Stored names never begin with a separator: "C:\dossier\*" looks for "dossier/*".
+  if (driveCut && !mask.empty() && mask[0] == '/') mask.erase(0, 1);
   if (mask.size() > kMaxSearchMask) mask.resize(kMaxSearchMask);
   item.Mask = mask;
   item.ExclusionMask = exclusionMask;

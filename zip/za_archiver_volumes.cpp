@@ -37,9 +37,6 @@ std::string number(const char* format, int32_t value) {
   return buf;
 }
 
-// A volume that took no byte cannot take the record on any later one either.
-constexpr int kMaxEmptyVolumes = 1;
-
 }  // namespace
 
 bool TZABaseArchiver::HasExeExtension(const std::string& name) {
@@ -154,7 +151,6 @@ int64_t TZABaseArchiver::WriteToVolumes(const void* buffer, int64_t count, platf
   if (spanningMode_ == smNone) return stream->Write(buffer, count);
   const auto* bytes = static_cast<const uint8_t*>(buffer);
   int64_t written = 0;
-  int emptyVolumes = 0;
   while (written < count) {
     const int64_t pendingSize = pending ? pending->Size() : 0;
     int64_t free = DriveFreeBytes(volumeFileName_) - pendingSize;
@@ -170,8 +166,8 @@ int64_t TZABaseArchiver::WriteToVolumes(const void* buffer, int64_t count, platf
       written += took;
     }
     if (written >= count) break;
-    const bool freshVolume = stream->Size() == 0 && pendingSize == 0;
-    if (took == 0 && freshVolume && ++emptyVolumes > kMaxEmptyVolumes) return written;
+    // A volume that took nothing while empty cannot take the record on any later one either.
+    if (took == 0 && stream->Size() == 0 && pendingSize == 0) return written;
     if (pending && pending->Size() > 0) {
       stream->WriteBuffer(pending->Memory(), pending->Size());
       pending->Clear();
@@ -276,16 +272,27 @@ void TZABaseArchiver::probeLastVolume(bool removableCheck) {
   } while (!found && spanningMode_ != smNone);
 }
 
+namespace {
+
+// The probing of volumes must see whether an end record is really there:
+// damaged archives are not accepted for as long as it lasts.
+class DamagedOpenOff {
+ public:
+  explicit DamagedOpenOff(TZABaseArchiver& a) : a_(a), saved_(a.AllowDamagedOpen()) { a.SetAllowDamagedOpen(false); }
+  ~DamagedOpenOff() { a_.SetAllowDamagedOpen(saved_); }
+  DamagedOpenOff(const DamagedOpenOff&) = delete;
+  DamagedOpenOff& operator=(const DamagedOpenOff&) = delete;
+
+ private:
+  TZABaseArchiver& a_;
+  bool saved_;
+};
+
+}  // namespace
+
 void TZABaseArchiver::OpenExistingArchive() {
-  const bool saved = allowDamagedOpen_;
-  allowDamagedOpen_ = false;
-  try {
-    probeLastVolume(true);
-  } catch (...) {
-    allowDamagedOpen_ = saved;
-    throw;
-  }
-  allowDamagedOpen_ = saved;
+  DamagedOpenOff probing(*this);
+  probeLastVolume(true);
 }
 
 void TZABaseArchiver::OpenSelfExtractingArchive() {
@@ -293,30 +300,24 @@ void TZABaseArchiver::OpenSelfExtractingArchive() {
   info.SetLastVolume(true);
   OpenVolume(info);
   makeDirManager(false);
-  const bool saved = allowDamagedOpen_;
-  allowDamagedOpen_ = false;
-  try {
-    if (dirManager_->HasEndOfCentralDir()) {
-      FindLastVolume();
-    } else {
-      dropDirManager();
-      spanningMode_ = smSplitting;
-      std::string last = FileName;
-      GetVolumeFileName(last, -1, false);
-      if (ZAFileExists(last)) {
-        volumeInfo_.Reset();
-        TZAVolumeNumberInfo lastInfo;
-        lastInfo.SetLastVolume(true);
-        OpenVolume(lastInfo);
-      }
-      spanningMode_ = smNone;
-      probeLastVolume(false);
-    }
-  } catch (...) {
-    allowDamagedOpen_ = saved;
-    throw;
+  DamagedOpenOff probing(*this);
+  if (dirManager_->HasEndOfCentralDir()) {
+    FindLastVolume();
+    return;
   }
-  allowDamagedOpen_ = saved;
+  // The end record is not in the stub's file: it may stand in a ".ZIP" last volume beside it.
+  dropDirManager();
+  spanningMode_ = smSplitting;
+  std::string last = FileName;
+  GetVolumeFileName(last, -1, false);
+  if (ZAFileExists(last)) {
+    volumeInfo_.Reset();
+    TZAVolumeNumberInfo lastInfo;
+    lastInfo.SetLastVolume(true);
+    OpenVolume(lastInfo);
+  }
+  spanningMode_ = smNone;
+  probeLastVolume(false);
 }
 
 void TZABaseArchiver::FindLastVolume() {

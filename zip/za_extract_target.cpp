@@ -30,6 +30,8 @@ TZAExistingFile ZAInspect(const std::string& path) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) return out;
   out.exists = true;
+  out.isDirectory = S_ISDIR(st.st_mode);
+  out.isLink = S_ISLNK(st.st_mode);
   out.mode = st.st_mode & 07777;
   out.readOnly = S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0;
   out.modified = st.st_mtime;

@@ -14,6 +14,8 @@ bool ZAStaysInside(const std::string& base, const std::string& path);
 
 struct TZAExistingFile {
   bool exists = false;
+  bool isDirectory = false;
+  bool isLink = false;
   bool readOnly = false;  // no write permission for its owner
   uint32_t mode = 0;      // permission bits
   int64_t modified = 0;   // last write, seconds since 1970

@@ -110,7 +110,9 @@ bool TZABaseArchiver::CompressItemData(platform::TStream& source, platform::TStr
     }
     compressed += static_cast<uint64_t>(len);
   }
-  if (deflater && !cancel_) deflater->End();
+  // After a short read or write, zlib's complaint about the unfinished
+  // stream would hide the sizes that code 34 reports.
+  if (deflater && done == size) deflater->End();
 
   if (done != size) {
     if (cancel_) return false;

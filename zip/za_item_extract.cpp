@@ -184,9 +184,6 @@ bool TZABaseArchiver::extractBlockPath(platform::TStream& archive, platform::TSt
     const uint32_t length = TZAByteReader(lenBytes).U32();
     consumed += 4;
     if (length == 0 || length > compressed - consumed) return false;
-    in.resize(length);
-    if (readData(in.data(), length) != length) return false;
-    consumed += length;
     const uint64_t want = b + 1 == blockCount ? (total > written ? total - written : 0) : blockSize;
     uint64_t produced = 0;
     const Emit emit = [&](const uint8_t* p, size_t n) {
@@ -197,13 +194,18 @@ bool TZABaseArchiver::extractBlockPath(platform::TStream& archive, platform::TSt
       written += n;
       return true;
     };
-    if (packed) {
-      if (algorithm != 0) return false;
-      Inflater inflater(MAX_WBITS);
-      if (!inflater.Ready() || !inflater.Feed(in.data(), in.size(), emit)) return false;
-    } else if (!emit(in.data(), in.size())) {
-      return false;
+    if (packed && algorithm != 0) return false;
+    Inflater inflater(MAX_WBITS);
+    if (packed && !inflater.Ready()) return false;
+    // The block is read in pieces, so that its stated length decides no allocation.
+    for (uint32_t left = length; left > 0;) {
+      const uint32_t n = std::min<uint32_t>(left, kReadBlock);
+      in.resize(n);
+      if (readData(in.data(), n) != n) return false;
+      if (packed ? !inflater.Feed(in.data(), n, emit) : !emit(in.data(), n)) return false;
+      left -= n;
     }
+    consumed += length;
     if (produced == 0) return false;
   }
   return true;

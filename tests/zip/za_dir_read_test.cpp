@@ -28,11 +28,7 @@ struct Opened {
   TDirItem item(int i) { return m().ArchiveDir.GetItem(i); }
 };
 
-int openErrorCode(const std::string& bytes) {
-  testsupport::TempDir dir;
-  testsupport::writeFile(dir / "t.zip", bytes);
-  TZipArchiver a;
-  a.FileName = (dir / "t.zip").string();
+int codeOfOpen(TZipArchiver& a) {
   try {
     a.OpenArchive(0x20);
   } catch (const EZAException& e) {
@@ -40,6 +36,14 @@ int openErrorCode(const std::string& bytes) {
     return e.NativeError;
   }
   return 0;
+}
+
+int openErrorCode(const std::string& bytes) {
+  testsupport::TempDir dir;
+  testsupport::writeFile(dir / "t.zip", bytes);
+  TZipArchiver a;
+  a.FileName = (dir / "t.zip").string();
+  return codeOfOpen(a);
 }
 
 ziptest::ZipBuilder twoEntries() {
@@ -201,6 +205,27 @@ TEST(Open, ReadErrorsLeaveTheFileHeldUntilClosed) {
   EXPECT_NE(a.ArchiveStream(), nullptr);
   a.CloseArchive();
   EXPECT_EQ(a.ArchiveStream(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Damaged, RebuiltOnlyWhileDamagedArchivesAreAccepted) {
+  for (const char* name : {"t.zip", "setup.exe"}) {
+    SCOPED_TRACE(name);
+    ziptest::ZipBuilder b = twoEntries();
+    b.stub = "MZ";
+    b.trailing = "?";
+    Opened o(b.build(), name);
+    EXPECT_EQ(o.m().ArchiveDir.Count(), 2);
+    EXPECT_TRUE(o.archiver.AllowDamagedOpen()) << "the probing gives the switch back";
+
+    o.archiver.CloseArchive();
+    o.archiver.SetAllowDamagedOpen(false);
+    EXPECT_EQ(codeOfOpen(o.archiver), 48);
+    EXPECT_EQ(o.archiver.ArchiveStream(), nullptr);
+  }
 }
 
 }  // namespace

@@ -31,16 +31,21 @@ struct ToolCase {
   bool keepsEmptyFolders;
 };
 
-std::string pythonZip(const char* options) {
+// python's zipfile over ./src into py.zip, entries deflated or stored, with
+// Zip64 records forced or not; streamed through a pipe, python cannot seek
+// back, so sizes and CRC follow the data in descriptors.
+std::string pythonZip(const char* method, bool force, bool streamed = false) {
   return std::string(kPython) +
-         " -c \"import zipfile,os\n"
-         "z=zipfile.ZipFile('py.zip','w'," + options + ")\n"
+         " -c \"import zipfile,os,sys\n"
+         "z=zipfile.ZipFile(" + (streamed ? "sys.stdout.buffer" : "'py.zip'") + ",'w')\n"
          "for d,ds,fs in sorted(os.walk('src')):\n"
          "  r=os.path.relpath(d,'src')\n"
          "  if r!='.': z.write(d, r)\n"
-         "  for f in sorted(fs): z.write(os.path.join(d,f), os.path.normpath(os.path.join(r,f)), force_zip64=True) if 'force' in '" +
-         options + "' else z.write(os.path.join(d,f), os.path.normpath(os.path.join(r,f)))\n"
-         "z.close()\"";
+         "  for f in sorted(fs):\n"
+         "    p=os.path.join(d,f); i=zipfile.ZipInfo.from_file(p, os.path.normpath(os.path.join(r,f)))\n"
+         "    i.compress_type=zipfile." + method + "\n"
+         "    with open(p,'rb') as s, z.open(i,'w',force_zip64=" + (force ? "True" : "False") + ") as o: o.write(s.read())\n"
+         "z.close()\"" + (streamed ? " | cat > py.zip" : "");
 }
 
 void PrintTo(const ToolCase& c, std::ostream* os) { *os << c.label; }
@@ -88,7 +93,10 @@ TEST_P(ToolArchives, ExtractByteForByte) {
 }
 
 std::vector<ToolCase> toolCases() {
-  static const std::string py = pythonZip("zipfile.ZIP_DEFLATED");
+  static const std::string py = pythonZip("ZIP_DEFLATED", false);
+  static const std::string py64 = pythonZip("ZIP_DEFLATED", true);
+  static const std::string py64Stored = pythonZip("ZIP_STORED", true);
+  static const std::string streamed = pythonZip("ZIP_DEFLATED", false, true);
   return {
       {"zip_deflated", "z.zip", "cd src && zip -q -r ../z.zip .", "", true},
       {"zip_stored", "z.zip", "cd src && zip -q -r -0 ../z.zip .", "", true},
@@ -103,8 +111,15 @@ std::vector<ToolCase> toolCases() {
        "printf 'MZ stub without ZIP offsets' > stub && (cd src && zip -q -r ../z.zip .) && cat stub z.zip > setup.exe", "",
        true},
       {"sevenzip", "s.zip", "cd src && 7z a -tzip -bd ../s.zip . > /dev/null", "", true},
+      {"sevenzip_encrypted", "s.zip", "cd src && 7z a -tzip -psecret -mem=ZipCrypto -bd ../s.zip . > /dev/null", "secret",
+       true},
+      {"python_streamed", "py.zip", streamed.c_str(), "", true},
       {"sevenzip_stored", "s.zip", "cd src && 7z a -tzip -mx=0 -bd ../s.zip . > /dev/null", "", true},
       {"python_deflated", "py.zip", py.c_str(), "", true},
+      {"python_zip64", "py.zip", py64.c_str(), "", true},
+      {"python_zip64_stored", "py.zip", py64Stored.c_str(), "", true},
+      {"sevenzip_sfx_raw", "setup.exe",
+       "(cd src && 7z a -tzip -bd ../s.zip . > /dev/null) && printf 'MZ' > stub && cat stub s.zip > setup.exe", "", true},
   };
 }
 

@@ -110,6 +110,7 @@ TEST(HostileLinks, NeverWriteThroughALinkThatLeavesTheBase) {
   fs::create_directories(work / "base");
   fs::create_directories(work / "outside");
   testsupport::writeFile(work / "outside/victim.txt", "intact");
+  fs::permissions(work / "outside/victim.txt", fs::perms::owner_read);
   fs::create_directory_symlink(work / "outside", work / "base/lien");
   fs::create_symlink(work / "outside/victim.txt", work / "base/fichier");
   fs::create_directories(work / "base/interne");
@@ -124,6 +125,7 @@ TEST(HostileLinks, NeverWriteThroughALinkThatLeavesTheBase) {
   ASSERT_TRUE(r.opened) << r.openError;
   EXPECT_EQ(r.failures.size(), 2u);
   EXPECT_EQ(testsupport::readFile(work / "outside/victim.txt"), "intact");
+  EXPECT_EQ(fs::status(work / "outside/victim.txt").permissions(), fs::perms::owner_read);
   EXPECT_FALSE(fs::exists(work / "outside/neuf"));
   EXPECT_FALSE(fs::is_symlink(work / "base/fichier"));
   EXPECT_EQ(testsupport::readFile(work / "base/fichier"), "remplace");
@@ -148,6 +150,7 @@ TEST(HostileLinks, SymlinkEntriesAreWrittenAsPlainFiles) {
 struct FieldCase {
   const char* label;
   std::function<void(ziptest::ZipBuilder&)> spoil;
+  bool bExtracted;  // the sound second entry still comes out whole
 };
 
 class LyingFields : public ::testing::TestWithParam<FieldCase> {};
@@ -166,6 +169,7 @@ TEST_P(LyingFields, FailCleanly) {
   // Whatever happened, only names of the archive appeared below the base.
   for (const auto& [name, content] : ziptest::readTree(work / "base"))
     EXPECT_TRUE(name == "a.txt" || name == "b.txt") << name;
+  EXPECT_EQ(fs::exists(work / "base/b.txt"), GetParam().bExtracted);
   if (fs::exists(work / "base/b.txt")) {
     EXPECT_EQ(testsupport::readFile(work / "base/b.txt"), std::string(5000, 'b'));
   }
@@ -176,37 +180,37 @@ void PrintTo(const FieldCase& c, std::ostream* os) { *os << c.label; }
 INSTANTIATE_TEST_SUITE_P(
     Fields, LyingFields,
     ::testing::Values(
-        FieldCase{"huge_total_entries", [](auto& b) { b.end.totalEntries = 0xFFFE; }},
-        FieldCase{"huge_directory_size", [](auto& b) { b.end.dirSize = 0xFFFFFF00u; }},
-        FieldCase{"huge_compressed_size", [](auto& b) { b.entries[1].compressedSize = 0xFFFFFF00u; }},
-        FieldCase{"huge_uncompressed_size", [](auto& b) { b.entries[1].uncompressedSize = 0xFFFFFF00u; }},
-        FieldCase{"short_uncompressed_size", [](auto& b) { b.entries[1].uncompressedSize = 10; }},
-        FieldCase{"offset_past_the_end", [](auto& b) { b.entries[0].localHeaderOffset = 0x7FFFFFF0u; }},
-        FieldCase{"name_length_past_the_end", [](auto& b) { b.entries[1].centralNameLength = 0xFFFF; }},
-        FieldCase{"extra_length_past_the_end", [](auto& b) { b.entries[1].centralExtraLength = 0xFFFF; }},
+        FieldCase{"huge_total_entries", [](auto& b) { b.end.totalEntries = 0xFFFE; }, false},
+        FieldCase{"huge_directory_size", [](auto& b) { b.end.dirSize = 0xFFFFFF00u; }, false},
+        FieldCase{"huge_compressed_size", [](auto& b) { b.entries[1].compressedSize = 0xFFFFFF00u; }, true},
+        FieldCase{"huge_uncompressed_size", [](auto& b) { b.entries[1].uncompressedSize = 0xFFFFFF00u; }, false},
+        FieldCase{"short_uncompressed_size", [](auto& b) { b.entries[1].uncompressedSize = 10; }, false},
+        FieldCase{"offset_past_the_end", [](auto& b) { b.entries[0].localHeaderOffset = 0x7FFFFFF0u; }, true},
+        FieldCase{"name_length_past_the_end", [](auto& b) { b.entries[1].centralNameLength = 0xFFFF; }, false},
+        FieldCase{"extra_length_past_the_end", [](auto& b) { b.entries[1].centralExtraLength = 0xFFFF; }, false},
         FieldCase{"zip64_offset_past_the_end",
                   [](auto& b) {
                     b.entries[0].localHeaderOffset = 0xFFFFFFFFu;
                     b.entries[0].centralExtra = ziptest::zip64Block({0xFFFFFFFFFFFF0000ull});
-                  }},
+                  }, true},
         FieldCase{"zip64_count_beyond_bytes",
                   [](auto& b) {
                     b.zip64.write = true;
                     b.zip64.totalEntries = 0xFFFFFFFFull;
-                  }},
+                  }, false},
         FieldCase{"zip64_locator_past_the_end",
                   [](auto& b) {
                     b.zip64.write = true;
                     b.zip64.locatorOffset = 0xFFFFFFFFFFFFFF00ull;
-                  }},
-        FieldCase{"unknown_method", [](auto& b) { b.entries[1].method = 99; }},
-        FieldCase{"deflate64", [](auto& b) { b.entries[1].method = 9; }},
+                  }, false},
+        FieldCase{"unknown_method", [](auto& b) { b.entries[1].method = 99; }, false},
+        FieldCase{"deflate64", [](auto& b) { b.entries[1].method = 9; }, false},
         FieldCase{"block_format", [](auto& b) {
                     b.entries[1].method = 12;
                     b.entries[1].versionNeeded = 20;
-                  }},
-        FieldCase{"corrupt_deflate", [](auto& b) { b.entries[1].data = std::string(40, '\xFF'); }},
-        FieldCase{"wrong_crc", [](auto& b) { b.entries[1].crc = 1; }}),
+                  }, false},
+        FieldCase{"corrupt_deflate", [](auto& b) { b.entries[1].data = std::string(40, '\xFF'); }, false},
+        FieldCase{"wrong_crc", [](auto& b) { b.entries[1].crc = 1; }, false}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(Fuzz, RandomBytesNeverCrashOrEscape) {
@@ -233,6 +237,25 @@ TEST(Fuzz, RandomBytesNeverCrashOrEscape) {
     }
     fs::remove_all(work / "base");
     fs::create_directories(work / "base");
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(HostileNamesEmpty, NamesThatResolveToTheBaseLeaveItAlone) {
+  for (const char* stored : {"", "/", "a/..", "./"}) {
+    SCOPED_TRACE(stored);
+    testsupport::TempDir work;
+    fs::create_directories(work / "base");
+    ziptest::ZipBuilder b;
+    b.addStored(stored, "charge");
+    b.addStored("apres.txt", "ok");
+    const Extraction r = extractAll(work / "h.zip", b.build(), work / "base");
+    ASSERT_TRUE(r.opened) << r.openError;
+    EXPECT_TRUE(fs::is_directory(work / "base"));
+    EXPECT_EQ(testsupport::readFile(work / "base/apres.txt"), "ok");
   }
 }
 
