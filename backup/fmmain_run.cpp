@@ -177,7 +177,8 @@ void TfmMain::bnStartClick() {
   try {
     archiveStep(*this);
   } catch (const std::exception& e) {
-    logMessage(QString::fromUtf8(e.what()));
+    // As any error no handler caught: logged by the program's own error handler.
+    ApplicationEvents1Exception(QString::fromUtf8(e.what()));
     ended = true;
   } catch (...) {
     logMessage(QStringLiteral("3 Erreur inconnue"));

@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "backup/app_windows.h"
+#include "backup/fmmain.h"
 #include "platform/application.h"
 #include "platform/exceptions.h"
 #include "platform/program_folder.h"
@@ -119,7 +121,9 @@ void TForm2::shutJournalClick() { hide(); }
 
 void TForm2::centreOnOwner() {
   QRect area;
-  if (QWidget* owner = parentWidget()) {
+  // Built without a parent at start, the history window still centres on the main window.
+  QWidget* owner = parentWidget() ? parentWidget() : static_cast<QWidget*>(fmMain);
+  if (owner) {
     area = owner->window()->frameGeometry();
   } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
     area = screen->availableGeometry();

@@ -6,12 +6,10 @@
 namespace platform {
 
 namespace {
-std::string withReason(std::string text, int sysError) {
-  if (sysError != 0) {
-    text += ". ";
-    text += std::strerror(sysError);
-  }
-  return text;
+// With the system's reason the name is quoted, so that it stands apart from the reason.
+std::string withReason(const std::string& text, const std::string& fileName, int sysError) {
+  if (sysError == 0) return text + fileName;
+  return text + "\"" + fileName + "\". " + std::strerror(sysError);
 }
 }  // namespace
 
@@ -22,9 +20,9 @@ EConvertError EConvertError::invalidInteger(const std::string& text) {
 EInOutError::EInOutError(int code) : Exception("Erreur E/S " + std::to_string(code)), code_(code) {}
 
 EFOpenError::EFOpenError(const std::string& fileName, int sysError)
-    : EStreamError(withReason("Impossible d'ouvrir le fichier " + fileName, sysError)), sysError_(sysError) {}
+    : EStreamError(withReason("Impossible d'ouvrir le fichier ", fileName, sysError)), sysError_(sysError) {}
 
 EFCreateError::EFCreateError(const std::string& fileName, int sysError)
-    : EStreamError(withReason("Impossible de créer le fichier " + fileName, sysError)), sysError_(sysError) {}
+    : EStreamError(withReason("Impossible de créer le fichier ", fileName, sysError)), sysError_(sysError) {}
 
 }  // namespace platform

@@ -39,7 +39,8 @@ class EStreamError : public Exception {
   using Exception::Exception;
 };
 
-// A file that cannot be opened ("Impossible d'ouvrir le fichier %s").
+// A file that cannot be opened ("Impossible d'ouvrir le fichier %s", or with the system's
+// reason "Impossible d'ouvrir le fichier \"%s\". %s").
 class EFOpenError : public EStreamError {
  public:
   EFOpenError(const std::string& fileName, int sysError = 0);
@@ -49,7 +50,8 @@ class EFOpenError : public EStreamError {
   int sysError_;
 };
 
-// A file that cannot be created ("Impossible de créer le fichier %s").
+// A file that cannot be created ("Impossible de créer le fichier %s", or with the system's
+// reason "Impossible de créer le fichier \"%s\". %s").
 class EFCreateError : public EStreamError {
  public:
   EFCreateError(const std::string& fileName, int sysError = 0);

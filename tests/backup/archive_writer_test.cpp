@@ -215,7 +215,7 @@ TEST_F(ArchiveWriterTest, AFileThatCannotBeOpenedAtAddRaisesAndKeepsTheOldEntry)
     w.add(a);
     FAIL() << "no error";
   } catch (const platform::EFOpenError& e) {
-    EXPECT_NE(std::string(e.what()).find("Impossible d'ouvrir le fichier " + a), std::string::npos);
+    EXPECT_NE(std::string(e.what()).find("Impossible d'ouvrir le fichier \"" + a + "\""), std::string::npos);
   }
   EXPECT_GE(w.find(name(a)), 0);
   EXPECT_THROW(w.add((dir / "sous").string() + "/absent.txt"), platform::EFOpenError);
@@ -260,7 +260,7 @@ TEST_F(ArchiveWriterTest, AFileUnreadableDuringTheSaveIsLeftOutAndReported) {
   ASSERT_EQ(skipped.size(), 4u);
   for (const auto& path : {replaced, fresh, becomesDir, goneEarly}) {
     bool named = false;
-    for (const auto& message : skipped) named |= message.find("Impossible d'ouvrir le fichier " + path) == 0;
+    for (const auto& message : skipped) named |= message.find("Impossible d'ouvrir le fichier \"" + path + "\"") == 0;
     EXPECT_TRUE(named) << path;
   }
   EXPECT_EQ(unzipTest(archive), 0);

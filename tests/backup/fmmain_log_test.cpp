@@ -206,6 +206,17 @@ TEST_F(HistoryFromConfig, ShowsTheChosenFilesLinesAndDate) {
   EXPECT_EQ(history->windowTitle(), "Historique du 08/12/2026");
 }
 
+TEST_F(HistoryFromConfig, FirstShownCentredOnTheMainWindow) {
+  testsupport::writeFile(dir / "20261208.log", "ligne\r\n");
+  main->setGeometry(300, 200, 547, 394);
+  main->show();
+  answer = QString::fromStdString((dir / "20261208.log").string());
+  openFromMenu();
+  const QPoint offset = history->frameGeometry().center() - main->frameGeometry().center();
+  // The window frame is only known once shown, hence a few pixels of slack.
+  EXPECT_LE(offset.manhattanLength(), 8) << offset.x() << "," << offset.y();
+}
+
 TEST_F(HistoryFromConfig, AnUnreadableFileBecomesALogLine) {
   platform::setExceptionHandler(
       [this](const std::string& message) { main->ApplicationEvents1Exception(QString::fromStdString(message)); });

@@ -1,4 +1,6 @@
+#include <QLineEdit>
 #include <QStatusBar>
+#include <QStyle>
 
 #include "fmmain_fixture.h"
 #include "platform/ini_file.h"
@@ -8,6 +10,24 @@
 namespace {
 
 using ConfigWindow = WindowsTest;
+
+TEST_F(ConfigWindow, PasswordsAreMaskedWithTheirOwnCharacter) {
+  buildWindows();
+  const struct {
+    QLineEdit* edit;
+    QChar mask;
+  } cases[] = {
+      {config->ui->Edit_1, '*'},
+      {config->ui->passe_vesk, '*'},
+      {config->ui->passe_proxy, '*'},
+      {config->ui->mot_de_passe, '#'},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.edit->echoMode(), QLineEdit::Password) << c.edit->objectName().toStdString();
+    EXPECT_EQ(QChar(c.edit->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, c.edit)), c.mask)
+        << c.edit->objectName().toStdString();
+  }
+}
 
 TEST_F(ConfigWindow, TheAnonymousBoxFillsTheAccountBothWays) {
   buildWindows();

@@ -78,7 +78,7 @@ TEST(Streams, OpenAndCreateErrors) {
     TFileStream f(missing, fmOpenRead);
     FAIL();
   } catch (const EFOpenError& e) {
-    EXPECT_EQ(e.message().rfind("Impossible d'ouvrir le fichier " + missing, 0), 0u);
+    EXPECT_EQ(e.message().rfind("Impossible d'ouvrir le fichier \"" + missing + "\". ", 0), 0u);
   }
   EXPECT_THROW(TFileStream(dir.str(), fmOpenRead), EFOpenError);  // a folder is no file
   EXPECT_THROW(TFileStream((dir / "no/such/x").string(), fmCreate), EFCreateError);

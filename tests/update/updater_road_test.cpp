@@ -197,8 +197,8 @@ TEST_F(UpdaterRoadTest, ArchiveThatCannotBeCreatedEndsTheRoadWithTheProgramResta
   runRoad();
 
   EXPECT_TRUE(program->endedByKill());
-  EXPECT_TRUE(onlyBox(MsgIcon::Error).startsWith(QStringLiteral("Impossible de créer le fichier ") +
-                                                  QString::fromStdString(zipPath().string())));
+  EXPECT_TRUE(onlyBox(MsgIcon::Error).startsWith(QStringLiteral("Impossible de créer le fichier \"") +
+                                                  QString::fromStdString(zipPath().string()) + QStringLiteral("\". ")));
   EXPECT_EQ(requestedPaths(), std::vector<std::string>{"/palvrenftp/update.html"});
   EXPECT_EQ(shellOpened, std::vector<QString>{exeTarget()});
   expectUntouched();
