@@ -126,13 +126,14 @@ void TZABaseArchiver::DoAfterOpen() {
 void TZABaseArchiver::CloseArchive() noexcept {
   if (active_) {
     try {
-      // Pending updates belong to the update pass, which is not part of this
-      // component yet; nothing can be pending while the update count is 0.
+      ApplyPendingUpdates();
       if (archiveStream_ && dirManager_ && archiveStream_->Size() == 0) dirManager_->WriteDirectory();
     } catch (...) {
     }
     active_ = false;
   }
+  updateCount_ = 0;
+  DeleteBackupFile();
   dirManager_.reset();
   archiveStream_.reset();
   volumeFileName_.clear();

@@ -1,0 +1,452 @@
+// The update pass: entries added, replaced and deleted in one rewrite, checked
+// by other tools, and failures that must leave the old archive in place.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+#include "zip/za_archiver.h"
+#include "zip/za_except.h"
+#include "zip/zip_builder.h"
+#include "zip/zip_test_reader.h"
+
+using namespace zip;
+using testsupport::readFile;
+using testsupport::writeFile;
+using ziptest::runCommand;
+using ziptest::shellQuote;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Contents = std::map<std::string, std::string>;
+
+std::string randomBytes(size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(gen());
+  return s;
+}
+
+// Every tool that reads ZIP files accepts the archive.
+void expectSound(const std::string& archive, const std::string& password = "") {
+  const std::string q = shellQuote(archive);
+  const std::string pw = password.empty() ? "" : " -P " + shellQuote(password);
+  EXPECT_EQ(runCommand("unzip -tq" + pw + " " + q + " 2>&1").status, 0) << runCommand("unzip -t" + pw + " " + q).out;
+  // python's test takes no password: encrypted archives are read by contentsOf instead.
+  if (password.empty()) {
+    EXPECT_EQ(runCommand("/usr/bin/python3 -m zipfile -t " + q + " >/dev/null 2>&1").status, 0);
+  }
+  const std::string pw7 = password.empty() ? " -p-" : " -p" + shellQuote(password);
+  EXPECT_EQ(runCommand("7z t" + pw7 + " " + q + " >/dev/null 2>&1").status, 0) << runCommand("7z t " + q).out;
+}
+
+// Names and contents as python's zipfile reads them.
+Contents contentsOf(const std::string& archive, const std::string& password = "") {
+  const std::string script =
+      "import sys,zipfile\n"
+      "z=zipfile.ZipFile(sys.argv[1])\n"
+      "p=sys.argv[2].encode() if len(sys.argv)>2 else None\n"
+      "for i in z.infolist(): print(i.filename, z.read(i, pwd=p).hex())\n";
+  const auto r = runCommand("/usr/bin/python3 -c " + shellQuote(script) + " " + shellQuote(archive) +
+                            (password.empty() ? "" : " " + shellQuote(password)));
+  EXPECT_EQ(r.status, 0);
+  Contents out;
+  std::istringstream in(r.out);
+  std::string name, hex;
+  while (in >> name) {
+    hex.clear();
+    if (in.peek() == ' ') in.get();
+    if (in.peek() != '\n') in >> hex;
+    std::string bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    out[name] = bytes;
+  }
+  return out;
+}
+
+size_t filesIn(const fs::path& folder) {
+  size_t n = 0;
+  for (auto it = fs::directory_iterator(folder); it != fs::directory_iterator(); ++it) ++n;
+  return n;
+}
+
+class UpdateTest : public ::testing::Test {
+ protected:
+  testsupport::TempDir dir;
+  fs::path src = dir / "src";
+  fs::path temp = dir / "temp";
+  std::string archive = (dir / "a.zip").string();
+
+  void SetUp() override {
+    fs::create_directories(src);
+    fs::create_directories(temp);
+  }
+
+  // An archive made by Info-ZIP of the given files (relative names under src).
+  void makeWithZip(const Contents& files) {
+    std::string names;
+    for (const auto& [name, data] : files) {
+      writeFile(src / name, data);
+      names += " " + shellQuote(name);
+    }
+    ASSERT_EQ(runCommand("cd " + shellQuote(src.string()) + " && zip -q -X " + shellQuote(archive) + names).status, 0);
+  }
+
+  void open(TZipArchiver& a) {
+    a.FileName = archive;
+    a.BaseDir = src.string();
+    a.TempDir = temp.string();
+    a.OpenArchive(platform::fmOpenReadWrite | platform::fmShareDenyWrite);
+  }
+
+  int32_t indexOf(TZipArchiver& a, const std::string& name) {
+    TZADirArray& d = a.DirManager()->ArchiveDir;
+    for (int32_t i = 0; i < d.Count(); ++i)
+      if (d.GetItemPtr(i)->FileName == name) return i;
+    return -1;
+  }
+};
+
+struct UpdateCase {
+  const char* what;
+  Contents added;                     // new files on disk, added
+  Contents replaced;                  // new content for existing entries
+  std::vector<std::string> deleted;   // entries removed
+  int backups;  // backup files seen while entries were stored; -1: nothing is stored
+};
+
+TEST_F(UpdateTest, ChangesApplyInOnePassOverAnArchiveMadeByZip) {
+  const Contents original = {{"a.txt", std::string(3000, 'a')},
+                             {"b.bin", randomBytes(70000, 1)},
+                             {"c.txt", "the third entry\n"}};
+  const std::vector<UpdateCase> cases = {
+      {"append only", {{"d.txt", "new file\n"}, {"e.bin", randomBytes(5000, 2)}}, {}, {}, 0},
+      {"delete the first", {}, {}, {"a.txt"}, -1},
+      {"delete the last", {}, {}, {"c.txt"}, -1},
+      {"replace the middle", {}, {{"b.bin", randomBytes(120000, 3)}}, {}, 1},
+      {"all three at once", {{"z.txt", "zed"}}, {{"c.txt", "changed\n"}}, {{"a.txt"}}, 1},
+      {"delete everything", {}, {}, {"a.txt", "b.bin", "c.txt"}, -1},
+  };
+  for (const UpdateCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove(archive);
+    makeWithZip(original);
+    const std::string before = readFile(archive);
+    Contents want = original;
+    size_t keptPrefix = before.size();
+    {
+      TZipArchiver a;
+      open(a);
+      auto offsetOf = [&](const std::string& n) {
+        return a.DirManager()->ArchiveDir.GetItemPtr(indexOf(a, n))->TrueLocalHeaderOffset();
+      };
+      keptPrefix = a.DirManager()->CentralDirStart;
+      for (const auto& [n, d] : c.replaced) keptPrefix = std::min<size_t>(keptPrefix, offsetOf(n));
+      for (const auto& n : c.deleted) keptPrefix = std::min<size_t>(keptPrefix, offsetOf(n));
+      size_t backups = 0;
+      a.OnFileProgress = [&](TZABaseArchiver*, const std::string&, double, TZAProcessOperation, TZAProgressPhase,
+                             bool&) { backups = std::max(backups, filesIn(temp)); };
+      a.BeginUpdate();
+      for (const auto& [n, d] : c.added) {
+        writeFile(src / n, d);
+        ASSERT_GE(a.AddFile(n), 0);
+        want[n] = d;
+      }
+      for (const auto& [n, d] : c.replaced) {
+        writeFile(src / n, d);
+        a.AddItemForFile(indexOf(a, n), n);
+        want[n] = d;
+      }
+      for (const auto& n : c.deleted) {
+        a.MarkItemDeleted(indexOf(a, n));
+        want.erase(n);
+      }
+      a.EndUpdate();
+      if (c.backups >= 0) {
+        EXPECT_EQ(backups, static_cast<size_t>(c.backups));
+      }
+      EXPECT_EQ(a.DirManager()->ArchiveDir.Count(), static_cast<int32_t>(want.size()));
+    }
+    EXPECT_EQ(filesIn(temp), 0u) << "temporary files left behind";
+    const std::string after = readFile(archive);
+    EXPECT_EQ(after.substr(0, keptPrefix), before.substr(0, keptPrefix)) << "bytes before the first change moved";
+    // unzip and 7z call an archive without entries a failure.
+    if (!want.empty()) expectSound(archive);
+    EXPECT_EQ(contentsOf(archive), want);
+  }
+}
+
+TEST_F(UpdateTest, UpdateCountAndIndexesAreChecked) {
+  makeWithZip({{"a.txt", "a"}});
+  TZipArchiver a;
+  open(a);
+  struct Call {
+    const char* what;
+    std::function<void()> run;
+    int32_t code;
+  };
+  const std::vector<Call> calls = {
+      {"replace without update", [&] { a.AddItemForFile(0, "a.txt"); }, 25},
+      {"delete without update", [&] { a.MarkItemDeleted(0); }, 22},
+      {"add without update", [&] { a.AddFile("a.txt"); }, 25},
+      {"replace out of range", [&] { a.BeginUpdate(); a.AddItemForFile(1, "a.txt"); }, 24},
+      {"delete out of range", [&] { a.MarkItemDeleted(-1); }, 21},
+  };
+  for (const Call& c : calls) {
+    SCOPED_TRACE(c.what);
+    try {
+      c.run();
+      ADD_FAILURE() << "no error";
+    } catch (const EZAException& e) {
+      EXPECT_EQ(e.NativeError, c.code);
+    }
+  }
+  a.ResetUpdateCount();
+  const std::string before = readFile(archive);
+  a.ApplyPendingUpdates();
+  a.CloseArchive();
+  EXPECT_EQ(readFile(archive), before);
+}
+
+TEST_F(UpdateTest, EncryptedEntriesAreReadWithTheirPassword) {
+  makeWithZip({{"plain.txt", "not secret\n"}});
+  const std::string secret = randomBytes(40000, 7) + std::string(20000, 'x');
+  {
+    TZipArchiver a;
+    open(a);
+    a.Password = "s3cret";
+    a.BeginUpdate();
+    writeFile(src / "secret.bin", secret);
+    a.AddFile("secret.bin");
+    a.SetCompressionMode(0);
+    writeFile(src / "stored.txt", "stored and encrypted");
+    a.AddFile("stored.txt");
+    a.EndUpdate();
+  }
+  expectSound(archive, "s3cret");
+  const auto r = runCommand("unzip -p -P s3cret " + shellQuote(archive) + " secret.bin");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, secret);
+  EXPECT_EQ(runCommand("unzip -p -P s3cret " + shellQuote(archive) + " stored.txt").out, "stored and encrypted");
+  EXPECT_EQ(contentsOf(archive, "s3cret"), (Contents{{"plain.txt", "not secret\n"}, {"secret.bin", secret},
+                                                  {"stored.txt", "stored and encrypted"}}));
+  EXPECT_NE(runCommand("unzip -p -P wrong " + shellQuote(archive) + " secret.bin 2>/dev/null").out, secret);
+}
+
+TEST_F(UpdateTest, FoldersAndEmptyFilesCarryNoData) {
+  makeWithZip({{"a.txt", "a"}});
+  fs::create_directories(src / "folder");
+  writeFile(src / "folder" / "empty.txt", "");
+  {
+    TZipArchiver a;
+    open(a);
+    a.BeginUpdate();
+    a.AddFile("folder");
+    a.AddFile("folder/empty.txt");
+    a.EndUpdate();
+  }
+  expectSound(archive);
+  const auto read = ziptest::readArchive(readFile(archive));
+  ASSERT_TRUE(read);
+  ASSERT_EQ(read->items.size(), 3u);
+  const TDirItem& folder = read->items[1];
+  EXPECT_EQ(folder.FileName, "folder/");
+  EXPECT_EQ(folder.Method, 0);
+  EXPECT_EQ(folder.Crc, 0u);
+  EXPECT_EQ(folder.Flags, kFlagFolder);
+  EXPECT_EQ(folder.CompressedSize, 0u);
+  EXPECT_NE(folder.ExternalAttributes & 0x10, 0u);
+  const TDirItem& empty = read->items[2];
+  EXPECT_EQ(empty.FileName, "folder/empty.txt");
+  EXPECT_EQ(empty.Method, 0);
+  EXPECT_EQ(empty.CompressedSize, 0u);
+  EXPECT_EQ(empty.UncompressedSize, 0u);
+}
+
+TEST_F(UpdateTest, Zip64AlwaysMarksEvenASmallFile) {
+  fs::remove(archive);
+  writeFile(src / "small.txt", "small but zip64\n");
+  {
+    TZipArchiver a;
+    a.Zip64Mode = zmAlways;
+    a.FileName = archive;
+    a.BaseDir = src.string();
+    a.TempDir = temp.string();
+    a.OpenArchive(kCreateMode);
+    a.BeginUpdate();
+    a.AddFile("small.txt");
+    a.EndUpdate();
+  }
+  expectSound(archive);
+  EXPECT_EQ(contentsOf(archive), (Contents{{"small.txt", "small but zip64\n"}}));
+  const std::string bytes = readFile(archive);
+  const auto local = DecodeLocalHeader(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), 30));
+  EXPECT_EQ(local->VersionNeeded, 45);
+  EXPECT_EQ(local->CompressedSize, kMarker32);
+  EXPECT_EQ(local->UncompressedSize, kMarker32);
+  EXPECT_EQ(local->ExtraLength, 20);
+  const auto read = ziptest::readArchive(bytes);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->items[0].LocalHeaderOffset, kMarker32);
+  EXPECT_EQ(read->items[0].LocalHeaderOffset64, 0u);
+}
+
+// Failures in the pass: the failure event's answer, and what stays.
+TEST_F(UpdateTest, AFailedSourceIsReportedAndLosesNothing) {
+  struct Case {
+    const char* what;
+    TZAAction action;
+    bool archiveUnchanged;
+  };
+  const std::vector<Case> cases = {
+      {"passed over", fxaIgnore, false},
+      {"aborted", fxaAbort, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove(archive);
+    makeWithZip({{"a.txt", "old a\n"}, {"b.txt", "old b\n"}, {"c.txt", "old c\n"}});
+    const std::string before = readFile(archive);
+    std::vector<std::string> failures;
+    {
+      TZipArchiver a;
+      open(a);
+      a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string& name, TZAProcessOperation, int32_t code,
+                                   int32_t, const std::string&, TZAAction& action) {
+        failures.push_back(name + ":" + std::to_string(code));
+        action = c.action;
+      };
+      a.BeginUpdate();
+      writeFile(src / "a.txt", "new a\n");
+      a.AddItemForFile(0, "a.txt");
+      a.AddItemForFile(1, "b.txt");
+      writeFile(src / "gone.txt", "x");
+      a.AddFile("gone.txt");
+      writeFile(src / "new.txt", "new\n");
+      a.AddFile("new.txt");
+      // Both vanish between marking and writing.
+      fs::remove(src / "b.txt");
+      fs::remove(src / "gone.txt");
+      a.EndUpdate();
+    }
+    EXPECT_EQ(filesIn(temp), 0u);
+    expectSound(archive);
+    if (c.archiveUnchanged) {
+      EXPECT_EQ(failures, std::vector<std::string>{"b.txt:33"});
+      EXPECT_EQ(readFile(archive), before);
+    } else {
+      EXPECT_EQ(failures, (std::vector<std::string>{"b.txt:33", (src / "gone.txt").string() + ":33"}));
+      EXPECT_EQ(contentsOf(archive),
+                (Contents{{"a.txt", "new a\n"}, {"b.txt", "old b\n"}, {"c.txt", "old c\n"}, {"new.txt", "new\n"}}));
+    }
+  }
+}
+
+TEST_F(UpdateTest, ACancelMidPassRestoresTheArchiveByteForByte) {
+  makeWithZip({{"a.txt", "old a\n"}, {"b.txt", randomBytes(300000, 4)}, {"c.txt", "old c\n"}});
+  const std::string before = readFile(archive);
+  {
+    TZipArchiver a;
+    open(a);
+    int starts = 0;
+    a.OnFileProgress = [&](TZABaseArchiver*, const std::string&, double, TZAProcessOperation, TZAProgressPhase phase,
+                           bool& cancel) {
+      if (phase == ppStart && ++starts == 2) cancel = true;
+    };
+    a.BeginUpdate();
+    for (const char* n : {"a.txt", "b.txt", "c.txt"}) {
+      writeFile(src / n, randomBytes(50000, 9));
+      a.AddItemForFile(indexOf(a, n), n);
+    }
+    a.EndUpdate();
+    EXPECT_EQ(a.DirManager()->ArchiveDir.GetItemPtr(0)->TrueCompressedSize(),
+              ziptest::readArchive(before)->items[0].TrueCompressedSize());
+  }
+  EXPECT_EQ(readFile(archive), before);
+  EXPECT_EQ(filesIn(temp), 0u);
+}
+
+// A disk that fills up in the middle of the pass, in a child process whose
+// file size limit stands for the full disk.
+TEST_F(UpdateTest, AFullDiskMidPassLeavesTheOldArchive) {
+  makeWithZip({{"a.txt", "old a\n"}, {"b.bin", randomBytes(100000, 5)}, {"c.txt", "old c\n"}});
+  const std::string before = readFile(archive);
+  writeFile(src / "b.bin", randomBytes(400000, 6));
+  for (TZAAction answer : {fxaIgnore, fxaAbort}) {
+    SCOPED_TRACE(answer == fxaIgnore ? "passed over" : "aborted");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      std::signal(SIGXFSZ, SIG_IGN);
+      const rlim_t limit = before.size() + 50000;
+      const struct rlimit r = {limit, limit};
+      setrlimit(RLIMIT_FSIZE, &r);
+      int status = 0;
+      try {
+        TZipArchiver a;
+        open(a);
+        a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t, int32_t,
+                                     const std::string&, TZAAction& action) { action = answer; };
+        a.BeginUpdate();
+        a.AddItemForFile(1, "b.bin");
+        a.EndUpdate();
+        status = 1;  // no error reported
+      } catch (const std::exception&) {
+        status = 2;
+      }
+      _exit(answer == fxaAbort ? (status == 1 ? 0 : 3) : (status == 2 ? 0 : 4));
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(readFile(archive), before);
+    EXPECT_EQ(filesIn(temp), 0u);
+  }
+}
+
+TEST_F(UpdateTest, ArenamedEntryKeepsItsData) {
+  makeWithZip({{"a.txt", "first\n"}, {"b.txt", randomBytes(20000, 8)}});
+  const std::string b = readFile(src / "b.txt");
+  {
+    TZipArchiver a;
+    open(a);
+    a.BeginUpdate();
+    TDirItem& item = *a.DirManager()->ArchiveDir.GetItemPtr(0);
+    item.PreviousName = item.FileName;
+    ZASetStoredName(item, "renamed/first.txt", true);
+    item.PendingOperation = poRename;
+    item.StorePending = true;
+    a.EndUpdate();
+  }
+  expectSound(archive);
+  EXPECT_EQ(contentsOf(archive), (Contents{{"renamed/first.txt", "first\n"}, {"b.txt", b}}));
+  const std::string bytes = readFile(archive);
+  EXPECT_EQ(bytes.substr(30, 17), "renamed/first.txt");
+}
+
+TEST_F(UpdateTest, TemporaryFilesGoToTempDirUnderZT) {
+  TZipArchiver a;
+  a.TempDir = temp.string();
+  const std::string name = a.MakeTempFileName();
+  EXPECT_EQ(fs::path(name).parent_path(), temp);
+  EXPECT_EQ(fs::path(name).filename().string().substr(0, 2), "ZT");
+  EXPECT_EQ(fs::file_size(name), 0u);
+  a.TempDir.clear();
+  const std::string system = a.MakeTempFileName();
+  EXPECT_EQ(fs::path(system).parent_path(), fs::temp_directory_path());
+  fs::remove(name);
+  fs::remove(system);
+}
+
+}  // namespace
