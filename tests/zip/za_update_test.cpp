@@ -450,3 +450,136 @@ TEST_F(UpdateTest, TemporaryFilesGoToTempDirUnderZT) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(UpdateTest, SelectedEntriesAreReplacedByTheOverwriteRules) {
+  struct Case {
+    const char* what;
+    TZAOverwriteMode mode;
+    int diskAgeDays;  // the disk file's date against the entry's
+    bool confirm;     // the answer to the overwrite question
+    bool replaced;
+  };
+  const std::vector<Case> cases = {
+      {"always", omAlways, -3, false, true},     {"never", omNever, 3, true, false},
+      {"if newer, newer", omIfNewer, 3, false, true},  {"if newer, older", omIfNewer, -3, false, false},
+      {"if older, older", omIfOlder, -3, false, true}, {"if older, newer", omIfOlder, 3, false, false},
+      {"prompt, yes", omPrompt, 0, true, true},   {"prompt, no", omPrompt, 0, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove(archive);
+    makeWithZip({{"a.txt", "old a\n"}, {"b.doc", "old b\n"}});
+    const auto stamp = fs::last_write_time(src / "a.txt");
+    writeFile(src / "a.txt", "new a\n");
+    writeFile(src / "b.doc", "new b\n");
+    fs::last_write_time(src / "a.txt", stamp + std::chrono::hours(24 * c.diskAgeDays));
+    std::vector<std::string> asked;
+    {
+      TZipArchiver a;
+      open(a);
+      a.Options().OverwriteMode = c.mode;
+      a.OnConfirmOverwrite = [&](TZABaseArchiver*, const std::string& source, std::string&, bool& confirm) {
+        asked.push_back(source);
+        confirm = c.confirm;
+      };
+      a.BeginUpdate();
+      a.SelectFiles("*.txt", 0x28BF, "");
+      a.ProcessSelectedItems(poUpdate);
+      a.EndUpdate();
+    }
+    expectSound(archive);
+    EXPECT_EQ(contentsOf(archive), (Contents{{"a.txt", c.replaced ? "new a\n" : "old a\n"}, {"b.doc", "old b\n"}}));
+    EXPECT_EQ(asked.size(), c.mode == omPrompt ? 1u : 0u);
+  }
+}
+
+TEST_F(UpdateTest, SelectedEntriesAreDeleted) {
+  makeWithZip({{"a.txt", "a"}, {"b.doc", "b"}, {"c.txt", "c"}, {"d.doc", "d"}});
+  {
+    TZipArchiver a;
+    open(a);
+    a.BeginUpdate();
+    a.SelectFiles("*.txt", 0x28BF, "");
+    a.ProcessSelectedItems(poDelete);
+    EXPECT_EQ(a.DirManager()->ArchiveDir.Count(), 2);
+    a.CloseArchive();
+  }
+  expectSound(archive);
+  EXPECT_EQ(contentsOf(archive), (Contents{{"b.doc", "b"}, {"d.doc", "d"}}));
+}
+
+// Two entries of one name, as appending tools leave them: deleting the first
+// must keep the second's data, not take one for the other.
+TEST_F(UpdateTest, DeletingOneOfTwoSameNamedEntriesKeepsTheOther) {
+  struct Case {
+    const char* what;
+    int deleted;
+    const char* kept;
+  };
+  for (const Case& c : {Case{"first", 0, "second copy"}, Case{"second", 1, "first copy"}}) {
+    SCOPED_TRACE(c.what);
+    ziptest::ZipBuilder b;
+    b.addStored("x.txt", "first copy");
+    b.addStored("x.txt", "second copy");
+    b.addStored("y.txt", "why");
+    writeFile(archive, b.build());
+    {
+      TZipArchiver a;
+      open(a);
+      a.BeginUpdate();
+      a.MarkItemDeleted(c.deleted);
+      a.EndUpdate();
+    }
+    expectSound(archive);
+    EXPECT_EQ(contentsOf(archive), (Contents{{"x.txt", c.kept}, {"y.txt", "why"}}));
+  }
+}
+
+// An archive whose entries start beyond 4 GiB (a sparse stub in front).
+TEST_F(UpdateTest, HeadersBeyondFourGigabytesNeedZip64) {
+  struct Case {
+    const char* what;
+    TZip64Mode mode;
+    bool written;
+  };
+  for (const Case& c : {Case{"disabled", zmDisabled, false}, Case{"auto", zmAuto, true}}) {
+    SCOPED_TRACE(c.what);
+    {
+      ziptest::ZipBuilder b;
+      const std::string empty = b.build();
+      platform::TFileStream f(archive, platform::fmCreate);
+      f.SetSize(int64_t{0x100000000} + 16);
+      f.Seek(0, platform::TSeekOrigin::soEnd);
+      f.WriteBuffer(empty.data(), static_cast<int64_t>(empty.size()));
+    }
+    writeFile(src / "far.txt", "far away\n");
+    std::vector<int32_t> codes;
+    {
+      TZipArchiver a;
+      a.Zip64Mode = c.mode;
+      open(a);
+      a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t code, int32_t,
+                                   const std::string&, TZAAction& action) {
+        codes.push_back(code);
+        action = fxaIgnore;
+      };
+      a.BeginUpdate();
+      a.AddFile("far.txt");
+      a.EndUpdate();
+      EXPECT_EQ(a.DirManager()->ArchiveDir.Count(), c.written ? 1 : 0);
+    }
+    EXPECT_EQ(codes, c.written ? std::vector<int32_t>{} : std::vector<int32_t>{43});
+    const auto listed = runCommand("unzip -l " + shellQuote(archive) + " 2>&1");
+    EXPECT_EQ(listed.out.find("far.txt") != std::string::npos, c.written) << listed.out;
+    if (c.written) {
+      EXPECT_EQ(runCommand("unzip -p " + shellQuote(archive) + " far.txt").out, "far away\n");
+    } else {
+      EXPECT_LT(fs::file_size(archive), uint64_t{0x100000000} + 200) << "nothing of the entry is written";
+    }
+    fs::remove(archive);
+  }
+}
+
+}  // namespace
