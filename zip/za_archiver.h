@@ -202,6 +202,8 @@ class TZABaseArchiver {
   void RestoreArchiveTail();
   void DeleteBackupFile();
   int64_t updateStartPosition() const;
+  // Lays an entry written to a temporary file down across the volumes; whether the copy was cancelled.
+  bool copyEntryToVolumes(platform::TStream& temp, TDirItem& item, int64_t headerLength);
   void copyBackupBytes(int64_t from, int64_t count);
   void processUpdateItem(int32_t index, const std::string& baseFolder);
   void processDeleteItem(int32_t index);
@@ -231,6 +233,8 @@ class TZABaseArchiver {
   int64_t startPosition_ = 0;
   std::unique_ptr<platform::TFileStream> backupStream_;
   std::string backupFileName_;
+  // Staging for a spanned archive on a floppy disk, handed to the volume writer.
+  std::unique_ptr<platform::TMemoryStream> updateBuffer_;
   int32_t selectedCount_ = 0;
   int32_t itemsDone_ = 0;
   bool cancel_ = false;

@@ -1,6 +1,7 @@
 #include <filesystem>
 
 #include "zip/za_archiver.h"
+#include "zip/za_drive.h"
 #include "zip/za_except.h"
 
 namespace zip {
@@ -96,7 +97,10 @@ void TZABaseArchiver::ApplyPendingUpdates() {
   }
   const bool readOnly = !inMemory_ && fileOpenMode_ != kCreateMode && (fileOpenMode_ & 0x03) == platform::fmOpenRead;
   try {
-    if (readOnly) raise(46);
+    if (readOnly) raise(32);
+    // Volumes already written are not rewritten: a multi-volume archive is
+    // written by one update from its creation.
+    if (spanningMode_ != smNone && rollback.Count() > 0) raise(52);
     if (first < rollback.Count()) {
       const uint64_t offset = rollback.GetItemPtr(first)->TrueLocalHeaderOffset();
       BackupArchiveTail(offset);
@@ -116,6 +120,7 @@ void TZABaseArchiver::ApplyPendingUpdates() {
   std::vector<std::string> movedSources;
   try {
     volumeInfo_.SetVolumeNumber(0);
+    if (spanningMode_ == smSpanning && IsFloppyDrive(FileName)) updateBuffer_ = std::make_unique<platform::TMemoryStream>();
     for (int32_t i = first; i < work.Count() && !cancel_;) {
       const bool store = changesData(*work.GetItemPtr(i));
       TZAAction action = fxaIgnore;
@@ -154,12 +159,18 @@ void TZABaseArchiver::ApplyPendingUpdates() {
       CopyUnchangedItem(i);
       ++i;
     }
+    if (updateBuffer_ && !cancel_ && !aborted && updateBuffer_->Size() > 0) {
+      platform::TStream* out = archiveStream_.get();
+      WriteArchiveBuffer(updateBuffer_->Memory(), updateBuffer_->Size(), nullptr, -1, volumeInfo_, out);
+    }
+    updateBuffer_.reset();
     if (!cancel_ && !aborted) {
       archiveStream_->Seek(0, platform::TSeekOrigin::soEnd);
       dirManager_->WriteDirectory(archiveStream_.get());
       DeleteBackupFile();
     }
   } catch (...) {
+    updateBuffer_.reset();
     RollbackUpdate();
     throw;
   }

@@ -2,6 +2,8 @@
 #include "zip/za_except.h"
 #include "zip/za_names.h"
 
+#include <cstdio>
+
 namespace zip {
 
 namespace {
@@ -29,6 +31,45 @@ struct ItemSource {
     stream = nullptr;
   }
 };
+
+// While an entry is compressed into its temporary file, the volume writer
+// must not split that file as if it were a volume.
+class SingleFileWriting {
+ public:
+  SingleFileWriting(TZASpanningMode& mode, bool active) : mode_(mode), saved_(mode) {
+    if (active) mode_ = smNone;
+  }
+  ~SingleFileWriting() { Restore(); }
+  void Restore() { mode_ = saved_; }
+  SingleFileWriting(const SingleFileWriting&) = delete;
+  SingleFileWriting& operator=(const SingleFileWriting&) = delete;
+
+ private:
+  TZASpanningMode& mode_;
+  TZASpanningMode saved_;
+};
+
+// A temporary file that is deleted on every way out.
+struct TempEntryFile {
+  std::string name;
+  std::unique_ptr<platform::TFileStream> stream;
+  ~TempEntryFile() { Drop(); }
+  void Drop() {
+    stream.reset();
+    if (!name.empty()) std::remove(name.c_str());
+    name.clear();
+  }
+};
+
+void setOffset(TDirItem& item, uint64_t offset, bool always) {
+  if (offset >= kMarker32 || always) {
+    item.HasZip64 = true;
+    item.LocalHeaderOffset = kMarker32;
+  } else {
+    item.LocalHeaderOffset = static_cast<uint32_t>(offset);
+  }
+  item.LocalHeaderOffset64 = offset;
+}
 
 }  // namespace
 
@@ -60,16 +101,16 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
     const uint64_t sourceSize =
         source.stream ? static_cast<uint64_t>(std::max<int64_t>(source.stream->Size() - item.SourceStart, 0)) : 0;
 
-    platform::TStream* out = archiveStream_.get();
-    const uint64_t offset = static_cast<uint64_t>(out->Position());
-    const bool always = Zip64Mode == zmAlways;
-    if (offset >= kMarker32 || always) {
-      item.HasZip64 = true;
-      item.LocalHeaderOffset = kMarker32;
-    } else {
-      item.LocalHeaderOffset = static_cast<uint32_t>(offset);
+    const bool multiVolume = spanningMode_ != smNone;
+    TempEntryFile temp;
+    if (multiVolume) {
+      temp.name = MakeTempFileName();
+      temp.stream = std::make_unique<platform::TFileStream>(temp.name, platform::fmOpenReadWrite);
     }
-    item.LocalHeaderOffset64 = offset;
+    platform::TStream* out = multiVolume ? temp.stream.get() : archiveStream_.get();
+    const uint64_t offset = multiVolume ? 0 : static_cast<uint64_t>(out->Position());
+    const bool always = Zip64Mode == zmAlways;
+    setOffset(item, static_cast<uint64_t>(archiveStream_->Position()), always);
     item.DiskNumberStart = 0;
     const bool sizeMarkers = source.stream && (sourceSize >= kZip64SourceSize || always);
     if (sizeMarkers) item.HasZip64 = true;
@@ -103,6 +144,7 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
         WriteArchiveBuffer(extra.data(), static_cast<int64_t>(extra.size()), nullptr, -1, volumeInfo_, out);
       }
     };
+    SingleFileWriting single(spanningMode_, multiVolume);
     writeHeader();
 
     if (source.stream) {
@@ -131,8 +173,16 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
       return false;
     }
     out->Seek(0, platform::TSeekOrigin::soEnd);
+    bool copyCancelled = false;
+    if (multiVolume) {
+      single.Restore();
+      copyCancelled = copyEntryToVolumes(*temp.stream, item, TZipLocalHeader::kSize + header.NameLength +
+                                                                header.ExtraLength);
+      temp.Drop();
+    }
     source.Release();
     DoOnFileProgress(progressName, 100, operation, ppEnd, cancel_);
+    if (copyCancelled) action = fxaAbort;
     return true;
   } catch (const EZAException& e) {
     source.Release();
@@ -147,6 +197,31 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
     source.Release();
     throw;
   }
+}
+
+bool TZABaseArchiver::copyEntryToVolumes(platform::TStream& temp, TDirItem& item, int64_t headerLength) {
+  // The header, its name and extra field stay together on one volume.
+  std::vector<uint8_t> head(static_cast<size_t>(headerLength));
+  temp.SetPosition(0);
+  temp.ReadBuffer(head.data(), headerLength);
+  platform::TStream* out = archiveStream_.get();
+  out->Seek(0, platform::TSeekOrigin::soEnd);
+  WriteArchiveBuffer(head.data(), headerLength, updateBuffer_.get(), 0, volumeInfo_, out);
+  const int64_t pending = updateBuffer_ ? updateBuffer_->Size() : 0;
+  const uint64_t landed = static_cast<uint64_t>(out->Position() + pending - headerLength);
+  const uint32_t volume = static_cast<uint32_t>(std::max(volumeInfo_.VolumeNumber, 0));
+  bool cancel = false;
+  CopyStreamToVolumes(temp, out, true, updateBuffer_.get(), -1, -1, cancel, volumeInfo_);
+  if (!cancel && temp.Position() != temp.Size()) raise(46);
+  if (volume >= kMarker16) {
+    item.DiskNumberStart = kMarker16;
+    item.DiskNumberStart32 = volume;
+    item.HasZip64 = true;
+  } else {
+    item.DiskNumberStart = static_cast<uint16_t>(volume);
+  }
+  setOffset(item, landed, Zip64Mode == zmAlways);
+  return cancel;
 }
 
 }  // namespace zip

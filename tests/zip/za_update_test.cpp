@@ -583,3 +583,80 @@ TEST_F(UpdateTest, HeadersBeyondFourGigabytesNeedZip64) {
 }
 
 }  // namespace
+
+namespace {
+
+// A new split archive filled by one update: every entry laid across the
+// volumes, read back joined by zip and by the component.
+TEST_F(UpdateTest, ANewSplitArchiveIsWrittenByOneUpdate) {
+  const fs::path volumes = dir / "volumes";
+  fs::create_directories(volumes);
+  const std::string name = (volumes / "d.zip").string();
+  Contents files;
+  for (int i = 0; i < 4; ++i) files["piece" + std::to_string(i) + ".bin"] = randomBytes(40000, 20 + i);
+  files["small.txt"] = "small\n";
+  for (const auto& [n, d] : files) writeFile(src / n, d);
+  {
+    TZipArchiver a;
+    a.FileName = name;
+    a.BaseDir = src.string();
+    a.TempDir = temp.string();
+    a.SetSpanningMode(smSplitting);
+    a.SpanningOptions().AdvancedNaming = false;
+    a.SpanningOptions().VolumeSize = vsCustom;
+    a.SpanningOptions().SetCustomVolumeSize(65536);
+    a.OnRequestBlankVolume = [](TZABaseArchiver*, int32_t, std::string&, bool& cancel) { cancel = false; };
+    a.OpenArchive(kCreateMode);
+    a.BeginUpdate();
+    for (const auto& [n, d] : files) ASSERT_GE(a.AddFile(n), 0);
+    a.EndUpdate();
+    EXPECT_GT(a.DirManager()->ArchiveDir.GetItemPtr(3)->TrueDiskNumberStart(), 0u);
+  }
+  EXPECT_EQ(filesIn(temp), 0u);
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(volumes)) {
+    names.push_back(e.path().filename().string());
+    EXPECT_LE(fs::file_size(e.path()), 65536u) << names.back();
+  }
+  EXPECT_GT(names.size(), 2u);
+  // Info-ZIP looks for lower-case volume names.
+  const fs::path infozip = dir / "infozip";
+  fs::create_directories(infozip);
+  for (std::string n : names) {
+    const fs::path from = volumes / n;
+    for (char& c : n) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    fs::copy_file(from, infozip / n);
+  }
+  ASSERT_EQ(runCommand("cd " + shellQuote(infozip.string()) + " && zip -q -s 0 d.zip --out joint.zip").status, 0);
+  expectSound((infozip / "joint.zip").string());
+  EXPECT_EQ(contentsOf((infozip / "joint.zip").string()), files);
+
+  TZipArchiver back;
+  back.FileName = name;
+  back.OpenArchive(0x20);
+  back.BaseDir = (dir / "out").string();
+  back.ExtractFiles("*.*", 0x28BF, "");
+  for (const auto& [n, d] : files) EXPECT_EQ(readFile(dir / "out" / n), d) << n;
+}
+
+TEST_F(UpdateTest, ArchivesThatCannotBeRewrittenAreRefusedUntouched) {
+  makeWithZip({{"a.txt", "a"}});
+  const std::string before = readFile(archive);
+  TZipArchiver a;
+  a.FileName = archive;
+  a.BaseDir = src.string();
+  a.OpenArchive(platform::fmOpenRead | platform::fmShareDenyWrite);
+  a.BeginUpdate();
+  a.MarkItemDeleted(0);
+  try {
+    a.EndUpdate();
+    ADD_FAILURE() << "no error";
+  } catch (const EZAException& e) {
+    EXPECT_EQ(e.NativeError, 32);
+  }
+  EXPECT_EQ(a.DirManager()->ArchiveDir.Count(), 1);
+  a.CloseArchive();
+  EXPECT_EQ(readFile(archive), before);
+}
+
+}  // namespace
