@@ -47,6 +47,8 @@ void TZABaseArchiver::SetInMemory(bool value) {
   if (active_) {
     if (!value) {
       if (ZAFilePart(FileName).empty()) raise(29);
+      // Pending changes belong in the file that the memory is written to.
+      ApplyPendingUpdates();
       // An archive without entries has no directory yet: the file gets one,
       // so that it opens again as an archive.
       if (archiveStream_->Size() == 0) dirManager_->WriteDirectory();

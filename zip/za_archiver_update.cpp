@@ -95,6 +95,11 @@ void TZABaseArchiver::ApplyPendingUpdates() {
     work.Assign(rollback);
     return;
   }
+  // Nothing to write: the file stays as it is, byte for byte.
+  if (first == work.Count() && first == rollback.Count()) {
+    DoOnOverallProgress(100, operation, ppEnd, cancel_);
+    return;
+  }
   const bool readOnly = !inMemory_ && fileOpenMode_ != kCreateMode && (fileOpenMode_ & 0x03) == platform::fmOpenRead;
   try {
     if (readOnly) raise(32);

@@ -660,3 +660,149 @@ TEST_F(UpdateTest, ArchivesThatCannotBeRewrittenAreRefusedUntouched) {
 }
 
 }  // namespace
+
+namespace {
+
+// Entries written by a streaming tool keep their data descriptor when moved.
+TEST_F(UpdateTest, KeptEntriesCarryTheirDataDescriptor) {
+  ziptest::ZipBuilder b;
+  for (const char* n : {"one.txt", "two.txt", "three.txt"}) {
+    ziptest::ZipEntry& e = b.addStored(n, std::string("data of ") + n);
+    e.flags = kFlagDataDescriptor;
+    e.dataDescriptor = true;
+  }
+  writeFile(archive, b.build());
+  {
+    TZipArchiver a;
+    open(a);
+    a.BeginUpdate();
+    a.MarkItemDeleted(0);
+    a.EndUpdate();
+  }
+  expectSound(archive);
+  EXPECT_EQ(contentsOf(archive), (Contents{{"two.txt", "data of two.txt"}, {"three.txt", "data of three.txt"}}));
+  const std::string bytes = readFile(archive);
+  const auto read = ziptest::readArchive(bytes);
+  ASSERT_TRUE(read);
+  // Each record ends with its 16-byte descriptor, right before the next header.
+  const uint64_t second = read->items[1].TrueLocalHeaderOffset();
+  EXPECT_EQ(second, 30 + 7 + 15 + 16u);
+  EXPECT_EQ(bytes.substr(second - 16, 4), std::string("PK\x07\x08", 4));
+}
+
+TEST_F(UpdateTest, NamesOutsideThePlainAlphabetAreReadBackByOtherTools) {
+  makeWithZip({{"a.txt", "a"}});
+  const Contents added = {{"\xC3\xA9t\xC3\xA9.txt", "summer"}, {"\xE6\x97\xA5\xE6\x9C\xAC.txt", "japan"}};
+  for (const auto& [n, d] : added) writeFile(src / n, d);
+  for (bool oem : {true, false}) {
+    SCOPED_TRACE(oem ? "OEM names" : "no OEM names");
+    fs::remove(archive);
+    makeWithZip({{"a.txt", "a"}});
+    {
+      TZipArchiver a;
+      a.Options().OEMFileNames = oem;
+      open(a);
+      a.BeginUpdate();
+      for (const auto& [n, d] : added) a.AddFile(n);
+      a.EndUpdate();
+    }
+    expectSound(archive);
+    Contents want = added;
+    want["a.txt"] = "a";
+    EXPECT_EQ(contentsOf(archive), want);
+    TZipArchiver back;
+    back.FileName = archive;
+    back.Options().OEMFileNames = oem;
+    back.OpenArchive(0x20);
+    back.BaseDir = (dir / (oem ? "oem" : "utf8")).string();
+    back.ExtractFiles("*.*", 0x28BF, "");
+    for (const auto& [n, d] : added) EXPECT_EQ(readFile(fs::path(back.BaseDir) / n), d);
+  }
+}
+
+// Cancels before the directory is written: the file is as it was, and so is
+// the directory in memory.
+TEST_F(UpdateTest, CancelsLeaveTheArchiveAsItWas) {
+  struct Case {
+    const char* what;
+    TZAProgressPhase overallPhase;  // the overall event that cancels, or ppEnd for none
+    int fileStart;                  // the file start event that cancels, 0 for none
+    bool inData;                    // cancel in the middle of an entry's data
+  };
+  const std::vector<Case> cases = {
+      {"before the pass", ppStart, 0, false},
+      {"at the second entry", ppEnd, 2, false},
+      {"in the data of the first", ppEnd, 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove(archive);
+    makeWithZip({{"a.txt", "old a\n"}, {"b.txt", randomBytes(300000, 4)}, {"c.txt", "old c\n"}});
+    const std::string before = readFile(archive);
+    TZipArchiver a;
+    open(a);
+    int starts = 0;
+    a.OnFileProgress = [&](TZABaseArchiver*, const std::string&, double, TZAProcessOperation, TZAProgressPhase phase,
+                           bool& cancel) {
+      if (phase == ppStart && ++starts == c.fileStart) cancel = true;
+      if (phase == ppProcess && c.inData) cancel = true;
+    };
+    a.OnOverallProgress = [&](TZABaseArchiver*, double, TZAProcessOperation, TZAProgressPhase phase, bool& cancel) {
+      if (phase == c.overallPhase && phase != ppEnd) cancel = true;
+    };
+    a.BeginUpdate();
+    for (const char* n : {"a.txt", "b.txt", "c.txt"}) {
+      writeFile(src / n, randomBytes(200000, 9));
+      a.AddItemForFile(indexOf(a, n), n);
+    }
+    writeFile(src / "new.txt", "new");
+    a.AddFile("new.txt");
+    a.EndUpdate();
+    const auto old = ziptest::readArchive(before);
+    ASSERT_EQ(a.DirManager()->ArchiveDir.Count(), 3);
+    for (int i = 0; i < 3; ++i) {
+      const TDirItem& item = *a.DirManager()->ArchiveDir.GetItemPtr(i);
+      EXPECT_EQ(item.Crc, old->items[i].Crc);
+      EXPECT_EQ(item.TrueLocalHeaderOffset(), old->items[i].TrueLocalHeaderOffset());
+    }
+    a.CloseArchive();
+    EXPECT_EQ(readFile(archive), before);
+    EXPECT_EQ(filesIn(temp), 0u);
+  }
+}
+
+TEST_F(UpdateTest, OnlyTheOutermostBracketWritesAndAnEmptyOneWritesNothing) {
+  makeWithZip({{"a.txt", "a"}, {"b.txt", "b"}});
+  const std::string before = readFile(archive);
+  TZipArchiver a;
+  open(a);
+  a.BeginUpdate();
+  a.EndUpdate();
+  EXPECT_EQ(readFile(archive), before);
+  a.BeginUpdate();
+  a.BeginUpdate();
+  a.MarkItemDeleted(0);
+  a.EndUpdate();
+  EXPECT_TRUE(a.IsUpdating());
+  EXPECT_EQ(readFile(archive), before);
+  a.EndUpdate();
+  EXPECT_FALSE(a.IsUpdating());
+  EXPECT_EQ(contentsOf(archive), (Contents{{"b.txt", "b"}}));
+}
+
+TEST_F(UpdateTest, AnUpdateInMemoryReachesTheFileItIsSavedTo) {
+  writeFile(src / "m.txt", "in memory\n");
+  TZipArchiver a;
+  a.FileName = archive;
+  a.BaseDir = src.string();
+  a.SetInMemory(true);
+  a.OpenArchive(kCreateMode);
+  a.BeginUpdate();
+  a.AddFile("m.txt");
+  a.SetInMemory(false);
+  a.CloseArchive();
+  expectSound(archive);
+  EXPECT_EQ(contentsOf(archive), (Contents{{"m.txt", "in memory\n"}}));
+}
+
+}  // namespace
