@@ -353,30 +353,6 @@ TEST_F(UpdateTest, AFailedSourceIsReportedAndLosesNothing) {
   }
 }
 
-TEST_F(UpdateTest, ACancelMidPassRestoresTheArchiveByteForByte) {
-  makeWithZip({{"a.txt", "old a\n"}, {"b.txt", randomBytes(300000, 4)}, {"c.txt", "old c\n"}});
-  const std::string before = readFile(archive);
-  {
-    TZipArchiver a;
-    open(a);
-    int starts = 0;
-    a.OnFileProgress = [&](TZABaseArchiver*, const std::string&, double, TZAProcessOperation, TZAProgressPhase phase,
-                           bool& cancel) {
-      if (phase == ppStart && ++starts == 2) cancel = true;
-    };
-    a.BeginUpdate();
-    for (const char* n : {"a.txt", "b.txt", "c.txt"}) {
-      writeFile(src / n, randomBytes(50000, 9));
-      a.AddItemForFile(indexOf(a, n), n);
-    }
-    a.EndUpdate();
-    EXPECT_EQ(a.DirManager()->ArchiveDir.GetItemPtr(0)->TrueCompressedSize(),
-              ziptest::readArchive(before)->items[0].TrueCompressedSize());
-  }
-  EXPECT_EQ(readFile(archive), before);
-  EXPECT_EQ(filesIn(temp), 0u);
-}
-
 // A disk that fills up in the middle of the pass, in a child process whose
 // file size limit stands for the full disk.
 TEST_F(UpdateTest, AFullDiskMidPassLeavesTheOldArchive) {
