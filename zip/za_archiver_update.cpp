@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 
 #include "zip/za_archiver.h"
@@ -88,7 +89,22 @@ void TZABaseArchiver::ApplyPendingUpdates() {
   cancel_ = false;
   progressEnabled_ = true;
 
-  const int32_t first = FindFirstChangedItem();
+  int32_t first = FindFirstChangedItem();
+  // The rewrite starts at the lowest header from the first change on; a kept
+  // entry lying above that point would be cut off, so the change starts at it.
+  uint64_t tailStart = 0;
+  for (bool moved = true; moved && first < rollback.Count();) {
+    moved = false;
+    tailStart = rollback.GetItemPtr(first)->TrueLocalHeaderOffset();
+    for (int32_t k = first + 1; k < rollback.Count(); ++k)
+      tailStart = std::min(tailStart, rollback.GetItemPtr(k)->TrueLocalHeaderOffset());
+    for (int32_t k = 0; k < first && !moved; ++k) {
+      if (rollback.GetItemPtr(k)->TrueLocalHeaderOffset() >= tailStart) {
+        first = k;
+        moved = true;
+      }
+    }
+  }
   DoOnOverallProgress(0, operation, ppStart, cancel_);
   // Nothing is written: the directory in memory goes back to what the file holds.
   if (cancel_) {
@@ -107,9 +123,8 @@ void TZABaseArchiver::ApplyPendingUpdates() {
     // written by one update from its creation.
     if (spanningMode_ != smNone && rollback.Count() > 0) raise(52);
     if (first < rollback.Count()) {
-      const uint64_t offset = rollback.GetItemPtr(first)->TrueLocalHeaderOffset();
-      BackupArchiveTail(offset);
-      startPosition_ = static_cast<int64_t>(offset);
+      BackupArchiveTail(tailStart);
+      startPosition_ = static_cast<int64_t>(tailStart);
     } else {
       startPosition_ = updateStartPosition();
     }

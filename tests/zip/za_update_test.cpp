@@ -782,3 +782,38 @@ TEST_F(UpdateTest, AnUpdateInMemoryReachesTheFileItIsSavedTo) {
 }
 
 }  // namespace
+
+namespace {
+
+// A directory that lists its entries in another order than they lie in the
+// file: the rewrite must start low enough to keep every entry it does not copy.
+TEST_F(UpdateTest, ADirectoryOutOfFileOrderLosesNoEntry) {
+  struct Case {
+    const char* what;
+    const char* deleted;
+  };
+  for (const Case& c : {Case{"first in the file", "a.txt"}, Case{"second in the file", "b.txt"},
+                        Case{"last in the file", "c.txt"}}) {
+    SCOPED_TRACE(c.what);
+    fs::remove(archive);
+    makeWithZip({{"a.txt", "aaa"}, {"b.txt", "bbb"}, {"c.txt", "ccc"}});
+    {
+      TZipArchiver a;
+      open(a);
+      // Listed as b, a, c.
+      TZADirArray& d = a.DirManager()->ArchiveDir;
+      const TDirItem first = d.GetItem(0);
+      d.SetItem(0, d.GetItem(1));
+      d.SetItem(1, first);
+      a.BeginUpdate();
+      a.MarkItemDeleted(indexOf(a, c.deleted));
+      a.EndUpdate();
+    }
+    expectSound(archive);
+    Contents want = {{"a.txt", "aaa"}, {"b.txt", "bbb"}, {"c.txt", "ccc"}};
+    want.erase(c.deleted);
+    EXPECT_EQ(contentsOf(archive), want);
+  }
+}
+
+}  // namespace
