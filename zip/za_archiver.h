@@ -202,6 +202,7 @@ class TZABaseArchiver {
   void RestoreArchiveTail();
   void DeleteBackupFile();
   int64_t updateStartPosition() const;
+  bool noCompression(const std::string& storedName) const;
   // Lays an entry written to a temporary file down across the volumes; whether the copy was cancelled.
   bool copyEntryToVolumes(platform::TStream& temp, TDirItem& item, int64_t headerLength);
   void copyBackupBytes(int64_t from, int64_t count);

@@ -5,7 +5,9 @@
 #include "zip/za_archiver.h"
 #include "zip/za_except.h"
 #include "zip/za_extract_target.h"
+#include "zip/za_path_parts.h"
 #include "zip/za_paths.h"
+#include "zip/za_search.h"
 
 namespace zip {
 
@@ -49,6 +51,12 @@ std::string TZABaseArchiver::MakeTempFileName() const {
   return *name;
 }
 
+bool TZABaseArchiver::noCompression(const std::string& storedName) const {
+  for (const std::string& mask : noCompressionMasks_)
+    if (MatchesMask(storedName, mask) || MatchesMask(ZAFilePart(storedName), mask)) return true;
+  return false;
+}
+
 void TZABaseArchiver::FillItemForFile(int32_t index, const std::string& fileName, bool fromDisk) {
   std::string stored = NormalizeStoredPath(fileName, BaseDir, Options().StorePath);
   if (stored.empty()) return;
@@ -75,9 +83,11 @@ void TZABaseArchiver::FillItemForFile(int32_t index, const std::string& fileName
   fresh.StorePending = true;
   fresh.Password = Password;
   fresh.SourceFileName = source;
-  fresh.CompressionMode = folder ? 0 : compressionMode_;
+  fresh.CompressionMode = folder || noCompression(stored) ? 0 : compressionMode_;
   const bool oem = Options().OEMFileNames;
-  fresh.Method = compressionMethod_ == 0xFFFF ? (compressionMode_ ? kMethodDeflated : kMethodStored) : compressionMethod_;
+  fresh.Method = fresh.CompressionMode == 0       ? kMethodStored
+                 : compressionMethod_ == 0xFFFF ? kMethodDeflated
+                                                : compressionMethod_;
   fresh.VersionMadeBy = fresh.VersionNeeded = ZAVersionFor(false, oem);
   if (!Password.empty()) fresh.Flags |= kFlagEncrypted;
   fresh.ModTime = platform::dosTimePart(when);

@@ -112,7 +112,9 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
     const bool always = Zip64Mode == zmAlways;
     setOffset(item, static_cast<uint64_t>(archiveStream_->Position()), always);
     item.DiskNumberStart = 0;
-    const bool sizeMarkers = source.stream && (sourceSize >= kZip64SourceSize || always);
+    // Without Zip64 a source just under 4 GiB is still tried: only its output decides.
+    const bool sizeMarkers =
+        source.stream && (always || sourceSize >= kMarker32 || (Zip64Mode != zmDisabled && sourceSize >= kZip64SourceSize));
     if (sizeMarkers) item.HasZip64 = true;
     const bool oem = Options().OEMFileNames;
     item.VersionMadeBy = item.VersionNeeded = ZAVersionFor(item.HasZip64 || sourceSize >= kMarker32, oem);

@@ -817,3 +817,33 @@ TEST_F(UpdateTest, ADirectoryOutOfFileOrderLosesNoEntry) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(UpdateTest, NoCompressionMasksStoreMatchingFiles) {
+  struct Case {
+    const char* name;
+    uint16_t method;
+  };
+  const std::vector<Case> cases = {{"photo.JPG", kMethodStored}, {"deep/archive.zip", kMethodStored},
+                                   {"notes.txt", kMethodDeflated}, {"jpg", kMethodDeflated}};
+  fs::remove(archive);
+  for (const Case& c : cases) writeFile(src / c.name, std::string(5000, 'z'));
+  {
+    TZipArchiver a;
+    a.SetNoCompressionMasks({"*.jpg", "*.zip"});
+    a.FileName = archive;
+    a.BaseDir = src.string();
+    a.OpenArchive(kCreateMode);
+    a.BeginUpdate();
+    for (const Case& c : cases) a.AddFile(c.name);
+    a.EndUpdate();
+  }
+  expectSound(archive);
+  const auto read = ziptest::readArchive(readFile(archive));
+  ASSERT_TRUE(read);
+  ASSERT_EQ(read->items.size(), cases.size());
+  for (size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(read->items[i].Method, cases[i].method) << cases[i].name;
+}
+
+}  // namespace
