@@ -202,6 +202,9 @@ class TZABaseArchiver {
   void RestoreArchiveTail();
   void DeleteBackupFile();
   int64_t updateStartPosition() const;
+  int32_t firstRewrittenItem(uint64_t& tailStart) const;
+  bool writeItemsFrom(int32_t first, std::vector<std::string>& movedSources);
+  void deleteMovedSources(const std::vector<std::string>& movedSources);
   bool noCompression(const std::string& storedName) const;
   // Lays an entry written to a temporary file down across the volumes; whether the copy was cancelled.
   bool copyEntryToVolumes(platform::TStream& temp, TDirItem& item, int64_t headerLength);

@@ -65,6 +65,86 @@ int64_t TZABaseArchiver::updateStartPosition() const {
   return start;
 }
 
+int32_t TZABaseArchiver::firstRewrittenItem(uint64_t& tailStart) const {
+  TZADirArray& rollback = dirManager_->RollbackDir;
+  int32_t first = FindFirstChangedItem();
+  // The rewrite starts at the lowest header from the first change on; a kept
+  // entry lying above that point would be cut off, so the change starts at it.
+  for (bool moved = true; moved && first < rollback.Count();) {
+    moved = false;
+    tailStart = rollback.GetItemPtr(first)->TrueLocalHeaderOffset();
+    for (int32_t k = first + 1; k < rollback.Count(); ++k)
+      tailStart = std::min(tailStart, rollback.GetItemPtr(k)->TrueLocalHeaderOffset());
+    for (int32_t k = 0; k < first && !moved; ++k) {
+      if (rollback.GetItemPtr(k)->TrueLocalHeaderOffset() >= tailStart) {
+        first = k;
+        moved = true;
+      }
+    }
+  }
+  return first;
+}
+
+// Stores or copies every entry from first on; whether the failure event asked to abort.
+bool TZABaseArchiver::writeItemsFrom(int32_t first, std::vector<std::string>& movedSources) {
+  TZADirArray& work = dirManager_->ArchiveDir;
+  TZADirArray& rollback = dirManager_->RollbackDir;
+  for (int32_t i = first; i < work.Count() && !cancel_;) {
+    const bool store = changesData(*work.GetItemPtr(i));
+    TZAAction action = fxaIgnore;
+    bool written = false;
+    do {
+      action = fxaIgnore;
+      archiveStream_->Seek(0, platform::TSeekOrigin::soEnd);
+      if (store) {
+        written = StoreItem(i, action);
+      } else {
+        CopyUnchangedItem(i);
+        written = true;
+      }
+    } while (!written && action == fxaRetry && !cancel_);
+    if (action == fxaAbort) return true;
+    if (cancel_) break;
+    TDirItem& item = *work.GetItemPtr(i);
+    if (written) {
+      ++itemsDone_;
+      if (store && item.PendingOperation == poMove && !item.IsFolder()) movedSources.push_back(item.SourceFileName);
+      ++i;
+      continue;
+    }
+    // Passed over: a new entry goes, a replaced one keeps its old data.
+    bool hasOld = false;
+    for (int32_t r = 0; r < rollback.Count() && !hasOld; ++r) hasOld = rollback.GetItemPtr(r)->FileName == item.FileName;
+    if (item.PendingOperation == poAdd || item.PendingOperation == poMove || !hasOld) {
+      item.ReleaseSourceStream();
+      work.Delete(i);
+      continue;
+    }
+    archiveStream_->Seek(0, platform::TSeekOrigin::soEnd);
+    CopyUnchangedItem(i);
+    ++i;
+  }
+  return false;
+}
+
+void TZABaseArchiver::deleteMovedSources(const std::vector<std::string>& movedSources) {
+  bool stopDeleting = false;
+  for (size_t m = 0; m < movedSources.size() && !stopDeleting; ++m) {
+    const std::string& source = movedSources[m];
+    for (;;) {
+      std::error_code ec;
+      if (std::filesystem::remove(source, ec) || !std::filesystem::exists(source, ec)) break;
+      const EZAException e = EZAException::CreateFmt(27, Name, {source});
+      TZAAction action = fxaIgnore;
+      DoOnProcessFileFailure(source, poMove, e.NativeError, e.ErrorCode, e.message(), action);
+      if (action != fxaRetry) {
+        stopDeleting = action == fxaAbort;
+        break;
+      }
+    }
+  }
+}
+
 void TZABaseArchiver::ApplyPendingUpdates() {
   if (updateCount_ <= 0) return;
   updateCount_ = 0;
@@ -89,22 +169,8 @@ void TZABaseArchiver::ApplyPendingUpdates() {
   cancel_ = false;
   progressEnabled_ = true;
 
-  int32_t first = FindFirstChangedItem();
-  // The rewrite starts at the lowest header from the first change on; a kept
-  // entry lying above that point would be cut off, so the change starts at it.
   uint64_t tailStart = 0;
-  for (bool moved = true; moved && first < rollback.Count();) {
-    moved = false;
-    tailStart = rollback.GetItemPtr(first)->TrueLocalHeaderOffset();
-    for (int32_t k = first + 1; k < rollback.Count(); ++k)
-      tailStart = std::min(tailStart, rollback.GetItemPtr(k)->TrueLocalHeaderOffset());
-    for (int32_t k = 0; k < first && !moved; ++k) {
-      if (rollback.GetItemPtr(k)->TrueLocalHeaderOffset() >= tailStart) {
-        first = k;
-        moved = true;
-      }
-    }
-  }
+  const int32_t first = firstRewrittenItem(tailStart);
   DoOnOverallProgress(0, operation, ppStart, cancel_);
   // Nothing is written: the directory in memory goes back to what the file holds.
   if (cancel_) {
@@ -141,44 +207,7 @@ void TZABaseArchiver::ApplyPendingUpdates() {
   try {
     volumeInfo_.SetVolumeNumber(0);
     if (spanningMode_ == smSpanning && IsFloppyDrive(FileName)) updateBuffer_ = std::make_unique<platform::TMemoryStream>();
-    for (int32_t i = first; i < work.Count() && !cancel_;) {
-      const bool store = changesData(*work.GetItemPtr(i));
-      TZAAction action = fxaIgnore;
-      bool written = false;
-      do {
-        action = fxaIgnore;
-        archiveStream_->Seek(0, platform::TSeekOrigin::soEnd);
-        if (store) {
-          written = StoreItem(i, action);
-        } else {
-          CopyUnchangedItem(i);
-          written = true;
-        }
-      } while (!written && action == fxaRetry && !cancel_);
-      if (action == fxaAbort) {
-        aborted = true;
-        break;
-      }
-      if (cancel_) break;
-      TDirItem& item = *work.GetItemPtr(i);
-      if (written) {
-        ++itemsDone_;
-        if (store && item.PendingOperation == poMove && !item.IsFolder()) movedSources.push_back(item.SourceFileName);
-        ++i;
-        continue;
-      }
-      // Passed over: a new entry goes, a replaced one keeps its old data.
-      bool hasOld = false;
-      for (int32_t r = 0; r < rollback.Count() && !hasOld; ++r) hasOld = rollback.GetItemPtr(r)->FileName == item.FileName;
-      if (item.PendingOperation == poAdd || item.PendingOperation == poMove || !hasOld) {
-        item.ReleaseSourceStream();
-        work.Delete(i);
-        continue;
-      }
-      archiveStream_->Seek(0, platform::TSeekOrigin::soEnd);
-      CopyUnchangedItem(i);
-      ++i;
-    }
+    aborted = writeItemsFrom(first, movedSources);
     if (updateBuffer_ && !cancel_ && !aborted && updateBuffer_->Size() > 0) {
       platform::TStream* out = archiveStream_.get();
       WriteArchiveBuffer(updateBuffer_->Memory(), updateBuffer_->Size(), nullptr, -1, volumeInfo_, out);
@@ -199,21 +228,7 @@ void TZABaseArchiver::ApplyPendingUpdates() {
     return;
   }
 
-  bool stopDeleting = false;
-  for (size_t m = 0; m < movedSources.size() && !stopDeleting; ++m) {
-    const std::string& source = movedSources[m];
-    for (;;) {
-      std::error_code ec;
-      if (std::filesystem::remove(source, ec) || !std::filesystem::exists(source, ec)) break;
-      const EZAException e = EZAException::CreateFmt(27, Name, {source});
-      TZAAction action = fxaIgnore;
-      DoOnProcessFileFailure(source, poMove, e.NativeError, e.ErrorCode, e.message(), action);
-      if (action != fxaRetry) {
-        stopDeleting = action == fxaAbort;
-        break;
-      }
-    }
-  }
+  deleteMovedSources(movedSources);
   DoOnOverallProgress(100, operation, ppEnd, cancel_);
   // The file now holds the working directory: it is what the next update starts from.
   for (int32_t i = 0; i < work.Count(); ++i) {

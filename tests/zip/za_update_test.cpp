@@ -847,3 +847,33 @@ TEST_F(UpdateTest, NoCompressionMasksStoreMatchingFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+// A moved file leaves the disk once its entry is written; a cancelled pass keeps it.
+TEST_F(UpdateTest, MovedSourcesGoOnlyWhenTheirEntryIsWritten) {
+  for (bool cancel : {false, true}) {
+    SCOPED_TRACE(cancel ? "cancelled" : "written");
+    fs::remove(archive);
+    makeWithZip({{"a.txt", "a"}});
+    writeFile(src / "moved.txt", "moving out\n");
+    TZipArchiver a;
+    open(a);
+    a.OnFileProgress = [&](TZABaseArchiver*, const std::string&, double, TZAProcessOperation operation,
+                           TZAProgressPhase phase, bool& stop) {
+      EXPECT_EQ(operation, poMove);
+      if (cancel && phase == ppProcess) stop = true;
+    };
+    a.BeginUpdate();
+    const int32_t index = a.AddFile("moved.txt");
+    a.DirManager()->ArchiveDir.GetItemPtr(index)->PendingOperation = poMove;
+    a.EndUpdate();
+    a.CloseArchive();
+    EXPECT_EQ(fs::exists(src / "moved.txt"), cancel);
+    Contents want = {{"a.txt", "a"}};
+    if (!cancel) want["moved.txt"] = "moving out\n";
+    EXPECT_EQ(contentsOf(archive), want);
+  }
+}
+
+}  // namespace
