@@ -616,23 +616,38 @@ TEST_F(UpdateTest, ANewSplitArchiveIsWrittenByOneUpdate) {
 }
 
 TEST_F(UpdateTest, ArchivesThatCannotBeRewrittenAreRefusedUntouched) {
-  makeWithZip({{"a.txt", "a"}});
+  struct Case {
+    const char* what;
+    uint16_t mode;
+    std::string tempDir;
+    int32_t code;
+  };
+  const std::vector<Case> cases = {
+      {"opened for reading", platform::fmOpenRead | platform::fmShareDenyWrite, temp.string(), 32},
+      {"no room for the backup", platform::fmOpenReadWrite, (dir / "missing").string(), 19},
+  };
+  makeWithZip({{"a.txt", "a"}, {"b.txt", "b"}});
   const std::string before = readFile(archive);
-  TZipArchiver a;
-  a.FileName = archive;
-  a.BaseDir = src.string();
-  a.OpenArchive(platform::fmOpenRead | platform::fmShareDenyWrite);
-  a.BeginUpdate();
-  a.MarkItemDeleted(0);
-  try {
-    a.EndUpdate();
-    ADD_FAILURE() << "no error";
-  } catch (const EZAException& e) {
-    EXPECT_EQ(e.NativeError, 32);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TZipArchiver a;
+    a.FileName = archive;
+    a.BaseDir = src.string();
+    a.TempDir = c.tempDir;
+    a.OpenArchive(c.mode);
+    a.BeginUpdate();
+    a.MarkItemDeleted(0);
+    try {
+      a.EndUpdate();
+      ADD_FAILURE() << "no error";
+    } catch (const EZAException& e) {
+      EXPECT_EQ(e.NativeError, c.code);
+    }
+    EXPECT_EQ(a.DirManager()->ArchiveDir.Count(), 2);
+    a.CloseArchive();
+    EXPECT_EQ(readFile(archive), before);
+    EXPECT_EQ(filesIn(temp), 0u);
   }
-  EXPECT_EQ(a.DirManager()->ArchiveDir.Count(), 1);
-  a.CloseArchive();
-  EXPECT_EQ(readFile(archive), before);
 }
 
 }  // namespace
