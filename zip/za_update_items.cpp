@@ -1,5 +1,7 @@
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "platform/clock.h"
 #include "platform/dos_datetime.h"
 #include "zip/za_archiver.h"
@@ -47,7 +49,11 @@ void TZABaseArchiver::EndUpdate() {
 
 std::string TZABaseArchiver::MakeTempFileName() const {
   const std::optional<std::string> name = ZAMakeTempFile(TempDir);
-  if (!name) throw EZAException::CreateFmt(19, Name, {(TempDir.empty() ? std::string("/tmp") : TempDir) + "/ZT"});
+  if (!name) {
+    std::error_code ec;
+    const std::string folder = TempDir.empty() ? std::filesystem::temp_directory_path(ec).string() : TempDir;
+    throw EZAException::CreateFmt(19, Name, {folder + "/ZT"});
+  }
   return *name;
 }
 
