@@ -892,3 +892,50 @@ TEST_F(UpdateTest, MovedSourcesGoOnlyWhenTheirEntryIsWritten) {
 }
 
 }  // namespace
+
+namespace {
+
+// A source of more than 4 GiB (sparse on disk): its sizes go to Zip64 records.
+// It writes and reads 4 GiB, so it runs only when asked for
+// (--gtest_also_run_disabled_tests).
+TEST_F(UpdateTest, DISABLED_ASourceBeyondFourGigabytesGetsZip64Sizes) {
+  const uint64_t size = uint64_t{0x100000000} + 4096;
+  {
+    platform::TFileStream big((src / "big.bin").string(), platform::fmCreate);
+    big.SetSize(static_cast<int64_t>(size));
+  }
+  fs::remove(archive);
+  {
+    TZipArchiver a;
+    a.Zip64Mode = zmAuto;
+    a.SetCompressionMode(0);
+    a.Options().FlushBuffers = false;
+    a.FileName = archive;
+    a.BaseDir = src.string();
+    a.OpenArchive(kCreateMode);
+    a.BeginUpdate();
+    a.AddFile("big.bin");
+    a.EndUpdate();
+  }
+  fs::remove(src / "big.bin");
+  const auto listed = runCommand("unzip -v " + shellQuote(archive) + " 2>&1");
+  EXPECT_NE(listed.out.find(std::to_string(size)), std::string::npos) << listed.out;
+  EXPECT_EQ(runCommand("/usr/bin/python3 -m zipfile -l " + shellQuote(archive) + " 2>&1").status, 0);
+  platform::TFileStream f(archive, platform::fmOpenRead);
+  uint8_t head[30 + 7 + 20];
+  f.ReadBuffer(head, sizeof head);
+  const auto local = DecodeLocalHeader(std::span(head, 30));
+  EXPECT_EQ(local->VersionNeeded, 45);
+  EXPECT_EQ(local->UncompressedSize, kMarker32);
+  EXPECT_EQ(local->CompressedSize, kMarker32);
+  ASSERT_EQ(local->ExtraLength, 20);
+  uint64_t u = 0, c = 0;
+  for (int i = 0; i < 8; ++i) u |= uint64_t{head[37 + 4 + i]} << (8 * i);
+  for (int i = 0; i < 8; ++i) c |= uint64_t{head[37 + 12 + i]} << (8 * i);
+  EXPECT_EQ(u, size);
+  EXPECT_EQ(c, size);
+  EXPECT_EQ(runCommand("unzip -tq " + shellQuote(archive) + " 2>&1").status, 0);
+  fs::remove(archive);
+}
+
+}  // namespace
