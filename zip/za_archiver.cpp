@@ -47,6 +47,8 @@ void TZABaseArchiver::SetInMemory(bool value) {
   if (active_) {
     if (!value) {
       if (ZAFilePart(FileName).empty()) raise(29);
+      // Pending changes belong in the file that the memory is written to.
+      ApplyPendingUpdates();
       // An archive without entries has no directory yet: the file gets one,
       // so that it opens again as an archive.
       if (archiveStream_->Size() == 0) dirManager_->WriteDirectory();
@@ -126,13 +128,14 @@ void TZABaseArchiver::DoAfterOpen() {
 void TZABaseArchiver::CloseArchive() noexcept {
   if (active_) {
     try {
-      // Pending updates belong to the update pass, which is not part of this
-      // component yet; nothing can be pending while the update count is 0.
+      ApplyPendingUpdates();
       if (archiveStream_ && dirManager_ && archiveStream_->Size() == 0) dirManager_->WriteDirectory();
     } catch (...) {
     }
     active_ = false;
   }
+  updateCount_ = 0;
+  DeleteBackupFile();
   dirManager_.reset();
   archiveStream_.reset();
   volumeFileName_.clear();

@@ -82,6 +82,20 @@ class TZABaseArchiver {
   void CheckUpdateEnded() const;
   bool IsUpdating() const { return updateCount_ > 0; }
   void ResetUpdateCount();
+  // A batched update: changes gather in the working directory and are written
+  // in one pass when the outermost bracket ends (or the archive is closed).
+  void BeginUpdate();
+  void EndUpdate();
+  void ApplyPendingUpdates();
+  // Per-entry changes; they need an update in force.
+  TDirItem& AddItemForFile(int32_t index, const std::string& fileName);
+  void MarkItemDeleted(int32_t index);
+  // Appends a new entry for a file or folder on disk; its index, -1 when it
+  // gives no stored name.
+  int32_t AddFile(const std::string& fileName);
+  void FillItemForFile(int32_t index, const std::string& fileName, bool fromDisk);
+  // A new, empty file "ZT..." in TempDir or the system's temporary folder.
+  std::string MakeTempFileName() const;
   static void Lock();
   static void Unlock();
 
@@ -180,6 +194,23 @@ class TZABaseArchiver {
   void processTestItem(int32_t index);
   void writeEntryFile(int32_t index, const std::string& target, uint32_t attributes,
                       const TZAExistingFile& existing);
+  int32_t FindFirstChangedItem() const;
+  void BackupArchiveTail(uint64_t offset);
+  bool StoreItem(int32_t index, TZAAction& action);
+  void CopyUnchangedItem(int32_t index);
+  void RollbackUpdate();
+  void RestoreArchiveTail();
+  void DeleteBackupFile();
+  int64_t updateStartPosition() const;
+  int32_t firstRewrittenItem(uint64_t& tailStart) const;
+  bool writeItemsFrom(int32_t first, std::vector<std::string>& movedSources);
+  void deleteMovedSources(const std::vector<std::string>& movedSources);
+  bool noCompression(const std::string& storedName) const;
+  // Lays an entry written to a temporary file down across the volumes; whether the copy was cancelled.
+  bool copyEntryToVolumes(platform::TStream& temp, TDirItem& item, int64_t headerLength);
+  void copyBackupBytes(int64_t from, int64_t count);
+  void processUpdateItem(int32_t index, const std::string& baseFolder);
+  void processDeleteItem(int32_t index);
   void progressStep(const std::string& fileName, double done, double total, TZAProcessOperation operation);
   bool extractStreamPath(platform::TStream& archive, platform::TStream& target, TDirItem& item, bool encrypted,
                          uint64_t compressedSize, uint32_t& crc, uint64_t& written, const TZipLocalHeader& lh);
@@ -201,6 +232,13 @@ class TZABaseArchiver {
   TZAVolumeNumberInfo volumeInfo_;
   std::string volumeFileName_;
   int32_t updateCount_ = 0;
+  // The update pass: where the archive is rewritten from, and the copy of
+  // what lay there.
+  int64_t startPosition_ = 0;
+  std::unique_ptr<platform::TFileStream> backupStream_;
+  std::string backupFileName_;
+  // Staging for a spanned archive on a floppy disk, handed to the volume writer.
+  std::unique_ptr<platform::TMemoryStream> updateBuffer_;
   int32_t selectedCount_ = 0;
   int32_t itemsDone_ = 0;
   bool cancel_ = false;

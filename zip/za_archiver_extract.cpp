@@ -68,19 +68,8 @@ void TZABaseArchiver::ProcessSelectedItems(TZAProcessOperation operation) {
           }
           const int32_t countBefore = dir->Count();
           switch (operation) {
-            case poDelete:
-              if (i < 0 || i >= dir->Count()) raise(21);
-              raise(22);
-            case poUpdate: {
-              const TDirItem& entry = *dir->GetItemPtr(i);
-              if (entry.IsFolder()) break;
-              const std::string disk = ExpandPathFromBase(baseFolder, entry.FileName);
-              std::error_code ec;
-              if (!std::filesystem::exists(disk, ec)) break;
-              if (!Options().ReplaceReadOnly && (entry.ExternalAttributes & 0x01)) break;
-              // Replacing needs a batched update in force, which this component never starts.
-              raise(25);
-            }
+            case poDelete: processDeleteItem(i); break;
+            case poUpdate: processUpdateItem(i, baseFolder); break;
             case poExtract: processExtractItem(i, name, baseFolder); break;
             case poTest: processTestItem(i); break;
             default: break;
@@ -102,7 +91,11 @@ void TZABaseArchiver::ProcessSelectedItems(TZAProcessOperation operation) {
     if (withProgress) DoOnOverallProgress(100, operation, ppEnd, cancel_);
     cancel_ = cancel_ || cancelled;
   }
-  if (cancel_ || action == fxaAbort) ResetUpdateCount();
+  if (cancel_ || action == fxaAbort) {
+    // The batch is given up: the directory goes back to what the file holds.
+    if (IsUpdating() && dirManager_) dirManager_->ArchiveDir.Assign(dirManager_->RollbackDir);
+    ResetUpdateCount();
+  }
 }
 
 void TZABaseArchiver::processExtractItem(int32_t index, std::string name, const std::string& baseFolder) {

@@ -1,0 +1,941 @@
+// The update pass: entries added, replaced and deleted in one rewrite, checked
+// by other tools, and failures that must leave the old archive in place.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+#include "zip/za_archiver.h"
+#include "zip/za_except.h"
+#include "zip/zip_builder.h"
+#include "zip/zip_test_reader.h"
+
+using namespace zip;
+using testsupport::readFile;
+using testsupport::writeFile;
+using ziptest::runCommand;
+using ziptest::shellQuote;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Contents = std::map<std::string, std::string>;
+
+std::string randomBytes(size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(gen());
+  return s;
+}
+
+// Every tool that reads ZIP files accepts the archive.
+void expectSound(const std::string& archive, const std::string& password = "") {
+  const std::string q = shellQuote(archive);
+  const std::string pw = password.empty() ? "" : " -P " + shellQuote(password);
+  EXPECT_EQ(runCommand("unzip -tq" + pw + " " + q + " 2>&1").status, 0) << runCommand("unzip -t" + pw + " " + q).out;
+  // python's test takes no password: encrypted archives are read by contentsOf instead.
+  if (password.empty()) {
+    EXPECT_EQ(runCommand("/usr/bin/python3 -m zipfile -t " + q + " >/dev/null 2>&1").status, 0);
+  }
+  const std::string pw7 = password.empty() ? " -p-" : " -p" + shellQuote(password);
+  EXPECT_EQ(runCommand("7z t" + pw7 + " " + q + " >/dev/null 2>&1").status, 0) << runCommand("7z t " + q).out;
+}
+
+// Names and contents as python's zipfile reads them.
+Contents contentsOf(const std::string& archive, const std::string& password = "") {
+  const std::string script =
+      "import sys,zipfile\n"
+      "z=zipfile.ZipFile(sys.argv[1])\n"
+      "p=sys.argv[2].encode() if len(sys.argv)>2 else None\n"
+      "for i in z.infolist(): print(i.filename, z.read(i, pwd=p).hex())\n";
+  const auto r = runCommand("/usr/bin/python3 -c " + shellQuote(script) + " " + shellQuote(archive) +
+                            (password.empty() ? "" : " " + shellQuote(password)));
+  EXPECT_EQ(r.status, 0);
+  Contents out;
+  std::istringstream in(r.out);
+  std::string name, hex;
+  while (in >> name) {
+    hex.clear();
+    if (in.peek() == ' ') in.get();
+    if (in.peek() != '\n') in >> hex;
+    std::string bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    out[name] = bytes;
+  }
+  return out;
+}
+
+size_t filesIn(const fs::path& folder) {
+  size_t n = 0;
+  for (auto it = fs::directory_iterator(folder); it != fs::directory_iterator(); ++it) ++n;
+  return n;
+}
+
+class UpdateTest : public ::testing::Test {
+ protected:
+  testsupport::TempDir dir;
+  fs::path src = dir / "src";
+  fs::path temp = dir / "temp";
+  std::string archive = (dir / "a.zip").string();
+
+  void SetUp() override {
+    fs::create_directories(src);
+    fs::create_directories(temp);
+  }
+
+  // An archive made by Info-ZIP of the given files (relative names under src).
+  void makeWithZip(const Contents& files) {
+    std::string names;
+    for (const auto& [name, data] : files) {
+      writeFile(src / name, data);
+      names += " " + shellQuote(name);
+    }
+    ASSERT_EQ(runCommand("cd " + shellQuote(src.string()) + " && zip -q -X " + shellQuote(archive) + names).status, 0);
+  }
+
+  void open(TZipArchiver& a) {
+    a.FileName = archive;
+    a.BaseDir = src.string();
+    a.TempDir = temp.string();
+    a.OpenArchive(platform::fmOpenReadWrite | platform::fmShareDenyWrite);
+  }
+
+  int32_t indexOf(TZipArchiver& a, const std::string& name) {
+    TZADirArray& d = a.DirManager()->ArchiveDir;
+    for (int32_t i = 0; i < d.Count(); ++i)
+      if (d.GetItemPtr(i)->FileName == name) return i;
+    return -1;
+  }
+};
+
+struct UpdateCase {
+  const char* what;
+  Contents added;                     // new files on disk, added
+  Contents replaced;                  // new content for existing entries
+  std::vector<std::string> deleted;   // entries removed
+  int backups;  // backup files seen while entries were stored; -1: nothing is stored
+};
+
+TEST_F(UpdateTest, ChangesApplyInOnePassOverAnArchiveMadeByZip) {
+  const Contents original = {{"a.txt", std::string(3000, 'a')},
+                             {"b.bin", randomBytes(70000, 1)},
+                             {"c.txt", "the third entry\n"}};
+  const std::vector<UpdateCase> cases = {
+      {"append only", {{"d.txt", "new file\n"}, {"e.bin", randomBytes(5000, 2)}}, {}, {}, 0},
+      {"delete the first", {}, {}, {"a.txt"}, -1},
+      {"delete the last", {}, {}, {"c.txt"}, -1},
+      {"replace the middle", {}, {{"b.bin", randomBytes(120000, 3)}}, {}, 1},
+      {"all three at once", {{"z.txt", "zed"}}, {{"c.txt", "changed\n"}}, {{"a.txt"}}, 1},
+      {"delete everything", {}, {}, {"a.txt", "b.bin", "c.txt"}, -1},
+  };
+  for (const UpdateCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove(archive);
+    makeWithZip(original);
+    const std::string before = readFile(archive);
+    Contents want = original;
+    size_t keptPrefix = before.size();
+    {
+      TZipArchiver a;
+      open(a);
+      auto offsetOf = [&](const std::string& n) {
+        return a.DirManager()->ArchiveDir.GetItemPtr(indexOf(a, n))->TrueLocalHeaderOffset();
+      };
+      keptPrefix = a.DirManager()->CentralDirStart;
+      for (const auto& [n, d] : c.replaced) keptPrefix = std::min<size_t>(keptPrefix, offsetOf(n));
+      for (const auto& n : c.deleted) keptPrefix = std::min<size_t>(keptPrefix, offsetOf(n));
+      size_t backups = 0;
+      a.OnFileProgress = [&](TZABaseArchiver*, const std::string&, double, TZAProcessOperation, TZAProgressPhase,
+                             bool&) { backups = std::max(backups, filesIn(temp)); };
+      a.BeginUpdate();
+      for (const auto& [n, d] : c.added) {
+        writeFile(src / n, d);
+        ASSERT_GE(a.AddFile(n), 0);
+        want[n] = d;
+      }
+      for (const auto& [n, d] : c.replaced) {
+        writeFile(src / n, d);
+        a.AddItemForFile(indexOf(a, n), n);
+        want[n] = d;
+      }
+      for (const auto& n : c.deleted) {
+        a.MarkItemDeleted(indexOf(a, n));
+        want.erase(n);
+      }
+      a.EndUpdate();
+      if (c.backups >= 0) {
+        EXPECT_EQ(backups, static_cast<size_t>(c.backups));
+      }
+      EXPECT_EQ(a.DirManager()->ArchiveDir.Count(), static_cast<int32_t>(want.size()));
+    }
+    EXPECT_EQ(filesIn(temp), 0u) << "temporary files left behind";
+    const std::string after = readFile(archive);
+    EXPECT_EQ(after.substr(0, keptPrefix), before.substr(0, keptPrefix)) << "bytes before the first change moved";
+    // unzip and 7z call an archive without entries a failure.
+    if (!want.empty()) expectSound(archive);
+    EXPECT_EQ(contentsOf(archive), want);
+  }
+}
+
+TEST_F(UpdateTest, UpdateCountAndIndexesAreChecked) {
+  makeWithZip({{"a.txt", "a"}});
+  TZipArchiver a;
+  open(a);
+  struct Call {
+    const char* what;
+    std::function<void()> run;
+    int32_t code;
+  };
+  const std::vector<Call> calls = {
+      {"replace without update", [&] { a.AddItemForFile(0, "a.txt"); }, 25},
+      {"delete without update", [&] { a.MarkItemDeleted(0); }, 22},
+      {"add without update", [&] { a.AddFile("a.txt"); }, 25},
+      {"replace out of range", [&] { a.BeginUpdate(); a.AddItemForFile(1, "a.txt"); }, 24},
+      {"delete out of range", [&] { a.MarkItemDeleted(-1); }, 21},
+  };
+  for (const Call& c : calls) {
+    SCOPED_TRACE(c.what);
+    try {
+      c.run();
+      ADD_FAILURE() << "no error";
+    } catch (const EZAException& e) {
+      EXPECT_EQ(e.NativeError, c.code);
+    }
+  }
+  a.ResetUpdateCount();
+  const std::string before = readFile(archive);
+  a.ApplyPendingUpdates();
+  a.CloseArchive();
+  EXPECT_EQ(readFile(archive), before);
+}
+
+TEST_F(UpdateTest, EncryptedEntriesAreReadWithTheirPassword) {
+  makeWithZip({{"plain.txt", "not secret\n"}});
+  const std::string secret = randomBytes(40000, 7) + std::string(20000, 'x');
+  {
+    TZipArchiver a;
+    open(a);
+    a.Password = "s3cret";
+    a.BeginUpdate();
+    writeFile(src / "secret.bin", secret);
+    a.AddFile("secret.bin");
+    a.SetCompressionMode(0);
+    writeFile(src / "stored.txt", "stored and encrypted");
+    a.AddFile("stored.txt");
+    a.EndUpdate();
+  }
+  expectSound(archive, "s3cret");
+  const auto r = runCommand("unzip -p -P s3cret " + shellQuote(archive) + " secret.bin");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, secret);
+  EXPECT_EQ(runCommand("unzip -p -P s3cret " + shellQuote(archive) + " stored.txt").out, "stored and encrypted");
+  EXPECT_EQ(contentsOf(archive, "s3cret"), (Contents{{"plain.txt", "not secret\n"}, {"secret.bin", secret},
+                                                  {"stored.txt", "stored and encrypted"}}));
+  EXPECT_NE(runCommand("unzip -p -P wrong " + shellQuote(archive) + " secret.bin 2>/dev/null").out, secret);
+}
+
+TEST_F(UpdateTest, FoldersAndEmptyFilesCarryNoData) {
+  makeWithZip({{"a.txt", "a"}});
+  fs::create_directories(src / "folder");
+  writeFile(src / "folder" / "empty.txt", "");
+  {
+    TZipArchiver a;
+    open(a);
+    a.BeginUpdate();
+    a.AddFile("folder");
+    a.AddFile("folder/empty.txt");
+    a.EndUpdate();
+  }
+  expectSound(archive);
+  const auto read = ziptest::readArchive(readFile(archive));
+  ASSERT_TRUE(read);
+  ASSERT_EQ(read->items.size(), 3u);
+  const TDirItem& folder = read->items[1];
+  EXPECT_EQ(folder.FileName, "folder/");
+  EXPECT_EQ(folder.Method, 0);
+  EXPECT_EQ(folder.Crc, 0u);
+  EXPECT_EQ(folder.Flags, kFlagFolder);
+  EXPECT_EQ(folder.CompressedSize, 0u);
+  EXPECT_NE(folder.ExternalAttributes & 0x10, 0u);
+  const TDirItem& empty = read->items[2];
+  EXPECT_EQ(empty.FileName, "folder/empty.txt");
+  EXPECT_EQ(empty.Method, 0);
+  EXPECT_EQ(empty.CompressedSize, 0u);
+  EXPECT_EQ(empty.UncompressedSize, 0u);
+}
+
+TEST_F(UpdateTest, Zip64AlwaysMarksEvenASmallFile) {
+  fs::remove(archive);
+  writeFile(src / "small.txt", "small but zip64\n");
+  {
+    TZipArchiver a;
+    a.Zip64Mode = zmAlways;
+    a.FileName = archive;
+    a.BaseDir = src.string();
+    a.TempDir = temp.string();
+    a.OpenArchive(kCreateMode);
+    a.BeginUpdate();
+    a.AddFile("small.txt");
+    a.EndUpdate();
+  }
+  expectSound(archive);
+  EXPECT_EQ(contentsOf(archive), (Contents{{"small.txt", "small but zip64\n"}}));
+  const std::string bytes = readFile(archive);
+  const auto local = DecodeLocalHeader(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), 30));
+  EXPECT_EQ(local->VersionNeeded, 45);
+  EXPECT_EQ(local->CompressedSize, kMarker32);
+  EXPECT_EQ(local->UncompressedSize, kMarker32);
+  EXPECT_EQ(local->ExtraLength, 20);
+  const auto read = ziptest::readArchive(bytes);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->items[0].LocalHeaderOffset, kMarker32);
+  EXPECT_EQ(read->items[0].LocalHeaderOffset64, 0u);
+}
+
+// Failures in the pass: the failure event's answer, and what stays.
+TEST_F(UpdateTest, AFailedSourceIsReportedAndLosesNothing) {
+  struct Case {
+    const char* what;
+    TZAAction action;
+    bool archiveUnchanged;
+  };
+  const std::vector<Case> cases = {
+      {"passed over", fxaIgnore, false},
+      {"aborted", fxaAbort, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove(archive);
+    makeWithZip({{"a.txt", "old a\n"}, {"b.txt", "old b\n"}, {"c.txt", "old c\n"}});
+    const std::string before = readFile(archive);
+    std::vector<std::string> failures;
+    {
+      TZipArchiver a;
+      open(a);
+      a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string& name, TZAProcessOperation, int32_t code,
+                                   int32_t, const std::string&, TZAAction& action) {
+        failures.push_back(name + ":" + std::to_string(code));
+        action = c.action;
+      };
+      a.BeginUpdate();
+      writeFile(src / "a.txt", "new a\n");
+      a.AddItemForFile(0, "a.txt");
+      a.AddItemForFile(1, "b.txt");
+      writeFile(src / "gone.txt", "x");
+      a.AddFile("gone.txt");
+      writeFile(src / "new.txt", "new\n");
+      a.AddFile("new.txt");
+      // Both vanish between marking and writing.
+      fs::remove(src / "b.txt");
+      fs::remove(src / "gone.txt");
+      a.EndUpdate();
+    }
+    EXPECT_EQ(filesIn(temp), 0u);
+    expectSound(archive);
+    if (c.archiveUnchanged) {
+      EXPECT_EQ(failures, std::vector<std::string>{"b.txt:33"});
+      EXPECT_EQ(readFile(archive), before);
+    } else {
+      EXPECT_EQ(failures, (std::vector<std::string>{"b.txt:33", (src / "gone.txt").string() + ":33"}));
+      EXPECT_EQ(contentsOf(archive),
+                (Contents{{"a.txt", "new a\n"}, {"b.txt", "old b\n"}, {"c.txt", "old c\n"}, {"new.txt", "new\n"}}));
+    }
+  }
+}
+
+// A disk that fills up in the middle of the pass, in a child process whose
+// file size limit stands for the full disk.
+TEST_F(UpdateTest, AFullDiskMidPassLeavesTheOldArchive) {
+  makeWithZip({{"a.txt", "old a\n"}, {"b.bin", randomBytes(100000, 5)}, {"c.txt", "old c\n"}});
+  const std::string before = readFile(archive);
+  writeFile(src / "b.bin", randomBytes(400000, 6));
+  for (TZAAction answer : {fxaIgnore, fxaAbort}) {
+    SCOPED_TRACE(answer == fxaIgnore ? "passed over" : "aborted");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      std::signal(SIGXFSZ, SIG_IGN);
+      const rlim_t limit = before.size() + 50000;
+      const struct rlimit r = {limit, limit};
+      setrlimit(RLIMIT_FSIZE, &r);
+      int status = 0;
+      try {
+        TZipArchiver a;
+        open(a);
+        a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t, int32_t,
+                                     const std::string&, TZAAction& action) { action = answer; };
+        a.BeginUpdate();
+        a.AddItemForFile(1, "b.bin");
+        a.EndUpdate();
+        status = 1;  // no error reported
+      } catch (const std::exception&) {
+        status = 2;
+      }
+      _exit(answer == fxaAbort ? (status == 1 ? 0 : 3) : (status == 2 ? 0 : 4));
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(readFile(archive), before);
+    EXPECT_EQ(filesIn(temp), 0u);
+  }
+}
+
+TEST_F(UpdateTest, ArenamedEntryKeepsItsData) {
+  makeWithZip({{"a.txt", "first\n"}, {"b.txt", randomBytes(20000, 8)}});
+  const std::string b = readFile(src / "b.txt");
+  {
+    TZipArchiver a;
+    open(a);
+    a.BeginUpdate();
+    TDirItem& item = *a.DirManager()->ArchiveDir.GetItemPtr(0);
+    item.PreviousName = item.FileName;
+    ZASetStoredName(item, "renamed/first.txt", true);
+    item.PendingOperation = poRename;
+    item.StorePending = true;
+    a.EndUpdate();
+  }
+  expectSound(archive);
+  EXPECT_EQ(contentsOf(archive), (Contents{{"renamed/first.txt", "first\n"}, {"b.txt", b}}));
+  const std::string bytes = readFile(archive);
+  EXPECT_EQ(bytes.substr(30, 17), "renamed/first.txt");
+}
+
+TEST_F(UpdateTest, TemporaryFilesGoToTempDirUnderZT) {
+  TZipArchiver a;
+  a.TempDir = temp.string();
+  const std::string name = a.MakeTempFileName();
+  EXPECT_EQ(fs::path(name).parent_path(), temp);
+  EXPECT_EQ(fs::path(name).filename().string().substr(0, 2), "ZT");
+  EXPECT_EQ(fs::file_size(name), 0u);
+  a.TempDir.clear();
+  const std::string system = a.MakeTempFileName();
+  EXPECT_EQ(fs::path(system).parent_path(), fs::temp_directory_path());
+  fs::remove(name);
+  fs::remove(system);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(UpdateTest, SelectedEntriesAreReplacedByTheOverwriteRules) {
+  struct Case {
+    const char* what;
+    TZAOverwriteMode mode;
+    int diskAgeDays;  // the disk file's date against the entry's
+    bool confirm;     // the answer to the overwrite question
+    bool replaced;
+  };
+  const std::vector<Case> cases = {
+      {"always", omAlways, -3, false, true},     {"never", omNever, 3, true, false},
+      {"if newer, newer", omIfNewer, 3, false, true},  {"if newer, older", omIfNewer, -3, false, false},
+      {"if older, older", omIfOlder, -3, false, true}, {"if older, newer", omIfOlder, 3, false, false},
+      {"prompt, yes", omPrompt, 0, true, true},   {"prompt, no", omPrompt, 0, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove(archive);
+    makeWithZip({{"a.txt", "old a\n"}, {"b.doc", "old b\n"}});
+    const auto stamp = fs::last_write_time(src / "a.txt");
+    writeFile(src / "a.txt", "new a\n");
+    writeFile(src / "b.doc", "new b\n");
+    fs::last_write_time(src / "a.txt", stamp + std::chrono::hours(24 * c.diskAgeDays));
+    std::vector<std::string> asked;
+    {
+      TZipArchiver a;
+      open(a);
+      a.Options().OverwriteMode = c.mode;
+      a.OnConfirmOverwrite = [&](TZABaseArchiver*, const std::string& source, std::string&, bool& confirm) {
+        asked.push_back(source);
+        confirm = c.confirm;
+      };
+      a.BeginUpdate();
+      a.SelectFiles("*.txt", 0x28BF, "");
+      a.ProcessSelectedItems(poUpdate);
+      a.EndUpdate();
+    }
+    expectSound(archive);
+    EXPECT_EQ(contentsOf(archive), (Contents{{"a.txt", c.replaced ? "new a\n" : "old a\n"}, {"b.doc", "old b\n"}}));
+    EXPECT_EQ(asked.size(), c.mode == omPrompt ? 1u : 0u);
+  }
+}
+
+TEST_F(UpdateTest, SelectedEntriesAreDeleted) {
+  makeWithZip({{"a.txt", "a"}, {"b.doc", "b"}, {"c.txt", "c"}, {"d.doc", "d"}});
+  {
+    TZipArchiver a;
+    open(a);
+    a.BeginUpdate();
+    a.SelectFiles("*.txt", 0x28BF, "");
+    a.ProcessSelectedItems(poDelete);
+    EXPECT_EQ(a.DirManager()->ArchiveDir.Count(), 2);
+    a.CloseArchive();
+  }
+  expectSound(archive);
+  EXPECT_EQ(contentsOf(archive), (Contents{{"b.doc", "b"}, {"d.doc", "d"}}));
+}
+
+// Two entries of one name, as appending tools leave them: deleting the first
+// must keep the second's data, not take one for the other.
+TEST_F(UpdateTest, DeletingOneOfTwoSameNamedEntriesKeepsTheOther) {
+  struct Case {
+    const char* what;
+    int deleted;
+    const char* kept;
+  };
+  for (const Case& c : {Case{"first", 0, "second copy"}, Case{"second", 1, "first copy"}}) {
+    SCOPED_TRACE(c.what);
+    ziptest::ZipBuilder b;
+    b.addStored("x.txt", "first copy");
+    b.addStored("x.txt", "second copy");
+    b.addStored("y.txt", "why");
+    writeFile(archive, b.build());
+    {
+      TZipArchiver a;
+      open(a);
+      a.BeginUpdate();
+      a.MarkItemDeleted(c.deleted);
+      a.EndUpdate();
+    }
+    expectSound(archive);
+    EXPECT_EQ(contentsOf(archive), (Contents{{"x.txt", c.kept}, {"y.txt", "why"}}));
+  }
+}
+
+// An archive whose entries start beyond 4 GiB (a sparse stub in front).
+TEST_F(UpdateTest, HeadersBeyondFourGigabytesNeedZip64) {
+  struct Case {
+    const char* what;
+    TZip64Mode mode;
+    bool written;
+  };
+  for (const Case& c : {Case{"disabled", zmDisabled, false}, Case{"auto", zmAuto, true}}) {
+    SCOPED_TRACE(c.what);
+    {
+      ziptest::ZipBuilder b;
+      const std::string empty = b.build();
+      platform::TFileStream f(archive, platform::fmCreate);
+      f.SetSize(int64_t{0x100000000} + 16);
+      f.Seek(0, platform::TSeekOrigin::soEnd);
+      f.WriteBuffer(empty.data(), static_cast<int64_t>(empty.size()));
+    }
+    writeFile(src / "far.txt", "far away\n");
+    std::vector<int32_t> codes;
+    {
+      TZipArchiver a;
+      a.Zip64Mode = c.mode;
+      open(a);
+      a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t code, int32_t,
+                                   const std::string&, TZAAction& action) {
+        codes.push_back(code);
+        action = fxaIgnore;
+      };
+      a.BeginUpdate();
+      a.AddFile("far.txt");
+      a.EndUpdate();
+      EXPECT_EQ(a.DirManager()->ArchiveDir.Count(), c.written ? 1 : 0);
+    }
+    EXPECT_EQ(codes, c.written ? std::vector<int32_t>{} : std::vector<int32_t>{43});
+    const auto listed = runCommand("unzip -l " + shellQuote(archive) + " 2>&1");
+    EXPECT_EQ(listed.out.find("far.txt") != std::string::npos, c.written) << listed.out;
+    if (c.written) {
+      EXPECT_EQ(runCommand("unzip -p " + shellQuote(archive) + " far.txt").out, "far away\n");
+    } else {
+      EXPECT_LT(fs::file_size(archive), uint64_t{0x100000000} + 200) << "nothing of the entry is written";
+    }
+    fs::remove(archive);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A new split archive filled by one update: every entry laid across the
+// volumes, read back joined by zip and by the component.
+TEST_F(UpdateTest, ANewSplitArchiveIsWrittenByOneUpdate) {
+  const fs::path volumes = dir / "volumes";
+  fs::create_directories(volumes);
+  const std::string name = (volumes / "d.zip").string();
+  Contents files;
+  for (int i = 0; i < 4; ++i) files["piece" + std::to_string(i) + ".bin"] = randomBytes(40000, 20 + i);
+  files["small.txt"] = "small\n";
+  for (const auto& [n, d] : files) writeFile(src / n, d);
+  {
+    TZipArchiver a;
+    a.FileName = name;
+    a.BaseDir = src.string();
+    a.TempDir = temp.string();
+    a.SetSpanningMode(smSplitting);
+    a.SpanningOptions().AdvancedNaming = false;
+    a.SpanningOptions().VolumeSize = vsCustom;
+    a.SpanningOptions().SetCustomVolumeSize(65536);
+    a.OnRequestBlankVolume = [](TZABaseArchiver*, int32_t, std::string&, bool& cancel) { cancel = false; };
+    a.OpenArchive(kCreateMode);
+    a.BeginUpdate();
+    for (const auto& [n, d] : files) ASSERT_GE(a.AddFile(n), 0);
+    a.EndUpdate();
+    EXPECT_GT(a.DirManager()->ArchiveDir.GetItemPtr(3)->TrueDiskNumberStart(), 0u);
+  }
+  EXPECT_EQ(filesIn(temp), 0u);
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(volumes)) {
+    names.push_back(e.path().filename().string());
+    EXPECT_LE(fs::file_size(e.path()), 65536u) << names.back();
+  }
+  EXPECT_GT(names.size(), 2u);
+  // Info-ZIP looks for lower-case volume names.
+  const fs::path infozip = dir / "infozip";
+  fs::create_directories(infozip);
+  for (std::string n : names) {
+    const fs::path from = volumes / n;
+    for (char& c : n) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    fs::copy_file(from, infozip / n);
+  }
+  ASSERT_EQ(runCommand("cd " + shellQuote(infozip.string()) + " && zip -q -s 0 d.zip --out joint.zip").status, 0);
+  expectSound((infozip / "joint.zip").string());
+  EXPECT_EQ(contentsOf((infozip / "joint.zip").string()), files);
+
+  TZipArchiver back;
+  back.FileName = name;
+  back.OpenArchive(0x20);
+  back.BaseDir = (dir / "out").string();
+  back.ExtractFiles("*.*", 0x28BF, "");
+  for (const auto& [n, d] : files) EXPECT_EQ(readFile(dir / "out" / n), d) << n;
+}
+
+TEST_F(UpdateTest, ArchivesThatCannotBeRewrittenAreRefusedUntouched) {
+  struct Case {
+    const char* what;
+    uint16_t mode;
+    std::string tempDir;
+    int32_t code;
+  };
+  const std::vector<Case> cases = {
+      {"opened for reading", platform::fmOpenRead | platform::fmShareDenyWrite, temp.string(), 32},
+      {"no room for the backup", platform::fmOpenReadWrite, (dir / "missing").string(), 19},
+  };
+  makeWithZip({{"a.txt", "a"}, {"b.txt", "b"}});
+  const std::string before = readFile(archive);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TZipArchiver a;
+    a.FileName = archive;
+    a.BaseDir = src.string();
+    a.TempDir = c.tempDir;
+    a.OpenArchive(c.mode);
+    a.BeginUpdate();
+    a.MarkItemDeleted(0);
+    try {
+      a.EndUpdate();
+      ADD_FAILURE() << "no error";
+    } catch (const EZAException& e) {
+      EXPECT_EQ(e.NativeError, c.code);
+    }
+    EXPECT_EQ(a.DirManager()->ArchiveDir.Count(), 2);
+    a.CloseArchive();
+    EXPECT_EQ(readFile(archive), before);
+    EXPECT_EQ(filesIn(temp), 0u);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Entries written by a streaming tool keep their data descriptor when moved.
+TEST_F(UpdateTest, KeptEntriesCarryTheirDataDescriptor) {
+  ziptest::ZipBuilder b;
+  for (const char* n : {"one.txt", "two.txt", "three.txt"}) {
+    ziptest::ZipEntry& e = b.addStored(n, std::string("data of ") + n);
+    e.flags = kFlagDataDescriptor;
+    e.dataDescriptor = true;
+  }
+  writeFile(archive, b.build());
+  {
+    TZipArchiver a;
+    open(a);
+    a.BeginUpdate();
+    a.MarkItemDeleted(0);
+    a.EndUpdate();
+  }
+  expectSound(archive);
+  EXPECT_EQ(contentsOf(archive), (Contents{{"two.txt", "data of two.txt"}, {"three.txt", "data of three.txt"}}));
+  const std::string bytes = readFile(archive);
+  const auto read = ziptest::readArchive(bytes);
+  ASSERT_TRUE(read);
+  // Each record ends with its 16-byte descriptor, right before the next header.
+  const uint64_t second = read->items[1].TrueLocalHeaderOffset();
+  EXPECT_EQ(second, 30 + 7 + 15 + 16u);
+  EXPECT_EQ(bytes.substr(second - 16, 4), std::string("PK\x07\x08", 4));
+}
+
+TEST_F(UpdateTest, NamesOutsideThePlainAlphabetAreReadBackByOtherTools) {
+  makeWithZip({{"a.txt", "a"}});
+  const Contents added = {{"\xC3\xA9t\xC3\xA9.txt", "summer"}, {"\xE6\x97\xA5\xE6\x9C\xAC.txt", "japan"}};
+  for (const auto& [n, d] : added) writeFile(src / n, d);
+  for (bool oem : {true, false}) {
+    SCOPED_TRACE(oem ? "OEM names" : "no OEM names");
+    fs::remove(archive);
+    makeWithZip({{"a.txt", "a"}});
+    {
+      TZipArchiver a;
+      a.Options().OEMFileNames = oem;
+      open(a);
+      a.BeginUpdate();
+      for (const auto& [n, d] : added) a.AddFile(n);
+      a.EndUpdate();
+    }
+    expectSound(archive);
+    Contents want = added;
+    want["a.txt"] = "a";
+    EXPECT_EQ(contentsOf(archive), want);
+    TZipArchiver back;
+    back.FileName = archive;
+    back.Options().OEMFileNames = oem;
+    back.OpenArchive(0x20);
+    back.BaseDir = (dir / (oem ? "oem" : "utf8")).string();
+    back.ExtractFiles("*.*", 0x28BF, "");
+    for (const auto& [n, d] : added) EXPECT_EQ(readFile(fs::path(back.BaseDir) / n), d);
+  }
+}
+
+// Cancels before the directory is written: the file is as it was, and so is
+// the directory in memory.
+TEST_F(UpdateTest, CancelsLeaveTheArchiveAsItWas) {
+  struct Case {
+    const char* what;
+    TZAProgressPhase overallPhase;  // the overall event that cancels, or ppEnd for none
+    int fileStart;                  // the file start event that cancels, 0 for none
+    bool inData;                    // cancel in the middle of an entry's data
+  };
+  const std::vector<Case> cases = {
+      {"before the pass", ppStart, 0, false},
+      {"at the second entry", ppEnd, 2, false},
+      {"in the data of the first", ppEnd, 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove(archive);
+    makeWithZip({{"a.txt", "old a\n"}, {"b.txt", randomBytes(300000, 4)}, {"c.txt", "old c\n"}});
+    const std::string before = readFile(archive);
+    TZipArchiver a;
+    open(a);
+    int starts = 0;
+    a.OnFileProgress = [&](TZABaseArchiver*, const std::string&, double, TZAProcessOperation, TZAProgressPhase phase,
+                           bool& cancel) {
+      if (phase == ppStart && ++starts == c.fileStart) cancel = true;
+      if (phase == ppProcess && c.inData) cancel = true;
+    };
+    a.OnOverallProgress = [&](TZABaseArchiver*, double, TZAProcessOperation, TZAProgressPhase phase, bool& cancel) {
+      if (phase == c.overallPhase && phase != ppEnd) cancel = true;
+    };
+    a.BeginUpdate();
+    for (const char* n : {"a.txt", "b.txt", "c.txt"}) {
+      writeFile(src / n, randomBytes(200000, 9));
+      a.AddItemForFile(indexOf(a, n), n);
+    }
+    writeFile(src / "new.txt", "new");
+    a.AddFile("new.txt");
+    a.EndUpdate();
+    const auto old = ziptest::readArchive(before);
+    ASSERT_EQ(a.DirManager()->ArchiveDir.Count(), 3);
+    for (int i = 0; i < 3; ++i) {
+      const TDirItem& item = *a.DirManager()->ArchiveDir.GetItemPtr(i);
+      EXPECT_EQ(item.Crc, old->items[i].Crc);
+      EXPECT_EQ(item.TrueLocalHeaderOffset(), old->items[i].TrueLocalHeaderOffset());
+    }
+    a.CloseArchive();
+    EXPECT_EQ(readFile(archive), before);
+    EXPECT_EQ(filesIn(temp), 0u);
+  }
+}
+
+TEST_F(UpdateTest, OnlyTheOutermostBracketWritesAndAnEmptyOneWritesNothing) {
+  makeWithZip({{"a.txt", "a"}, {"b.txt", "b"}});
+  const std::string before = readFile(archive);
+  TZipArchiver a;
+  open(a);
+  a.BeginUpdate();
+  a.EndUpdate();
+  EXPECT_EQ(readFile(archive), before);
+  a.BeginUpdate();
+  a.BeginUpdate();
+  a.MarkItemDeleted(0);
+  a.EndUpdate();
+  EXPECT_TRUE(a.IsUpdating());
+  EXPECT_EQ(readFile(archive), before);
+  a.EndUpdate();
+  EXPECT_FALSE(a.IsUpdating());
+  EXPECT_EQ(contentsOf(archive), (Contents{{"b.txt", "b"}}));
+}
+
+TEST_F(UpdateTest, AnUpdateInMemoryReachesTheFileItIsSavedTo) {
+  writeFile(src / "m.txt", "in memory\n");
+  TZipArchiver a;
+  a.FileName = archive;
+  a.BaseDir = src.string();
+  a.SetInMemory(true);
+  a.OpenArchive(kCreateMode);
+  a.BeginUpdate();
+  a.AddFile("m.txt");
+  a.SetInMemory(false);
+  a.CloseArchive();
+  expectSound(archive);
+  EXPECT_EQ(contentsOf(archive), (Contents{{"m.txt", "in memory\n"}}));
+}
+
+}  // namespace
+
+namespace {
+
+// A directory that lists its entries in another order than they lie in the
+// file: the rewrite must start low enough to keep every entry it does not copy.
+TEST_F(UpdateTest, ADirectoryOutOfFileOrderLosesNoEntry) {
+  struct Case {
+    const char* what;
+    const char* deleted;
+  };
+  for (const Case& c : {Case{"first in the file", "a.txt"}, Case{"second in the file", "b.txt"},
+                        Case{"last in the file", "c.txt"}}) {
+    SCOPED_TRACE(c.what);
+    fs::remove(archive);
+    makeWithZip({{"a.txt", "aaa"}, {"b.txt", "bbb"}, {"c.txt", "ccc"}});
+    {
+      TZipArchiver a;
+      open(a);
+      // Listed as b, a, c.
+      TZADirArray& d = a.DirManager()->ArchiveDir;
+      const TDirItem first = d.GetItem(0);
+      d.SetItem(0, d.GetItem(1));
+      d.SetItem(1, first);
+      a.BeginUpdate();
+      a.MarkItemDeleted(indexOf(a, c.deleted));
+      a.EndUpdate();
+    }
+    expectSound(archive);
+    Contents want = {{"a.txt", "aaa"}, {"b.txt", "bbb"}, {"c.txt", "ccc"}};
+    want.erase(c.deleted);
+    EXPECT_EQ(contentsOf(archive), want);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(UpdateTest, NoCompressionMasksStoreMatchingFiles) {
+  struct Case {
+    const char* name;
+    uint16_t method;
+  };
+  const std::vector<Case> cases = {{"photo.JPG", kMethodStored}, {"deep/archive.zip", kMethodStored},
+                                   {"notes.txt", kMethodDeflated}, {"jpg", kMethodDeflated}};
+  fs::remove(archive);
+  for (const Case& c : cases) writeFile(src / c.name, std::string(5000, 'z'));
+  {
+    TZipArchiver a;
+    a.SetNoCompressionMasks({"*.jpg", "*.zip"});
+    a.FileName = archive;
+    a.BaseDir = src.string();
+    a.OpenArchive(kCreateMode);
+    a.BeginUpdate();
+    for (const Case& c : cases) a.AddFile(c.name);
+    a.EndUpdate();
+  }
+  expectSound(archive);
+  const auto read = ziptest::readArchive(readFile(archive));
+  ASSERT_TRUE(read);
+  ASSERT_EQ(read->items.size(), cases.size());
+  for (size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(read->items[i].Method, cases[i].method) << cases[i].name;
+}
+
+}  // namespace
+
+namespace {
+
+// A moved file leaves the disk once its entry is written; a cancelled pass keeps it.
+TEST_F(UpdateTest, MovedSourcesGoOnlyWhenTheirEntryIsWritten) {
+  for (bool cancel : {false, true}) {
+    SCOPED_TRACE(cancel ? "cancelled" : "written");
+    fs::remove(archive);
+    makeWithZip({{"a.txt", "a"}});
+    writeFile(src / "moved.txt", "moving out\n");
+    TZipArchiver a;
+    open(a);
+    a.OnFileProgress = [&](TZABaseArchiver*, const std::string&, double, TZAProcessOperation operation,
+                           TZAProgressPhase phase, bool& stop) {
+      EXPECT_EQ(operation, poMove);
+      if (cancel && phase == ppProcess) stop = true;
+    };
+    a.BeginUpdate();
+    const int32_t index = a.AddFile("moved.txt");
+    a.DirManager()->ArchiveDir.GetItemPtr(index)->PendingOperation = poMove;
+    a.EndUpdate();
+    a.CloseArchive();
+    EXPECT_EQ(fs::exists(src / "moved.txt"), cancel);
+    Contents want = {{"a.txt", "a"}};
+    if (!cancel) want["moved.txt"] = "moving out\n";
+    EXPECT_EQ(contentsOf(archive), want);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A source of more than 4 GiB (sparse on disk): its sizes go to Zip64 records.
+// It writes and reads 4 GiB, so it runs only when asked for
+// (--gtest_also_run_disabled_tests).
+TEST_F(UpdateTest, DISABLED_ASourceBeyondFourGigabytesGetsZip64Sizes) {
+  const uint64_t size = uint64_t{0x100000000} + 4096;
+  {
+    platform::TFileStream big((src / "big.bin").string(), platform::fmCreate);
+    big.SetSize(static_cast<int64_t>(size));
+  }
+  fs::remove(archive);
+  {
+    TZipArchiver a;
+    a.Zip64Mode = zmAuto;
+    a.SetCompressionMode(0);
+    a.Options().FlushBuffers = false;
+    a.FileName = archive;
+    a.BaseDir = src.string();
+    a.OpenArchive(kCreateMode);
+    a.BeginUpdate();
+    a.AddFile("big.bin");
+    a.EndUpdate();
+  }
+  fs::remove(src / "big.bin");
+  const auto listed = runCommand("unzip -v " + shellQuote(archive) + " 2>&1");
+  EXPECT_NE(listed.out.find(std::to_string(size)), std::string::npos) << listed.out;
+  EXPECT_EQ(runCommand("/usr/bin/python3 -m zipfile -l " + shellQuote(archive) + " 2>&1").status, 0);
+  platform::TFileStream f(archive, platform::fmOpenRead);
+  uint8_t head[30 + 7 + 20];
+  f.ReadBuffer(head, sizeof head);
+  const auto local = DecodeLocalHeader(std::span(head, 30));
+  EXPECT_EQ(local->VersionNeeded, 45);
+  EXPECT_EQ(local->UncompressedSize, kMarker32);
+  EXPECT_EQ(local->CompressedSize, kMarker32);
+  ASSERT_EQ(local->ExtraLength, 20);
+  uint64_t u = 0, c = 0;
+  for (int i = 0; i < 8; ++i) u |= uint64_t{head[37 + 4 + i]} << (8 * i);
+  for (int i = 0; i < 8; ++i) c |= uint64_t{head[37 + 12 + i]} << (8 * i);
+  EXPECT_EQ(u, size);
+  EXPECT_EQ(c, size);
+  EXPECT_EQ(runCommand("unzip -tq " + shellQuote(archive) + " 2>&1").status, 0);
+  fs::remove(archive);
+}
+
+}  // namespace
