@@ -4,11 +4,12 @@
 # The corpus grows in <build>/fuzz/work/<road>/corpus, findings land in .../artifacts; the
 # committed seeds are only read. Crashes do not stop the run (fork mode), so one known fault
 # cannot hide the others: triage the artifacts afterwards.
-set -eu
+set -u
 road=$1
 seconds=${2:-600}
-build=${3:-build-fuzz}
 here=$(cd "$(dirname "$0")" && pwd)
+# Absolute: the roads run each input from a folder of its own.
+build=$(cd "${3:-$here/../build-fuzz}" && pwd)
 seeds=$here/corpus/$road
 # The three single-file archive roads share one set of seeds.
 [ -d "$seeds" ] || seeds=$here/corpus/zip
@@ -16,6 +17,14 @@ work=$build/fuzz/work/$road
 mkdir -p "$work/corpus" "$work/artifacts"
 export LSAN_OPTIONS=suppressions=$here/lsan.supp
 export QT_QPA_PLATFORM=offscreen
-exec nice -n 10 "$build/fuzz/fuzz_$road" -max_total_time="$seconds" -max_len=16384 -timeout=30 \
+nice -n 10 "$build/fuzz/fuzz_$road" -max_total_time="$seconds" -max_len=16384 -timeout=30 \
   -rss_limit_mb=2048 -fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
   -artifact_prefix="$work/artifacts/" "$work/corpus" "$seeds"
+status=$?
+# An input that crashed left its scratch folder behind; those of ended processes go.
+for folder in /dev/shm/palvren-fuzz-*; do
+  pid=${folder#/dev/shm/palvren-fuzz-}
+  pid=${pid%%-*}
+  [ -d "$folder" ] && ! kill -0 "$pid" 2>/dev/null && rm -rf "$folder"
+done
+exit $status

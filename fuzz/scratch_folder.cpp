@@ -1,5 +1,7 @@
 #include "fuzz/scratch_folder.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
@@ -12,7 +14,8 @@ namespace fs = std::filesystem;
 ScratchFolder::ScratchFolder() {
   std::error_code ec;
   const fs::path root = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
-  std::string pattern = (root / "palvren-fuzz-XXXXXX").string();
+  // The process id lets the run script clear what a crashed process left.
+  std::string pattern = (root / ("palvren-fuzz-" + std::to_string(::getpid()) + "-XXXXXX")).string();
   if (!::mkdtemp(pattern.data())) throw std::runtime_error("no scratch folder in " + root.string());
   path_ = pattern;
 }
