@@ -1,9 +1,8 @@
 #!/bin/bash
 # Runs one fuzz target of a build made with -DPALVREN_FUZZ=ON:
 #   fuzz/run.sh <road> [seconds=600] [build folder=build-fuzz]
-# The corpus grows in <build>/fuzz/work/<road>/corpus, findings land in .../artifacts; the
-# committed seeds are only read. Crashes do not stop the run (fork mode), so one known fault
-# cannot hide the others: triage the artifacts afterwards.
+# The corpus grows in <build>/fuzz/work/<road>/corpus, findings land in .../artifacts (triage
+# them afterwards); the committed seeds are only read.
 set -u
 road=$1
 seconds=${2:-600}
@@ -17,10 +16,15 @@ work=$build/fuzz/work/$road
 mkdir -p "$work/corpus" "$work/artifacts"
 export LSAN_OPTIONS=suppressions=$here/lsan.supp
 export QT_QPA_PLATFORM=offscreen
-nice -n 10 "$build/fuzz/fuzz_$road" -max_total_time="$seconds" -max_len=16384 -timeout=30 \
-  -rss_limit_mb=2048 -fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
-  -artifact_prefix="$work/artifacts/" "$work/corpus" "$seeds"
-status=$?
+start=$SECONDS
+status=0
+# A crash ends libFuzzer's run; it starts again on the grown corpus until the time is spent,
+# so that one known fault cannot hide the others.
+while left=$((seconds - (SECONDS - start))); [ "$left" -gt 0 ]; do
+  nice -n 10 "$build/fuzz/fuzz_$road" -max_total_time="$left" -max_len=16384 -timeout=30 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$work/corpus" "$seeds" && break
+  status=1
+done
 # An input that crashed left its scratch folder behind; those of ended processes go.
 for folder in /dev/shm/palvren-fuzz-*; do
   pid=${folder#/dev/shm/palvren-fuzz-}

@@ -1,13 +1,31 @@
 // The version page road: the body goes into the updater window's memo as the version check
-// puts it there, and its first line is read as the page's date.
+// puts it there, and its first line is read as the page's date, under short date formats of
+// each order (day first, month first, year first) as workstations set them.
 #include "fuzz/fuzz_roads.h"
 #include "platform/exceptions.h"
+#include "platform/format_settings.h"
 #include "platform/streams.h"
 #include "ui_updater_form.h"
 #include "update/date_text.h"
 #include "update/updater_form.h"
 
 namespace fuzzroads {
+
+namespace {
+
+// Puts the workstation's formats back whatever the road did.
+class ScopedFormats {
+ public:
+  ScopedFormats() : saved_(platform::formatSettings()) {}
+  ~ScopedFormats() { platform::setFormatSettings(saved_); }
+  ScopedFormats(const ScopedFormats&) = delete;
+  ScopedFormats& operator=(const ScopedFormats&) = delete;
+
+ private:
+  platform::FormatSettings saved_;
+};
+
+}  // namespace
 
 Outcome versionPage(const uint8_t* data, std::size_t size) {
   // One window for every input, kept to the end of the process: building it costs far more than
@@ -20,12 +38,19 @@ Outcome versionPage(const uint8_t* data, std::size_t size) {
   const QStringList lines = form->memoLines();
   const QString first = lines.isEmpty() ? QString() : lines.first();
   if (first == QStringLiteral("0") || first.isEmpty()) return Outcome::Refused;
-  try {
-    form->PageDate = updater::StrToDate(first);
-  } catch (const platform::EConvertError&) {
-    return Outcome::Refused;
+  ScopedFormats restore;
+  bool read = false;
+  for (const char* format : {"dd/MM/yyyy", "M/d/yy", "yyyy. MM. dd."}) {
+    platform::FormatSettings settings = platform::formatSettings();
+    settings.shortDateFormat = QString::fromLatin1(format);
+    platform::setFormatSettings(settings);
+    try {
+      form->PageDate = updater::StrToDate(first);
+      read = true;
+    } catch (const platform::EConvertError&) {
+    }
   }
-  return Outcome::Done;
+  return read ? Outcome::Done : Outcome::Refused;
 }
 
 }  // namespace fuzzroads
