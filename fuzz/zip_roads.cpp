@@ -131,8 +131,10 @@ Outcome runArchive(const std::vector<Volume>& volumes, const Steps& steps) {
     a.removable = steps.removable;
     a.FileName = (scratch / volumes.back().name).string();
     a.TempDir = scratch.path().string();
+    const char* stage = "open";
     try {
       a.OpenArchive(kOpenForReading);
+      stage = "list";
       a.BaseDir = (scratch / "base").string();
       TZAArchiveItem item;
       bool tooLarge = false;
@@ -143,17 +145,20 @@ Outcome runArchive(const std::vector<Volume>& volumes, const Steps& steps) {
           declared += item.UncompressedSize;
       }
       if (!tooLarge && steps.test) {
+        stage = "test";
         a.SelectFiles("*.*", kAllAttributes, "");
         a.ProcessSelectedItems(poTest);
       }
       if (!tooLarge && steps.extract) {
+        stage = "extract";
         extracted = true;
         a.ExtractFiles("*.*", kAllAttributes, "");
       }
     } catch (const EZAException&) {
       outcome = Outcome::Refused;
-    } catch (const platform::Exception&) {
+    } catch (const platform::Exception& e) {
       outcome = Outcome::StreamError;
+      if (std::getenv("PALVREN_FUZZ_VERBOSE")) std::fprintf(stderr, "stream error at %s: %s\n", stage, e.what());
     }
     a.CloseArchive();
     if (outcome == Outcome::Done && answers.failures() > 0) outcome = Outcome::Refused;
