@@ -4,6 +4,7 @@
 #include <QThread>
 
 #include "net/net_error.h"
+#include "platform/exceptions.h"
 #include "platform/message_box.h"
 #include "platform/shell_open.h"
 #include "platform/streams.h"
@@ -35,15 +36,31 @@ void TForm1::BitBtn1Click() {
   try {
     ui->Label1->setText(QStringLiteral("Téléchargement des mises à jour ") + ProductName + QStringLiteral("."));
     if (!downloadArchive()) {
-      abandonDownload();
+      abandonDownload(QStringLiteral("Le téléchargement de la mise à jour ") + ProductName + QStringLiteral(" a échoué."));
       return;
     }
     ui->Label1->setText(QStringLiteral("Installation de la mise à jour ") + ProductName + QStringLiteral("."));
     QThread::msleep(stepPauseMs);
-    Button3Click();
+    QString fault;
+    if (!Button3Click(fault)) {
+      // Only a whole archive is installed: one that does not open or test is a failed download.
+      platform::showMessage(QStringLiteral("Erreur durant le téléchargement : l'archive reçue est incomplète ou endommagée (") +
+                                fault + QStringLiteral(")."),
+                            this);
+      abandonDownload(QStringLiteral("L'archive de la mise à jour ") + ProductName +
+                      QStringLiteral(" est incomplète ou endommagée."));
+      return;
+    }
+  } catch (const platform::EFCreateError&) {
+    restartBackupProgram();
+    ui->Label1->setText(QStringLiteral("L'archive de la mise à jour ") + ProductName +
+                        QStringLiteral(" n'a pas pu être créée.\n") + restartedText());
+    throw;
   } catch (...) {
     // Whatever ends the road here, the program that was stopped for it runs again.
     restartBackupProgram();
+    ui->Label1->setText(QStringLiteral("L'installation de la mise à jour ") + ProductName +
+                        QStringLiteral(" a été interrompue.\n") + ProductName + QStringLiteral(" a été redémarré."));
     throw;
   }
   ui->Label1->setText(QStringLiteral("Mise à jour de ") + ProductName + QStringLiteral(" terminée."));
@@ -72,14 +89,16 @@ bool TForm1::downloadArchive() {
   return true;
 }
 
-void TForm1::abandonDownload() {
+void TForm1::abandonDownload(const QString& what) {
   // An incomplete archive is never extracted: the installed version stays as it was.
   restartBackupProgram();
   QFile::remove(ZipPath);
-  ui->Label1->setText(QStringLiteral("Le téléchargement de la mise à jour ") + ProductName +
-                      QStringLiteral(" a échoué.\nVeuillez réessayer dans un moment."));
+  ui->ProgressBar->setValue(0);
+  ui->Label1->setText(what + QStringLiteral("\n") + restartedText());
   ui->BitBtn1->setEnabled(true);
 }
+
+QString TForm1::restartedText() const { return QStringLiteral("L'ancienne version de ") + ProductName + QStringLiteral(" a été redémarrée."); }
 
 void TForm1::restartBackupProgram() { platform::shellOpen(exePath()); }
 
