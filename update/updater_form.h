@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "net/http_client.h"
 #include "net/idle_pump.h"
@@ -64,11 +65,11 @@ class TForm1 : public QWidget {
   QString exePath() const;
   QString missingExeText() const;
   QString noNewVersionText() const;
-  // Downloads the archive into ZipPath; false, with the error shown, when the download failed.
-  bool downloadArchive();
-  // The road after a failed download: the old version runs again, the partial file goes and the
-  // status line says what happened.
-  void abandonDownload(const QString& what);
+  // Downloads the archive into ZipPath; the error's text when the download failed.
+  std::optional<QString> downloadArchive();
+  // The road after a failed download: the old version runs again, the partial file goes, the
+  // status line says what happened and the box shows the error.
+  void abandonDownload(const QString& what, const QString& error);
   QString restartedText() const;
   void restartBackupProgram();
 

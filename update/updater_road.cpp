@@ -2,6 +2,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <optional>
 
 #include "net/net_error.h"
 #include "platform/exceptions.h"
@@ -35,8 +36,9 @@ void TForm1::BitBtn1Click() {
   KillProcessByName(ExeName);
   try {
     ui->Label1->setText(QStringLiteral("Téléchargement des mises à jour ") + ProductName + QStringLiteral("."));
-    if (!downloadArchive()) {
-      abandonDownload(QStringLiteral("Le téléchargement de la mise à jour ") + ProductName + QStringLiteral(" a échoué."));
+    if (const std::optional<QString> error = downloadArchive()) {
+      abandonDownload(QStringLiteral("Le téléchargement de la mise à jour ") + ProductName + QStringLiteral(" a échoué."),
+                      *error);
       return;
     }
     ui->Label1->setText(QStringLiteral("Installation de la mise à jour ") + ProductName + QStringLiteral("."));
@@ -44,11 +46,10 @@ void TForm1::BitBtn1Click() {
     QString fault;
     if (!Button3Click(fault)) {
       // Only a whole archive is installed: one that does not open or test is a failed download.
-      platform::showMessage(QStringLiteral("Erreur durant le téléchargement : l'archive reçue est incomplète ou endommagée (") +
-                                fault + QStringLiteral(")."),
-                            this);
       abandonDownload(QStringLiteral("L'archive de la mise à jour ") + ProductName +
-                      QStringLiteral(" est incomplète ou endommagée."));
+                          QStringLiteral(" est incomplète ou endommagée."),
+                      QStringLiteral("Erreur durant le téléchargement : l'archive reçue est incomplète ou endommagée (") +
+                          fault + QStringLiteral(")."));
       return;
     }
   } catch (const platform::EFCreateError&) {
@@ -74,28 +75,28 @@ void TForm1::BitBtn1Click() {
   close();
 }
 
-bool TForm1::downloadArchive() {
+std::optional<QString> TForm1::downloadArchive() {
   platform::TFileStream file(ZipPath.toStdString(), platform::fmCreate);
   try {
     IdHTTP1.get(DownloadUrl.toStdString(),
                 [&file](const char* data, std::size_t size) { file.WriteBuffer(data, static_cast<int64_t>(size)); });
   } catch (const net::EIdException& e) {
-    platform::showMessage(QStringLiteral("Erreur durant le téléchargement : ") + QString::fromStdString(e.message()), this);
-    return false;
+    return QStringLiteral("Erreur durant le téléchargement : ") + QString::fromStdString(e.message());
   } catch (const std::exception& e) {
-    platform::showMessage(QStringLiteral("Erreur inconnue : ") + QString::fromUtf8(e.what()), this);
-    return false;
+    return QStringLiteral("Erreur inconnue : ") + QString::fromUtf8(e.what());
   }
-  return true;
+  return std::nullopt;
 }
 
-void TForm1::abandonDownload(const QString& what) {
-  // An incomplete archive is never extracted: the installed version stays as it was.
+void TForm1::abandonDownload(const QString& what, const QString& error) {
+  // An incomplete archive is never extracted: the installed version stays as it was, and runs
+  // again before the box, which may wait long for its "OK".
   restartBackupProgram();
   QFile::remove(ZipPath);
   ui->ProgressBar->setValue(0);
   ui->Label1->setText(what + QStringLiteral("\n") + restartedText());
   ui->BitBtn1->setEnabled(true);
+  platform::showMessage(error, this);
 }
 
 QString TForm1::restartedText() const { return QStringLiteral("L'ancienne version de ") + ProductName + QStringLiteral(" a été redémarrée."); }
