@@ -33,6 +33,15 @@ class UpdaterRoadTest : public UpdaterTest {
     form = makeForm();
     form->ui->BitBtn1->click();
   }
+  // Another attempt within one test: fresh answers for the boxes, the programs of the last one gone.
+  void runRoadAgain(std::vector<MsgAnswer> answers = {}) {
+    shellOpened.clear();
+    boxesBeforeOpen.clear();
+    boxes = nullptr;
+    boxes = std::make_unique<platform::ScopedResponder>(std::move(answers));
+    programs.clear();
+    runRoad();
+  }
   QString exeTarget() const { return QString::fromStdString((programDir / "PalvrenFtp").string()); }
   QString restartedText() const { return QStringLiteral("L'ancienne version de PalvrenFtp a été redémarrée."); }
   bool installed() const { return fs::exists(programDir / "docs" / "aide.txt"); }
@@ -45,6 +54,17 @@ class UpdaterRoadTest : public UpdaterTest {
   void expectRestartedBeforeTheBox() {
     ASSERT_FALSE(boxesBeforeOpen.empty());
     EXPECT_EQ(boxesBeforeOpen.back(), 0u);
+  }
+  // A download given up: the old program runs again before the box, the file is gone, the status
+  // line says what happened, and the button may be pressed again.
+  void expectFailedDownload(const QString& what) {
+    EXPECT_TRUE(program->endedByKill());
+    EXPECT_EQ(shellOpened, std::vector<QString>{exeTarget()});
+    expectRestartedBeforeTheBox();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(zipPath())));
+    EXPECT_TRUE(form->ui->BitBtn1->isEnabled());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->ui->Label1->text(), what + QStringLiteral("\n") + restartedText());
   }
   void expectFinished() {
     EXPECT_EQ(shellOpened, std::vector<QString>{exeTarget()});
@@ -179,21 +199,11 @@ TEST_F(UpdaterRoadTest, FailedDownloadIsNeverExtractedAndTheOldVersionRunsAgain)
     publish("13/03/2007", c.publishArchive ? std::optional<std::string>(updateArchive()) : std::nullopt);
     startServer(c.serverArgs);
     if (c.fullDisk) fs::create_symlink("/dev/full", zipPath());
-    shellOpened.clear();
-    boxes = nullptr;
-    boxes = std::make_unique<platform::ScopedResponder>();
-    programs.clear();
-    runRoad();
+    runRoadAgain();
 
-    EXPECT_TRUE(program->endedByKill());
     EXPECT_TRUE(onlyBox(MsgIcon::None).startsWith(c.messageStart)) << onlyBox(MsgIcon::None).toStdString();
     expectUntouched();
-    EXPECT_EQ(shellOpened, std::vector<QString>{exeTarget()});
-    expectRestartedBeforeTheBox();
-    EXPECT_FALSE(fs::exists(fs::symlink_status(zipPath())));
-    EXPECT_TRUE(form->ui->BitBtn1->isEnabled());
-    EXPECT_TRUE(form->isVisible());
-    EXPECT_EQ(form->ui->Label1->text(), QStringLiteral("Le téléchargement de la mise à jour PalvrenFtp a échoué.\n") + restartedText());
+    expectFailedDownload(QStringLiteral("Le téléchargement de la mise à jour PalvrenFtp a échoué."));
   }
 }
 
@@ -262,13 +272,8 @@ TEST_F(UpdaterRoadTest, ArchiveThatDoesNotTestWholeIsAFailedDownload) {
     SCOPED_TRACE(c.name);
     publish("13/03/2007", c.archive);
     startServer(c.serverArgs);
-    shellOpened.clear();
-    boxes = nullptr;
-    boxes = std::make_unique<platform::ScopedResponder>();
-    programs.clear();
-    runRoad();
+    runRoadAgain();
 
-    EXPECT_TRUE(program->endedByKill());
     const QString box = onlyBox(MsgIcon::None);
     EXPECT_TRUE(box.startsWith(QStringLiteral("Erreur durant le téléchargement : l'archive reçue est incomplète ou endommagée (") +
                                c.fault))
@@ -276,15 +281,10 @@ TEST_F(UpdaterRoadTest, ArchiveThatDoesNotTestWholeIsAFailedDownload) {
     // No question about an entry: nothing was extracted to fail.
     EXPECT_EQ(boxes->asked().size(), 1u);
     EXPECT_EQ(testsupport::readFile(programDir / "PalvrenFtp"), oldProgram);
-    expectRestartedBeforeTheBox();
     std::vector<std::string> left;
     for (const auto& e : fs::directory_iterator(programDir)) left.push_back(e.path().filename().string());
     EXPECT_EQ(left, std::vector<std::string>{"PalvrenFtp"});
-    EXPECT_EQ(shellOpened, std::vector<QString>{exeTarget()});
-    EXPECT_TRUE(form->ui->BitBtn1->isEnabled());
-    EXPECT_TRUE(form->isVisible());
-    EXPECT_EQ(form->ui->Label1->text(),
-              QStringLiteral("L'archive de la mise à jour PalvrenFtp est incomplète ou endommagée.\n") + restartedText());
+    expectFailedDownload(QStringLiteral("L'archive de la mise à jour PalvrenFtp est incomplète ou endommagée."));
     EXPECT_EQ(form->ui->ProgressBar->value(), form->ui->ProgressBar->minimum());
   }
 }
@@ -321,10 +321,7 @@ TEST_F(UpdaterRoadTest, EntriesThatFailAreAskedAboutAndTheRoadGoesOn) {
     installBackupProgram(exeWritten);
     fs::create_directories(programDir / "docs" / "aide.txt");
     publish("13/03/2007", c.archive);
-    shellOpened.clear();
-    boxes = nullptr;
-    boxes = std::make_unique<platform::ScopedResponder>(c.answers);
-    runRoad();
+    runRoadAgain(c.answers);
 
     std::size_t questions = 0;
     for (const auto& r : boxes->asked()) {
