@@ -25,6 +25,10 @@ void FtpClient::logIn(const std::string& user, const std::string& pass) {
 void FtpClient::login() {
   bool viaProxy = proxy.type != fpcmNone && !proxy.host.empty();
   FtpProxyType type = viaProxy ? proxy.type : fpcmNone;
+  // The proxy connects where these commands say: the server's port goes with its host unless it is
+  // the FTP port, so that a proxy still reading "host" alone sees what it always saw.
+  const int serverPort = port > 0 ? port : defaultPort;
+  const std::string site = serverPort == defaultPort ? host : host + ":" + std::to_string(serverPort);
   // Most proxies want their own login first, when there is one.
   auto proxyLogin = [&] {
     if (!proxy.username.empty()) logIn(proxy.username, proxy.password);
@@ -35,20 +39,21 @@ void FtpClient::login() {
       break;
     case fpcmUserSite:
       proxyLogin();
-      logIn(username + "@" + host, password);
+      logIn(username + "@" + site, password);
       break;
     case fpcmSite:
       proxyLogin();
-      expect("SITE " + host, {200, 220, 230, 250});
+      expect("SITE " + site, {200, 220, 230, 250});
       logIn(username, password);
       break;
     case fpcmOpen:
       proxyLogin();
-      expect("OPEN " + host, {200, 220, 230, 250});
+      expect("OPEN " + site, {200, 220, 230, 250});
       logIn(username, password);
       break;
     case fpcmUserPass:
-      logIn(username + "@" + proxy.username + "@" + host, password + "@" + proxy.password);
+      logIn(username + "@" + proxy.username + "@" + site,
+            proxy.password.empty() ? password : password + "@" + proxy.password);
       break;
     case fpcmTransparent:
       proxyLogin();

@@ -1,6 +1,7 @@
 // Store and append: the data connection and the sending of a local file.
 #include "net/ftp_client.h"
 
+#include "net/ftp_passive_reply.h"
 #include "net/idle_pump.h"
 #include "net/net_error.h"
 #include "platform/exceptions.h"
@@ -10,7 +11,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <cstdio>
+#include <optional>
 #include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,27 +44,6 @@ void setPort(SocketAddress& a, int port) {
     reinterpret_cast<sockaddr_in6*>(&a.storage)->sin6_port = htons(static_cast<uint16_t>(port));
 }
 
-// The port of a 227 reply ("(h1,h2,h3,h4,p1,p2)") or of a 229 reply ("(|||port|)").
-int passivePort(const FtpReply& reply) {
-  const std::string& line = reply.lines.front();
-  if (reply.code == 227) {
-    auto digit = line.find_first_of("0123456789", 4);
-    int h[4], p1 = -1, p2 = -1;
-    if (digit != std::string::npos &&
-        std::sscanf(line.c_str() + digit, "%d,%d,%d,%d,%d,%d", &h[0], &h[1], &h[2], &h[3], &p1, &p2) == 6 &&
-        p1 >= 0 && p1 < 256 && p2 >= 0 && p2 < 256)
-      return p1 * 256 + p2;
-  } else {
-    auto open = line.find("(|||");
-    int port = -1;
-    char close = 0;
-    if (open != std::string::npos && std::sscanf(line.c_str() + open + 4, "%d%c", &port, &close) == 2 &&
-        close == '|' && port > 0 && port < 65536)
-      return port;
-  }
-  throw EIdException("Réponse de mode passif incorrecte : " + reply.text());
-}
-
 std::string portCommand(const SocketAddress& a) {
   int p = portOf(a);
   if (a.family() == AF_INET) {
@@ -94,7 +74,9 @@ TcpSocket FtpClient::openDataConnection(bool& listening) {
     // address the reply names: a server behind a router often names its
     // private one, and no reply may send us to a third host.
     SocketAddress peer = control_.socket().peerAddress();
-    setPort(peer, passivePort(reply));
+    const std::optional<int> port = passiveReplyPort(reply);
+    if (!port) throw EIdException("Réponse de mode passif incorrecte : " + reply.text());
+    setPort(peer, *port);
     data.connect(peer, addressText(peer) + ":" + std::to_string(portOf(peer)), deadlineIn(connectTimeout()));
   } else {
     listening = true;

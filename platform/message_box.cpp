@@ -34,7 +34,10 @@ MsgAnswer messageBox(const MessageRequest& request, QWidget* parent) {
   if (r.caption.isEmpty()) r.caption = QApplication::applicationDisplayName();
   if (responder()) return responder()(r);
 
-  QMessageBox box(qtIcon(r.icon), r.caption, r.text, QMessageBox::NoButton, parent);
+  QMessageBox box(qtIcon(r.icon), r.caption, QString(), QMessageBox::NoButton, parent);
+  // Texts often carry what a server or a file said: shown as typed, never read as markup.
+  box.setTextFormat(Qt::PlainText);
+  box.setText(r.text);
   std::vector<std::pair<QPushButton*, MsgAnswer>> buttons;
   auto add = [&](const char* text, QMessageBox::ButtonRole role, MsgAnswer answer) {
     buttons.emplace_back(box.addButton(QString::fromUtf8(text), role), answer);

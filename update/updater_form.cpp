@@ -37,6 +37,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(new Ui::UpdaterForm1) {
   ZipArchiver1.Options().OEMFileNames = true;
   ZipArchiver1.SetInMemory(false);
   ZipArchiver1.Zip64Mode = zip::zmDisabled;
+  // A download that lost its end (no end record) is refused, never rebuilt from what arrived.
+  ZipArchiver1.SetAllowDamagedOpen(false);
   ZipArchiver1.OnFileProgress = [this](zip::TZABaseArchiver* sender, const std::string& name, double progress,
                                        zip::TZAProcessOperation operation, zip::TZAProgressPhase phase, bool& cancel) {
     ZipArchiver1FileProgress(sender, name, progress, operation, phase, cancel);

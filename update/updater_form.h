@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "net/http_client.h"
 #include "net/idle_pump.h"
@@ -47,7 +48,9 @@ class TForm1 : public QWidget {
   void BitBtn2Click();
   void Button5Click();
   void Button2Click();
-  void Button3Click();
+  // Opens the archive, tests every entry and extracts them all over the program folder. False, with
+  // the reason in fault and nothing extracted, when the archive does not open or an entry fails its test.
+  bool Button3Click(QString& fault);
   void LoadMemoFromMemoryStream(QPlainTextEdit* memo, const platform::TMemoryStream& stream);
   void IdHTTP1WorkBegin(net::WorkMode AWorkMode, std::int64_t AWorkCountMax);
   void IdHTTP1Work(net::WorkMode AWorkMode, std::int64_t AWorkCount);
@@ -62,15 +65,19 @@ class TForm1 : public QWidget {
   QString exePath() const;
   QString missingExeText() const;
   QString noNewVersionText() const;
-  // Downloads the archive into ZipPath; false, with the error shown, when the download failed.
-  bool downloadArchive();
-  // The road after a failed download: the old version runs again and the partial file goes.
-  void abandonDownload();
+  // Downloads the archive into ZipPath; the error's text when the download failed.
+  std::optional<QString> downloadArchive();
+  // The road after a failed download: the old version runs again, the partial file goes, the
+  // status line says what happened and the box shows the error.
+  void abandonDownload(const QString& what, const QString& error);
+  QString restartedText() const;
   void restartBackupProgram();
 
   std::unique_ptr<net::ScopedIdlePump> IdAntiFreeze1;
   // Byte counts above the bar's int range are shifted down by this many bits.
   int progressShift_ = 0;
+  // False while a transfer of unknown length runs: the bar then stays empty.
+  bool lengthKnown_ = false;
 };
 
 }  // namespace updater

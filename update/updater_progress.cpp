@@ -1,5 +1,6 @@
 // Download and extraction progress on the window's bar.
 #include <QCoreApplication>
+#include <algorithm>
 #include <climits>
 
 #include "platform/clock.h"
@@ -11,8 +12,14 @@ namespace updater {
 void TForm1::IdHTTP1WorkBegin(net::WorkMode AWorkMode, std::int64_t AWorkCountMax) {
   if (AWorkMode != net::wmRead) return;
   progressShift_ = 0;
-  while ((AWorkCountMax >> progressShift_) > INT_MAX) ++progressShift_;
-  ui->ProgressBar->setRange(0, static_cast<int>(AWorkCountMax >> progressShift_));
+  lengthKnown_ = AWorkCountMax > 0;
+  if (lengthKnown_) {
+    while ((AWorkCountMax >> progressShift_) > INT_MAX) ++progressShift_;
+    ui->ProgressBar->setRange(0, static_cast<int>(AWorkCountMax >> progressShift_));
+  } else {
+    // No length (or nothing to read): an empty bar, never Qt's busy bar of a 0 to 0 range.
+    ui->ProgressBar->setRange(0, 100);
+  }
   ui->ProgressBar->setValue(0);
   StartTime = platform::clock().now();
   QCoreApplication::processEvents();
@@ -20,7 +27,9 @@ void TForm1::IdHTTP1WorkBegin(net::WorkMode AWorkMode, std::int64_t AWorkCountMa
 
 void TForm1::IdHTTP1Work(net::WorkMode AWorkMode, std::int64_t AWorkCount) {
   if (AWorkMode != net::wmRead) return;
-  ui->ProgressBar->setValue(static_cast<int>(std::min<std::int64_t>(AWorkCount >> progressShift_, INT_MAX)));
+  if (lengthKnown_) {
+    ui->ProgressBar->setValue(static_cast<int>(std::min<std::int64_t>(AWorkCount >> progressShift_, ui->ProgressBar->maximum())));
+  }
   // StartTime stays: after the first second every block lets the window paint.
   if (StartTime.secsTo(platform::clock().now()) >= 1) QCoreApplication::processEvents();
 }

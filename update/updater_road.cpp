@@ -2,8 +2,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <optional>
 
 #include "net/net_error.h"
+#include "platform/exceptions.h"
 #include "platform/message_box.h"
 #include "platform/shell_open.h"
 #include "platform/streams.h"
@@ -34,16 +36,32 @@ void TForm1::BitBtn1Click() {
   KillProcessByName(ExeName);
   try {
     ui->Label1->setText(QStringLiteral("Téléchargement des mises à jour ") + ProductName + QStringLiteral("."));
-    if (!downloadArchive()) {
-      abandonDownload();
+    if (const std::optional<QString> error = downloadArchive()) {
+      abandonDownload(QStringLiteral("Le téléchargement de la mise à jour ") + ProductName + QStringLiteral(" a échoué."),
+                      *error);
       return;
     }
     ui->Label1->setText(QStringLiteral("Installation de la mise à jour ") + ProductName + QStringLiteral("."));
     QThread::msleep(stepPauseMs);
-    Button3Click();
+    QString fault;
+    if (!Button3Click(fault)) {
+      // Only a whole archive is installed: one that does not open or test is a failed download.
+      abandonDownload(QStringLiteral("L'archive de la mise à jour ") + ProductName +
+                          QStringLiteral(" est incomplète ou endommagée."),
+                      QStringLiteral("Erreur durant le téléchargement : l'archive reçue est incomplète ou endommagée (") +
+                          fault + QStringLiteral(")."));
+      return;
+    }
+  } catch (const platform::EFCreateError&) {
+    restartBackupProgram();
+    ui->Label1->setText(QStringLiteral("L'archive de la mise à jour ") + ProductName +
+                        QStringLiteral(" n'a pas pu être créée.\n") + restartedText());
+    throw;
   } catch (...) {
     // Whatever ends the road here, the program that was stopped for it runs again.
     restartBackupProgram();
+    ui->Label1->setText(QStringLiteral("L'installation de la mise à jour ") + ProductName +
+                        QStringLiteral(" a été interrompue.\n") + ProductName + QStringLiteral(" a été redémarré."));
     throw;
   }
   ui->Label1->setText(QStringLiteral("Mise à jour de ") + ProductName + QStringLiteral(" terminée."));
@@ -57,29 +75,31 @@ void TForm1::BitBtn1Click() {
   close();
 }
 
-bool TForm1::downloadArchive() {
+std::optional<QString> TForm1::downloadArchive() {
   platform::TFileStream file(ZipPath.toStdString(), platform::fmCreate);
   try {
     IdHTTP1.get(DownloadUrl.toStdString(),
                 [&file](const char* data, std::size_t size) { file.WriteBuffer(data, static_cast<int64_t>(size)); });
   } catch (const net::EIdException& e) {
-    platform::showMessage(QStringLiteral("Erreur durant le téléchargement : ") + QString::fromStdString(e.message()), this);
-    return false;
+    return QStringLiteral("Erreur durant le téléchargement : ") + QString::fromStdString(e.message());
   } catch (const std::exception& e) {
-    platform::showMessage(QStringLiteral("Erreur inconnue : ") + QString::fromUtf8(e.what()), this);
-    return false;
+    return QStringLiteral("Erreur inconnue : ") + QString::fromUtf8(e.what());
   }
-  return true;
+  return std::nullopt;
 }
 
-void TForm1::abandonDownload() {
-  // An incomplete archive is never extracted: the installed version stays as it was.
+void TForm1::abandonDownload(const QString& what, const QString& error) {
+  // An incomplete archive is never extracted: the installed version stays as it was, and runs
+  // again before the box, which may wait long for its "OK".
   restartBackupProgram();
   QFile::remove(ZipPath);
-  ui->Label1->setText(QStringLiteral("Le téléchargement de la mise à jour ") + ProductName +
-                      QStringLiteral(" a échoué.\nVeuillez réessayer dans un moment."));
+  ui->ProgressBar->setValue(0);
+  ui->Label1->setText(what + QStringLiteral("\n") + restartedText());
   ui->BitBtn1->setEnabled(true);
+  platform::showMessage(error, this);
 }
+
+QString TForm1::restartedText() const { return QStringLiteral("L'ancienne version de ") + ProductName + QStringLiteral(" a été redémarrée."); }
 
 void TForm1::restartBackupProgram() { platform::shellOpen(exePath()); }
 

@@ -1,6 +1,11 @@
 #include "platform/message_box.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -20,6 +25,27 @@ TEST(MessageBox, TheResponderAnswersInOrderAndRecordsEveryQuestion) {
   EXPECT_EQ(responder.asked()[1].caption, QCoreApplication::applicationName());
   EXPECT_EQ(responder.asked()[3].text, "Info");
   EXPECT_EQ(responder.asked()[3].buttons, MsgButtons::Ok);
+}
+
+// A real box, without a responder: what a server sent is shown as typed, tags and all.
+TEST(MessageBox, TextIsShownAsPlainText) {
+  const QString text = QStringLiteral("<b>503</b> Service <i>indisponible</i> &amp; <a href=\"x\">lien</a>");
+  Qt::TextFormat shownFormat = Qt::RichText;
+  QString shownText;
+  QTimer::singleShot(0, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* box = qobject_cast<QMessageBox*>(w);
+      if (!box || !box->isVisible()) continue;
+      if (const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        shownFormat = label->textFormat();
+        shownText = label->text();
+      }
+      box->buttons().front()->click();
+    }
+  });
+  EXPECT_EQ(platform::messageBox({"Titre", text, MsgButtons::Ok, platform::MsgIcon::Error}), MsgAnswer::Ok);
+  EXPECT_EQ(shownFormat, Qt::PlainText);
+  EXPECT_EQ(shownText, text);
 }
 
 }  // namespace

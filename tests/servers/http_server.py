@@ -3,10 +3,11 @@
 Serves the files of a folder. For every request it prints "GET <path>", then
 "HDR <name>: <value>" for each request header, then "END".
 
-Usage: http_server.py --root DIR [--chunk-delay MS] [--cut SUFFIX=BYTES]
+Usage: http_server.py --root DIR [--chunk-delay MS] [--cut SUFFIX=BYTES] [--no-length]
   --chunk-delay  sends bodies in 8 KiB blocks with this pause between them
   --cut          for paths ending in SUFFIX, sends only the first BYTES of the body, announced
                  whole, and drops the connection
+  --no-length    sends no Content-Length: an HTTP/1.0 body that ends where the connection closes
 """
 import argparse
 import functools
@@ -20,6 +21,7 @@ def main():
     ap.add_argument("--root", required=True)
     ap.add_argument("--chunk-delay", type=int, default=0)
     ap.add_argument("--cut", default="")
+    ap.add_argument("--no-length", action="store_true")
     args = ap.parse_args()
     cut_suffix, _, cut_bytes = args.cut.rpartition("=")
 
@@ -30,6 +32,11 @@ def main():
                 print("HDR %s: %s" % (name, value), flush=True)
             print("END", flush=True)
             super().do_GET()
+
+        def send_header(self, keyword, value):
+            if args.no_length and keyword.lower() == "content-length":
+                return
+            super().send_header(keyword, value)
 
         def copyfile(self, source, outputfile):
             if args.cut and self.path.endswith(cut_suffix):

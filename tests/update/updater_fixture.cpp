@@ -20,6 +20,7 @@ void UpdaterTest::SetUp() {
   platform::setProgramFolder(QString::fromStdString(programDir.string()));
   platform::setShellOpenHook([this](const QString& target) {
     shellOpened.push_back(target);
+    boxesBeforeOpen.push_back(boxes ? boxes->asked().size() : 0);
     return true;
   });
   platform::setExceptionHandler(&updater::showApplicationError);

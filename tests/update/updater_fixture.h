@@ -43,6 +43,8 @@ class UpdaterTest : public ::testing::Test {
   std::unique_ptr<testsupport::ServerProcess> server;
   std::vector<std::unique_ptr<FakeProgram>> programs;
   std::vector<QString> shellOpened;
+  // How many boxes had been shown when each of those was started.
+  std::vector<std::size_t> boxesBeforeOpen;
   std::unique_ptr<platform::ScopedResponder> boxes = std::make_unique<platform::ScopedResponder>();
 };
 

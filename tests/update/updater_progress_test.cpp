@@ -3,6 +3,8 @@
 #include <QProgressBar>
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/clock.h"
 #include "ui_updater_form.h"
 #include "update/updater_form.h"
@@ -61,6 +63,34 @@ TEST_F(UpdaterProgressTest, ArchivesBeyondTheBarsRangeAreScaled) {
   EXPECT_EQ(bar().value(), bar().maximum() / 2);
   form.IdHTTP1Work(net::wmRead, six);
   EXPECT_EQ(bar().value(), bar().maximum());
+}
+
+// Qt draws a 0 to 0 range as a busy bar that never ends; no transfer may leave the bar so.
+TEST_F(UpdaterProgressTest, UnknownOrEmptyLengthsKeepADefinedBar) {
+  struct Case {
+    const char* name;
+    std::int64_t length;  // as the HTTP client announces it
+    std::vector<std::int64_t> blocks;
+    int shownAfterBlocks;
+  };
+  const Case cases[] = {
+      {"no Content-Length", 0, {8192, 200000}, 0},
+      {"empty page", 0, {}, 0},
+      {"negative length", -1, {100}, 0},
+      {"body longer than announced", 1000, {600, 1500}, 1000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    form.IdHTTP1WorkBegin(net::wmRead, c.length);
+    EXPECT_LT(bar().minimum(), bar().maximum());
+    EXPECT_EQ(bar().value(), 0);
+    for (std::int64_t count : c.blocks) form.IdHTTP1Work(net::wmRead, count);
+    EXPECT_LT(bar().minimum(), bar().maximum());
+    EXPECT_EQ(bar().value(), c.shownAfterBlocks);
+    form.IdHTTP1WorkEnd(net::wmRead);
+    EXPECT_LT(bar().minimum(), bar().maximum());
+    EXPECT_EQ(bar().value(), 0);
+  }
 }
 
 TEST_F(UpdaterProgressTest, ExtractionShowsTheWholePercentOfEachFile) {

@@ -3,6 +3,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <filesystem>
+#include <random>
 
 #include "ui_updater_form.h"
 #include "update/update_server.h"
@@ -32,12 +33,38 @@ class UpdaterRoadTest : public UpdaterTest {
     form = makeForm();
     form->ui->BitBtn1->click();
   }
+  // Another attempt within one test: fresh answers for the boxes, the programs of the last one gone.
+  void runRoadAgain(std::vector<MsgAnswer> answers = {}) {
+    shellOpened.clear();
+    boxesBeforeOpen.clear();
+    boxes = nullptr;
+    boxes = std::make_unique<platform::ScopedResponder>(std::move(answers));
+    programs.clear();
+    runRoad();
+  }
   QString exeTarget() const { return QString::fromStdString((programDir / "PalvrenFtp").string()); }
+  QString restartedText() const { return QStringLiteral("L'ancienne version de PalvrenFtp a été redémarrée."); }
   bool installed() const { return fs::exists(programDir / "docs" / "aide.txt"); }
   // The program folder as it was before: the old program and nothing extracted.
   void expectUntouched() {
     EXPECT_FALSE(installed());
     EXPECT_NE(testsupport::readFile(programDir / "PalvrenFtp"), newProgram);
+  }
+  // The box may wait long for its "OK": the backup program runs again before it shows.
+  void expectRestartedBeforeTheBox() {
+    ASSERT_FALSE(boxesBeforeOpen.empty());
+    EXPECT_EQ(boxesBeforeOpen.back(), 0u);
+  }
+  // A download given up: the old program runs again before the box, the file is gone, the status
+  // line says what happened, and the button may be pressed again.
+  void expectFailedDownload(const QString& what) {
+    EXPECT_TRUE(program->endedByKill());
+    EXPECT_EQ(shellOpened, std::vector<QString>{exeTarget()});
+    expectRestartedBeforeTheBox();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(zipPath())));
+    EXPECT_TRUE(form->ui->BitBtn1->isEnabled());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->ui->Label1->text(), what + QStringLiteral("\n") + restartedText());
   }
   void expectFinished() {
     EXPECT_EQ(shellOpened, std::vector<QString>{exeTarget()});
@@ -172,20 +199,11 @@ TEST_F(UpdaterRoadTest, FailedDownloadIsNeverExtractedAndTheOldVersionRunsAgain)
     publish("13/03/2007", c.publishArchive ? std::optional<std::string>(updateArchive()) : std::nullopt);
     startServer(c.serverArgs);
     if (c.fullDisk) fs::create_symlink("/dev/full", zipPath());
-    shellOpened.clear();
-    boxes = nullptr;
-    boxes = std::make_unique<platform::ScopedResponder>();
-    programs.clear();
-    runRoad();
+    runRoadAgain();
 
-    EXPECT_TRUE(program->endedByKill());
     EXPECT_TRUE(onlyBox(MsgIcon::None).startsWith(c.messageStart)) << onlyBox(MsgIcon::None).toStdString();
     expectUntouched();
-    EXPECT_EQ(shellOpened, std::vector<QString>{exeTarget()});
-    EXPECT_FALSE(fs::exists(fs::symlink_status(zipPath())));
-    EXPECT_TRUE(form->ui->BitBtn1->isEnabled());
-    EXPECT_TRUE(form->isVisible());
-    EXPECT_TRUE(form->ui->Label1->text().startsWith(QStringLiteral("Le téléchargement de la mise à jour PalvrenFtp a échoué.")));
+    expectFailedDownload(QStringLiteral("Le téléchargement de la mise à jour PalvrenFtp a échoué."));
   }
 }
 
@@ -203,43 +221,97 @@ TEST_F(UpdaterRoadTest, ArchiveThatCannotBeCreatedEndsTheRoadWithTheProgramResta
   EXPECT_EQ(shellOpened, std::vector<QString>{exeTarget()});
   expectUntouched();
   EXPECT_FALSE(form->ui->BitBtn1->isEnabled());
+  EXPECT_EQ(form->ui->Label1->text(), QStringLiteral("L'archive de la mise à jour PalvrenFtp n'a pas pu être créée.\n") +
+                                          restartedText());
 }
 
-TEST_F(UpdaterRoadTest, ArchiveThatCannotBeOpenedIsKeptAndTheProgramRestarted) {
-  installBackupProgram(exeWritten);
-  publish("13/03/2007", std::string("Ceci n'est pas une archive ZIP.\n"));
-  startServer();
-  runRoad();
+// Only an archive that opens and whose every entry reads back whole is installed. Anything else is
+// a failed download: the old program stays byte for byte and runs again, the file goes.
+TEST_F(UpdaterRoadTest, ArchiveThatDoesNotTestWholeIsAFailedDownload) {
+  const std::string oldProgram = [this] {
+    installBackupProgram(exeWritten);
+    return testsupport::readFile(programDir / "PalvrenFtp");
+  }();
+  std::mt19937 random(10);
+  auto noise = [&random] {
+    std::string bytes(200 * 1024, '\0');
+    for (char& b : bytes) b = static_cast<char>(random());
+    return bytes;
+  };
+  const std::string newBinary = newProgram + noise();
+  const std::string archive = zipOf({{"bruit1.bin", noise()}, {"PalvrenFtp", newBinary, true},
+                                     {"lisezmoi.txt", "Nouveautés"}, {"bruit2.bin", noise()}},
+                                     true);
+  // Where the central directory starts, as the end record says.
+  const std::size_t endRecord = archive.size() - 22;
+  std::size_t centralDirectory = 0;
+  for (int i = 3; i >= 0; --i) centralDirectory = centralDirectory * 256 + static_cast<unsigned char>(archive[endRecord + 16 + i]);
+  std::string damaged = archive;
+  ASSERT_NE(damaged.find(newBinary), std::string::npos);
+  damaged[damaged.find(newBinary) + newBinary.size() / 2] ^= 0x55;  // a check sum that no longer matches
 
-  EXPECT_TRUE(program->endedByKill());
-  EXPECT_EQ(onlyBox(MsgIcon::Error), QStringLiteral("ZipArchiver1: Invalid archive file. - Native error: 00035"));
-  EXPECT_EQ(shellOpened, std::vector<QString>{exeTarget()});
-  EXPECT_TRUE(fs::exists(zipPath()));
-  expectUntouched();
-  EXPECT_FALSE(form->ui->BitBtn1->isEnabled());
-  EXPECT_TRUE(form->isVisible());
+  struct Case {
+    const char* name;
+    std::string archive;
+    std::vector<std::string> serverArgs;
+    QString fault;  // how the box's reason starts
+  };
+  const Case cases[] = {
+      // HTTP/1.0 with no length: the closed connection reads as the end of the body.
+      {"cut half-way, no length", archive, {"--no-length", "--cut", ".zip=" + std::to_string(archive.size() / 2)},
+       QStringLiteral("ZipArchiver1: ")},
+      {"every entry but no directory", archive, {"--no-length", "--cut", ".zip=" + std::to_string(centralDirectory)},
+       QStringLiteral("ZipArchiver1: ")},
+      {"end record cut short", archive, {"--no-length", "--cut", ".zip=" + std::to_string(archive.size() - 5)},
+       QStringLiteral("ZipArchiver1: ")},
+      {"not an archive", "Ceci n'est pas une archive ZIP.\n", {},
+       QStringLiteral("ZipArchiver1: Archive is damaged. Open failed - Native error: 00048")},
+      {"damaged entry", damaged, {}, QStringLiteral("PalvrenFtp : ")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    publish("13/03/2007", c.archive);
+    startServer(c.serverArgs);
+    runRoadAgain();
+
+    const QString box = onlyBox(MsgIcon::None);
+    EXPECT_TRUE(box.startsWith(QStringLiteral("Erreur durant le téléchargement : l'archive reçue est incomplète ou endommagée (") +
+                               c.fault))
+        << box.toStdString();
+    // No question about an entry: nothing was extracted to fail.
+    EXPECT_EQ(boxes->asked().size(), 1u);
+    EXPECT_EQ(testsupport::readFile(programDir / "PalvrenFtp"), oldProgram);
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(programDir)) left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"PalvrenFtp"});
+    expectFailedDownload(QStringLiteral("L'archive de la mise à jour PalvrenFtp est incomplète ou endommagée."));
+    EXPECT_EQ(form->ui->ProgressBar->value(), form->ui->ProgressBar->minimum());
+  }
 }
 
-// A failing entry is put to the user, and whatever the answer the road ends as a completed one.
+// An entry that tested whole but cannot be written is put to the user, and whatever the answer the
+// road ends as a completed one.
 TEST_F(UpdaterRoadTest, EntriesThatFailAreAskedAboutAndTheRoadGoesOn) {
-  std::string damaged = zipOf({{"docs/aide.txt", notes}, {"PalvrenFtp", newProgram, true}}, true);
-  damaged[damaged.find(notes) + 10] = 'X';  // its check sum no longer matches
+  // A folder where the archive has a file: the entry cannot be written there.
+  const std::string blocked = zipOf({{"docs/aide.txt", notes}, {"PalvrenFtp", newProgram, true}});
   struct Case {
     const char* name;
     std::string archive;
     std::vector<MsgAnswer> answers;  // one per question
     std::vector<std::string> extracted;
     std::vector<std::string> absent;
+    bool programReplaced;
   };
   const Case cases[] = {
       {"outside the folder",
        zipWithNames({{"../dehors.txt", "x"}, {"docs/../../dehors2.txt", "x"}, {"dedans.txt", "ok"}}),
        {MsgAnswer::Ignore, MsgAnswer::Ignore},
        {"app/dedans.txt"},
-       {"dehors.txt", "dehors2.txt"}},
-      {"damaged, ignored", damaged, {MsgAnswer::Ignore}, {"app/PalvrenFtp"}, {"app/docs/aide.txt"}},
-      {"damaged, aborted", damaged, {MsgAnswer::Abort}, {}, {"app/docs/aide.txt"}},
-      {"damaged, retried then ignored", damaged, {MsgAnswer::Retry, MsgAnswer::Ignore}, {"app/PalvrenFtp"}, {"app/docs/aide.txt"}},
+       {"dehors.txt", "dehors2.txt"},
+       false},
+      {"folder in the way, ignored", blocked, {MsgAnswer::Ignore}, {}, {}, true},
+      {"folder in the way, aborted", blocked, {MsgAnswer::Abort}, {}, {}, false},
+      {"folder in the way, retried then ignored", blocked, {MsgAnswer::Retry, MsgAnswer::Ignore}, {}, {}, true},
   };
   startServer();
   for (const Case& c : cases) {
@@ -247,11 +319,9 @@ TEST_F(UpdaterRoadTest, EntriesThatFailAreAskedAboutAndTheRoadGoesOn) {
     programs.clear();
     fs::remove_all(programDir);
     installBackupProgram(exeWritten);
+    fs::create_directories(programDir / "docs" / "aide.txt");
     publish("13/03/2007", c.archive);
-    shellOpened.clear();
-    boxes = nullptr;
-    boxes = std::make_unique<platform::ScopedResponder>(c.answers);
-    runRoad();
+    runRoadAgain(c.answers);
 
     std::size_t questions = 0;
     for (const auto& r : boxes->asked()) {
@@ -262,6 +332,8 @@ TEST_F(UpdaterRoadTest, EntriesThatFailAreAskedAboutAndTheRoadGoesOn) {
     EXPECT_EQ(questions, c.answers.size());
     for (const std::string& name : c.extracted) EXPECT_TRUE(fs::exists(scratch / name)) << name;
     for (const std::string& name : c.absent) EXPECT_FALSE(fs::exists(scratch / name)) << name;
+    EXPECT_TRUE(fs::is_directory(programDir / "docs" / "aide.txt"));
+    EXPECT_EQ(testsupport::readFile(programDir / "PalvrenFtp") == newProgram, c.programReplaced);
     expectFinished();
   }
 }
