@@ -18,6 +18,10 @@ constexpr int64_t kReadBlock = 0x100000;
 constexpr size_t kOutChunk = 0x40000;
 constexpr uint16_t kMethodDeflate64 = 9;
 constexpr int64_t kBlockHeaderSize = 50;
+// Strong encryption: no cipher of this component reads it.
+constexpr uint16_t kFlagStrongEncryption = 0x0040;
+// Password questions for one entry before a wrong password fails it.
+constexpr int kPasswordQuestions = 3;
 
 using Emit = std::function<bool(const uint8_t*, size_t)>;
 
@@ -66,8 +70,12 @@ class Inflater {
 }  // namespace
 
 bool TZABaseArchiver::ExtractItemToStream(platform::TStream& archive, platform::TStream& target, TDirItem& item) {
-  const bool ownStream = &archive == archiveStream_.get();
-  auto readData = [&](void* buf, int64_t n) { return ownStream ? ReadFromVolumes(buf, n) : archive.Read(buf, n); };
+  // The archive's own stream goes through the volumes and is never held: the
+  // reference given here dies with the first read that changes volume.
+  platform::TStream* foreign = &archive == archiveStream_.get() ? nullptr : &archive;
+  const ReadEntryBytes readData = [this, foreign](void* buf, int64_t n) {
+    return foreign ? foreign->Read(buf, n) : ReadFromVolumes(buf, n);
+  };
   const bool encrypted = (item.Flags & kFlagEncrypted) != 0;
 
   uint8_t raw[TZipLocalHeader::kSize];
@@ -79,9 +87,10 @@ bool TZABaseArchiver::ExtractItemToStream(platform::TStream& archive, platform::
     if (skip > 0 && readData(scratch.data(), skip) != skip) return false;
   }
   uint64_t compressed = item.TrueCompressedSize();
-  if (SpanningMode() == smNone && dirManager_) {
+  platform::TStream* source = foreign ? foreign : archiveStream_.get();
+  if (SpanningMode() == smNone && dirManager_ && source) {
     // An entry never reads into the directory, whatever its size field says.
-    const uint64_t here = static_cast<uint64_t>(archive.Position());
+    const uint64_t here = static_cast<uint64_t>(source->Position());
     const uint64_t dirStart = static_cast<uint64_t>(std::max<int64_t>(dirManager_->CentralDirStart, 0));
     const uint64_t room = here <= dirStart ? dirStart - here : 0;
     compressed = std::min(compressed, room);
@@ -90,31 +99,35 @@ bool TZABaseArchiver::ExtractItemToStream(platform::TStream& archive, platform::
   uint64_t written = 0;
   bool result = false;
   if (item.Method == kMethodStored || item.Method == kMethodDeflated) {
-    result = extractStreamPath(archive, target, item, encrypted, compressed, crc, written, lh);
+    if (encrypted && (item.Flags & kFlagStrongEncryption) != 0) raise(8);
+    result = extractStreamPath(readData, target, item, encrypted, compressed, crc, written, lh);
   } else if (item.Method == kMethodDeflate64) {
     raise(55);
   } else if (item.VersionNeeded >= 11) {
-    result = extractBlockPath(archive, target, item, encrypted, crc, written);
+    // No cipher is attached to the block layout (AES entries land here):
+    // no password can ever open it, so none is asked for.
+    if (encrypted) raise(8);
+    result = extractBlockPath(readData, target, item, crc, written);
   }
   if (written != item.TrueUncompressedSize()) result = false;
   if (result && !skip_) result = ~crc == item.Crc;
   return result;
 }
 
-bool TZABaseArchiver::extractStreamPath(platform::TStream& archive, platform::TStream& target, TDirItem& item,
+bool TZABaseArchiver::extractStreamPath(const ReadEntryBytes& readData, platform::TStream& target, TDirItem& item,
                                         bool encrypted, uint64_t compressed, uint32_t& crc, uint64_t& written,
                                         const TZipLocalHeader& lh) {
-  const bool ownStream = &archive == archiveStream_.get();
-  auto readData = [&](void* buf, int64_t n) { return ownStream ? ReadFromVolumes(buf, n) : archive.Read(buf, n); };
   const uint64_t expected = item.TrueUncompressedSize();
   TZipCryptKeys keys;
   if (encrypted) {
     if (compressed < kEncryptionHeaderSize) return false;
     compressed -= kEncryptionHeaderSize;
-    const int64_t at = archive.Position();
-    for (;;) {
-      archive.SetPosition(at);
-      if (CheckItemPassword(archive, Password, keys, lh.Crc, lh.ModTime, lh.Flags)) break;
+    // Read once, tried with each password: the header may lie across volumes.
+    TZAEncryptionHeader header{};
+    if (readData(header.data(), kEncryptionHeaderSize) != kEncryptionHeaderSize) return false;
+    for (int asked = 0; !CheckItemPassword(header, Password, keys, lh.Crc, lh.ModTime, lh.Flags); ++asked) {
+      // Wrong answers without end fail the entry instead of asking forever.
+      if (asked == kPasswordQuestions) return false;
       DoOnPassword(item.FileName, Password, skip_);
       if (skip_) return false;
     }
@@ -148,10 +161,8 @@ bool TZABaseArchiver::extractStreamPath(platform::TStream& archive, platform::TS
   return true;
 }
 
-bool TZABaseArchiver::extractBlockPath(platform::TStream& archive, platform::TStream& target, TDirItem& item,
-                                       bool encrypted, uint32_t& crc, uint64_t& written) {
-  const bool ownStream = &archive == archiveStream_.get();
-  auto readData = [&](void* buf, int64_t n) { return ownStream ? ReadFromVolumes(buf, n) : archive.Read(buf, n); };
+bool TZABaseArchiver::extractBlockPath(const ReadEntryBytes& readData, platform::TStream& target, TDirItem& item,
+                                       uint32_t& crc, uint64_t& written) {
   const uint64_t compressed = item.TrueCompressedSize();
   uint8_t head[kBlockHeaderSize];
   if (readData(head, kBlockHeaderSize) != kBlockHeaderSize) return false;
@@ -164,14 +175,6 @@ bool TZABaseArchiver::extractBlockPath(platform::TStream& archive, platform::TSt
   const uint32_t blockCount = r.U32();
   const uint8_t algorithm = head[20];
   const bool packed = head[21] != 0;
-  const uint32_t checkCrc = TZAByteReader(std::span<const uint8_t>(head).subspan(24)).U32();
-  if (encrypted) {
-    // No cipher is attached to this layout: the check area is compared as it stands.
-    while (~UpdateCRC32(kCrcSeed, head + 28, 16) != checkCrc) {
-      DoOnPassword(item.FileName, Password, skip_);
-      if (skip_) return false;
-    }
-  }
   const uint64_t total = item.UncompressedSize == kMarker32 ? item.UncompressedSize64 : headerUncompressed;
   const uint64_t declared = item.TrueUncompressedSize();
   const auto op = static_cast<TZAProcessOperation>(item.PendingOperation);
