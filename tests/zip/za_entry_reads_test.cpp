@@ -2,6 +2,7 @@
 // component cannot read, and password questions that must come to an end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -24,21 +25,24 @@ struct Outcome {
   std::string openError;
   std::vector<int32_t> failureCodes;
   int passwordQuestions = 0;
+  size_t boxes = 0;  // message and input boxes shown
 };
 
 // Opens archive and runs the operation over every entry; each failure is
 // ignored so that all entries are tried. Boxes are answered OK.
+// Without a password handler, the default input box is answered "Cancel".
 Outcome runAll(const fs::path& archive, const fs::path& base, TZAProcessOperation operation,
-           const TZAOnPasswordEvent& onPassword = nullptr) {
+               const std::vector<std::string>& passwords = {}, bool passwordHandler = true) {
   platform::ScopedResponder answers(std::vector<platform::MsgAnswer>(16, platform::MsgAnswer::Ok));
   Outcome out;
   TZipArchiver a;
   a.FileName = archive.string();
-  a.OnPassword = onPassword;
-  if (!onPassword) {
-    a.OnPassword = [&](TZABaseArchiver*, const std::string&, std::string&, bool& skip) {
-      ++out.passwordQuestions;
-      skip = true;
+  if (passwordHandler) {
+    a.OnPassword = [&](TZABaseArchiver*, const std::string&, std::string& password, bool& skip) {
+      const size_t asked = static_cast<size_t>(out.passwordQuestions++);
+      // The last answer is given again and again: a user who never gives up.
+      skip = passwords.empty();
+      if (!passwords.empty()) password = passwords[std::min(asked, passwords.size() - 1)];
     };
   }
   a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t native, int32_t,
@@ -56,6 +60,7 @@ Outcome runAll(const fs::path& archive, const fs::path& base, TZAProcessOperatio
     out.openError = e.what();
   }
   a.CloseArchive();
+  out.boxes = answers.asked().size();
   return out;
 }
 
@@ -131,6 +136,64 @@ TEST(VolumeReads, EncryptionHeaderAcrossVolumesIsReadThroughTheVolumes) {
   a.CloseArchive();
   EXPECT_EQ(testsupport::readFile(work / "out" / "b.txt"), text);
   EXPECT_EQ(testsupport::readFile(work / "out" / "a.bin"), bulk);
+}
+
+// AES entries (method 99, made by 7-Zip) are an encryption the component
+// cannot read: the entry fails at once, no password is asked, and the other
+// entries come out.
+TEST(UnreadableEncryption, FailsAtOnceWithoutAPasswordQuestion) {
+  for (TZAProcessOperation op : {poExtract, poTest}) {
+    for (bool handler : {true, false}) {
+      SCOPED_TRACE("operation " + std::to_string(op) + (handler ? " with" : " without") + " a password handler");
+      testsupport::TempDir work;
+      const fs::path archive = copyFixture("aes-entry.zip", work.path());
+      const Outcome r = runAll(archive, work / "base", op, {"secret"}, handler);
+      ASSERT_TRUE(r.opened) << r.openError;
+      EXPECT_EQ(r.failureCodes, std::vector<int32_t>{8});
+      EXPECT_EQ(r.passwordQuestions, 0);
+      EXPECT_EQ(r.boxes, 0u);
+      EXPECT_FALSE(fs::exists(work / "base" / "secret.txt"));
+      if (op == poExtract) {
+        EXPECT_EQ(testsupport::readFile(work / "base" / "plain.txt"), "en clair\n");
+      }
+    }
+  }
+}
+
+// The password question comes back a bounded number of times: a handler that
+// keeps giving a wrong password fails the entry instead of looping forever.
+TEST(PasswordQuestions, EndWithTheEntrysFailure) {
+  struct Case {
+    const char* label;
+    std::vector<std::string> answers;
+    bool extracted;
+  };
+  const Case cases[] = {
+      {"right at the second try", {"faux", "secret"}, true},
+      {"always wrong", {"faux"}, false},
+      {"declined", {}, false},
+  };
+  testsupport::TempDir made;
+  testsupport::writeFile(made / "note.txt", "un texte à protéger\n");
+  const auto zipped = ziptest::runCommand("cd " + ziptest::shellQuote(made.str()) +
+                                          " && zip -q -X -P secret enc.zip note.txt 2>&1");
+  ASSERT_EQ(zipped.status, 0) << zipped.out;
+  for (const Case& c : cases) {
+    for (TZAProcessOperation op : {poExtract, poTest}) {
+      SCOPED_TRACE(std::string(c.label) + ", operation " + std::to_string(op));
+      testsupport::TempDir work;
+      const Outcome r = runAll(made / "enc.zip", work / "base", op, c.answers);
+      ASSERT_TRUE(r.opened) << r.openError;
+      EXPECT_LE(r.passwordQuestions, 3);
+      EXPECT_GE(r.passwordQuestions, 1);
+      // A declined question skips the entry; a wrong password fails it.
+      const bool failed = !c.extracted && !c.answers.empty();
+      EXPECT_EQ(r.failureCodes, failed ? std::vector<int32_t>{8} : std::vector<int32_t>{});
+      if (op == poExtract) {
+        EXPECT_EQ(fs::exists(work / "base" / "note.txt"), c.extracted);
+      }
+    }
+  }
 }
 
 }  // namespace
