@@ -38,17 +38,22 @@ TZAExistingFile ZAInspect(const std::string& path) {
   return out;
 }
 
+uint32_t ZADefaultFileMode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
 uint32_t ZAModeForAttributes(uint32_t attributes, const TZAExistingFile& replaced) {
   const uint32_t unixMode = attributes >> 16;
   uint32_t mode;
   if ((unixMode & S_IFMT) == S_IFREG) {
     mode = unixMode & 0777;
-  } else if (replaced.exists) {
+  } else if (replaced.exists && !replaced.isLink && !replaced.isDirectory) {
     mode = replaced.mode & 0777;
   } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
+    // A link's own bits (0777) are not a file's: the usual ones apply.
+    mode = ZADefaultFileMode();
   }
   if (attributes & 0x01)
     mode &= ~0222u;

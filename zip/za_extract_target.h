@@ -22,6 +22,9 @@ struct TZAExistingFile {
 };
 TZAExistingFile ZAInspect(const std::string& path);
 
+// The bits a new file gets by the process's umask.
+uint32_t ZADefaultFileMode();
+
 // The permission bits a file extracted with these attributes gets: a Unix
 // mode in the high 16 bits stands as stored; otherwise the replaced file's
 // bits (or the usual ones) with the read-only bit applied.

@@ -9,6 +9,7 @@
 #include "zip/za_crc32.h"
 #include "zip/za_crypt.h"
 #include "zip/za_except.h"
+#include "zip/za_range.h"
 
 namespace zip {
 
@@ -77,18 +78,28 @@ bool TZABaseArchiver::ExtractItemToStream(platform::TStream& archive, platform::
     return foreign ? foreign->Read(buf, n) : ReadFromVolumes(buf, n);
   };
   const bool encrypted = (item.Flags & kFlagEncrypted) != 0;
+  platform::TStream* source = foreign ? foreign : archiveStream_.get();
+  // In a single file the local header, its name and extra field and the
+  // data must all lie inside the file before any data are read.
+  const bool oneFile = SpanningMode() == smNone && source != nullptr;
+  const uint64_t fileSize = oneFile ? static_cast<uint64_t>(source->Size()) : 0;
+  auto fits = [&](uint64_t length) {
+    return !oneFile || ZARangeFits(static_cast<uint64_t>(source->Position()), length, fileSize);
+  };
 
   uint8_t raw[TZipLocalHeader::kSize];
+  if (!fits(sizeof raw)) raise(8);
   if (readData(raw, sizeof raw) != static_cast<int64_t>(sizeof raw)) return false;
   const TZipLocalHeader lh = *DecodeLocalHeader(raw);
   {
     const int64_t skip = int64_t{lh.NameLength} + lh.ExtraLength;
+    if (!fits(static_cast<uint64_t>(skip))) raise(8);
     std::vector<uint8_t> scratch(static_cast<size_t>(skip));
     if (skip > 0 && readData(scratch.data(), skip) != skip) return false;
   }
   uint64_t compressed = item.TrueCompressedSize();
-  platform::TStream* source = foreign ? foreign : archiveStream_.get();
-  if (SpanningMode() == smNone && dirManager_ && source) {
+  if (!fits(compressed)) raise(8);
+  if (oneFile && dirManager_) {
     // An entry never reads into the directory, whatever its size field says.
     const uint64_t here = static_cast<uint64_t>(source->Position());
     const uint64_t dirStart = static_cast<uint64_t>(std::max<int64_t>(dirManager_->CentralDirStart, 0));
