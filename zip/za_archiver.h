@@ -18,6 +18,7 @@
 namespace zip {
 
 struct TZAExistingFile;
+class TZAFolderGuard;
 
 class TZABaseArchiver {
  public:
@@ -248,6 +249,8 @@ class TZABaseArchiver {
   bool cancel_ = false;
   bool progressEnabled_ = false;
   bool skip_ = false;
+  // The folders the running extraction has checked below its base.
+  std::unique_ptr<TZAFolderGuard> folders_;
 };
 
 class TZipArchiver : public TZABaseArchiver {

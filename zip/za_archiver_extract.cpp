@@ -46,6 +46,7 @@ void TZABaseArchiver::ProcessSelectedItems(TZAProcessOperation operation) {
   for (int32_t i = 0; dir && i < dir->Count(); ++i) selectedCount_ += dir->GetItemPtr(i)->Selected ? 1 : 0;
   const bool withProgress = operation == poExtract || operation == poTest;
   TZAAction action = fxaIgnore;
+  folders_.reset();  // folders are checked anew by each operation
   if (withProgress) DoOnOverallProgress(0, operation, ppStart, cancel_);
   if (!cancel_) {
     for (int32_t i = 0; dir && i < dir->Count();) {
@@ -112,18 +113,15 @@ void TZABaseArchiver::processExtractItem(int32_t index, std::string name, const 
   // would climb out of it is refused. A link in the file's own place is
   // replaced, never followed, so only its folder has to stay inside.
   const std::optional<std::string> resolved = ExpandArchivePathFromBase(baseFolder, name);
-  if (!resolved || !ZAStaysInside(baseFolder, folderEntry ? *resolved : ZAFolderPart(*resolved)))
-    throw EZAException::CreateFmt(19, Name, {name});
+  if (!resolved) throw EZAException::CreateFmt(19, Name, {name});
   const std::string target = *resolved;
-
-  if (Options().CreateDirs) {
-    const std::string folder = folderEntry ? target : ZAFolderPart(target);
-    if (!folder.empty() && !ZADirectoryExists(folder)) {
-      if (!ZAStaysInside(baseFolder, folder) || !ZAForceDirectories(folder))
-        throw EZAException::CreateFmt(20, Name, {folder});
-    }
-    // A folder made in the meantime through a link is checked again.
-    if (!folder.empty() && !ZAStaysInside(baseFolder, folder)) throw EZAException::CreateFmt(20, Name, {folder});
+  const std::string root = *ExpandArchivePathFromBase(baseFolder, "");
+  if (!folders_ || folders_->Base() != ZAExcludeTrailingBackslash(root)) folders_ = std::make_unique<TZAFolderGuard>(root);
+  const std::string folder = folderEntry ? target : ZAFolderPart(target);
+  switch (folders_->Check(folder, Options().CreateDirs)) {
+    case TZAFolderGuard::frOk: break;
+    case TZAFolderGuard::frOutside: throw EZAException::CreateFmt(19, Name, {name});
+    case TZAFolderGuard::frCannotCreate: throw EZAException::CreateFmt(20, Name, {folder});
   }
   if (folderEntry) return;
 

@@ -5,12 +5,32 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_set>
 
 namespace zip {
 
 // Whether path, with every symbolic link of its existing part resolved,
 // still lies in base (or is base itself).
 bool ZAStaysInside(const std::string& base, const std::string& path);
+
+// The folders of one extraction below its base folder, each checked (or
+// made) once: a part below the base must be a real folder, or a link that
+// stays inside the base. What was found good is remembered for the rest of
+// the operation, so an entry costs no path resolution of its own.
+class TZAFolderGuard {
+ public:
+  enum TResult { frOk, frOutside, frCannotCreate };
+  // base: absolute, as the archive's names are expanded against it.
+  explicit TZAFolderGuard(const std::string& base);
+  const std::string& Base() const { return base_; }
+  // folder lies lexically below the base (names are expanded so); with
+  // create, its missing parts are made.
+  TResult Check(const std::string& folder, bool create);
+
+ private:
+  std::string base_;  // without a trailing "/", but the root's
+  std::unordered_set<std::string> known_;
+};
 
 struct TZAExistingFile {
   bool exists = false;
