@@ -112,11 +112,13 @@ void TZABaseArchiver::processExtractItem(int32_t index, std::string name, const 
   // Drives, absolute names and ".." stay below the base folder: a name that
   // would climb out of it is refused. A link in the file's own place is
   // replaced, never followed, so only its folder has to stay inside.
-  const std::optional<std::string> resolved = ExpandArchivePathFromBase(baseFolder, name);
+  // The base is resolved once per operation; names are expanded against it.
+  if (!folders_ || folders_->BaseFolder() != baseFolder)
+    folders_ = std::make_unique<TZAFolderGuard>(baseFolder, *ExpandArchivePathFromBase(baseFolder, ""));
+  const std::optional<std::string> resolved =
+      ExpandArchivePathFromBase(ZAIncludeTrailingBackslash(folders_->Base()), name);
   if (!resolved) throw EZAException::CreateFmt(19, Name, {name});
   const std::string target = *resolved;
-  const std::string root = *ExpandArchivePathFromBase(baseFolder, "");
-  if (!folders_ || folders_->Base() != ZAExcludeTrailingBackslash(root)) folders_ = std::make_unique<TZAFolderGuard>(root);
   const std::string folder = folderEntry ? target : ZAFolderPart(target);
   switch (folders_->Check(folder, Options().CreateDirs)) {
     case TZAFolderGuard::frOk: break;

@@ -26,8 +26,8 @@ bool ZAStaysInside(const std::string& base, const std::string& path) {
   return true;
 }
 
-TZAFolderGuard::TZAFolderGuard(const std::string& base)
-    : base_(base.size() > 1 && base.back() == '/' ? base.substr(0, base.size() - 1) : base) {}
+TZAFolderGuard::TZAFolderGuard(const std::string& baseFolder, const std::string& base)
+    : baseFolder_(baseFolder), base_(base.size() > 1 && base.back() == '/' ? base.substr(0, base.size() - 1) : base) {}
 
 TZAFolderGuard::TResult TZAFolderGuard::Check(const std::string& folder, bool create) {
   const std::string wanted = folder.size() > 1 && folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder;
@@ -51,7 +51,8 @@ TZAFolderGuard::TResult TZAFolderGuard::Check(const std::string& folder, bool cr
     size_t end = wanted.find('/', at);
     if (end == std::string::npos) end = wanted.size();
     if (end > at) {
-      part += "/" + wanted.substr(at, end - at);
+      part.push_back('/');
+      part.append(wanted, at, end - at);
       if (!known_.count(part)) {
         struct stat st {};
         if (::lstat(part.c_str(), &st) != 0) {

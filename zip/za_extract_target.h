@@ -20,14 +20,16 @@ bool ZAStaysInside(const std::string& base, const std::string& path);
 class TZAFolderGuard {
  public:
   enum TResult { frOk, frOutside, frCannotCreate };
-  // base: absolute, as the archive's names are expanded against it.
-  explicit TZAFolderGuard(const std::string& base);
+  // baseFolder: as the operation was given it; base: the same, absolute.
+  TZAFolderGuard(const std::string& baseFolder, const std::string& base);
+  const std::string& BaseFolder() const { return baseFolder_; }
   const std::string& Base() const { return base_; }
   // folder lies lexically below the base (names are expanded so); with
   // create, its missing parts are made.
   TResult Check(const std::string& folder, bool create);
 
  private:
+  std::string baseFolder_;
   std::string base_;  // without a trailing "/", but the root's
   std::unordered_set<std::string> known_;
 };

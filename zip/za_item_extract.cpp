@@ -83,25 +83,25 @@ bool TZABaseArchiver::ExtractItemToStream(platform::TStream& archive, platform::
   // data must all lie inside the file before any data are read.
   const bool oneFile = SpanningMode() == smNone && source != nullptr;
   const uint64_t fileSize = oneFile ? static_cast<uint64_t>(source->Size()) : 0;
-  auto fits = [&](uint64_t length) {
-    return !oneFile || ZARangeFits(static_cast<uint64_t>(source->Position()), length, fileSize);
-  };
+  uint64_t here = oneFile ? static_cast<uint64_t>(source->Position()) : 0;
+  auto fits = [&](uint64_t length) { return !oneFile || ZARangeFits(here, length, fileSize); };
 
   uint8_t raw[TZipLocalHeader::kSize];
   if (!fits(sizeof raw)) raise(8);
   if (readData(raw, sizeof raw) != static_cast<int64_t>(sizeof raw)) return false;
+  here += sizeof raw;
   const TZipLocalHeader lh = *DecodeLocalHeader(raw);
   {
     const int64_t skip = int64_t{lh.NameLength} + lh.ExtraLength;
     if (!fits(static_cast<uint64_t>(skip))) raise(8);
     std::vector<uint8_t> scratch(static_cast<size_t>(skip));
     if (skip > 0 && readData(scratch.data(), skip) != skip) return false;
+    here += static_cast<uint64_t>(skip);
   }
   uint64_t compressed = item.TrueCompressedSize();
   if (!fits(compressed)) raise(8);
   if (oneFile && dirManager_) {
     // An entry never reads into the directory, whatever its size field says.
-    const uint64_t here = static_cast<uint64_t>(source->Position());
     const uint64_t dirStart = static_cast<uint64_t>(std::max<int64_t>(dirManager_->CentralDirStart, 0));
     const uint64_t room = here <= dirStart ? dirStart - here : 0;
     compressed = std::min(compressed, room);
