@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "zip/za_archiver.h"
@@ -64,8 +66,9 @@ class Inflater {
   z_stream zs_{};
   bool ok_ = false;
   bool ended_ = false;
-  std::vector<uint8_t> buffer_ = std::vector<uint8_t>(kOutChunk);
-  uint8_t* out_ = buffer_.data();
+  // Left uninitialised: zeroing it cost more than small entries' inflate.
+  std::unique_ptr<uint8_t[]> buffer_ = std::make_unique_for_overwrite<uint8_t[]>(kOutChunk);
+  uint8_t* out_ = buffer_.get();
 };
 
 }  // namespace
@@ -143,8 +146,8 @@ bool TZABaseArchiver::extractStreamPath(const ReadEntryBytes& readData, platform
       if (skip_) return false;
     }
   }
-  Inflater inflater(-MAX_WBITS);
-  if (item.Method == kMethodDeflated && !inflater.Ready()) return false;
+  std::optional<Inflater> inflater;
+  if (item.Method == kMethodDeflated && !inflater.emplace(-MAX_WBITS).Ready()) return false;
   const Emit emit = [&](const uint8_t* p, size_t n) {
     // More output than the entry declares is refused before it reaches the disk.
     if (n > expected - written) return false;
@@ -153,18 +156,19 @@ bool TZABaseArchiver::extractStreamPath(const ReadEntryBytes& readData, platform
     written += n;
     return true;
   };
-  std::vector<uint8_t> block(static_cast<size_t>(std::min<uint64_t>(kReadBlock, std::max<uint64_t>(compressed, 1))));
+  const size_t blockSize = static_cast<size_t>(std::min<uint64_t>(kReadBlock, std::max<uint64_t>(compressed, 1)));
+  const std::unique_ptr<uint8_t[]> block = std::make_unique_for_overwrite<uint8_t[]>(blockSize);
   const auto op = static_cast<TZAProcessOperation>(item.PendingOperation);
   uint64_t consumed = 0;
   while (consumed < compressed) {
     progressStep(item.FileName, static_cast<double>(consumed), static_cast<double>(compressed), op);
     if (cancel_) break;
     const int64_t n = static_cast<int64_t>(std::min<uint64_t>(kReadBlock, compressed - consumed));
-    if (readData(block.data(), n) != n) return false;
-    if (encrypted) ZipCryptDecryptBuffer(block.data(), n, keys);
+    if (readData(block.get(), n) != n) return false;
+    if (encrypted) ZipCryptDecryptBuffer(block.get(), n, keys);
     if (item.Method == kMethodDeflated) {
-      if (!inflater.Feed(block.data(), static_cast<size_t>(n), emit)) return false;
-    } else if (!emit(block.data(), static_cast<size_t>(n))) {
+      if (!inflater->Feed(block.get(), static_cast<size_t>(n), emit)) return false;
+    } else if (!emit(block.get(), static_cast<size_t>(n))) {
       return false;
     }
     consumed += static_cast<uint64_t>(n);
