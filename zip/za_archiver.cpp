@@ -7,6 +7,7 @@
 #include "zip/za_compression_tables.h"
 #include "zip/za_drive.h"
 #include "zip/za_except.h"
+#include "zip/za_extract_target.h"
 #include "zip/za_lock.h"
 
 namespace zip {

@@ -2,6 +2,7 @@
 // The archive component: one open archive (a file, its volumes, or memory),
 // its options and events, and the operations over its entries.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 namespace zip {
 
 struct TZAExistingFile;
+class TZAFolderGuard;
 
 class TZABaseArchiver {
  public:
@@ -212,10 +214,13 @@ class TZABaseArchiver {
   void processUpdateItem(int32_t index, const std::string& baseFolder);
   void processDeleteItem(int32_t index);
   void progressStep(const std::string& fileName, double done, double total, TZAProcessOperation operation);
-  bool extractStreamPath(platform::TStream& archive, platform::TStream& target, TDirItem& item, bool encrypted,
+  // Reads entry bytes; the archive's own stream is looked up anew on every
+  // read, as a read that runs past a volume's end replaces it.
+  using ReadEntryBytes = std::function<int64_t(void*, int64_t)>;
+  bool extractStreamPath(const ReadEntryBytes& read, platform::TStream& target, TDirItem& item, bool encrypted,
                          uint64_t compressedSize, uint32_t& crc, uint64_t& written, const TZipLocalHeader& lh);
-  bool extractBlockPath(platform::TStream& archive, platform::TStream& target, TDirItem& item, bool encrypted,
-                        uint32_t& crc, uint64_t& written);
+  bool extractBlockPath(const ReadEntryBytes& read, platform::TStream& target, TDirItem& item, uint32_t& crc,
+                        uint64_t& written);
 
   std::unique_ptr<TZAOptions> options_;
   std::unique_ptr<TZASpanningOptions> spanningOptions_;
@@ -244,6 +249,8 @@ class TZABaseArchiver {
   bool cancel_ = false;
   bool progressEnabled_ = false;
   bool skip_ = false;
+  // The folders the running extraction has checked below its base.
+  std::unique_ptr<TZAFolderGuard> folders_;
 };
 
 class TZipArchiver : public TZABaseArchiver {

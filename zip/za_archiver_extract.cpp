@@ -1,5 +1,7 @@
 #include <sys/stat.h>
 
+#include <cstdio>
+
 #include <filesystem>
 #include <mutex>
 
@@ -44,6 +46,7 @@ void TZABaseArchiver::ProcessSelectedItems(TZAProcessOperation operation) {
   for (int32_t i = 0; dir && i < dir->Count(); ++i) selectedCount_ += dir->GetItemPtr(i)->Selected ? 1 : 0;
   const bool withProgress = operation == poExtract || operation == poTest;
   TZAAction action = fxaIgnore;
+  folders_.reset();  // folders are checked anew by each operation
   if (withProgress) DoOnOverallProgress(0, operation, ppStart, cancel_);
   if (!cancel_) {
     for (int32_t i = 0; dir && i < dir->Count();) {
@@ -109,19 +112,18 @@ void TZABaseArchiver::processExtractItem(int32_t index, std::string name, const 
   // Drives, absolute names and ".." stay below the base folder: a name that
   // would climb out of it is refused. A link in the file's own place is
   // replaced, never followed, so only its folder has to stay inside.
-  const std::optional<std::string> resolved = ExpandArchivePathFromBase(baseFolder, name);
-  if (!resolved || !ZAStaysInside(baseFolder, folderEntry ? *resolved : ZAFolderPart(*resolved)))
-    throw EZAException::CreateFmt(19, Name, {name});
+  // The base is resolved once per operation; names are expanded against it.
+  if (!folders_ || folders_->BaseFolder() != baseFolder)
+    folders_ = std::make_unique<TZAFolderGuard>(baseFolder, *ExpandArchivePathFromBase(baseFolder, ""));
+  const std::optional<std::string> resolved =
+      ExpandArchivePathFromBase(ZAIncludeTrailingBackslash(folders_->Base()), name);
+  if (!resolved) throw EZAException::CreateFmt(19, Name, {name});
   const std::string target = *resolved;
-
-  if (Options().CreateDirs) {
-    const std::string folder = folderEntry ? target : ZAFolderPart(target);
-    if (!folder.empty() && !ZADirectoryExists(folder)) {
-      if (!ZAStaysInside(baseFolder, folder) || !ZAForceDirectories(folder))
-        throw EZAException::CreateFmt(20, Name, {folder});
-    }
-    // A folder made in the meantime through a link is checked again.
-    if (!folder.empty() && !ZAStaysInside(baseFolder, folder)) throw EZAException::CreateFmt(20, Name, {folder});
+  const std::string folder = folderEntry ? target : ZAFolderPart(target);
+  switch (folders_->Check(folder, Options().CreateDirs)) {
+    case TZAFolderGuard::frOk: break;
+    case TZAFolderGuard::frOutside: throw EZAException::CreateFmt(19, Name, {name});
+    case TZAFolderGuard::frCannotCreate: throw EZAException::CreateFmt(20, Name, {folder});
   }
   if (folderEntry) return;
 
@@ -160,37 +162,34 @@ void TZABaseArchiver::processExtractItem(int32_t index, std::string name, const 
 
 void TZABaseArchiver::writeEntryFile(int32_t index, const std::string& target, uint32_t attributes,
                                      const TZAExistingFile& existing) {
-  // The old file goes first, a symbolic link in its place included: the new
-  // data never go through a link. Its permissions do not matter to the
-  // removal (and changing them would follow a link). A folder in its place
-  // stays, and the creation below then fails.
-  if (existing.exists && !existing.isDirectory) removeQuietly(target);
-  // A link that could not be removed would be followed by the creation.
-  if (ZAInspect(target).isLink) throw EZAException::CreateFmt(19, Name, {target});
-  std::unique_ptr<platform::TFileStream> file;
-  try {
-    file = std::make_unique<platform::TFileStream>(target, platform::fmCreate);
-  } catch (const platform::EStreamError&) {
-    throw EZAException::CreateFmt(19, Name, {target});
+  // A folder in the file's place stays.
+  if (existing.exists && existing.isDirectory) throw EZAException::CreateFmt(19, Name, {target});
+  // The data go to a new file beside the target and take its place only once
+  // checked: whatever fails, the old file stays as it was. The rename
+  // replaces a link in the target's place instead of following it, and a
+  // running program keeps its old image.
+  const std::optional<std::string> temp = ZAMakeTempFile(ZAFolderPart(target));
+  if (!temp) throw EZAException::CreateFmt(19, Name, {target});
+  struct TempGuard {
+    std::string path;
+    ~TempGuard() {
+      if (!path.empty()) removeQuietly(path);
+    }
+  } guard{*temp};
+  {
+    platform::TFileStream file(*temp, platform::fmOpenReadWrite);
+    InternalExtractItem(index, file);
+    if (skip_ || cancel_) return;
+    const TDirItem& entry = *dirManager_->ArchiveDir.GetItemPtr(index);
+    const std::time_t when = platform::timeFromDosDateTime(platform::makeDosDateTime(entry.ModDate, entry.ModTime));
+    const struct timespec times[2] = {{when, 0}, {when, 0}};
+    ::futimens(file.Handle(), times);
+    const uint32_t mode = Options().SetAttributes ? ZAModeForAttributes(attributes, existing) : ZADefaultFileMode();
+    ::fchmod(file.Handle(), mode);
+    if (Options().FlushBuffers && !file.Flush()) throw EZAException::CreateFmt(19, Name, {target});
   }
-  try {
-    InternalExtractItem(index, *file);
-  } catch (...) {
-    file.reset();
-    removeQuietly(target);
-    throw;
-  }
-  const TDirItem& entry = *dirManager_->ArchiveDir.GetItemPtr(index);
-  const std::time_t when = platform::timeFromDosDateTime(platform::makeDosDateTime(entry.ModDate, entry.ModTime));
-  const struct timespec times[2] = {{when, 0}, {when, 0}};
-  ::futimens(file->Handle(), times);
-  if (Options().FlushBuffers && DriveIsRemovable(target)) file->Flush();
-  file.reset();
-  if (skip_ || cancel_) {
-    removeQuietly(target);
-    return;
-  }
-  if (Options().SetAttributes) ::chmod(target.c_str(), ZAModeForAttributes(attributes, existing));
+  if (::rename(temp->c_str(), target.c_str()) != 0) throw EZAException::CreateFmt(19, Name, {target});
+  guard.path.clear();
 }
 
 void TZABaseArchiver::processTestItem(int32_t index) {

@@ -1,5 +1,7 @@
 #include "zip/za_crc32.h"
 
+#include <zlib.h>
+
 namespace zip {
 
 namespace {
@@ -57,9 +59,10 @@ uint32_t CRC32Step(uint8_t byte, uint32_t value) { return kCrcTable[(value ^ byt
 
 uint32_t UpdateCRC32(uint32_t value, const void* buffer, int64_t length) {
   if (buffer == nullptr || length <= 0) return value;
-  const auto* p = static_cast<const uint8_t*>(buffer);
-  for (int64_t i = 0; i < length; ++i) value = CRC32Step(p[i], value);
-  return value;
+  // zlib seeds and finishes its CRC itself: the complements on both sides
+  // keep the running value of the table step.
+  return ~static_cast<uint32_t>(crc32_z(~value & 0xFFFFFFFFu, static_cast<const Bytef*>(buffer),
+                                        static_cast<z_size_t>(length)));
 }
 
 void CalcCRC32(const void* buffer, int64_t length, uint32_t& value) { value = UpdateCRC32(value, buffer, length); }

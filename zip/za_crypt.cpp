@@ -73,6 +73,12 @@ bool CheckItemPassword(platform::TStream& archive, std::string_view password, TZ
                        uint16_t modTime, uint16_t flags) {
   TZAEncryptionHeader header{};
   archive.ReadBuffer(header.data(), kEncryptionHeaderSize);
+  return CheckItemPassword(header, password, keys, crc, modTime, flags);
+}
+
+bool CheckItemPassword(const TZAEncryptionHeader& stored, std::string_view password, TZipCryptKeys& keys, uint32_t crc,
+                       uint16_t modTime, uint16_t flags) {
+  TZAEncryptionHeader header = stored;
   ZipCryptInitDecrypt(password, keys, header);
   const uint8_t expected = (flags & 0x0008) != 0 ? static_cast<uint8_t>(modTime >> 8) : static_cast<uint8_t>(crc >> 24);
   return header[11] == expected;

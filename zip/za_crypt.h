@@ -39,5 +39,9 @@ TZAEncryptionHeader ZipCryptMakeHeader(std::string_view password, uint32_t check
 // crc, modTime and flags are those of the entry's local header.
 bool CheckItemPassword(platform::TStream& archive, std::string_view password, TZipCryptKeys& keys, uint32_t crc,
                        uint16_t modTime, uint16_t flags);
+// The same test on a header already read (it is left as read, so that
+// another password can be tried on it).
+bool CheckItemPassword(const TZAEncryptionHeader& stored, std::string_view password, TZipCryptKeys& keys, uint32_t crc,
+                       uint16_t modTime, uint16_t flags);
 
 }  // namespace zip

@@ -5,12 +5,34 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_set>
 
 namespace zip {
 
 // Whether path, with every symbolic link of its existing part resolved,
 // still lies in base (or is base itself).
 bool ZAStaysInside(const std::string& base, const std::string& path);
+
+// The folders of one extraction below its base folder, each checked (or
+// made) once: a part below the base must be a real folder, or a link that
+// stays inside the base. What was found good is remembered for the rest of
+// the operation, so an entry costs no path resolution of its own.
+class TZAFolderGuard {
+ public:
+  enum TResult { frOk, frOutside, frCannotCreate };
+  // baseFolder: as the operation was given it; base: the same, absolute.
+  TZAFolderGuard(const std::string& baseFolder, const std::string& base);
+  const std::string& BaseFolder() const { return baseFolder_; }
+  const std::string& Base() const { return base_; }
+  // folder lies lexically below the base (names are expanded so); with
+  // create, its missing parts are made.
+  TResult Check(const std::string& folder, bool create);
+
+ private:
+  std::string baseFolder_;
+  std::string base_;  // without a trailing "/", but the root's
+  std::unordered_set<std::string> known_;
+};
 
 struct TZAExistingFile {
   bool exists = false;
@@ -21,6 +43,9 @@ struct TZAExistingFile {
   int64_t modified = 0;   // last write, seconds since 1970
 };
 TZAExistingFile ZAInspect(const std::string& path);
+
+// The bits a new file gets by the process's umask.
+uint32_t ZADefaultFileMode();
 
 // The permission bits a file extracted with these attributes gets: a Unix
 // mode in the high 16 bits stands as stored; otherwise the replaced file's

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "zip/za_archiver.h"
@@ -9,6 +11,7 @@
 #include "zip/za_crc32.h"
 #include "zip/za_crypt.h"
 #include "zip/za_except.h"
+#include "zip/za_range.h"
 
 namespace zip {
 
@@ -18,6 +21,10 @@ constexpr int64_t kReadBlock = 0x100000;
 constexpr size_t kOutChunk = 0x40000;
 constexpr uint16_t kMethodDeflate64 = 9;
 constexpr int64_t kBlockHeaderSize = 50;
+// Strong encryption: no cipher of this component reads it.
+constexpr uint16_t kFlagStrongEncryption = 0x0040;
+// Password questions for one entry before a wrong password fails it.
+constexpr int kPasswordQuestions = 3;
 
 using Emit = std::function<bool(const uint8_t*, size_t)>;
 
@@ -59,29 +66,45 @@ class Inflater {
   z_stream zs_{};
   bool ok_ = false;
   bool ended_ = false;
-  std::vector<uint8_t> buffer_ = std::vector<uint8_t>(kOutChunk);
-  uint8_t* out_ = buffer_.data();
+  // Left uninitialised: zeroing it cost more than small entries' inflate.
+  std::unique_ptr<uint8_t[]> buffer_ = std::make_unique_for_overwrite<uint8_t[]>(kOutChunk);
+  uint8_t* out_ = buffer_.get();
 };
 
 }  // namespace
 
 bool TZABaseArchiver::ExtractItemToStream(platform::TStream& archive, platform::TStream& target, TDirItem& item) {
-  const bool ownStream = &archive == archiveStream_.get();
-  auto readData = [&](void* buf, int64_t n) { return ownStream ? ReadFromVolumes(buf, n) : archive.Read(buf, n); };
+  // The archive's own stream goes through the volumes and is never held: the
+  // reference given here dies with the first read that changes volume.
+  platform::TStream* foreign = &archive == archiveStream_.get() ? nullptr : &archive;
+  const ReadEntryBytes readData = [this, foreign](void* buf, int64_t n) {
+    return foreign ? foreign->Read(buf, n) : ReadFromVolumes(buf, n);
+  };
   const bool encrypted = (item.Flags & kFlagEncrypted) != 0;
+  platform::TStream* source = foreign ? foreign : archiveStream_.get();
+  // In a single file the local header, its name and extra field and the
+  // data must all lie inside the file before any data are read.
+  const bool oneFile = SpanningMode() == smNone && source != nullptr;
+  const uint64_t fileSize = oneFile ? static_cast<uint64_t>(source->Size()) : 0;
+  uint64_t here = oneFile ? static_cast<uint64_t>(source->Position()) : 0;
+  auto fits = [&](uint64_t length) { return !oneFile || ZARangeFits(here, length, fileSize); };
 
   uint8_t raw[TZipLocalHeader::kSize];
+  if (!fits(sizeof raw)) raise(8);
   if (readData(raw, sizeof raw) != static_cast<int64_t>(sizeof raw)) return false;
+  here += sizeof raw;
   const TZipLocalHeader lh = *DecodeLocalHeader(raw);
   {
     const int64_t skip = int64_t{lh.NameLength} + lh.ExtraLength;
+    if (!fits(static_cast<uint64_t>(skip))) raise(8);
     std::vector<uint8_t> scratch(static_cast<size_t>(skip));
     if (skip > 0 && readData(scratch.data(), skip) != skip) return false;
+    here += static_cast<uint64_t>(skip);
   }
   uint64_t compressed = item.TrueCompressedSize();
-  if (SpanningMode() == smNone && dirManager_) {
+  if (!fits(compressed)) raise(8);
+  if (oneFile && dirManager_) {
     // An entry never reads into the directory, whatever its size field says.
-    const uint64_t here = static_cast<uint64_t>(archive.Position());
     const uint64_t dirStart = static_cast<uint64_t>(std::max<int64_t>(dirManager_->CentralDirStart, 0));
     const uint64_t room = here <= dirStart ? dirStart - here : 0;
     compressed = std::min(compressed, room);
@@ -90,37 +113,41 @@ bool TZABaseArchiver::ExtractItemToStream(platform::TStream& archive, platform::
   uint64_t written = 0;
   bool result = false;
   if (item.Method == kMethodStored || item.Method == kMethodDeflated) {
-    result = extractStreamPath(archive, target, item, encrypted, compressed, crc, written, lh);
+    if (encrypted && (item.Flags & kFlagStrongEncryption) != 0) raise(8);
+    result = extractStreamPath(readData, target, item, encrypted, compressed, crc, written, lh);
   } else if (item.Method == kMethodDeflate64) {
     raise(55);
   } else if (item.VersionNeeded >= 11) {
-    result = extractBlockPath(archive, target, item, encrypted, crc, written);
+    // No cipher is attached to the block layout (AES entries land here):
+    // no password can ever open it, so none is asked for.
+    if (encrypted) raise(8);
+    result = extractBlockPath(readData, target, item, crc, written);
   }
   if (written != item.TrueUncompressedSize()) result = false;
   if (result && !skip_) result = ~crc == item.Crc;
   return result;
 }
 
-bool TZABaseArchiver::extractStreamPath(platform::TStream& archive, platform::TStream& target, TDirItem& item,
+bool TZABaseArchiver::extractStreamPath(const ReadEntryBytes& readData, platform::TStream& target, TDirItem& item,
                                         bool encrypted, uint64_t compressed, uint32_t& crc, uint64_t& written,
                                         const TZipLocalHeader& lh) {
-  const bool ownStream = &archive == archiveStream_.get();
-  auto readData = [&](void* buf, int64_t n) { return ownStream ? ReadFromVolumes(buf, n) : archive.Read(buf, n); };
   const uint64_t expected = item.TrueUncompressedSize();
   TZipCryptKeys keys;
   if (encrypted) {
     if (compressed < kEncryptionHeaderSize) return false;
     compressed -= kEncryptionHeaderSize;
-    const int64_t at = archive.Position();
-    for (;;) {
-      archive.SetPosition(at);
-      if (CheckItemPassword(archive, Password, keys, lh.Crc, lh.ModTime, lh.Flags)) break;
+    // Read once, tried with each password: the header may lie across volumes.
+    TZAEncryptionHeader header{};
+    if (readData(header.data(), kEncryptionHeaderSize) != kEncryptionHeaderSize) return false;
+    for (int asked = 0; !CheckItemPassword(header, Password, keys, lh.Crc, lh.ModTime, lh.Flags); ++asked) {
+      // Wrong answers without end fail the entry instead of asking forever.
+      if (asked == kPasswordQuestions) return false;
       DoOnPassword(item.FileName, Password, skip_);
       if (skip_) return false;
     }
   }
-  Inflater inflater(-MAX_WBITS);
-  if (item.Method == kMethodDeflated && !inflater.Ready()) return false;
+  std::optional<Inflater> inflater;
+  if (item.Method == kMethodDeflated && !inflater.emplace(-MAX_WBITS).Ready()) return false;
   const Emit emit = [&](const uint8_t* p, size_t n) {
     // More output than the entry declares is refused before it reaches the disk.
     if (n > expected - written) return false;
@@ -129,18 +156,19 @@ bool TZABaseArchiver::extractStreamPath(platform::TStream& archive, platform::TS
     written += n;
     return true;
   };
-  std::vector<uint8_t> block(static_cast<size_t>(std::min<uint64_t>(kReadBlock, std::max<uint64_t>(compressed, 1))));
+  const size_t blockSize = static_cast<size_t>(std::min<uint64_t>(kReadBlock, std::max<uint64_t>(compressed, 1)));
+  const std::unique_ptr<uint8_t[]> block = std::make_unique_for_overwrite<uint8_t[]>(blockSize);
   const auto op = static_cast<TZAProcessOperation>(item.PendingOperation);
   uint64_t consumed = 0;
   while (consumed < compressed) {
     progressStep(item.FileName, static_cast<double>(consumed), static_cast<double>(compressed), op);
     if (cancel_) break;
     const int64_t n = static_cast<int64_t>(std::min<uint64_t>(kReadBlock, compressed - consumed));
-    if (readData(block.data(), n) != n) return false;
-    if (encrypted) ZipCryptDecryptBuffer(block.data(), n, keys);
+    if (readData(block.get(), n) != n) return false;
+    if (encrypted) ZipCryptDecryptBuffer(block.get(), n, keys);
     if (item.Method == kMethodDeflated) {
-      if (!inflater.Feed(block.data(), static_cast<size_t>(n), emit)) return false;
-    } else if (!emit(block.data(), static_cast<size_t>(n))) {
+      if (!inflater->Feed(block.get(), static_cast<size_t>(n), emit)) return false;
+    } else if (!emit(block.get(), static_cast<size_t>(n))) {
       return false;
     }
     consumed += static_cast<uint64_t>(n);
@@ -148,10 +176,8 @@ bool TZABaseArchiver::extractStreamPath(platform::TStream& archive, platform::TS
   return true;
 }
 
-bool TZABaseArchiver::extractBlockPath(platform::TStream& archive, platform::TStream& target, TDirItem& item,
-                                       bool encrypted, uint32_t& crc, uint64_t& written) {
-  const bool ownStream = &archive == archiveStream_.get();
-  auto readData = [&](void* buf, int64_t n) { return ownStream ? ReadFromVolumes(buf, n) : archive.Read(buf, n); };
+bool TZABaseArchiver::extractBlockPath(const ReadEntryBytes& readData, platform::TStream& target, TDirItem& item,
+                                       uint32_t& crc, uint64_t& written) {
   const uint64_t compressed = item.TrueCompressedSize();
   uint8_t head[kBlockHeaderSize];
   if (readData(head, kBlockHeaderSize) != kBlockHeaderSize) return false;
@@ -164,14 +190,6 @@ bool TZABaseArchiver::extractBlockPath(platform::TStream& archive, platform::TSt
   const uint32_t blockCount = r.U32();
   const uint8_t algorithm = head[20];
   const bool packed = head[21] != 0;
-  const uint32_t checkCrc = TZAByteReader(std::span<const uint8_t>(head).subspan(24)).U32();
-  if (encrypted) {
-    // No cipher is attached to this layout: the check area is compared as it stands.
-    while (~UpdateCRC32(kCrcSeed, head + 28, 16) != checkCrc) {
-      DoOnPassword(item.FileName, Password, skip_);
-      if (skip_) return false;
-    }
-  }
   const uint64_t total = item.UncompressedSize == kMarker32 ? item.UncompressedSize64 : headerUncompressed;
   const uint64_t declared = item.TrueUncompressedSize();
   const auto op = static_cast<TZAProcessOperation>(item.PendingOperation);

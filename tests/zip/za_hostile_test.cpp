@@ -182,7 +182,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FieldCase{"huge_total_entries", [](auto& b) { b.end.totalEntries = 0xFFFE; }, false},
         FieldCase{"huge_directory_size", [](auto& b) { b.end.dirSize = 0xFFFFFF00u; }, false},
-        FieldCase{"huge_compressed_size", [](auto& b) { b.entries[1].compressedSize = 0xFFFFFF00u; }, true},
+        // Data said to run past the end of the file are refused before any is read.
+        FieldCase{"huge_compressed_size", [](auto& b) { b.entries[1].compressedSize = 0xFFFFFF00u; }, false},
         FieldCase{"huge_uncompressed_size", [](auto& b) { b.entries[1].uncompressedSize = 0xFFFFFF00u; }, false},
         FieldCase{"short_uncompressed_size", [](auto& b) { b.entries[1].uncompressedSize = 10; }, false},
         FieldCase{"offset_past_the_end", [](auto& b) { b.entries[0].localHeaderOffset = 0x7FFFFFF0u; }, true},
