@@ -43,22 +43,55 @@ void TZABaseArchiver::copyBackupBytes(int64_t from, int64_t count) {
   }
 }
 
+void TZABaseArchiver::indexRollbackDir() {
+  TZADirArray& rollback = dirManager_->RollbackDir;
+  rollbackByName_.clear();
+  rollbackByName_.reserve(static_cast<size_t>(rollback.Count()));
+  rollbackSameName_.assign(static_cast<size_t>(rollback.Count()), -1);
+  // Walked from the end so that each chain starts at the first of its name.
+  for (int32_t r = rollback.Count() - 1; r >= 0; --r) {
+    auto [it, added] = rollbackByName_.try_emplace(rollback.GetItemPtr(r)->FileName, r);
+    if (!added) {
+      rollbackSameName_[static_cast<size_t>(r)] = it->second;
+      it->second = r;
+    }
+  }
+}
+
+int32_t TZABaseArchiver::findRollbackItem(const std::string& name, uint64_t offset) const {
+  const auto it = rollbackByName_.find(name);
+  if (it == rollbackByName_.end()) return -1;
+  // Among entries of one name the one at the same place is this entry.
+  TZADirArray& rollback = dirManager_->RollbackDir;
+  for (int32_t r = it->second; r >= 0; r = rollbackSameName_[static_cast<size_t>(r)])
+    if (rollback.GetItemPtr(r)->TrueLocalHeaderOffset() == offset) return r;
+  return it->second;
+}
+
+uint64_t TZABaseArchiver::keptDataEnd(const TDirItem& entry, bool exact) const {
+  const uint64_t at = entry.TrueLocalHeaderOffset();
+  uint64_t end = at + TZipLocalHeader::kSize + entry.NameLength + entry.TrueCompressedSize();
+  if (!exact) return end;
+  const uint64_t size = static_cast<uint64_t>(archiveStream_->Size());
+  if (!ZARangeFits(at, TZipLocalHeader::kSize, size)) return std::max(end, size + 1);
+  uint8_t raw[TZipLocalHeader::kSize];
+  archiveStream_->SetPosition(static_cast<int64_t>(at));
+  archiveStream_->ReadBuffer(raw, sizeof raw);
+  const TZipLocalHeader header = *DecodeLocalHeader(raw);
+  // A damaged header is the copy's concern: the directory's figures stand.
+  if (header.Signature != kLocalHeaderSignature) return end;
+  end = at + TZipLocalHeader::kSize + header.NameLength + header.ExtraLength + entry.TrueCompressedSize();
+  if (end <= size && (header.Flags & kFlagDataDescriptor))
+    end += static_cast<uint64_t>(descriptorLength(*archiveStream_, static_cast<int64_t>(end), entry));
+  return end;
+}
+
 void TZABaseArchiver::CopyUnchangedItem(int32_t index) {
   TDirItem& item = *dirManager_->ArchiveDir.GetItemPtr(index);
   TZADirArray& rollback = dirManager_->RollbackDir;
   const bool renamed = item.PendingOperation == poRename;
   const std::string& oldName = renamed ? item.PreviousName : item.FileName;
-  // Among entries of one name the one at the same place is this entry.
-  int32_t found = -1;
-  for (int32_t r = 0; r < rollback.Count(); ++r) {
-    const TDirItem& candidate = *rollback.GetItemPtr(r);
-    if (candidate.FileName != oldName) continue;
-    if (found < 0) found = r;
-    if (candidate.TrueLocalHeaderOffset() == item.TrueLocalHeaderOffset()) {
-      found = r;
-      break;
-    }
-  }
+  const int32_t found = findRollbackItem(oldName, item.TrueLocalHeaderOffset());
   if (found < 0) raise(7);
   const TDirItem old = *rollback.GetItemPtr(found);
   if (item.PendingOperation == poUpdate) item = old;
