@@ -211,6 +211,10 @@ class TZABaseArchiver {
   // Lays an entry written to a temporary file down across the volumes; whether the copy was cancelled.
   bool copyEntryToVolumes(platform::TStream& temp, TDirItem& item, int64_t headerLength);
   void copyBackupBytes(int64_t from, int64_t count);
+  void queueBackupCopy(int64_t from, int64_t count);
+  void flushBackupCopy();
+  // Reads from the backup through a window kept in memory; the bytes read.
+  int64_t readBackupAt(int64_t at, uint8_t* buffer, int64_t count);
   std::string makeTempFileIn(const std::string& folder) const;
   // Where the backup of the rewritten tail goes: TempDir, else the archive's own folder.
   std::string backupFolder() const;
@@ -248,6 +252,14 @@ class TZABaseArchiver {
   int64_t startPosition_ = 0;
   std::unique_ptr<platform::TFileStream> backupStream_;
   std::string backupFileName_;
+  // Kept entries' bytes not yet copied from the backup, and a read window on it.
+  struct PendingCopy {
+    int64_t from = 0;
+    int64_t count = 0;
+  };
+  PendingCopy pendingCopy_;
+  std::vector<uint8_t> backupWindow_;
+  int64_t backupWindowAt_ = -1;
   // Volumes this archiver created: a failed creation of a multi-volume set takes them away.
   std::vector<std::string> createdVolumes_;
   // Staging for a spanned archive on a floppy disk, handed to the volume writer.

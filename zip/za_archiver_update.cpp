@@ -39,6 +39,7 @@ int32_t TZABaseArchiver::FindFirstChangedItem() const {
 void TZABaseArchiver::BackupArchiveTail(uint64_t offset) {
   const int64_t size = archiveStream_->Size();
   if (offset > static_cast<uint64_t>(size)) raise(35);
+  backupWindowAt_ = -1;
   backupFileName_ = makeTempFileIn(backupFolder());
   try {
     backupStream_ = std::make_unique<platform::TFileStream>(backupFileName_, platform::fmOpenReadWrite);
@@ -115,6 +116,7 @@ bool TZABaseArchiver::writeItemsFrom(int32_t first, std::vector<std::string>& mo
     const bool store = changesData(*work.GetItemPtr(i));
     TZAAction action = fxaIgnore;
     bool written = false;
+    if (store) flushBackupCopy();
     do {
       action = fxaIgnore;
       const int64_t attemptStart = archiveStream_->Seek(0, platform::TSeekOrigin::soEnd);
@@ -128,7 +130,10 @@ bool TZABaseArchiver::writeItemsFrom(int32_t first, std::vector<std::string>& mo
       // take the room the next ones need.
       if (!written && spanningMode_ == smNone) archiveStream_->SetSize(attemptStart);
     } while (!written && action == fxaRetry && !cancel_);
-    if (action == fxaAbort) return true;
+    if (action == fxaAbort) {
+      pendingCopy_ = {};
+      return true;
+    }
     if (cancel_) break;
     TDirItem& item = *work.GetItemPtr(i);
     if (written) {
@@ -148,6 +153,7 @@ bool TZABaseArchiver::writeItemsFrom(int32_t first, std::vector<std::string>& mo
     CopyUnchangedItem(i);
     ++i;
   }
+  flushBackupCopy();
   return false;
 }
 
@@ -277,6 +283,7 @@ void TZABaseArchiver::ApplyPendingUpdates() {
 }
 
 void TZABaseArchiver::RollbackUpdate() {
+  pendingCopy_ = {};
   dirManager_->ArchiveDir.Assign(dirManager_->RollbackDir);
   // A multi-volume set is written by one pass from its creation, and bytes
   // laid on earlier volumes cannot be taken back: the unfinished set goes
@@ -316,6 +323,9 @@ void TZABaseArchiver::RestoreArchiveTail() {
 }
 
 void TZABaseArchiver::DeleteBackupFile() {
+  pendingCopy_ = {};
+  std::vector<uint8_t>().swap(backupWindow_);
+  backupWindowAt_ = -1;
   backupStream_.reset();
   if (!backupFileName_.empty()) removeQuietly(backupFileName_);
   backupFileName_.clear();

@@ -16,12 +16,9 @@ uint32_t u32At(const uint8_t* p) {
   return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
 
-// The length of a data descriptor that follows an entry's data, 0 when none
-// is recognised there.
-int64_t descriptorLength(platform::TStream& backup, int64_t at, const TDirItem& entry) {
-  uint8_t b[24] = {};
-  backup.SetPosition(at);
-  const int64_t n = backup.Read(b, sizeof b);
+// The length of a data descriptor whose first bytes are given (n of them),
+// 0 when none is recognised there.
+int64_t descriptorLength(const uint8_t* b, int64_t n, const TDirItem& entry) {
   const bool zip64 = entry.CompressedSize == kMarker32 || entry.UncompressedSize == kMarker32;
   const int64_t body = zip64 ? 20 : 12;
   if (n >= 4 + body && u32At(b) == kDataDescriptorSignature && u32At(b + 4) == entry.Crc) return 4 + body;
@@ -41,6 +38,43 @@ void TZABaseArchiver::copyBackupBytes(int64_t from, int64_t count) {
     WriteArchiveBuffer(block.data(), n, nullptr, -1, volumeInfo_, out);
     count -= n;
   }
+}
+
+// Kept entries that follow each other in the backup are copied as one run:
+// a pass over many small entries costs a few large reads and writes.
+void TZABaseArchiver::queueBackupCopy(int64_t from, int64_t count) {
+  if (pendingCopy_.count > 0 && pendingCopy_.from + pendingCopy_.count == from) {
+    pendingCopy_.count += count;
+    return;
+  }
+  flushBackupCopy();
+  pendingCopy_ = {from, count};
+}
+
+void TZABaseArchiver::flushBackupCopy() {
+  const PendingCopy run = pendingCopy_;
+  pendingCopy_ = {};
+  if (run.count > 0) copyBackupBytes(run.from, run.count);
+}
+
+int64_t TZABaseArchiver::readBackupAt(int64_t at, uint8_t* buffer, int64_t count) {
+  constexpr int64_t kWindow = 256 * 1024;
+  const int64_t cached = static_cast<int64_t>(backupWindow_.size());
+  if (backupWindowAt_ < 0 || at < backupWindowAt_ || at + count > backupWindowAt_ + cached) {
+    backupWindow_.resize(static_cast<size_t>(std::max(kWindow, count)));
+    backupStream_->SetPosition(at);
+    int64_t got = 0;
+    while (got < static_cast<int64_t>(backupWindow_.size())) {
+      const int64_t n = backupStream_->Read(backupWindow_.data() + got, static_cast<int64_t>(backupWindow_.size()) - got);
+      if (n <= 0) break;
+      got += n;
+    }
+    backupWindow_.resize(static_cast<size_t>(got));
+    backupWindowAt_ = at;
+  }
+  const int64_t n = std::clamp<int64_t>(backupWindowAt_ + static_cast<int64_t>(backupWindow_.size()) - at, 0, count);
+  std::copy_n(backupWindow_.data() + (at - backupWindowAt_), n, buffer);
+  return n;
 }
 
 void TZABaseArchiver::indexRollbackDir() {
@@ -81,8 +115,12 @@ uint64_t TZABaseArchiver::keptDataEnd(const TDirItem& entry, bool exact) const {
   // A damaged header is the copy's concern: the directory's figures stand.
   if (header.Signature != kLocalHeaderSignature) return end;
   end = at + TZipLocalHeader::kSize + header.NameLength + header.ExtraLength + entry.TrueCompressedSize();
-  if (end <= size && (header.Flags & kFlagDataDescriptor))
-    end += static_cast<uint64_t>(descriptorLength(*archiveStream_, static_cast<int64_t>(end), entry));
+  if (end <= size && (header.Flags & kFlagDataDescriptor)) {
+    uint8_t b[24] = {};
+    archiveStream_->SetPosition(static_cast<int64_t>(end));
+    const int64_t n = archiveStream_->Read(b, sizeof b);
+    end += static_cast<uint64_t>(descriptorLength(b, n, entry));
+  }
   return end;
 }
 
@@ -93,7 +131,7 @@ void TZABaseArchiver::CopyUnchangedItem(int32_t index) {
   const std::string& oldName = renamed ? item.PreviousName : item.FileName;
   const int32_t found = findRollbackItem(oldName, item.TrueLocalHeaderOffset());
   if (found < 0) raise(7);
-  const TDirItem old = *rollback.GetItemPtr(found);
+  const TDirItem& old = *rollback.GetItemPtr(found);
   if (item.PendingOperation == poUpdate) item = old;
 
   // The record comes from the backup; its lengths are the archive's own
@@ -105,19 +143,21 @@ void TZABaseArchiver::CopyUnchangedItem(int32_t index) {
   const uint64_t at = oldOffset - static_cast<uint64_t>(startPosition_);
   if (!ZARangeFits(at, TZipLocalHeader::kSize, static_cast<uint64_t>(backupSize))) raise(35);
   uint8_t raw[TZipLocalHeader::kSize];
-  backupStream_->SetPosition(static_cast<int64_t>(at));
-  backupStream_->ReadBuffer(raw, sizeof raw);
+  if (readBackupAt(static_cast<int64_t>(at), raw, sizeof raw) != TZipLocalHeader::kSize) raise(35);
   TZipLocalHeader header = *DecodeLocalHeader(raw);
   if (header.Signature != kLocalHeaderSignature) raise(35);
   const uint64_t dataStart = at + TZipLocalHeader::kSize + header.NameLength + header.ExtraLength;
   const uint64_t compressed = old.TrueCompressedSize();
   if (!ZARangeFits(dataStart, compressed, static_cast<uint64_t>(backupSize))) raise(35);
   int64_t tail = static_cast<int64_t>(compressed);
-  if (header.Flags & kFlagDataDescriptor)
-    tail += descriptorLength(*backupStream_, static_cast<int64_t>(dataStart + compressed), old);
+  if (header.Flags & kFlagDataDescriptor) {
+    uint8_t b[24] = {};
+    const int64_t n = readBackupAt(static_cast<int64_t>(dataStart + compressed), b, sizeof b);
+    tail += descriptorLength(b, n, old);
+  }
 
   platform::TStream* out = archiveStream_.get();
-  const uint64_t position = static_cast<uint64_t>(out->Position());
+  const uint64_t position = static_cast<uint64_t>(out->Position() + pendingCopy_.count);
   if (position >= kMarker32) {
     if (Zip64Mode == zmDisabled) throw EZAException::CreateFmt(43, Name, {item.FileName});
     item.HasZip64 = true;
@@ -134,11 +174,12 @@ void TZABaseArchiver::CopyUnchangedItem(int32_t index) {
     header.NameLength = static_cast<uint16_t>(name.Bytes.size());
     header.Flags = static_cast<uint16_t>((header.Flags & ~kFlagUtf8) | (item.Flags & kFlagUtf8));
     const auto bytes = EncodeLocalHeader(header);
+    flushBackupCopy();
     WriteArchiveBuffer(bytes.data(), static_cast<int64_t>(bytes.size()), nullptr, -1, volumeInfo_, out);
     WriteArchiveBuffer(name.Bytes.data(), static_cast<int64_t>(name.Bytes.size()), nullptr, -1, volumeInfo_, out);
-    copyBackupBytes(static_cast<int64_t>(extraAt), static_cast<int64_t>(dataStart - extraAt) + tail);
+    queueBackupCopy(static_cast<int64_t>(extraAt), static_cast<int64_t>(dataStart - extraAt) + tail);
   } else {
-    copyBackupBytes(static_cast<int64_t>(at), static_cast<int64_t>(dataStart - at) + tail);
+    queueBackupCopy(static_cast<int64_t>(at), static_cast<int64_t>(dataStart - at) + tail);
   }
 }
 
