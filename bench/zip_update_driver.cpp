@@ -4,11 +4,12 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <unordered_map>
+#include <vector>
 
 #include "platform/dos_datetime.h"
 #include "zip/za_archiver.h"
@@ -40,24 +41,28 @@ int main(int argc, char** argv) {
   a.OpenArchive(fs::exists(a.FileName) ? platform::fmOpenReadWrite | platform::fmShareDenyWrite : zip::kCreateMode);
   a.BeginUpdate();
   zip::TZADirArray& dir = a.DirManager()->ArchiveDir;
-  std::unordered_map<std::string, int32_t> entries;
-  for (int32_t i = 0; i < dir.Count(); ++i) entries.emplace(dir.GetItemPtr(i)->FileName, i);
+  // Entry indexes sorted by name: found by binary search, four bytes each.
+  std::vector<int32_t> byName(static_cast<size_t>(dir.Count()));
+  for (int32_t i = 0; i < dir.Count(); ++i) byName[static_cast<size_t>(i)] = i;
+  auto nameOf = [&](int32_t i) -> const std::string& { return dir.GetItemPtr(i)->FileName; };
+  std::sort(byName.begin(), byName.end(), [&](int32_t x, int32_t y) { return nameOf(x) < nameOf(y); });
   int added = 0, replaced = 0;
   std::string root = argv[2];
   if (root.back() != '/') root += '/';
   for (const auto& e : fs::recursive_directory_iterator(root)) {
     if (!e.is_regular_file()) continue;
     const std::string name = e.path().string().substr(root.size());
-    const auto found = entries.find(name);
-    if (found == entries.end()) {
+    const auto found = std::lower_bound(byName.begin(), byName.end(), name,
+                                        [&](int32_t i, const std::string& n) { return nameOf(i) < n; });
+    if (found == byName.end() || nameOf(*found) != name) {
       if (a.AddFile(name) >= 0) ++added;
       continue;
     }
     struct stat st {};
     if (::stat(e.path().c_str(), &st) != 0) continue;
-    const zip::TDirItem& item = *dir.GetItemPtr(found->second);
+    const zip::TDirItem& item = *dir.GetItemPtr(*found);
     if (platform::dosDateTimeFromTime(st.st_mtime) != platform::makeDosDateTime(item.ModDate, item.ModTime)) {
-      a.AddItemForFile(found->second, name);
+      a.AddItemForFile(*found, name);
       ++replaced;
     }
   }

@@ -4,8 +4,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/streams.h"
@@ -264,8 +262,9 @@ class TZABaseArchiver {
   std::vector<std::string> createdVolumes_;
   // Staging for a spanned archive on a floppy disk, handed to the volume writer.
   std::unique_ptr<platform::TMemoryStream> updateBuffer_;
-  // The rollback directory by stored name for one pass, same-named entries chained.
-  std::unordered_map<std::string_view, int32_t> rollbackByName_;
+  // The rollback directory by stored name for one pass: a hash table of
+  // indexes, the entries of one name chained from the first.
+  std::vector<int32_t> rollbackSlots_;
   std::vector<int32_t> rollbackSameName_;
   int32_t selectedCount_ = 0;
   int32_t itemsDone_ = 0;

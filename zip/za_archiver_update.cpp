@@ -234,11 +234,11 @@ void TZABaseArchiver::ApplyPendingUpdates() {
 
   bool aborted = false;
   std::vector<std::string> movedSources;
-  // The index points into the rollback directory and lasts for this pass only.
+  // The index lasts for this pass only.
   struct IndexDrop {
     TZABaseArchiver& a;
     ~IndexDrop() {
-      decltype(a.rollbackByName_)().swap(a.rollbackByName_);
+      std::vector<int32_t>().swap(a.rollbackSlots_);
       decltype(a.rollbackSameName_)().swap(a.rollbackSameName_);
     }
   } indexDrop{*this};

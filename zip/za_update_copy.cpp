@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <functional>
+#include <string_view>
 #include <vector>
 
 #include "zip/za_archiver.h"
@@ -77,29 +79,45 @@ int64_t TZABaseArchiver::readBackupAt(int64_t at, uint8_t* buffer, int64_t count
   return n;
 }
 
+// An open-addressing table of rollback indexes keyed by stored name: a few
+// bytes per entry, where a node-based map would cost more than the entries' names.
 void TZABaseArchiver::indexRollbackDir() {
   TZADirArray& rollback = dirManager_->RollbackDir;
-  rollbackByName_.clear();
-  rollbackByName_.reserve(static_cast<size_t>(rollback.Count()));
-  rollbackSameName_.assign(static_cast<size_t>(rollback.Count()), -1);
+  const size_t n = static_cast<size_t>(rollback.Count());
+  size_t slots = 16;
+  while (slots < 2 * n) slots *= 2;
+  rollbackSlots_.assign(slots, -1);
+  rollbackSameName_.assign(n, -1);
   // Walked from the end so that each chain starts at the first of its name.
   for (int32_t r = rollback.Count() - 1; r >= 0; --r) {
-    auto [it, added] = rollbackByName_.try_emplace(rollback.GetItemPtr(r)->FileName, r);
-    if (!added) {
-      rollbackSameName_[static_cast<size_t>(r)] = it->second;
-      it->second = r;
+    const std::string& name = rollback.GetItemPtr(r)->FileName;
+    for (size_t s = std::hash<std::string_view>{}(name) & (slots - 1);; s = (s + 1) & (slots - 1)) {
+      int32_t& slot = rollbackSlots_[s];
+      if (slot >= 0 && rollback.GetItemPtr(slot)->FileName != name) continue;
+      rollbackSameName_[static_cast<size_t>(r)] = slot;
+      slot = r;
+      break;
     }
   }
 }
 
 int32_t TZABaseArchiver::findRollbackItem(const std::string& name, uint64_t offset) const {
-  const auto it = rollbackByName_.find(name);
-  if (it == rollbackByName_.end()) return -1;
-  // Among entries of one name the one at the same place is this entry.
+  if (rollbackSlots_.empty()) return -1;
   TZADirArray& rollback = dirManager_->RollbackDir;
-  for (int32_t r = it->second; r >= 0; r = rollbackSameName_[static_cast<size_t>(r)])
+  const size_t mask = rollbackSlots_.size() - 1;
+  int32_t first = -1;
+  for (size_t s = std::hash<std::string_view>{}(name) & mask;; s = (s + 1) & mask) {
+    const int32_t slot = rollbackSlots_[s];
+    if (slot < 0) return -1;
+    if (rollback.GetItemPtr(slot)->FileName == name) {
+      first = slot;
+      break;
+    }
+  }
+  // Among entries of one name the one at the same place is this entry.
+  for (int32_t r = first; r >= 0; r = rollbackSameName_[static_cast<size_t>(r)])
     if (rollback.GetItemPtr(r)->TrueLocalHeaderOffset() == offset) return r;
-  return it->second;
+  return first;
 }
 
 uint64_t TZABaseArchiver::keptDataEnd(const TDirItem& entry, bool exact) const {
