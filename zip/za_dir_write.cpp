@@ -49,7 +49,8 @@ void TZADirManager::WriteDirectory(platform::TStream* stream) {
   // On a single file the entries go out in large blocks, not three writes each.
   std::vector<uint8_t> block;
   auto flushBlock = [&] {
-    if (!block.empty()) archiver_->WriteArchiveBuffer(block.data(), static_cast<int64_t>(block.size()), nullptr, -1, info, out);
+    if (!block.empty())
+      archiver_->WriteArchiveBuffer(block.data(), static_cast<int64_t>(block.size()), nullptr, -1, info, out);
     block.clear();
   };
   for (int32_t i = 0; i < ArchiveDir.Count(); ++i) {

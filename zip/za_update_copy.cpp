@@ -67,7 +67,8 @@ int64_t TZABaseArchiver::readBackupAt(int64_t at, uint8_t* buffer, int64_t count
     backupStream_->SetPosition(at);
     int64_t got = 0;
     while (got < static_cast<int64_t>(backupWindow_.size())) {
-      const int64_t n = backupStream_->Read(backupWindow_.data() + got, static_cast<int64_t>(backupWindow_.size()) - got);
+      const int64_t room = static_cast<int64_t>(backupWindow_.size()) - got;
+      const int64_t n = backupStream_->Read(backupWindow_.data() + got, room);
       if (n <= 0) break;
       got += n;
     }
