@@ -211,6 +211,19 @@ class TZABaseArchiver {
   // Lays an entry written to a temporary file down across the volumes; whether the copy was cancelled.
   bool copyEntryToVolumes(platform::TStream& temp, TDirItem& item, int64_t headerLength);
   void copyBackupBytes(int64_t from, int64_t count);
+  void queueBackupCopy(int64_t from, int64_t count);
+  void flushBackupCopy();
+  // Reads from the backup through a window kept in memory; the bytes read.
+  int64_t readBackupAt(int64_t at, uint8_t* buffer, int64_t count);
+  std::string makeTempFileIn(const std::string& folder) const;
+  // Where the backup of the rewritten tail goes: TempDir, else the archive's own folder.
+  std::string backupFolder() const;
+  // The rollback entry whose data a kept entry takes; -1 when there is none.
+  int32_t findRollbackItem(const std::string& name, uint64_t offset) const;
+  void indexRollbackDir();
+  // Where a kept entry's record ends in the archive: its header, name, extra
+  // field, data and data descriptor (the local header is read when exact).
+  uint64_t keptDataEnd(const TDirItem& entry, bool exact) const;
   void processUpdateItem(int32_t index, const std::string& baseFolder);
   void processDeleteItem(int32_t index);
   void progressStep(const std::string& fileName, double done, double total, TZAProcessOperation operation);
@@ -242,8 +255,22 @@ class TZABaseArchiver {
   int64_t startPosition_ = 0;
   std::unique_ptr<platform::TFileStream> backupStream_;
   std::string backupFileName_;
+  // Kept entries' bytes not yet copied from the backup, and a read window on it.
+  struct PendingCopy {
+    int64_t from = 0;
+    int64_t count = 0;
+  };
+  PendingCopy pendingCopy_;
+  std::vector<uint8_t> backupWindow_;
+  int64_t backupWindowAt_ = -1;
+  // Volumes this archiver created: a failed creation of a multi-volume set takes them away.
+  std::vector<std::string> createdVolumes_;
   // Staging for a spanned archive on a floppy disk, handed to the volume writer.
   std::unique_ptr<platform::TMemoryStream> updateBuffer_;
+  // The rollback directory by stored name for one pass: a hash table of
+  // indexes, the entries of one name chained from the first.
+  std::vector<int32_t> rollbackSlots_;
+  std::vector<int32_t> rollbackSameName_;
   int32_t selectedCount_ = 0;
   int32_t itemsDone_ = 0;
   bool cancel_ = false;

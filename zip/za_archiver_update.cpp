@@ -39,7 +39,8 @@ int32_t TZABaseArchiver::FindFirstChangedItem() const {
 void TZABaseArchiver::BackupArchiveTail(uint64_t offset) {
   const int64_t size = archiveStream_->Size();
   if (offset > static_cast<uint64_t>(size)) raise(35);
-  backupFileName_ = MakeTempFileName();
+  backupWindowAt_ = -1;
+  backupFileName_ = makeTempFileIn(backupFolder());
   try {
     backupStream_ = std::make_unique<platform::TFileStream>(backupFileName_, platform::fmOpenReadWrite);
     const int64_t count = size - static_cast<int64_t>(offset);
@@ -54,56 +55,85 @@ void TZABaseArchiver::BackupArchiveTail(uint64_t offset) {
 }
 
 int64_t TZABaseArchiver::updateStartPosition() const {
-  const TZADirArray& rollback = dirManager_->RollbackDir;
+  TZADirArray& rollback = dirManager_->RollbackDir;
   if (rollback.Count() == 0) return dirManager_->StubSize;
-  // Only entries are appended: the old directory is overwritten. Every kept
-  // header must lie before it, or the truncation would cut one off.
-  const int64_t start = dirManager_->CentralDirStart;
-  for (int32_t i = 0; i < rollback.Count(); ++i)
-    if (const_cast<TZADirArray&>(rollback).GetItemPtr(i)->TrueLocalHeaderOffset() >= static_cast<uint64_t>(start))
-      raise(35);
-  return start;
+  // Only entries are appended, from the old directory on, or from the end of
+  // the last kept entry's data when that lies further (a directory rebuilt
+  // from local headers ends where the file ends). A kept entry whose data run
+  // past the file would be overwritten: the archive is refused.
+  uint64_t end = static_cast<uint64_t>(dirManager_->CentralDirStart);
+  int32_t last = 0;
+  for (int32_t i = 0; i < rollback.Count(); ++i) {
+    const TDirItem& entry = *rollback.GetItemPtr(i);
+    end = std::max(end, keptDataEnd(entry, false));
+    if (entry.TrueLocalHeaderOffset() > rollback.GetItemPtr(last)->TrueLocalHeaderOffset()) last = i;
+  }
+  end = std::max(end, keptDataEnd(*rollback.GetItemPtr(last), true));
+  if (end > static_cast<uint64_t>(archiveStream_->Size())) raise(35);
+  return static_cast<int64_t>(end);
 }
 
 int32_t TZABaseArchiver::firstRewrittenItem(uint64_t& tailStart) const {
   TZADirArray& rollback = dirManager_->RollbackDir;
-  int32_t first = FindFirstChangedItem();
-  // The rewrite starts at the lowest header from the first change on; a kept
-  // entry lying above that point would be cut off, so the change starts at it.
-  for (bool moved = true; moved && first < rollback.Count();) {
-    moved = false;
-    tailStart = rollback.GetItemPtr(first)->TrueLocalHeaderOffset();
-    for (int32_t k = first + 1; k < rollback.Count(); ++k)
-      tailStart = std::min(tailStart, rollback.GetItemPtr(k)->TrueLocalHeaderOffset());
-    for (int32_t k = 0; k < first && !moved; ++k) {
-      if (rollback.GetItemPtr(k)->TrueLocalHeaderOffset() >= tailStart) {
-        first = k;
-        moved = true;
-      }
-    }
+  const int32_t n = rollback.Count();
+  const int32_t changed = FindFirstChangedItem();
+  if (changed >= n) return changed;
+  // The rewrite starts at the lowest header from the first rewritten entry
+  // on; every entry before it stays in place, so its data must end below
+  // that point, whatever order the directory lists them in.
+  std::vector<uint64_t> lowestFrom(static_cast<size_t>(n) + 1, UINT64_MAX);
+  for (int32_t k = n - 1; k >= 0; --k)
+    lowestFrom[static_cast<size_t>(k)] =
+        std::min(lowestFrom[static_cast<size_t>(k) + 1], rollback.GetItemPtr(k)->TrueLocalHeaderOffset());
+  std::vector<uint64_t> endBefore(static_cast<size_t>(changed) + 1, 0);
+  std::vector<int32_t> highestBefore(static_cast<size_t>(changed) + 1, -1);
+  for (int32_t k = 0; k < changed; ++k) {
+    const TDirItem& entry = *rollback.GetItemPtr(k);
+    const size_t at = static_cast<size_t>(k);
+    endBefore[at + 1] = std::max(endBefore[at], keptDataEnd(entry, false));
+    const int32_t h = highestBefore[at];
+    highestBefore[at + 1] =
+        h >= 0 && rollback.GetItemPtr(h)->TrueLocalHeaderOffset() >= entry.TrueLocalHeaderOffset() ? h : k;
   }
+  int32_t first = changed;
+  for (;;) {
+    while (first > 0 && endBefore[static_cast<size_t>(first)] > lowestFrom[static_cast<size_t>(first)]) --first;
+    // The kept entry that lies highest may carry a local extra field that
+    // the directory does not show: its own header tells where its data end.
+    const int32_t highest = highestBefore[static_cast<size_t>(first)];
+    if (highest < 0 || keptDataEnd(*rollback.GetItemPtr(highest), true) <= lowestFrom[static_cast<size_t>(first)])
+      break;
+    first = highest;
+  }
+  tailStart = lowestFrom[static_cast<size_t>(first)];
   return first;
 }
 
 // Stores or copies every entry from first on; whether the failure event asked to abort.
 bool TZABaseArchiver::writeItemsFrom(int32_t first, std::vector<std::string>& movedSources) {
   TZADirArray& work = dirManager_->ArchiveDir;
-  TZADirArray& rollback = dirManager_->RollbackDir;
   for (int32_t i = first; i < work.Count() && !cancel_;) {
     const bool store = changesData(*work.GetItemPtr(i));
     TZAAction action = fxaIgnore;
     bool written = false;
+    if (store) flushBackupCopy();
     do {
       action = fxaIgnore;
-      archiveStream_->Seek(0, platform::TSeekOrigin::soEnd);
+      const int64_t attemptStart = archiveStream_->Seek(0, platform::TSeekOrigin::soEnd);
       if (store) {
         written = StoreItem(i, action);
       } else {
         CopyUnchangedItem(i);
         written = true;
       }
+      // What a failed attempt wrote goes: it would sit between entries and
+      // take the room the next ones need.
+      if (!written && spanningMode_ == smNone) archiveStream_->SetSize(attemptStart);
     } while (!written && action == fxaRetry && !cancel_);
-    if (action == fxaAbort) return true;
+    if (action == fxaAbort) {
+      pendingCopy_ = {};
+      return true;
+    }
     if (cancel_) break;
     TDirItem& item = *work.GetItemPtr(i);
     if (written) {
@@ -113,8 +143,7 @@ bool TZABaseArchiver::writeItemsFrom(int32_t first, std::vector<std::string>& mo
       continue;
     }
     // Passed over: a new entry goes, a replaced one keeps its old data.
-    bool hasOld = false;
-    for (int32_t r = 0; r < rollback.Count() && !hasOld; ++r) hasOld = rollback.GetItemPtr(r)->FileName == item.FileName;
+    const bool hasOld = findRollbackItem(item.FileName, item.TrueLocalHeaderOffset()) >= 0;
     if (item.PendingOperation == poAdd || item.PendingOperation == poMove || !hasOld) {
       item.ReleaseSourceStream();
       work.Delete(i);
@@ -124,6 +153,7 @@ bool TZABaseArchiver::writeItemsFrom(int32_t first, std::vector<std::string>& mo
     CopyUnchangedItem(i);
     ++i;
   }
+  flushBackupCopy();
   return false;
 }
 
@@ -204,6 +234,15 @@ void TZABaseArchiver::ApplyPendingUpdates() {
 
   bool aborted = false;
   std::vector<std::string> movedSources;
+  // The index lasts for this pass only.
+  struct IndexDrop {
+    TZABaseArchiver& a;
+    ~IndexDrop() {
+      std::vector<int32_t>().swap(a.rollbackSlots_);
+      decltype(a.rollbackSameName_)().swap(a.rollbackSameName_);
+    }
+  } indexDrop{*this};
+  indexRollbackDir();
   try {
     volumeInfo_.SetVolumeNumber(0);
     if (spanningMode_ == smSpanning && IsFloppyDrive(FileName)) updateBuffer_ = std::make_unique<platform::TMemoryStream>();
@@ -244,7 +283,18 @@ void TZABaseArchiver::ApplyPendingUpdates() {
 }
 
 void TZABaseArchiver::RollbackUpdate() {
+  pendingCopy_ = {};
   dirManager_->ArchiveDir.Assign(dirManager_->RollbackDir);
+  // A multi-volume set is written by one pass from its creation, and bytes
+  // laid on earlier volumes cannot be taken back: the unfinished set goes
+  // whole, rather than stay behind looking like an archive.
+  if (spanningMode_ != smNone && fileOpenMode_ == kCreateMode && !inMemory_) {
+    ReplaceStream(nullptr, {});
+    for (const std::string& name : createdVolumes_) removeQuietly(name);
+    createdVolumes_.clear();
+    DeleteBackupFile();
+    return;
+  }
   if (!archiveStream_) {
     DeleteBackupFile();
     return;
@@ -273,6 +323,9 @@ void TZABaseArchiver::RestoreArchiveTail() {
 }
 
 void TZABaseArchiver::DeleteBackupFile() {
+  pendingCopy_ = {};
+  std::vector<uint8_t>().swap(backupWindow_);
+  backupWindowAt_ = -1;
   backupStream_.reset();
   if (!backupFileName_.empty()) removeQuietly(backupFileName_);
   backupFileName_.clear();

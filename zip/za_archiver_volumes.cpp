@@ -85,6 +85,7 @@ void TZABaseArchiver::CreateVolumeFile(const std::string& name) {
   archiveStream_ = std::make_unique<platform::TFileStream>(
       name, fileOpenMode_ == kCreateMode ? uint16_t{platform::fmCreate} : fileOpenMode_);
   volumeFileName_ = name;
+  if (fileOpenMode_ == kCreateMode) createdVolumes_.push_back(name);
   if (dirManager_ && !dirManager_->CustomStream()) dirManager_->SetArchiveStream(archiveStream_.get());
 }
 

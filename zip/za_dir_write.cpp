@@ -46,10 +46,23 @@ void TZADirManager::WriteDirectory(platform::TStream* stream) {
   platform::TStream* out = stream_;
   const bool oem = oemFileNames();
   uint64_t dirSize = 0;
+  // On a single file the entries go out in large blocks, not three writes each.
+  std::vector<uint8_t> block;
+  auto flushBlock = [&] {
+    if (!block.empty())
+      archiver_->WriteArchiveBuffer(block.data(), static_cast<int64_t>(block.size()), nullptr, -1, info, out);
+    block.clear();
+  };
   for (int32_t i = 0; i < ArchiveDir.Count(); ++i) {
     TDirItem& item = *ArchiveDir.GetItemPtr(i);
     item.ExtraLength = CentralExtraFieldLength(item);
     const std::vector<uint8_t> entry = EncodeCentralEntry(item, oem);
+    dirSize += entry.size();
+    if (!multiVolume()) {
+      block.insert(block.end(), entry.begin(), entry.end());
+      if (block.size() >= (1u << 20)) flushBlock();
+      continue;
+    }
     const auto header = DecodeCentralHeader(entry);
     const int64_t nameAndExtra = int64_t{header->NameLength} + header->ExtraLength;
     const int64_t rest = static_cast<int64_t>(entry.size()) - static_cast<int64_t>(TZipCentralHeader::kSize);
@@ -58,8 +71,8 @@ void TZADirManager::WriteDirectory(platform::TStream* stream) {
     archiver_->WriteArchiveBuffer(entry.data() + TZipCentralHeader::kSize, nameAndExtra, pending, 0, info, out);
     archiver_->WriteArchiveBuffer(entry.data() + TZipCentralHeader::kSize + nameAndExtra, rest - nameAndExtra,
                                   pending, -1, info, out);
-    dirSize += entry.size();
   }
+  flushBlock();
   if (pending && pending->Size() > 0) {
     const std::vector<uint8_t> staged = pending->Bytes();
     pending->Clear();

@@ -47,14 +47,25 @@ void TZABaseArchiver::EndUpdate() {
     ApplyPendingUpdates();
 }
 
-std::string TZABaseArchiver::MakeTempFileName() const {
-  const std::optional<std::string> name = ZAMakeTempFile(TempDir);
+std::string TZABaseArchiver::MakeTempFileName() const { return makeTempFileIn(TempDir); }
+
+std::string TZABaseArchiver::makeTempFileIn(const std::string& folder) const {
+  const std::optional<std::string> name = ZAMakeTempFile(folder);
   if (!name) {
     std::error_code ec;
-    const std::string folder = TempDir.empty() ? std::filesystem::temp_directory_path(ec).string() : TempDir;
-    throw EZAException::CreateFmt(19, Name, {folder + "/ZT"});
+    const std::string shown = folder.empty() ? std::filesystem::temp_directory_path(ec).string() : folder;
+    throw EZAException::CreateFmt(19, Name, {shown + "/ZT"});
   }
   return *name;
+}
+
+std::string TZABaseArchiver::backupFolder() const {
+  if (!TempDir.empty() || inMemory_ || FileName.empty()) return TempDir;
+  // Beside the archive: a pass killed midway leaves the only copy of the old
+  // tail there, where the system's cleaning at boot does not reach it.
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(FileName, ec);
+  return ec ? TempDir : full.parent_path().string();
 }
 
 bool TZABaseArchiver::noCompression(const std::string& storedName) const {
@@ -71,6 +82,9 @@ void TZABaseArchiver::FillItemForFile(int32_t index, const std::string& fileName
   struct stat st {};
   const bool exists = ::stat(source.c_str(), &st) == 0;
   const bool folder = exists && S_ISDIR(st.st_mode);
+  // A FIFO, socket or device has no end to read to: only files and folders
+  // are stored (a link stands for its target).
+  if (exists && !folder && !S_ISREG(st.st_mode)) return;
 
   platform::DosDateTime when = nowAsDos();
   uint32_t attributes = kAttrArchive;
@@ -115,7 +129,7 @@ TDirItem& TZABaseArchiver::AddItemForFile(int32_t index, const std::string& file
   if (!IsUpdating()) raise(25);
   FillItemForFile(index, fileName, true);
   TDirItem& item = *dirManager_->ArchiveDir.GetItemPtr(index);
-  item.PendingOperation = poUpdate;
+  if (item.StorePending) item.PendingOperation = poUpdate;
   return item;
 }
 

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include "zip/za_archiver.h"
 #include "zip/za_except.h"
 #include "zip/za_names.h"
@@ -83,6 +85,7 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
   if (cancel_) return false;
 
   ItemSource source(item);
+  bool onVolumes = false;
   try {
     item.HasZip64 = false;
     if (item.SourceStream) {
@@ -90,6 +93,10 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
       source.previousPosition = source.stream->Position();
       source.stream->SetPosition(item.SourceStart);
     } else if (!item.IsFolder()) {
+      // Opening a FIFO put in the file's place would wait for a writer forever.
+      struct stat st {};
+      if (::stat(item.SourceFileName.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        throw EZAException::CreateFmt(33, Name, {item.SourceFileName});
       try {
         source.file = std::make_unique<platform::TFileStream>(
             item.SourceFileName, platform::fmOpenRead | ZAShareFlags(Options().ShareMode));
@@ -147,7 +154,11 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
       }
     };
     SingleFileWriting single(spanningMode_, multiVolume);
+    // Until its data are complete the header carries no signature: a pass
+    // killed midway leaves nothing that a rebuild would take for an entry.
+    header.Signature = source.stream ? 0 : kLocalHeaderSignature;
     writeHeader();
+    header.Signature = kLocalHeaderSignature;
 
     if (source.stream) {
       if (!CompressItemData(*source.stream, *out, item)) {
@@ -178,6 +189,7 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
     bool copyCancelled = false;
     if (multiVolume) {
       single.Restore();
+      onVolumes = true;
       copyCancelled = copyEntryToVolumes(*temp.stream, item, TZipLocalHeader::kSize + header.NameLength +
                                                                 header.ExtraLength);
       temp.Drop();
@@ -188,11 +200,18 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
     return true;
   } catch (const EZAException& e) {
     source.Release();
+    const std::string& failed = operation == poUpdate ? item.FileName : item.SourceFileName;
+    if (onVolumes) {
+      // Part of the entry may already lie on earlier volumes: whatever the
+      // answer, the set cannot go on, and the pass fails with the volume error.
+      TZAAction answer = fxaAbort;
+      DoOnProcessFileFailure(failed, operation, e.NativeError, e.ErrorCode, e.message(), answer);
+      throw;
+    }
     if (!archiveStream_) {
       action = fxaAbort;
     } else {
-      DoOnProcessFileFailure(operation == poUpdate ? item.FileName : item.SourceFileName, operation, e.NativeError,
-                             e.ErrorCode, e.message(), action);
+      DoOnProcessFileFailure(failed, operation, e.NativeError, e.ErrorCode, e.message(), action);
     }
     return false;
   } catch (...) {
