@@ -27,9 +27,6 @@ struct Input {
 // Inputs of faults mended on other branches, replayed once those are merged: a line goes when
 // its fault's mending arrives.
 const std::map<std::string, const char*> mendedElsewhere = {
-    {"zip_split/header-across-volumes.bin", "use after free when a local header crosses into the next volume"},
-    {"zip_split/header-across-volumes-block.bin", "the same use after free, on the block path"},
-    {"zip_test/end-record-names-a-disk.zip", "the same use after free: one file read as every disk of a set"},
     {"zip_list/damaged-directory-read-error.zip", "a stream read error escaping OpenArchive for a damaged directory"},
 };
 
