@@ -266,14 +266,20 @@ int64_t TZADirManager::findFirstLocalHeader(int64_t endPosition) {
 
 void TZADirManager::rebuildFromLocalHeaders() {
   const int64_t size = stream_->Size();
+  const uint64_t usize = static_cast<uint64_t>(size);
   TZASignatureScanner headers(*stream_, kLocalHeaderSignature, kRebuildWindow);
   TZASignatureScanner descriptors(*stream_, kDataDescriptorSignature, kRebuildWindow);
   int64_t p = headers.Find(0);
-  if (p < 0 || !ZARangeFits(static_cast<uint64_t>(p), TZipLocalHeader::kSize, static_cast<uint64_t>(size)))
+  if (p < 0 || !ZARangeFits(static_cast<uint64_t>(p), TZipLocalHeader::kSize, usize))
     throw EZAException(35, archiver_->Name);
-  while (p >= 0 && ZARangeFits(static_cast<uint64_t>(p), TZipLocalHeader::kSize, static_cast<uint64_t>(size))) {
+  while (p >= 0 && ZARangeFits(static_cast<uint64_t>(p), TZipLocalHeader::kSize, usize)) {
     const auto lh = DecodeLocalHeader(readAt(*stream_, p, TZipLocalHeader::kSize));
-    if (lh->CompressedSize < static_cast<uint64_t>(size) && lh->ExtraLength <= kMaxRebuildExtra) {
+    const uint64_t dataStart = static_cast<uint64_t>(p) + TZipLocalHeader::kSize + lh->NameLength + lh->ExtraLength;
+    int64_t next = p + 4;
+    // An entry is kept only whole: its header, name, extra field and data all
+    // lie inside the file, so a cut download or a killed update never yields
+    // an entry whose data are missing.
+    if (lh->CompressedSize < usize && lh->ExtraLength <= kMaxRebuildExtra && dataStart <= usize) {
       TDirItem item;
       item.Signature = kCentralHeaderSignature;
       item.VersionMadeBy = item.VersionNeeded = lh->VersionNeeded;
@@ -296,28 +302,31 @@ void TZADirManager::rebuildFromLocalHeaders() {
         item.HasZip64 = true;
       }
       const uint64_t nameLength = std::min<uint64_t>(lh->NameLength, kMaxNameLength);
-      std::string name;
-      if (ZARangeFits(static_cast<uint64_t>(p) + TZipLocalHeader::kSize, nameLength, static_cast<uint64_t>(size))) {
-        const auto raw = readAt(*stream_, p + TZipLocalHeader::kSize, static_cast<int64_t>(nameLength));
-        name = ZADecodeStoredName(asText(raw), item.Flags, item.VersionMadeBy, oemFileNames());
-      }
-      ZASetStoredName(item, name, oemFileNames());
+      const auto raw = readAt(*stream_, p + TZipLocalHeader::kSize, static_cast<int64_t>(nameLength));
+      ZASetStoredName(item, ZADecodeStoredName(asText(raw), item.Flags, item.VersionMadeBy, oemFileNames()),
+                      oemFileNames());
+      bool whole = false;
       if (descriptor) {
-        const int64_t d = descriptors.Find(p);
-        if (d >= 0 && ZARangeFits(static_cast<uint64_t>(d), TZipDataDescriptor::kSize, static_cast<uint64_t>(size))) {
+        const int64_t d = descriptors.Find(static_cast<int64_t>(dataStart));
+        if (d >= 0 && ZARangeFits(static_cast<uint64_t>(d), TZipDataDescriptor::kSize, usize)) {
           const auto dd = DecodeDataDescriptor(readAt(*stream_, d, TZipDataDescriptor::kSize));
-          if (dd) {
+          if (dd && ZARangeFits(dataStart, dd->CompressedSize, usize)) {
             item.Crc = dd->Crc;
             item.CompressedSize = dd->CompressedSize;
             item.UncompressedSize = dd->UncompressedSize;
+            whole = true;
           }
         }
+      } else {
+        whole = ZARangeFits(dataStart, lh->CompressedSize, usize);
       }
-      const int32_t n = ArchiveDir.Count();
-      ArchiveDir.SetCount(n + 1);
-      *ArchiveDir.GetItemPtr(n) = std::move(item);
+      if (whole) {
+        const int32_t n = ArchiveDir.Count();
+        ArchiveDir.SetCount(n + 1);
+        *ArchiveDir.GetItemPtr(n) = std::move(item);
+      }
     }
-    p = headers.Find(p + 4);
+    p = headers.Find(next);
   }
 }
 

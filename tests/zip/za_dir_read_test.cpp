@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/exceptions.h"
 #include "support/temp_dir.h"
@@ -227,5 +228,57 @@ TEST(Damaged, RebuiltOnlyWhileDamagedArchivesAreAccepted) {
     EXPECT_EQ(o.archiver.ArchiveStream(), nullptr);
   }
 }
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> rebuiltNames(const std::string& bytes) {
+  Opened o(bytes);
+  std::vector<std::string> names;
+  for (int i = 0; i < o.m().ArchiveDir.Count(); ++i) names.push_back(o.item(i).FileName);
+  return names;
+}
+
+struct CutCase {
+  const char* label;
+  size_t entry;      // the entry the cut falls in
+  int64_t fromHeader;  // bytes kept of that entry, from its local header; -1 for all of it
+  std::vector<std::string> kept;
+};
+
+class CutArchives : public ::testing::TestWithParam<CutCase> {};
+
+// A download cut short or an update killed in mid-entry: only whole entries come back.
+TEST_P(CutArchives, RebuildKeepsOnlyWholeEntries) {
+  ziptest::ZipBuilder b;
+  b.addStored("un.txt", std::string(300, '1'));
+  ziptest::ZipEntry& dd = b.addStored("decrit.txt", std::string(400, '2'));
+  dd.flags = 0x0008;
+  dd.dataDescriptor = true;
+  b.addStored("trois.bin", std::string(500, '3'));
+  const std::string whole = b.build();
+  const CutCase& c = GetParam();
+  const size_t from = b.localOffsets[c.entry];
+  const size_t to = c.entry + 1 < b.entries.size() ? b.localOffsets[c.entry + 1] : b.directoryOffset;
+  const size_t cut = c.fromHeader < 0 ? to : from + static_cast<size_t>(c.fromHeader);
+  EXPECT_EQ(rebuiltNames(whole.substr(0, cut)), c.kept);
+}
+
+void PrintTo(const CutCase& c, std::ostream* os) { *os << c.label; }
+
+const std::vector<std::string> kFirst{"un.txt"};
+const std::vector<std::string> kTwo{"un.txt", "decrit.txt"};
+const std::vector<std::string> kAll{"un.txt", "decrit.txt", "trois.bin"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Cuts, CutArchives,
+    ::testing::Values(CutCase{"inside_a_header", 2, 12, kTwo}, CutCase{"inside_a_name", 2, 33, kTwo},
+                      CutCase{"inside_data", 2, 39 + 250, kTwo}, CutCase{"one_byte_short", 2, 39 + 499, kTwo},
+                      CutCase{"just_after_the_last_data", 2, -1, kAll},
+                      CutCase{"inside_data_before_its_descriptor", 1, 40 + 200, kFirst},
+                      CutCase{"inside_a_descriptor", 1, 40 + 400 + 10, kFirst},
+                      CutCase{"after_a_descriptor", 1, -1, kTwo}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
