@@ -50,6 +50,8 @@ class TZADirManager {
  private:
   bool multiVolume() const;
   bool oemFileNames() const;
+  // Whether the directory that the end record at position describes is there, entry for entry.
+  bool directoryChecksOut(int64_t position, const TZipEndOfCentralDir& record);
   void readEntries(int64_t count, TZAVolumeNumberInfo& info, int64_t end);
   // Sets the stub size; gives how far the entries' offsets fall short of their headers.
   int64_t findFirstLocalHeader(int64_t endPosition);

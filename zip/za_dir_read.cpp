@@ -86,7 +86,59 @@ bool TZADirManager::FindEndOfCentralDir(uint32_t signature, TZipEndOfCentralDir&
     comment.assign(text, rec->CommentLength);
     return true;
   }
+  // Bytes after the comment (a download tool's padding, a copy that appended
+  // something) do not make a sound archive damaged: a record is still taken
+  // when the directory in front of it reads back exactly as it states.
+  if (signature != kEndOfCentralDirSignature) return false;
+  for (int64_t at = length - static_cast<int64_t>(TZipEndOfCentralDir::kSize); at >= 0; --at) {
+    const size_t k = static_cast<size_t>(at);
+    if (block[k] != s0 || block[k + 1] != s1 || block[k + 2] != s2 || block[k + 3] != s3) continue;
+    const auto rec = DecodeEndOfCentralDir(std::span(block).subspan(k));
+    if (!directoryChecksOut(blockStart + at, *rec)) continue;
+    record = *rec;
+    position = blockStart + at;
+    const int64_t commentStart = at + static_cast<int64_t>(TZipEndOfCentralDir::kSize);
+    const auto* text = reinterpret_cast<const char*>(block.data()) + commentStart;
+    comment.assign(text, static_cast<size_t>(std::min<int64_t>(rec->CommentLength, length - commentStart)));
+    return true;
+  }
   return false;
+}
+
+bool TZADirManager::directoryChecksOut(int64_t position, const TZipEndOfCentralDir& rec) {
+  auto disk = [](uint16_t d) { return d == kMarker16 ? 0 : d; };
+  // Only a directory that lies whole on this volume can be checked.
+  if (disk(rec.ThisDisk) != disk(rec.DirStartDisk) || rec.EntriesOnDisk != rec.TotalEntries) return false;
+  uint64_t end = static_cast<uint64_t>(position);
+  uint64_t dirSize = rec.DirSize, dirOffset = rec.DirOffset, count = rec.TotalEntries;
+  constexpr uint64_t kZip64Tail = TZip64Locator::kSize + TZip64EndOfCentralDir::kSize;
+  if (end >= kZip64Tail) {
+    const auto loc = DecodeZip64Locator(readAt(*stream_, position - 20, 20));
+    if (loc->Signature == kZip64LocatorSignature) {
+      const auto z = DecodeZip64EndOfCentralDir(readAt(*stream_, static_cast<int64_t>(end - kZip64Tail), 56));
+      if (z->Signature != kZip64EndOfCentralDirSignature || z->EntriesOnDisk != z->TotalEntries) return false;
+      end -= kZip64Tail;
+      dirSize = z->DirSize;
+      dirOffset = z->DirOffset;
+      count = z->TotalEntries;
+    }
+  }
+  if (dirSize > end || !ZACountFits(count, TZipCentralHeader::kSize, dirSize)) return false;
+  const uint64_t start = end - dirSize;
+  // The offset must agree too: an archive stored whole inside an entry of
+  // another (its offsets count from its own start) is never taken for it.
+  if (dirOffset != start) return false;
+  std::vector<uint8_t> fixed(TZipCentralHeader::kSize);
+  uint64_t pos = start;
+  for (uint64_t i = 0; i < count; ++i) {
+    if (!ZARangeFits(pos, TZipCentralHeader::kSize, end)) return false;
+    stream_->SetPosition(static_cast<int64_t>(pos));
+    stream_->ReadBuffer(fixed.data(), static_cast<int64_t>(fixed.size()));
+    const auto h = DecodeCentralHeader(fixed);
+    if (h->Signature != kCentralHeaderSignature) return false;
+    pos += TZipCentralHeader::kSize + uint64_t{h->NameLength} + h->ExtraLength + h->CommentLength;
+  }
+  return pos == end;
 }
 
 bool TZADirManager::HasEndOfCentralDir() {
@@ -307,6 +359,8 @@ void TZADirManager::rebuildFromLocalHeaders() {
                       oemFileNames());
       bool whole = false;
       if (descriptor) {
+        // Sizes unknown: the data are scanned, and skipped only when the
+        // descriptor found ends them exactly.
         const int64_t d = descriptors.Find(static_cast<int64_t>(dataStart));
         if (d >= 0 && ZARangeFits(static_cast<uint64_t>(d), TZipDataDescriptor::kSize, usize)) {
           const auto dd = DecodeDataDescriptor(readAt(*stream_, d, TZipDataDescriptor::kSize));
@@ -315,10 +369,14 @@ void TZADirManager::rebuildFromLocalHeaders() {
             item.CompressedSize = dd->CompressedSize;
             item.UncompressedSize = dd->UncompressedSize;
             whole = true;
+            next = dataStart + dd->CompressedSize == static_cast<uint64_t>(d) ? d + TZipDataDescriptor::kSize
+                                                                               : static_cast<int64_t>(dataStart);
           }
         }
       } else {
+        // The data are skipped: a stored archive inside them yields no entries.
         whole = ZARangeFits(dataStart, lh->CompressedSize, usize);
+        if (whole) next = static_cast<int64_t>(dataStart + lh->CompressedSize);
       }
       if (whole) {
         const int32_t n = ArchiveDir.Count();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/exceptions.h"
+#include "platform/message_box.h"
 #include "support/temp_dir.h"
 #include "zip/za_archiver.h"
 #include "zip/za_except.h"
@@ -62,13 +63,92 @@ TEST(EndRecord, CommentOfTheStatedLengthOnly) {
   EXPECT_EQ(o.m().ArchiveDir.Count(), 2);
   EXPECT_EQ(o.m().CentralDirStart, static_cast<int64_t>(b.directoryOffset));
 
-  // One byte more: the record no longer fits, the directory is rebuilt.
+  // One byte more and a count the directory does not hold: the directory is rebuilt.
   b.trailing = "x";
+  b.end.totalEntries = b.end.entriesOnDisk = 3;
   Opened rebuilt(b.build());
   EXPECT_EQ(rebuilt.m().ArchiveDir.Count(), 2);
   EXPECT_EQ(rebuilt.m().EndOfCentralDir.TotalEntries, 0);
   EXPECT_EQ(rebuilt.item(1).FileName, "deux.txt");
   EXPECT_EQ(rebuilt.m().CentralDirStart, static_cast<int64_t>(b.build().size()));
+}
+
+struct TrailingCase {
+  const char* label;
+  std::function<void(ziptest::ZipBuilder&)> shape;
+  bool fromDirectory;  // else rebuilt: offsets that do not agree are not trusted
+};
+
+class TrailingBytes : public ::testing::TestWithParam<TrailingCase> {};
+
+// Bytes after the comment do not make a sound archive damaged: the record whose
+// directory checks out entry for entry is taken, even with damaged archives refused.
+TEST_P(TrailingBytes, SoundArchiveOpensFromItsDirectory) {
+  ziptest::ZipBuilder b = twoEntries();
+  b.end.comment = "commentaire";
+  GetParam().shape(b);
+  for (const std::string& tail : std::vector<std::string>{std::string(1, '\0'), std::string(3000, 'x'), "PK\x05\x06 et la suite, plus longue qu'un enregistrement"}) {
+    b.trailing = tail;
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir / "t.zip", b.build());
+    TZipArchiver a;
+    a.FileName = (dir / "t.zip").string();
+    a.SetAllowDamagedOpen(!GetParam().fromDirectory);
+    ASSERT_EQ(codeOfOpen(a), 0);
+    TZADirManager& m = *a.DirManager();
+    EXPECT_EQ(m.EndRecordFound, GetParam().fromDirectory);
+    EXPECT_EQ(m.ArchiveComment, GetParam().fromDirectory ? "commentaire" : "");
+    ASSERT_EQ(m.ArchiveDir.Count(), 2);
+    EXPECT_EQ(m.ArchiveDir.GetItem(1).FileName, "deux.txt");
+    EXPECT_EQ(m.ArchiveDir.GetItem(1).TrueLocalHeaderOffset(), b.localOffsets[1]);
+  }
+}
+
+void PrintTo(const TrailingCase& c, std::ostream* os) { *os << c.label; }
+
+INSTANTIATE_TEST_SUITE_P(Shapes, TrailingBytes,
+                         ::testing::Values(TrailingCase{"plain", [](auto&) {}, true},
+                                           TrailingCase{"stub_offsets_from_file_start",
+                                                        [](auto& b) { b.stub = std::string(500, 'S'); }, true},
+                                           TrailingCase{"stub_offsets_from_zip_data",
+                                                        [](auto& b) {
+                                                          b.stub = std::string(500, 'S');
+                                                          b.offsetsFromStubEnd = true;
+                                                          b.build();
+                                                          b.end.dirOffset = static_cast<uint32_t>(b.directoryOffset - 500);
+                                                        },
+                                                        false},
+                                           TrailingCase{"zip64",
+                                                        [](auto& b) {
+                                                          b.zip64.write = true;
+                                                          b.end.totalEntries = b.end.entriesOnDisk = 0xFFFF;
+                                                          b.end.dirSize = b.end.dirOffset = 0xFFFFFFFFu;
+                                                        },
+                                                        true}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// A record whose directory does not read back as it states stays refused.
+TEST(TrailingBytesRefused, DirectoryThatDoesNotCheckOut) {
+  const std::vector<std::function<void(ziptest::ZipBuilder&)>> spoils{
+      [](auto& b) { b.end.totalEntries = b.end.entriesOnDisk = 1; },
+      [](auto& b) { b.end.dirSize = *b.end.dirSize + 1; },
+      [](auto& b) { b.end.dirOffset = 0x7FFFFFFF; },
+      [](auto& b) { b.entries[1].centralSignature = 0x02014b51; },
+  };
+  for (size_t i = 0; i < spoils.size(); ++i) {
+    SCOPED_TRACE(i);
+    ziptest::ZipBuilder b = twoEntries();
+    b.build();
+    b.end.dirSize = static_cast<uint32_t>(b.endRecordOffset - b.directoryOffset);
+    spoils[i](b);
+    b.trailing = "x";
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir / "t.zip", b.build());
+    TZipArchiver a;
+    a.FileName = (dir / "t.zip").string();
+    a.SetAllowDamagedOpen(false);
+    EXPECT_EQ(codeOfOpen(a), 48);
+  }
 }
 
 TEST(EndRecord, LaterRecordAndLongestComment) {
@@ -179,6 +259,7 @@ TEST(Rebuild, FromLocalHeadersByTheirRules) {
   dd.dataDescriptor = true;
   b.addStored("fin.txt", "fin");
   b.trailing = "?";  // spoils the end record
+  b.end.totalEntries = b.end.entriesOnDisk = 9;
   Opened o(b.build());
   ASSERT_EQ(o.m().ArchiveDir.Count(), 3);
   EXPECT_EQ(o.item(0).ExternalAttributes, 0x10u);
@@ -218,6 +299,7 @@ TEST(Damaged, RebuiltOnlyWhileDamagedArchivesAreAccepted) {
     ziptest::ZipBuilder b = twoEntries();
     b.stub = "MZ";
     b.trailing = "?";
+    b.end.totalEntries = b.end.entriesOnDisk = 9;
     Opened o(b.build(), name);
     EXPECT_EQ(o.m().ArchiveDir.Count(), 2);
     EXPECT_TRUE(o.archiver.AllowDamagedOpen()) << "the probing gives the switch back";
@@ -280,5 +362,48 @@ INSTANTIATE_TEST_SUITE_P(
                       CutCase{"inside_a_descriptor", 1, 40 + 400 + 10, kFirst},
                       CutCase{"after_a_descriptor", 1, -1, kTwo}),
     [](const auto& info) { return std::string(info.param.label); });
+
+}  // namespace
+
+namespace {
+
+// A stored archive inside an entry: the rebuild steps over its data, so none
+// of its entries appears, and its config.txt never replaces the real one.
+TEST(RebuildInnerArchive, NoPhantomEntries) {
+  testsupport::TempDir dir;
+  testsupport::writeFile(dir / "config.txt", "fantôme");
+  ziptest::runCommand("cd " + ziptest::shellQuote(dir.path().string()) +
+                      " && zip -q inner.zip config.txt && rm config.txt && mkdir sub");
+  testsupport::writeFile(dir / "config.txt", "réel");
+  testsupport::writeFile(dir / "sub/été.txt", "accents");
+  // Info-ZIP stores a .zip as it is by default.
+  const auto r = ziptest::runCommand("cd " + ziptest::shellQuote(dir.path().string()) +
+                                     " && zip -q outer.zip config.txt inner.zip 2>&1");
+  ASSERT_EQ(r.status, 0) << r.out;
+  const std::string whole = testsupport::readFile(dir / "outer.zip");
+  // Without its directory (22-byte end record, no comment).
+  const std::string tail = whole.substr(whole.size() - 22);
+  const uint32_t dirOffset = static_cast<uint8_t>(tail[16]) | static_cast<uint8_t>(tail[17]) << 8 |
+                             static_cast<uint8_t>(tail[18]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(tail[19])) << 24;
+  testsupport::writeFile(dir / "cut.zip", whole.substr(0, dirOffset));
+  platform::ScopedResponder noDialogs;
+  TZipArchiver a;
+  a.FileName = (dir / "cut.zip").string();
+  a.OpenArchive(0x20);
+  std::vector<std::string> names;
+  for (int i = 0; i < a.DirManager()->ArchiveDir.Count(); ++i) names.push_back(a.DirManager()->ArchiveDir.GetItem(i).FileName);
+  EXPECT_EQ(names, (std::vector<std::string>{"config.txt", "inner.zip"}));
+  a.BaseDir = (dir / "out").string();
+  int failures = 0;
+  a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t, int32_t,
+                               const std::string&, TZAAction& action) {
+    ++failures;
+    action = fxaIgnore;
+  };
+  a.ExtractFiles("*.*", 0x28BF, "");
+  a.CloseArchive();
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(testsupport::readFile(dir / "out/config.txt"), "réel");
+}
 
 }  // namespace
