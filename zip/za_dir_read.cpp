@@ -7,6 +7,7 @@
 #include "zip/za_central_entry.h"
 #include "zip/za_dir_manager.h"
 #include "zip/za_except.h"
+#include "zip/za_extra_field.h"
 #include "zip/za_names.h"
 #include "zip/za_range.h"
 
@@ -18,6 +19,9 @@ constexpr int64_t kEndSearchBlock = 65600;
 constexpr int64_t kStubSearchWindow = 10000;
 constexpr int64_t kRebuildWindow = 65535;
 constexpr uint16_t kMaxRebuildExtra = 260;
+constexpr uint16_t kUnixExtraId = 0x000d;
+constexpr uint16_t kInfoZipUnixExtraId = 0x7875;
+constexpr uint16_t kInfoZipOldUnixExtraId = 0x5855;
 
 std::vector<uint8_t> readAt(platform::TStream& s, int64_t pos, int64_t count) {
   std::vector<uint8_t> b(static_cast<size_t>(count));
@@ -345,7 +349,14 @@ void TZADirManager::rebuildFromLocalHeaders() {
       item.NameLength = lh->NameLength;
       item.ExtraLength = lh->ExtraLength;
       const bool descriptor = (lh->Flags & kFlagDataDescriptor) != 0;
-      item.ExternalAttributes = (lh->UncompressedSize != 0 || descriptor) ? 0x20 : 0x10;
+      // The local header has no host: a Unix block in its extra field tells
+      // that the name was stored raw, as the central directory would say.
+      const auto extra = readAt(*stream_, p + TZipLocalHeader::kSize + lh->NameLength, lh->ExtraLength);
+      for (const ExtraBlock& block : ParseExtraField(extra)) {
+        if (block.HeaderId == kUnixExtraId || block.HeaderId == kInfoZipUnixExtraId ||
+            block.HeaderId == kInfoZipOldUnixExtraId)
+          item.VersionMadeBy = static_cast<uint16_t>((uint16_t{kHostUnix} << 8) | (lh->VersionNeeded & 0xFF));
+      }
       if (static_cast<uint64_t>(p) < kMarker32) {
         item.LocalHeaderOffset = static_cast<uint32_t>(p);
       } else {
@@ -357,6 +368,8 @@ void TZADirManager::rebuildFromLocalHeaders() {
       const auto raw = readAt(*stream_, p + TZipLocalHeader::kSize, static_cast<int64_t>(nameLength));
       ZASetStoredName(item, ZADecodeStoredName(asText(raw), item.Flags, item.VersionMadeBy, oemFileNames()),
                       oemFileNames());
+      // Only a name that ends with "/" is a folder: an empty file stays a file.
+      item.ExternalAttributes = !item.FileName.empty() && item.FileName.back() == '/' ? 0x10 : 0x20;
       bool whole = false;
       if (descriptor) {
         // Sizes unknown: the data are scanned, and skipped only when the

@@ -252,7 +252,7 @@ TEST(Names, SeparatorsOemAndLength) {
 
 TEST(Rebuild, FromLocalHeadersByTheirRules) {
   ziptest::ZipBuilder b;
-  b.addStored("vide", "");                                       // no data, no descriptor: a folder
+  b.addStored("vide", "");                                       // no data: still a file
   b.addStored("sauté", "x").localExtra = std::string(261, 'e');  // extra field too long: skipped
   ziptest::ZipEntry& dd = b.addStored("decrit.txt", "décrit après les données");
   dd.flags = 0x0008;
@@ -262,7 +262,7 @@ TEST(Rebuild, FromLocalHeadersByTheirRules) {
   b.end.totalEntries = b.end.entriesOnDisk = 9;
   Opened o(b.build());
   ASSERT_EQ(o.m().ArchiveDir.Count(), 3);
-  EXPECT_EQ(o.item(0).ExternalAttributes, 0x10u);
+  EXPECT_EQ(o.item(0).ExternalAttributes, 0x20u);
   EXPECT_EQ(o.item(1).FileName, "decrit.txt");
   EXPECT_EQ(o.item(1).Crc, ziptest::crcOf("décrit après les données"));
   EXPECT_EQ(o.item(1).UncompressedSize, std::string("décrit après les données").size());
@@ -378,7 +378,7 @@ TEST(RebuildInnerArchive, NoPhantomEntries) {
   testsupport::writeFile(dir / "sub/été.txt", "accents");
   // Info-ZIP stores a .zip as it is by default.
   const auto r = ziptest::runCommand("cd " + ziptest::shellQuote(dir.path().string()) +
-                                     " && zip -q outer.zip config.txt inner.zip 2>&1");
+                                     " && zip -q outer.zip config.txt inner.zip sub/été.txt 2>&1");
   ASSERT_EQ(r.status, 0) << r.out;
   const std::string whole = testsupport::readFile(dir / "outer.zip");
   // Without its directory (22-byte end record, no comment).
@@ -392,7 +392,7 @@ TEST(RebuildInnerArchive, NoPhantomEntries) {
   a.OpenArchive(0x20);
   std::vector<std::string> names;
   for (int i = 0; i < a.DirManager()->ArchiveDir.Count(); ++i) names.push_back(a.DirManager()->ArchiveDir.GetItem(i).FileName);
-  EXPECT_EQ(names, (std::vector<std::string>{"config.txt", "inner.zip"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"config.txt", "inner.zip", "sub/été.txt"}));
   a.BaseDir = (dir / "out").string();
   int failures = 0;
   a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t, int32_t,
@@ -404,6 +404,33 @@ TEST(RebuildInnerArchive, NoPhantomEntries) {
   a.CloseArchive();
   EXPECT_EQ(failures, 0);
   EXPECT_EQ(testsupport::readFile(dir / "out/config.txt"), "réel");
+  EXPECT_EQ(testsupport::readFile(dir / "out/sub/été.txt"), "accents");
+}
+
+}  // namespace
+
+namespace {
+
+// Names come back by the central directory's rules, and only a name ending in
+// "/" makes a folder.
+TEST(RebuildNames, DecodedAsTheDirectoryWouldAndFoldersByTheirSlash) {
+  ziptest::ZipBuilder b;
+  b.addStored("sub/été.txt", "utf-8").flags = 0x0800;
+  b.addStored("caf\x82.txt", "oem");  // 0x82 is "é" in code page 850
+  b.addStored("vide.txt", "");
+  b.addStored("dossier/", "");
+  // Unix name bytes, told by the Info-ZIP Unix block of the local extra field.
+  b.addStored("brut/né.txt", "unix").localExtra = ziptest::extraBlock(0x7875, std::string("\x01\x04\0\0\0\0\x04\0\0\0\0", 11));
+  b.end.totalEntries = b.end.entriesOnDisk = 9;
+  b.trailing = "?";
+  Opened o(b.build());
+  ASSERT_EQ(o.m().ArchiveDir.Count(), 5);
+  const std::vector<std::pair<std::string, uint32_t>> want{
+      {"sub/été.txt", 0x20}, {"café.txt", 0x20}, {"vide.txt", 0x20}, {"dossier/", 0x10}, {"brut/né.txt", 0x20}};
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(o.item(i).FileName, want[static_cast<size_t>(i)].first);
+    EXPECT_EQ(o.item(i).ExternalAttributes, want[static_cast<size_t>(i)].second) << o.item(i).FileName;
+  }
 }
 
 }  // namespace
