@@ -52,7 +52,11 @@ class TZADirManager {
   bool oemFileNames() const;
   // Whether the directory that the end record at position describes is there, entry for entry.
   bool directoryChecksOut(int64_t position, const TZipEndOfCentralDir& record);
-  void readEntries(int64_t count, TZAVolumeNumberInfo& info, int64_t end);
+  // False when the directory runs past the end of its volume.
+  bool readEntries(int64_t count, TZAVolumeNumberInfo& info);
+  // A directory that does not read as its end record says: rebuilt from the
+  // local headers when damaged archives are accepted, else code 48.
+  void damagedDirectory();
   // Sets the stub size; gives how far the entries' offsets fall short of their headers.
   int64_t findFirstLocalHeader(int64_t endPosition);
   void rebuildFromLocalHeaders();

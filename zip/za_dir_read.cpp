@@ -228,32 +228,24 @@ void TZADirManager::ReadDirectory() {
 
   uint64_t start = 0, count = 0;
   const bool single = !multiVolume();
+  const uint64_t dirSize = IsZip64 ? Zip64EndOfCentralDir.DirSize : EndOfCentralDir.DirSize;
   if (IsZip64) {
     count = Zip64EndOfCentralDir.TotalEntries & 0xFFFFFFFFu;
-    if (single) {
-      // The directory is found back from its end, so a stub in front does not move it.
-      if (Zip64EndOfCentralDir.DirSize > static_cast<uint64_t>(e)) throw EZAException(35, archiver_->Name);
-      start = static_cast<uint64_t>(e) - Zip64EndOfCentralDir.DirSize;
-    } else {
-      start = Zip64EndOfCentralDir.DirOffset;
-    }
+    start = Zip64EndOfCentralDir.DirOffset;
   } else {
     count = EndOfCentralDir.TotalEntries;
-    if (single) {
-      if (EndOfCentralDir.DirSize > static_cast<uint64_t>(e)) throw EZAException(35, archiver_->Name);
-      start = static_cast<uint64_t>(e) - EndOfCentralDir.DirSize;
-    } else {
-      start = EndOfCentralDir.DirOffset;
-    }
+    start = EndOfCentralDir.DirOffset;
   }
+  // A single file's directory is found back from its end, so a stub in front does not move it.
+  if (single && dirSize > static_cast<uint64_t>(e)) return damagedDirectory();
+  if (single) start = static_cast<uint64_t>(e) - dirSize;
   const uint64_t here = static_cast<uint64_t>(stream_->Size());
-  if (start > here) throw platform::EReadError("Erreur de lecture du flux");
   // Every entry takes at least its fixed header: a count the bytes cannot hold is refused before any work.
-  if (single && !ZACountFits(count, TZipCentralHeader::kSize, here - start))
-    throw platform::EReadError("Erreur de lecture du flux");
+  if (start > here || (single && !ZACountFits(count, TZipCentralHeader::kSize, here - start)))
+    return damagedDirectory();
   count = std::min<uint64_t>(count, std::numeric_limits<int32_t>::max());
   stream_->SetPosition(static_cast<int64_t>(start));
-  readEntries(static_cast<int64_t>(count), info, e);
+  if (!readEntries(static_cast<int64_t>(count), info)) return damagedDirectory();
 
   if (lastVolume == 0) {
     const int64_t displacement = findFirstLocalHeader(e);
@@ -261,23 +253,44 @@ void TZADirManager::ReadDirectory() {
   }
 }
 
-void TZADirManager::readEntries(int64_t count, TZAVolumeNumberInfo& info, int64_t) {
+bool TZADirManager::readEntries(int64_t count, TZAVolumeNumberInfo& info) {
   std::vector<uint8_t> fixed(TZipCentralHeader::kSize);
   std::vector<uint8_t> tail;
-  for (int64_t i = 0; i < count; ++i) {
-    if (multiVolume() && stream_->Size() - stream_->Position() < static_cast<int64_t>(TZipCentralHeader::kSize)) {
-      info.SetVolumeNumber(info.VolumeNumber + 1);
-      RequestVolume(info);
-      stream_->SetPosition(0);
+  try {
+    for (int64_t i = 0; i < count; ++i) {
+      if (multiVolume() && stream_->Size() - stream_->Position() < static_cast<int64_t>(TZipCentralHeader::kSize)) {
+        info.SetVolumeNumber(info.VolumeNumber + 1);
+        RequestVolume(info);
+        stream_->SetPosition(0);
+      }
+      if (i == 0) CentralDirStart = stream_->Position();
+      const uint64_t size = static_cast<uint64_t>(stream_->Size());
+      const uint64_t at = static_cast<uint64_t>(stream_->Position());
+      if (!ZARangeFits(at, TZipCentralHeader::kSize, size)) return false;
+      stream_->ReadBuffer(fixed.data(), static_cast<int64_t>(fixed.size()));
+      const auto header = DecodeCentralHeader(fixed);
+      // A header out of step (a name length that lies) is damage, not an entry.
+      if (header->Signature != kCentralHeaderSignature) return false;
+      tail.resize(size_t{header->NameLength} + header->ExtraLength + header->CommentLength);
+      if (!ZARangeFits(at + TZipCentralHeader::kSize, tail.size(), size)) return false;
+      stream_->ReadBuffer(tail.data(), static_cast<int64_t>(tail.size()));
+      ArchiveDir.SetCount(static_cast<int32_t>(i + 1));
+      ReadCentralEntryTail(*header, tail, oemFileNames(), *ArchiveDir.GetItemPtr(static_cast<int32_t>(i)));
     }
-    if (i == 0) CentralDirStart = stream_->Position();
-    stream_->ReadBuffer(fixed.data(), static_cast<int64_t>(fixed.size()));
-    const auto header = DecodeCentralHeader(fixed);
-    tail.resize(size_t{header->NameLength} + header->ExtraLength + header->CommentLength);
-    stream_->ReadBuffer(tail.data(), static_cast<int64_t>(tail.size()));
-    ArchiveDir.SetCount(static_cast<int32_t>(i + 1));
-    ReadCentralEntryTail(*header, tail, oemFileNames(), *ArchiveDir.GetItemPtr(static_cast<int32_t>(i)));
+  } catch (const platform::EReadError&) {
+    // A volume shorter than its directory says.
+    return false;
   }
+  return true;
+}
+
+void TZADirManager::damagedDirectory() {
+  if (multiVolume() || !archiver_->AllowDamagedOpen()) throw EZAException(48, archiver_->Name);
+  ClearEndOfCentralDir();
+  IsZip64 = false;
+  StubSize = 0;
+  rebuildFromLocalHeaders();
+  CentralDirStart = stream_->Size();
 }
 
 int64_t TZADirManager::findFirstLocalHeader(int64_t endPosition) {

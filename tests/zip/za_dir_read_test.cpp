@@ -282,6 +282,7 @@ TEST(Open, ReadErrorsLeaveTheFileHeldUntilClosed) {
   testsupport::writeFile(dir / "t.zip", b.build());
   TZipArchiver a;
   a.FileName = (dir / "t.zip").string();
+  a.SetAllowDamagedOpen(false);
   EXPECT_ANY_THROW(a.OpenArchive(0x20));
   EXPECT_FALSE(a.Active());
   EXPECT_NE(a.ArchiveStream(), nullptr);
@@ -432,5 +433,58 @@ TEST(RebuildNames, DecodedAsTheDirectoryWouldAndFoldersByTheirSlash) {
     EXPECT_EQ(o.item(i).ExternalAttributes, want[static_cast<size_t>(i)].second) << o.item(i).FileName;
   }
 }
+
+}  // namespace
+
+namespace {
+
+struct DamageCase {
+  const char* label;
+  std::function<void(ziptest::ZipBuilder&)> spoil;
+};
+
+class DamagedDirectories : public ::testing::TestWithParam<DamageCase> {};
+
+// A directory that does not read as its end record says is rebuilt while
+// damaged archives are accepted, and is code 48 otherwise: never a stream error.
+TEST_P(DamagedDirectories, RebuiltOrRefusedWithTheDamagedCode) {
+  ziptest::ZipBuilder b = twoEntries();
+  GetParam().spoil(b);
+  const std::string bytes = b.build();
+  Opened o(bytes);
+  ASSERT_EQ(o.m().ArchiveDir.Count(), 2);
+  EXPECT_EQ(o.item(1).FileName, "deux.txt");
+  EXPECT_EQ(o.m().EndOfCentralDir.TotalEntries, 0);
+
+  testsupport::TempDir dir;
+  testsupport::writeFile(dir / "t.zip", bytes);
+  TZipArchiver a;
+  a.FileName = (dir / "t.zip").string();
+  a.SetAllowDamagedOpen(false);
+  try {
+    a.OpenArchive(0x20);
+    ADD_FAILURE() << "opened";
+  } catch (const EZAException& e) {
+    EXPECT_EQ(e.NativeError, 48);
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << e.what();
+  }
+}
+
+void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.label; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Spoils, DamagedDirectories,
+    ::testing::Values(DamageCase{"more_entries_than_there", [](auto& b) { b.end.totalEntries = 3; }},
+                      DamageCase{"count_beyond_the_bytes", [](auto& b) { b.end.totalEntries = 0xFFFE; }},
+                      DamageCase{"name_length_too_long", [](auto& b) { b.entries[1].centralNameLength = 200; }},
+                      DamageCase{"name_length_too_short", [](auto& b) { b.entries[0].centralNameLength = 2; }},
+                      DamageCase{"directory_larger_than_the_file", [](auto& b) { b.end.dirSize = 0xFFFFFF00u; }},
+                      DamageCase{"zip64_count_beyond_the_bytes",
+                                 [](auto& b) {
+                                   b.zip64.write = true;
+                                   b.zip64.totalEntries = 0xFFFFFFFFull;
+                                 }}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
