@@ -198,14 +198,20 @@ void TZADirManager::ReadDirectory() {
       Zip64Locator = *loc;
       e -= 20;
       bool ok = false;
-      if (e > static_cast<int64_t>(TZip64EndOfCentralDir::kSize) &&
-          ZARangeFits(loc->Zip64EndOffset, TZip64EndOfCentralDir::kSize, static_cast<uint64_t>(size))) {
-        const auto rec = DecodeZip64EndOfCentralDir(readAt(*stream_, static_cast<int64_t>(loc->Zip64EndOffset), 56));
-        if (rec->Signature == kZip64EndOfCentralDirSignature) {
-          Zip64EndOfCentralDir = *rec;
-          e -= 56;
-          ok = true;
-        }
+      const auto takeAt = [&](uint64_t at) {
+        if (ok || !ZARangeFits(at, TZip64EndOfCentralDir::kSize, static_cast<uint64_t>(size))) return;
+        const auto rec = DecodeZip64EndOfCentralDir(readAt(*stream_, static_cast<int64_t>(at), 56));
+        if (rec->Signature != kZip64EndOfCentralDirSignature) return;
+        Zip64EndOfCentralDir = *rec;
+        e -= 56;
+        ok = true;
+      };
+      if (e > static_cast<int64_t>(TZip64EndOfCentralDir::kSize)) {
+        takeAt(loc->Zip64EndOffset);
+        // With a stub in front the locator's offset counts from the ZIP data:
+        // the record stands just before the locator, and the entries' offsets
+        // are corrected by the stub size below, as for the 32-bit record.
+        takeAt(static_cast<uint64_t>(e) - TZip64EndOfCentralDir::kSize);
       }
       if (!ok) throw EZAException(40, archiver_->Name);
     }
@@ -309,10 +315,15 @@ int64_t TZADirManager::findFirstLocalHeader(int64_t endPosition) {
     if (ZARangeFits(at, TZipLocalHeader::kSize, size)) {
       const auto lh = DecodeLocalHeader(readAt(*stream_, hit, TZipLocalHeader::kSize));
       const bool nameFits = ZARangeFits(at + TZipLocalHeader::kSize, lh->NameLength, size);
-      if (nameFits && lh->Signature == kLocalHeaderSignature && lh->VersionNeeded == first.VersionNeeded &&
-          lh->Method == first.Method && lh->ModTime == first.ModTime && lh->ModDate == first.ModDate &&
-          lh->Crc == first.Crc && lh->CompressedSize == first.CompressedSize &&
-          lh->UncompressedSize == first.UncompressedSize) {
+      // Writers of Zip64 headers put other version numbers and size markers
+      // in the local header, and a data descriptor leaves CRC and sizes 0 there.
+      const bool described = (lh->Flags & kFlagDataDescriptor) != 0;
+      const auto agrees = [&](uint32_t local, uint32_t central) {
+        return local == central || local == kMarker32 || central == kMarker32 || (described && local == 0);
+      };
+      if (nameFits && lh->Signature == kLocalHeaderSignature && lh->Method == first.Method &&
+          lh->ModTime == first.ModTime && lh->ModDate == first.ModDate && (lh->Crc == first.Crc || described) &&
+          agrees(lh->CompressedSize, first.CompressedSize) && agrees(lh->UncompressedSize, first.UncompressedSize)) {
         // The first entry of the directory need not be the first in the file:
         // the stub is how far its header stands from where its offset says,
         // and when the offsets are right, where the lowest one points.

@@ -184,7 +184,27 @@ TEST(Zip64, CountAndPlaceFromTheZip64Record) {
   EXPECT_EQ(o.item(0).FileName, "un.txt");
 
   b.zip64.locatorOffset = 0;  // points at a local header
+  b.zip64.recordSignature = 0x06064b51;  // and none stands before the locator either
   EXPECT_EQ(openErrorCode(b.build()), 40);
+}
+
+// A stub in front of a Zip64 archive whose offsets all count from the ZIP data,
+// the locator's included.
+TEST(Zip64, StubInFrontOfOffsetsFromTheZipData) {
+  ziptest::ZipBuilder b = twoEntries();
+  b.stub = std::string(4000, 'S');
+  b.offsetsFromStubEnd = true;
+  b.zip64.write = true;
+  b.end.totalEntries = b.end.entriesOnDisk = 0xFFFF;
+  b.end.dirSize = b.end.dirOffset = 0xFFFFFFFFu;
+  b.build();
+  b.zip64.dirOffset = b.directoryOffset - 4000;
+  b.zip64.locatorOffset = b.endRecordOffset - 20 - 56 - 4000;
+  Opened o(b.build());
+  EXPECT_TRUE(o.m().IsZip64);
+  ASSERT_EQ(o.m().ArchiveDir.Count(), 2);
+  EXPECT_EQ(o.m().StubSize, 4000);
+  EXPECT_EQ(o.item(1).TrueLocalHeaderOffset(), b.localOffsets[1]);
 }
 
 struct StubCase {

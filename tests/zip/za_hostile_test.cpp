@@ -202,7 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
                   [](auto& b) {
                     b.zip64.write = true;
                     b.zip64.locatorOffset = 0xFFFFFFFFFFFFFF00ull;
-                  }, false},
+                  }, true},  // the record just before the locator is taken
         FieldCase{"unknown_method", [](auto& b) { b.entries[1].method = 99; }, false},
         FieldCase{"deflate64", [](auto& b) { b.entries[1].method = 9; }, false},
         FieldCase{"block_format", [](auto& b) {
