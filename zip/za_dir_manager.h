@@ -57,6 +57,8 @@ class TZADirManager {
   // A directory that does not read as its end record says: rebuilt from the
   // local headers when damaged archives are accepted, else code 48.
   void damagedDirectory();
+  // Whether the data of one entry lie over another's.
+  bool dataOverlap();
   // Sets the stub size; gives how far the entries' offsets fall short of their headers.
   int64_t findFirstLocalHeader(int64_t endPosition);
   void rebuildFromLocalHeaders();

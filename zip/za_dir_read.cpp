@@ -257,6 +257,36 @@ void TZADirManager::ReadDirectory() {
     const int64_t displacement = findFirstLocalHeader(e);
     if (displacement > 0) AddStubOffset();
   }
+  if (dataOverlap()) throw EZAException(48, archiver_->Name);
+}
+
+bool TZADirManager::dataOverlap() {
+  // Entries sharing their data (a zip bomb writes gigabytes from one small
+  // stream) are found once here, sorted by where their headers stand; each
+  // takes at least its fixed local header and its compressed data. Folders
+  // are never read, and a single file has one disk whatever the entries say.
+  struct Extent {
+    uint32_t disk;
+    uint64_t start, end;
+  };
+  std::vector<Extent> extents;
+  extents.reserve(static_cast<size_t>(ArchiveDir.Count()));
+  const bool volumes = multiVolume();
+  for (int32_t i = 0; i < ArchiveDir.Count(); ++i) {
+    const TDirItem& item = *ArchiveDir.GetItemPtr(i);
+    if (item.IsFolder()) continue;
+    const uint64_t start = item.TrueLocalHeaderOffset();
+    const uint64_t length = TZipLocalHeader::kSize + item.TrueCompressedSize();
+    const uint64_t end = length > std::numeric_limits<uint64_t>::max() - start ? std::numeric_limits<uint64_t>::max()
+                                                                                 : start + length;
+    extents.push_back({volumes ? item.TrueDiskNumberStart() : 0u, start, end});
+  }
+  std::sort(extents.begin(), extents.end(),
+            [](const Extent& a, const Extent& b) { return a.disk != b.disk ? a.disk < b.disk : a.start < b.start; });
+  for (size_t i = 1; i < extents.size(); ++i) {
+    if (extents[i].disk == extents[i - 1].disk && extents[i].start < extents[i - 1].end) return true;
+  }
+  return false;
 }
 
 bool TZADirManager::readEntries(int64_t count, TZAVolumeNumberInfo& info) {

@@ -508,3 +508,44 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
+
+namespace {
+
+// Entries whose data lie over another's are refused as a damaged archive,
+// rebuild or not: one small stream must not be written a hundred times.
+TEST(Overlaps, EntriesSharingDataAreRefused) {
+  const std::vector<std::pair<const char*, std::function<void(ziptest::ZipBuilder&)>>> cases{
+      {"same_header", [](auto& b) {
+         for (int i = 0; i < 100; ++i) {
+           ziptest::ZipEntry& e = b.addStored("copie" + std::to_string(i) + ".bin", "");
+           e.localHeaderOffset = 0;
+           e.crc = b.entries[0].crcValue();
+           e.compressedSize = e.uncompressedSize = static_cast<uint32_t>(b.entries[0].data.size());
+         }
+       }},
+      {"header_inside_data", [](auto& b) { b.entries[1].localHeaderOffset = 40; }},
+      {"header_inside_data_other_disk_field", [](auto& b) {
+         b.entries[1].localHeaderOffset = 40;
+         b.entries[1].diskNumberStart = 3;
+       }},
+  };
+  for (const auto& [label, spoil] : cases) {
+    SCOPED_TRACE(label);
+    ziptest::ZipBuilder b;
+    b.addStored("gros.bin", std::string(10000, 'g'));
+    b.addStored("petit.txt", "petit");
+    spoil(b);
+    EXPECT_EQ(openErrorCode(b.build()), 48);
+  }
+  // Sound neighbours, descriptors and folders sharing nothing open as before.
+  ziptest::ZipBuilder b;
+  b.addStored("dossier/", "").externalAttributes = 0x10;
+  ziptest::ZipEntry& dd = b.addStored("decrit.txt", "données décrites");
+  dd.flags = 0x0008;
+  dd.dataDescriptor = true;
+  b.addStored("vide.txt", "");
+  b.addStored("fin.txt", "fin");
+  EXPECT_EQ(openErrorCode(b.build()), 0);
+}
+
+}  // namespace
