@@ -342,10 +342,12 @@ void TZABaseArchiver::FindLastVolume() {
   GetVolumeFileName(before, n - 1, false);
   if (ZAFileExists(before)) return;
   so.AdvancedNaming = !so.AdvancedNaming;
+  // Disks are asked for only on removable media: on a fixed disk the volume
+  // is missing, and the entries it holds fail with code 45 when requested.
   if (ZALowerAscii(FileName).find(".exe") != std::string::npos)
     spanningMode_ = smNone;
-  else
-    spanningMode_ = smSpanning;  // n is above 0 here
+  else if (DriveIsRemovable(FileName))
+    spanningMode_ = smSpanning;
 }
 
 }  // namespace zip

@@ -50,7 +50,15 @@ class TZADirManager {
  private:
   bool multiVolume() const;
   bool oemFileNames() const;
-  void readEntries(int64_t count, TZAVolumeNumberInfo& info, int64_t end);
+  // Whether the directory that the end record at position describes is there, entry for entry.
+  bool directoryChecksOut(int64_t position, const TZipEndOfCentralDir& record);
+  // False when the directory runs past the end of its volume.
+  bool readEntries(int64_t count, TZAVolumeNumberInfo& info);
+  // A directory that does not read as its end record says: rebuilt from the
+  // local headers when damaged archives are accepted, else code 48.
+  void damagedDirectory();
+  // Whether the data of one entry lie over another's.
+  bool dataOverlap();
   // Sets the stub size; gives how far the entries' offsets fall short of their headers.
   int64_t findFirstLocalHeader(int64_t endPosition);
   void rebuildFromLocalHeaders();

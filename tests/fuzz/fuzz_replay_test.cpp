@@ -24,11 +24,6 @@ struct Input {
   fs::path file;
 };
 
-// Inputs of faults mended on other branches, replayed once those are merged: a line goes when
-// its fault's mending arrives.
-const std::map<std::string, const char*> mendedElsewhere = {
-    {"zip_list/damaged-directory-read-error.zip", "a stream read error escaping OpenArchive for a damaged directory"},
-};
 
 std::vector<Input> inputs() {
   std::vector<Input> all;
@@ -61,8 +56,6 @@ class FuzzReplay : public ::testing::TestWithParam<Input> {};
 
 TEST_P(FuzzReplay, EndsClearly) {
   const Input& in = GetParam();
-  if (const auto known = mendedElsewhere.find(relativeName(in)); known != mendedElsewhere.end())
-    GTEST_SKIP() << known->second;
   const fuzzroads::Road road = fuzzroads::roadNamed(in.road);
   ASSERT_NE(road, nullptr) << "no road named " << in.road;
   std::ifstream file(in.file, std::ios::binary);

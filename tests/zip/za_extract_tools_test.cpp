@@ -126,4 +126,28 @@ std::vector<ToolCase> toolCases() {
 INSTANTIATE_TEST_SUITE_P(Tools, ToolArchives, ::testing::ValuesIn(toolCases()),
                          [](const auto& info) { return std::string(info.param.label); });
 
+// Shapes of foreign archives met in the field: bytes after the end record, a
+// stub in front of Zip64 records, and other writers' layouts.
+std::vector<ToolCase> shapeCases() {
+  static const std::string py64Stub =
+      pythonZip("ZIP_DEFLATED", true) + " && printf 'MZ stub' > stub && cat stub py.zip > stubbed.zip";
+  return {
+      {"zip_trailing_bytes", "z.zip", "cd src && zip -q -r ../z.zip . && head -c 5000 /dev/zero >> ../z.zip", "", true},
+      {"zip_zip64_stub", "stubbed.zip",
+       "printf 'MZ stub' > stub && (cd src && zip -q -r -fz ../z.zip .) && cat stub z.zip > stubbed.zip", "", true},
+      {"zip_zip64_stub_exe", "setup.exe",
+       "head -c 3000 /dev/zero > stub && (cd src && zip -q -r -fz ../z.zip .) && cat stub z.zip > setup.exe", "", true},
+      {"python_zip64_stub", "stubbed.zip", py64Stub.c_str(), "", true},
+      {"bsdtar", "b.zip", "cd src && bsdtar -a -cf ../b.zip .", "", true},
+      {"bsdtar_stored", "b.zip", "cd src && bsdtar --format zip --options zip:compression=store -cf ../b.zip .", "",
+       true},
+      {"sevenzip_zip64_stub", "stubbed.zip",
+       "(cd src && 7z a -tzip -bd ../s.zip . > /dev/null) && printf 'MZ' > stub && cat stub s.zip > stubbed.zip", "",
+       true},
+  };
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, ToolArchives, ::testing::ValuesIn(shapeCases()),
+                         [](const auto& info) { return std::string(info.param.label); });
+
 }  // namespace

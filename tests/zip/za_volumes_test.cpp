@@ -217,6 +217,37 @@ TEST(SplitVolumes, MissingMiddleVolumeFailsWithoutAQuestion) {
   EXPECT_EQ(testsupport::readFile(f.dir / "out/petit.txt"), "petit");
 }
 
+// The volume before the last is missing: on a fixed disk no disk is asked
+// for, the entries it holds fail with code 45 and the others come out.
+TEST(SplitVolumes, MissingVolumeBeforeTheLastOnAFixedDisk) {
+  SplitFixture f;
+  std::filesystem::remove(f.dir / "z.z03");
+  platform::ScopedResponder answers({platform::MsgAnswer::Ok, platform::MsgAnswer::Ok, platform::MsgAnswer::Ok});
+  MediumArchiver a;
+  a.FileName = (f.dir / "z.zip").string();
+  a.OpenArchive(0x20);
+  EXPECT_EQ(a.SpanningMode(), smSplitting);
+  a.BaseDir = (f.dir / "out").string();
+  std::vector<int32_t> codes;
+  a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t native, int32_t,
+                               const std::string&, TZAAction& action) {
+    codes.push_back(native);
+    action = fxaIgnore;
+  };
+  a.ExtractFiles("*.*", 0x28BF, "");
+  EXPECT_TRUE(answers.asked().empty()) << answers.asked()[0].text.toStdString();
+  EXPECT_EQ(codes, (std::vector<int32_t>{45}));
+  EXPECT_FALSE(std::filesystem::exists(f.dir / "out/bruit.bin"));
+  EXPECT_EQ(testsupport::readFile(f.dir / "out/petit.txt"), "petit");
+
+  // On removable media the same set asks for its disks.
+  MediumArchiver r;
+  r.Removable = true;
+  r.FileName = a.FileName;
+  r.OpenArchive(0x20);
+  EXPECT_EQ(r.SpanningMode(), smSpanning);
+}
+
 TEST(SplitVolumes, HandlersSeeVolumeNumbersFromOne) {
   SplitFixture f;
   TZipArchiver a;
