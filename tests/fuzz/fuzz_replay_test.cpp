@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <ostream>
 #include <string>
 #include <tuple>
@@ -47,10 +46,6 @@ std::vector<Input> inputs() {
 }
 
 void PrintTo(const Input& in, std::ostream* os) { *os << in.road << " " << in.file.string(); }
-
-std::string relativeName(const Input& in) {
-  return in.file.parent_path().filename().string() + "/" + in.file.filename().string();
-}
 
 class FuzzReplay : public ::testing::TestWithParam<Input> {};
 
