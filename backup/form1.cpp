@@ -1,5 +1,6 @@
 #include "backup/form1.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QDir>
 #include <QFileDialog>
@@ -61,7 +62,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(new Ui::Form1) {
   connect(ui->SiteWeb1, &QAction::triggered, this, &TForm1::SiteWeb1Click);
   connect(ui->Misejour1, &QAction::triggered, this, &TForm1::Misejour1Click);
   connect(ui->Apropos1, &QAction::triggered, this, &TForm1::Apropos1Click);
+  // The wheel anywhere over the page scrolls the page: every control on it is watched, so that
+  // the one under the pointer cannot change a setting behind the user's back.
   ui->ScrollBox3->viewport()->installEventFilter(this);
+  for (QWidget* w : ui->scrollContent->findChildren<QWidget*>()) w->installEventFilter(this);
 
   SvgEditIni1 = TSvgEditIni::forWindow(this);
 }
@@ -111,12 +115,17 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::FormShow() { ui->ScrollBox3->setFocus(); }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == ui->ScrollBox3->viewport() && event->type() == QEvent::Wheel) {
-    if (static_cast<QWheelEvent*>(event)->angleDelta().y() < 0) ScrollBox3MouseWheelDown();
-    else ScrollBox3MouseWheelUp();
-    return true;
-  }
-  return QMainWindow::eventFilter(watched, event);
+  if (event->type() != QEvent::Wheel || !watched->isWidgetType()) return QMainWindow::eventFilter(watched, event);
+  // A control takes the wheel only while it has the keyboard focus, as on any desktop.
+  const QWidget* focused = QApplication::focusWidget();
+  const auto* target = static_cast<QWidget*>(watched);
+  if (watched != ui->ScrollBox3->viewport() && focused && focused != ui->ScrollBox3 &&
+      (focused == target || focused->isAncestorOf(target)))
+    return false;
+  const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
+  if (delta < 0) ScrollBox3MouseWheelDown();
+  else if (delta > 0) ScrollBox3MouseWheelUp();
+  return true;
 }
 
 void TForm1::ScrollBox3MouseWheelDown() {
