@@ -164,4 +164,26 @@ TEST_F(ConfigWindow, TheWheelOverAControlScrollsThePageAndChangesNoValue) {
   EXPECT_EQ(bar->value(), 20);
 }
 
+TEST_F(ConfigWindow, ALongConnectionTestResultWrapsWithinThePage) {
+  buildWindows();
+  config->show();
+  Ui::Form1* f = config->ui;
+  // A layout change climbs one level of the page per round of events.
+  const auto settle = [] {
+    for (int round = 0; round < 10; ++round) QApplication::processEvents();
+  };
+  settle();
+  const int pageWidth = f->scrollContent->width();
+  f->Label23->setText(
+      "Impossible de se connecter au serveur ftp.un-hote-tres-lointain.example.com sur le port 2121 : "
+      "la connexion a été refusée par l'hôte distant après plusieurs tentatives, vérifiez l'adresse et le port");
+  settle();
+  EXPECT_EQ(f->scrollContent->width(), pageWidth);
+  EXPECT_LE(f->scrollContent->width(), f->ScrollBox3->viewport()->width());
+  EXPECT_GE(f->Button4->width(), f->Button4->sizeHint().width());
+  // Every line of the text is inside the label.
+  EXPECT_LE(f->Label23->geometry().right(), f->Label23->parentWidget()->contentsRect().right());
+  EXPECT_GE(f->Label23->height(), f->Label23->heightForWidth(f->Label23->width()));
+}
+
 }  // namespace
