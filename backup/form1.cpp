@@ -18,6 +18,7 @@
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
 #include "platform/shell_open.h"
+#include "platform/window_placement.h"
 #include "ui_form1.h"
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(new Ui::Form1) {
@@ -108,7 +109,7 @@ int TForm1::lineOfRow(int row) const {
 
 void TForm1::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  if (fmMain) move(fmMain->geometry().center() - rect().center());
+  if (fmMain) platform::centreOnOwner(this, fmMain);
   FormShow();
 }
 

@@ -7,8 +7,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QScreen>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,6 +17,7 @@
 #include "platform/application.h"
 #include "platform/exceptions.h"
 #include "platform/program_folder.h"
+#include "platform/window_placement.h"
 #include "ui_form2.h"
 
 namespace {
@@ -120,15 +119,9 @@ void TForm2::showLogFile(const QString& path) {
 void TForm2::shutJournalClick() { hide(); }
 
 void TForm2::centreOnOwner() {
-  QRect area;
   // Built without a parent at start, the history window still centres on the main window.
-  QWidget* owner = parentWidget() ? parentWidget() : static_cast<QWidget*>(fmMain);
-  if (owner) {
-    area = owner->window()->frameGeometry();
-  } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    area = screen->availableGeometry();
-  }
-  if (area.isValid()) move(area.center() - rect().center());
+  const QWidget* owner = parentWidget() ? parentWidget()->window() : static_cast<QWidget*>(fmMain);
+  platform::centreOnOwner(this, owner);
 }
 
 QPlainTextEdit* TForm2::memo() const { return ui->Memo1; }
