@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QScrollBar>
 #include <QTimer>
@@ -11,6 +10,7 @@
 
 #include "backup/app_windows.h"
 #include "backup/components/svg_edit_ini.h"
+#include "backup/file_dialogs.h"
 #include "backup/fmmain.h"
 #include "backup/form2.h"
 #include "backup/split_field.h"
@@ -35,13 +35,13 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(new Ui::Form1) {
   });
 
   folderPicker = [this](const QString& title, QString& folder) {
-    const QString chosen = QFileDialog::getExistingDirectory(this, title, folder, QFileDialog::ShowDirsOnly);
+    const QString chosen = chosenPath(*newFolderDialog(this, title, folder));
     if (chosen.isEmpty()) return false;
     folder = chosen;
     return true;
   };
   logFileChooser = [this](const QString& folder) {
-    return QFileDialog::getOpenFileName(this, QStringLiteral("Ouvrir"), folder, QStringLiteral("Fichiers journaux (*.log)"));
+    return chosenPath(*newLogFileDialog(this, folder, QStringLiteral("Fichiers journaux (*.log)")));
   };
 
   // Check boxes act on every change of state, also when code or the settings store sets them.

@@ -5,7 +5,6 @@
 #include <cerrno>
 
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 
 #include <fcntl.h>
@@ -13,6 +12,7 @@
 #include <unistd.h>
 
 #include "backup/app_windows.h"
+#include "backup/file_dialogs.h"
 #include "backup/fmmain.h"
 #include "platform/application.h"
 #include "platform/exceptions.h"
@@ -47,9 +47,7 @@ class FileDescriptor {
 TForm2::TForm2(QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::TForm2>()) {
   ui->setupUi(this);
-  chooser_ = [this](const QString& folder) {
-    return QFileDialog::getOpenFileName(this, QStringLiteral("Ouvrir"), folder, logFileFilters());
-  };
+  chooser_ = [this](const QString& folder) { return chosenPath(*newLogFileDialog(this, folder, logFileFilters())); };
   // An unreadable file's error goes to the application's error logging here, not through
   // Qt's signal delivery, which cannot carry an exception.
   connect(ui->Ouvrirfichiersjournaux1, &QAction::triggered, this,
