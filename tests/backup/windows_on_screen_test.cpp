@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "fmmain_fixture.h"
+#include "platform/message_box.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -52,6 +53,27 @@ TEST_F(WindowsOnScreen, TheConfigurationAndHistoryWindowsOpenInsideTheScreenCent
       }
       w.close();
     }
+  }
+}
+
+TEST_F(WindowsOnScreen, HidingAndShowingFromTheTrayKeepThePlaceAndSize) {
+  const std::function<void()> hidings[] = {
+      [this] { main->ui->BitBtn1->click(); },
+      [this] { main->Rduire1->trigger(); },
+      [this] {
+        platform::ScopedResponder answers({platform::MsgAnswer::No});
+        main->close();
+      },
+  };
+  for (const auto& hide : hidings) {
+    main->show();
+    main->move(250, 200);
+    const QRect before = main->frameGeometry();
+    hide();
+    ASSERT_FALSE(main->isVisible());
+    main->RxTrayIcon1Click();
+    EXPECT_TRUE(main->isVisible());
+    EXPECT_EQ(main->frameGeometry(), before);
   }
 }
 
