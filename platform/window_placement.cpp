@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 
 namespace platform {
@@ -35,8 +36,11 @@ void centreOnOwner(QWidget* window, const QWidget* owner) {
   QMargins margins = frameMargins(window);
   if (margins.isNull() && owner) margins = frameMargins(owner);
   const QSize frameSize = window->size().grownBy(margins);
-  // move() places a window's frame, not its client area.
-  window->move(placeFrame(ownerFrame.isValid() ? ownerFrame : available, frameSize, available));
+  const QPoint at = placeFrame(ownerFrame.isValid() ? ownerFrame : available, frameSize, available);
+  window->move(at);
+  // Before the first showing Qt would pass the place on as the client area's; the native
+  // window is told it is the frame's.
+  if (QWindow* native = window->windowHandle()) native->setFramePosition(at);
 }
 
 }  // namespace platform
