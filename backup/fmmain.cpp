@@ -10,6 +10,7 @@
 #include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QWindow>
 
 #include "backup/components/liberer_memoire_processus.h"
 #include "backup/components/svg_edit_ini.h"
@@ -142,6 +143,13 @@ void TfmMain::SpeedButton2Click() {
 }
 
 void TfmMain::Affiche1Click() {
+  if (!isVisible() && hiddenGeometry_.isValid()) {
+    resize(hiddenGeometry_.size());
+    move(hiddenGeometry_.topLeft());
+    // A place the program asks for is kept by the window manager; move() alone asks nothing
+    // when Qt believes the window is there already.
+    if (QWindow* native = windowHandle()) native->setFramePosition(hiddenGeometry_.topLeft());
+  }
   if (isMinimized()) showNormal();
   else show();
   Devant();
@@ -149,8 +157,12 @@ void TfmMain::Affiche1Click() {
 
 void TfmMain::Rduire1Click() {
   // Without a tray the window would become unreachable: minimise it instead.
-  if (trayAvailable && trayAvailable()) hide();
-  else showMinimized();
+  if (trayAvailable && trayAvailable()) {
+    if (isVisible()) hiddenGeometry_ = QRect(pos(), size());
+    hide();
+  } else {
+    showMinimized();
+  }
   LibererMemoireProcessus(exeName);
 }
 

@@ -168,6 +168,8 @@ class TfmMain : public QMainWindow {
   void handOverErrors(const std::function<void()>& work);
 
   QLabel* statusPanel_;
+  // Where the window was when hidden: shown again there, not where the window manager likes.
+  QRect hiddenGeometry_;
   int busyDepth_ = 0;
   QDateTime lastScheduledMinute_;
 };

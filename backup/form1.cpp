@@ -1,8 +1,8 @@
 #include "backup/form1.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QScrollBar>
 #include <QTimer>
@@ -10,6 +10,7 @@
 
 #include "backup/app_windows.h"
 #include "backup/components/svg_edit_ini.h"
+#include "backup/file_dialogs.h"
 #include "backup/fmmain.h"
 #include "backup/form2.h"
 #include "backup/split_field.h"
@@ -17,6 +18,7 @@
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
 #include "platform/shell_open.h"
+#include "platform/window_placement.h"
 #include "ui_form1.h"
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(new Ui::Form1) {
@@ -33,13 +35,13 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(new Ui::Form1) {
   });
 
   folderPicker = [this](const QString& title, QString& folder) {
-    const QString chosen = QFileDialog::getExistingDirectory(this, title, folder, QFileDialog::ShowDirsOnly);
+    const QString chosen = chosenPath(*newFolderDialog(this, title, folder));
     if (chosen.isEmpty()) return false;
     folder = chosen;
     return true;
   };
   logFileChooser = [this](const QString& folder) {
-    return QFileDialog::getOpenFileName(this, QStringLiteral("Ouvrir"), folder, QStringLiteral("Fichiers journaux (*.log)"));
+    return chosenPath(*newLogFileDialog(this, folder, QStringLiteral("Fichiers journaux (*.log)")));
   };
 
   // Check boxes act on every change of state, also when code or the settings store sets them.
@@ -61,7 +63,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(new Ui::Form1) {
   connect(ui->SiteWeb1, &QAction::triggered, this, &TForm1::SiteWeb1Click);
   connect(ui->Misejour1, &QAction::triggered, this, &TForm1::Misejour1Click);
   connect(ui->Apropos1, &QAction::triggered, this, &TForm1::Apropos1Click);
+  // The wheel anywhere over the page scrolls the page: every control on it is watched, so that
+  // the one under the pointer cannot change a setting behind the user's back.
   ui->ScrollBox3->viewport()->installEventFilter(this);
+  for (QWidget* w : ui->scrollContent->findChildren<QWidget*>()) w->installEventFilter(this);
 
   SvgEditIni1 = TSvgEditIni::forWindow(this);
 }
@@ -104,19 +109,24 @@ int TForm1::lineOfRow(int row) const {
 
 void TForm1::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  if (fmMain) move(fmMain->geometry().center() - rect().center());
+  if (fmMain) platform::centreOnOwner(this, fmMain);
   FormShow();
 }
 
 void TForm1::FormShow() { ui->ScrollBox3->setFocus(); }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == ui->ScrollBox3->viewport() && event->type() == QEvent::Wheel) {
-    if (static_cast<QWheelEvent*>(event)->angleDelta().y() < 0) ScrollBox3MouseWheelDown();
-    else ScrollBox3MouseWheelUp();
-    return true;
-  }
-  return QMainWindow::eventFilter(watched, event);
+  if (event->type() != QEvent::Wheel || !watched->isWidgetType()) return QMainWindow::eventFilter(watched, event);
+  // A control takes the wheel only while it has the keyboard focus, as on any desktop.
+  const QWidget* focused = QApplication::focusWidget();
+  const auto* target = static_cast<QWidget*>(watched);
+  if (watched != ui->ScrollBox3->viewport() && focused && focused != ui->ScrollBox3 &&
+      (focused == target || focused->isAncestorOf(target)))
+    return false;
+  const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
+  if (delta < 0) ScrollBox3MouseWheelDown();
+  else if (delta > 0) ScrollBox3MouseWheelUp();
+  return true;
 }
 
 void TForm1::ScrollBox3MouseWheelDown() {

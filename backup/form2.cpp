@@ -5,20 +5,19 @@
 #include <cerrno>
 
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QScreen>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "backup/app_windows.h"
+#include "backup/file_dialogs.h"
 #include "backup/fmmain.h"
 #include "platform/application.h"
 #include "platform/exceptions.h"
 #include "platform/program_folder.h"
+#include "platform/window_placement.h"
 #include "ui_form2.h"
 
 namespace {
@@ -48,9 +47,7 @@ class FileDescriptor {
 TForm2::TForm2(QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::TForm2>()) {
   ui->setupUi(this);
-  chooser_ = [this](const QString& folder) {
-    return QFileDialog::getOpenFileName(this, QStringLiteral("Ouvrir"), folder, logFileFilters());
-  };
+  chooser_ = [this](const QString& folder) { return chosenPath(*newLogFileDialog(this, folder, logFileFilters())); };
   // An unreadable file's error goes to the application's error logging here, not through
   // Qt's signal delivery, which cannot carry an exception.
   connect(ui->Ouvrirfichiersjournaux1, &QAction::triggered, this,
@@ -120,15 +117,9 @@ void TForm2::showLogFile(const QString& path) {
 void TForm2::shutJournalClick() { hide(); }
 
 void TForm2::centreOnOwner() {
-  QRect area;
   // Built without a parent at start, the history window still centres on the main window.
-  QWidget* owner = parentWidget() ? parentWidget() : static_cast<QWidget*>(fmMain);
-  if (owner) {
-    area = owner->window()->frameGeometry();
-  } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    area = screen->availableGeometry();
-  }
-  if (area.isValid()) move(area.center() - rect().center());
+  const QWidget* owner = parentWidget() ? parentWidget()->window() : static_cast<QWidget*>(fmMain);
+  platform::centreOnOwner(this, owner);
 }
 
 QPlainTextEdit* TForm2::memo() const { return ui->Memo1; }

@@ -1,5 +1,6 @@
 #include "platform/application.h"
 
+#include <QTranslator>
 #include <cstdio>
 
 namespace platform {
@@ -37,7 +38,16 @@ bool deliverSafely(const std::function<void()>& work) {
   return false;
 }
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
+QTranslator* installQtTranslations(const QString& folder) {
+  auto* translator = new QTranslator(QCoreApplication::instance());
+  if (!translator->load(QStringLiteral("qtbase_fr"), folder) || !QCoreApplication::installTranslator(translator)) {
+    delete translator;
+    return nullptr;
+  }
+  return translator;
+}
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) { installQtTranslations(); }
 
 bool Application::notify(QObject* receiver, QEvent* event) {
   bool result = false;

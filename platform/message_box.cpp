@@ -67,6 +67,13 @@ MsgAnswer messageBox(const MessageRequest& request, QWidget* parent) {
       break;
   }
   box.setDefaultButton(buttons.front().first);
+  if (r.buttons == MsgButtons::YesNo || r.buttons == MsgButtons::YesNoNoAllYesAll) {
+    // Qt would let Esc and the close box press "Non"; dismissing a question is its own answer
+    // (Closed), so they press a button that is never shown.
+    QPushButton* dismiss = box.addButton(QString(), QMessageBox::RejectRole);
+    dismiss->hide();
+    box.setEscapeButton(dismiss);
+  }
   box.exec();
   const QAbstractButton* clicked = box.clickedButton();
   for (const auto& [button, answer] : buttons) {

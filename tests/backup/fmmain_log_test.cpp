@@ -208,7 +208,8 @@ TEST_F(HistoryFromConfig, ShowsTheChosenFilesLinesAndDate) {
 
 TEST_F(HistoryFromConfig, FirstShownCentredOnTheMainWindow) {
   testsupport::writeFile(dir / "20261208.log", "ligne\r\n");
-  main->setGeometry(300, 200, 547, 394);
+  // Where the centred window fits on the test screen (800 x 600).
+  main->setGeometry(126, 103, 547, 394);
   main->show();
   answer = QString::fromStdString((dir / "20261208.log").string());
   openFromMenu();

@@ -1,5 +1,12 @@
+#include <QDir>
+#include <QFileDialog>
+#include <QToolButton>
 #include <QTreeWidget>
 
+#include <memory>
+#include <utility>
+
+#include "backup/file_dialogs.h"
 #include "fmmain_fixture.h"
 
 namespace {
@@ -80,6 +87,28 @@ TEST_F(Folders, RemovingARowRemovesItsOwnEntryAcrossEmptyLines) {
   EXPECT_TRUE(rows().isEmpty());
   config->Button2Click();  // nothing selected: nothing removed
   EXPECT_EQ(lines().size(), 2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FolderPicker, FoldersOnlyNoNewFolderButtonOpeningAtTheFolderOrTheHomeFolder) {
+  testsupport::TempDir dir;
+  const QString folder = QString::fromStdString(dir.str());
+  for (const auto& [given, opensIn] : {std::pair{QString(), QDir::homePath()}, std::pair{folder, folder}}) {
+    const std::unique_ptr<QFileDialog> picker = newFolderDialog(nullptr, "Choisissez le dossier source", given);
+    EXPECT_EQ(picker->windowTitle(), "Choisissez le dossier source");
+    EXPECT_EQ(picker->fileMode(), QFileDialog::Directory);
+    EXPECT_TRUE(picker->testOption(QFileDialog::ShowDirsOnly));
+    EXPECT_TRUE(picker->testOption(QFileDialog::DontUseNativeDialog));
+    EXPECT_EQ(picker->directory().absolutePath(), opensIn);
+    picker->show();
+    const auto* newFolder = picker->findChild<QToolButton*>("newFolderButton");
+    ASSERT_NE(newFolder, nullptr);
+    EXPECT_FALSE(newFolder->isVisible());
+    picker->reject();
+  }
 }
 
 }  // namespace

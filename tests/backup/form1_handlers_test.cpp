@@ -1,6 +1,11 @@
+#include <QApplication>
 #include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
+#include <QWheelEvent>
 
 #include "fmmain_fixture.h"
 #include "platform/ini_file.h"
@@ -113,6 +118,72 @@ TEST_F(ConfigWindow, TheMainWindowsButtonShowsIt) {
   EXPECT_EQ(config->windowTitle(), "Configuration");
   EXPECT_EQ(main->windowTitle(), "PalvrenFtp");
   EXPECT_EQ(main->size(), QSize(547, 394));
+}
+
+// One notch of the wheel over a widget, delivered as the pointer's target gets it.
+void wheel(QWidget* target, int notches) {
+  const QPointF at(target->width() / 2.0, target->height() / 2.0);
+  QWheelEvent e(at, target->mapToGlobal(at), QPoint(), QPoint(0, notches * 120), Qt::NoButton, Qt::NoModifier,
+                Qt::NoScrollPhase, false);
+  QApplication::sendEvent(target, &e);
+}
+
+TEST_F(ConfigWindow, TheWheelOverAControlScrollsThePageAndChangesNoValue) {
+  buildWindows();
+  config->show();
+  Ui::Form1* f = config->ui;
+  f->heure_sauv->setValue(13);
+  f->minutes_sauv->setValue(0);
+  f->SpinEdit_1->setValue(30);
+  QScrollBar* bar = f->ScrollBox3->verticalScrollBar();
+  ASSERT_GT(bar->maximum(), 40);
+  QSpinBox* const boxes[] = {f->heure_sauv, f->minutes_sauv, f->SpinEdit_1};
+  for (QSpinBox* box : boxes) {
+    // Over the box itself and over the text field inside it, where the pointer usually is.
+    for (QWidget* target : {static_cast<QWidget*>(box), static_cast<QWidget*>(box->findChild<QLineEdit*>())}) {
+      ASSERT_NE(target, nullptr);
+      bar->setValue(20);
+      wheel(target, -1);
+      EXPECT_EQ(bar->value(), 30) << box->objectName().toStdString();
+      wheel(target, 1);
+      wheel(target, 1);
+      EXPECT_EQ(bar->value(), 10) << box->objectName().toStdString();
+      EXPECT_EQ(config->focusWidget(), f->ScrollBox3) << box->objectName().toStdString();
+    }
+  }
+  EXPECT_EQ(f->heure_sauv->value(), 13);
+  EXPECT_EQ(f->minutes_sauv->value(), 0);
+  EXPECT_EQ(f->SpinEdit_1->value(), 30);
+  // A box that has the keyboard focus takes the wheel, as on any desktop, and the page stays.
+  QApplication::setActiveWindow(config.get());
+  f->minutes_sauv->setFocus();
+  ASSERT_TRUE(f->minutes_sauv->hasFocus());
+  bar->setValue(20);
+  wheel(f->minutes_sauv, 1);
+  EXPECT_EQ(f->minutes_sauv->value(), 1);
+  EXPECT_EQ(bar->value(), 20);
+}
+
+TEST_F(ConfigWindow, ALongConnectionTestResultWrapsWithinThePage) {
+  buildWindows();
+  config->show();
+  Ui::Form1* f = config->ui;
+  // A layout change climbs one level of the page per round of events.
+  const auto settle = [] {
+    for (int round = 0; round < 10; ++round) QApplication::processEvents();
+  };
+  settle();
+  const int pageWidth = f->scrollContent->width();
+  f->Label23->setText(
+      "Impossible de se connecter au serveur ftp.un-hote-tres-lointain.example.com sur le port 2121 : "
+      "la connexion a été refusée par l'hôte distant après plusieurs tentatives, vérifiez l'adresse et le port");
+  settle();
+  EXPECT_EQ(f->scrollContent->width(), pageWidth);
+  EXPECT_LE(f->scrollContent->width(), f->ScrollBox3->viewport()->width());
+  EXPECT_GE(f->Button4->width(), f->Button4->sizeHint().width());
+  // Every line of the text is inside the label.
+  EXPECT_LE(f->Label23->geometry().right(), f->Label23->parentWidget()->contentsRect().right());
+  EXPECT_GE(f->Label23->height(), f->Label23->heightForWidth(f->Label23->width()));
 }
 
 }  // namespace

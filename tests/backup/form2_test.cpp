@@ -172,7 +172,8 @@ TEST(Form2Window, FirstShownCentredOnItsOwner) {
   TempDir tmp;
   writeFile(tmp / "20261209.log", "ligne\r\n");
   QWidget owner;
-  owner.setGeometry(200, 150, 900, 700);
+  // Where the centred window fits on the test screen (800 x 600).
+  owner.setGeometry(50, 50, 700, 500);
   owner.show();
   TForm2 form(&owner);
   EXPECT_TRUE(form.isWindow());

@@ -1,10 +1,13 @@
 #include "platform/application.h"
 
+#include <QCoreApplication>
+#include <QTranslator>
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "platform/exceptions.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -28,6 +31,25 @@ TEST(ExceptionRouting, AHandlerThatThrowsDoesNotLoopOrEscape) {
   EXPECT_FALSE(platform::deliverSafely([] { throw std::runtime_error("x"); }));
   platform::setExceptionHandler(nullptr);
   EXPECT_EQ(calls, 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(QtTranslations, QtsOwnDialogTextsComeOutFrenchAndAMissingFileIsNoError) {
+  const auto lookIn = [] { return QCoreApplication::translate("QFileDialog", "Look in:"); };
+  ASSERT_EQ(lookIn(), "Look in:");
+  testsupport::TempDir empty;
+  EXPECT_EQ(platform::installQtTranslations(QString::fromStdString(empty.str())), nullptr);
+  EXPECT_EQ(lookIn(), "Look in:");
+
+  QTranslator* french = platform::installQtTranslations();
+  ASSERT_NE(french, nullptr) << "qtbase_fr.qm missing: the setup step installs it";
+  EXPECT_EQ(lookIn(), "Voir dans :");
+  EXPECT_EQ(QCoreApplication::translate("QLineEdit", "&Copy"), "Cop&ier");
+  QCoreApplication::removeTranslator(french);
+  delete french;
 }
 
 }  // namespace

@@ -2,11 +2,15 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QWidget>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -46,6 +50,31 @@ TEST(MessageBox, TextIsShownAsPlainText) {
   EXPECT_EQ(platform::messageBox({"Titre", text, MsgButtons::Ok, platform::MsgIcon::Error}), MsgAnswer::Ok);
   EXPECT_EQ(shownFormat, Qt::PlainText);
   EXPECT_EQ(shownText, text);
+}
+
+// The real box, dismissed without a button: Esc or the title bar's close box.
+TEST(MessageBox, AQuestionDismissedWithoutAButtonIsClosedNotNo) {
+  const std::function<void(QWidget*)> dismissals[] = {
+      [](QWidget* box) {
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(box, &esc);
+      },
+      [](QWidget* box) { box->close(); },
+  };
+  for (const MsgButtons buttons : {MsgButtons::YesNo, MsgButtons::YesNoNoAllYesAll}) {
+    for (const auto& dismiss : dismissals) {
+      QWidget* shown = nullptr;
+      QTimer::singleShot(0, [&] {
+        shown = QApplication::activeModalWidget();
+        if (!shown) return;
+        dismiss(shown);
+        // A box that stayed open is answered with its first button, so the test fails instead of hanging.
+        if (shown->isVisible()) qobject_cast<QMessageBox*>(shown)->buttons().first()->click();
+      });
+      EXPECT_EQ(platform::messageBox({"Titre", "Quitter ?", buttons}), MsgAnswer::Closed);
+      EXPECT_NE(shown, nullptr);
+    }
+  }
 }
 
 }  // namespace

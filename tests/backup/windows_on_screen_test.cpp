@@ -1,0 +1,80 @@
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <functional>
+#include <tuple>
+
+#include "fmmain_fixture.h"
+#include "platform/message_box.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+class WindowsOnScreen : public WindowsTest {
+ protected:
+  void SetUp() override {
+    WindowsTest::SetUp();
+    buildWindows();
+    testsupport::writeFile(logPath(clock.now().date()), "ligne\r\n");
+    history->setFileChooser([this](const QString&) { return QString::fromStdString(logPath(clock.now().date()).string()); });
+  }
+  QRect available() const { return main->screen()->availableGeometry(); }
+};
+
+TEST_F(WindowsOnScreen, TheConfigurationAndHistoryWindowsOpenInsideTheScreenCentredOnTheMainWindow) {
+  const QRect area = available();
+  const QPoint corners[] = {area.center() - QPoint(273, 197), area.bottomRight() - QPoint(200, 150),
+                            area.topLeft() - QPoint(100, 80)};
+  for (const QPoint& corner : corners) {
+    main->move(corner);
+    main->show();
+    const struct {
+      const char* name;
+      QWidget* window;
+      std::function<void()> open;
+      std::function<void()> close;
+    } windows[] = {
+        {"configuration", config.get(), [this] { main->ui->SpeedButton2->click(); }, [this] { config->hide(); }},
+        {"history", history.get(), [this] { history->Ouvrirfichiersjournaux1Click(); }, [this] { history->hide(); }},
+    };
+    for (const auto& w : windows) {
+      w.open();
+      ASSERT_TRUE(w.window->isVisible()) << w.name;
+      const QRect frame = w.window->frameGeometry();
+      EXPECT_TRUE(area.contains(frame)) << w.name << " at " << frame.x() << "," << frame.y();
+      // Centred on the main window along each axis where the screen leaves room for it.
+      const QPoint centred = main->frameGeometry().center() - QPoint(frame.width() / 2, frame.height() / 2);
+      for (const auto& [wanted, got, low, high] :
+           {std::tuple{centred.x(), frame.x(), area.left(), area.right() + 1 - frame.width()},
+            std::tuple{centred.y(), frame.y(), area.top(), area.bottom() + 1 - frame.height()}}) {
+        if (wanted >= low && wanted <= high) {
+          EXPECT_NEAR(got, wanted, 1) << w.name;
+        }
+      }
+      w.close();
+    }
+  }
+}
+
+TEST_F(WindowsOnScreen, HidingAndShowingFromTheTrayKeepThePlaceAndSize) {
+  const std::function<void()> hidings[] = {
+      [this] { main->ui->BitBtn1->click(); },
+      [this] { main->Rduire1->trigger(); },
+      [this] {
+        platform::ScopedResponder answers({platform::MsgAnswer::No});
+        main->close();
+      },
+  };
+  for (const auto& hide : hidings) {
+    main->show();
+    main->move(250, 200);
+    const QRect before = main->frameGeometry();
+    hide();
+    ASSERT_FALSE(main->isVisible());
+    main->RxTrayIcon1Click();
+    EXPECT_TRUE(main->isVisible());
+    EXPECT_EQ(main->frameGeometry(), before);
+  }
+}
+
+}  // namespace
