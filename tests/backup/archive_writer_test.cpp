@@ -445,19 +445,39 @@ TEST_F(ArchiveWriterTest, CallsFromEventsDuringTheSaveAreRefusedAndAFailingEvent
   EXPECT_NE(saved, bytes);
 }
 
-TEST_F(ArchiveWriterTest, ANameThatIsNotUtf8IsSavedAndFoundAgain) {
+TEST_F(ArchiveWriterTest, ANameThatIsNotUtf8KeepsItsBytesBesideItsUtf8Twin) {
   const auto latin1 = file("caf\xE9.txt", "Latin-1");
-  runOnce({latin1});
+  const auto utf8 = file("caf\xC3\xA9.txt", "UTF-8");
+  runOnce({latin1, utf8});
+  ASSERT_NE(name(latin1), name(utf8));
+  const auto entries = readWithPython(archive);
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries.at(name(latin1)).crc, crcOf("Latin-1"));
+  EXPECT_EQ(entries.at(name(utf8)).crc, crcOf("UTF-8"));
+  EXPECT_EQ(unzipTest(archive), 0);
+
+  // The next run finds both entries again: nothing to write.
   const std::string bytes = readFile(archive);
+  const auto before = statOf(archive);
   ArchiveWriter w;
   w.open(archive);
-  const auto index = w.find(name(latin1));
-  ASSERT_GE(index, 0);
-  EXPECT_EQ(w.entryDate(index), ArchiveWriter::fileDate(latin1));
-  w.close();
+  for (const auto& f : {latin1, utf8}) {
+    const auto index = w.find(name(f));
+    ASSERT_GE(index, 0) << f;
+    EXPECT_EQ(w.entryDate(index), ArchiveWriter::fileDate(f));
+  }
+  update(w, {latin1, utf8});
+  w.save();
   EXPECT_EQ(readFile(archive), bytes);
-  EXPECT_EQ(readWithPython(archive).count(name(latin1)), 1u);
-  EXPECT_EQ(unzipTest(archive), 0);
+  EXPECT_EQ(statOf(archive).st_ino, before.st_ino);
+
+  // A changed one is replaced under its own bytes, its twin kept.
+  file("caf\xE9.txt", "Latin-1, second version", 1800000000);
+  runOnce({latin1, utf8});
+  const auto after = readWithPython(archive);
+  ASSERT_EQ(after.size(), 2u);
+  EXPECT_EQ(after.at(name(latin1)).crc, crcOf("Latin-1, second version"));
+  EXPECT_EQ(after.at(name(utf8)).crc, crcOf("UTF-8"));
 }
 
 TEST_F(ArchiveWriterTest, SaveReportsProgressOfTheArchiveAndOfEachFile) {
