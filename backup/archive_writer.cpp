@@ -296,6 +296,22 @@ void ArchiveWriter::save() {
     for (const auto& error : skipped) OnFileSkipped(error);
 }
 
+// The files to add are compressed ahead on a pool of threads while libzip writes.
+bool ArchiveWriter::closeWithCompressor() {
+  std::vector<std::string> paths;
+  paths.reserve(sources_.size());
+  for (const auto& source : sources_) {
+    source->setCompressorJob(paths.size());
+    paths.push_back(source->path());
+  }
+  ArchiveCompressor compressor(std::move(paths));
+  shared_.compressor = &compressor;
+  const bool closed = zip_close(za_) == 0;
+  shared_.compressor = nullptr;
+  for (const auto& source : sources_) source->detachCompressor();
+  return closed;
+}
+
 void ArchiveWriter::write(std::vector<platform::EFOpenError>& skipped) {
   if (OnArchiveSaveProgress) OnArchiveSaveProgress(0);
   if (!hasChanges()) return;  // nothing to write: the archive file is left as it is
@@ -307,7 +323,7 @@ void ArchiveWriter::write(std::vector<platform::EFOpenError>& skipped) {
     applyChanges();
     zip_register_progress_callback_with_state(za_, 0.01, &ArchiveWriter::progressCallback, nullptr, this);
     zip_register_cancel_callback_with_state(za_, &ArchiveWriter::cancelCallback, nullptr, this);
-    if (zip_close(za_) == 0) {
+    if (closeWithCompressor()) {
       za_ = nullptr;
       return;
     }

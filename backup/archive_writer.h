@@ -94,6 +94,7 @@ class ArchiveWriter {
   bool hasChanges() const;
   void applyChanges();
   void write(std::vector<platform::EFOpenError>& skipped);
+  bool closeWithCompressor();
   std::vector<const ArchiveFileSource*> failedSources() const;
   void ensureFileExists();
   static void progressCallback(zip_t* za, double progress, void* self);
