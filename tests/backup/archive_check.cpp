@@ -80,6 +80,18 @@ std::map<std::string, Entry> readWithPython(const std::string& archive, const st
   return entries;
 }
 
+std::vector<std::string> namesInOrder(const std::string& archive) {
+  std::string out;
+  const char* script = "import sys, zipfile\n"
+                       "for i in zipfile.ZipFile(sys.argv[1]).infolist():\n"
+                       "    sys.stdout.buffer.write(i.filename.encode('utf-8' if i.flag_bits & 0x800 else 'cp437') + b'\\n')\n";
+  if (run({"/usr/bin/python3", "-c", script, archive}, &out) != 0) throw std::runtime_error("python zipfile cannot read " + archive);
+  std::vector<std::string> names;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) names.push_back(line);
+  return names;
+}
+
 int unzipTest(const std::string& archive, const std::string& password) {
   std::vector<std::string> args{"/usr/bin/unzip", "-tqq"};
   if (!password.empty()) {

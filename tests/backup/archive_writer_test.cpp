@@ -480,6 +480,28 @@ TEST_F(ArchiveWriterTest, ANameThatIsNotUtf8KeepsItsBytesBesideItsUtf8Twin) {
   EXPECT_EQ(after.at(name(utf8)).crc, crcOf("UTF-8"));
 }
 
+// Many files compressed at once on other threads: each entry holds its own file, encrypted,
+// in the order the files were added.
+TEST_F(ArchiveWriterTest, ManyFilesKeepTheirOrderAndTheirBytes) {
+  std::vector<std::string> files, contents;
+  for (int i = 0; i < 120; ++i) {
+    const std::size_t size = static_cast<std::size_t>(1 + (i * 7919) % (i % 10 == 0 ? 2500000 : 40000));
+    contents.push_back(i % 3 == 0 ? randomBytes(size, static_cast<unsigned>(i)) : text(size) + std::to_string(i));
+    files.push_back(file("lot/" + std::to_string((i * 37) % 120) + ".dat", contents.back()));
+  }
+  runOnce(files, "secret");
+  std::vector<std::string> names;
+  for (const auto& f : files) names.push_back(name(f));
+  EXPECT_EQ(archivecheck::namesInOrder(archive), names);
+  const auto entries = readWithPython(archive, "secret");
+  ASSERT_EQ(entries.size(), files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(entries.at(names[i]).crc, crcOf(contents[i])) << files[i];
+    EXPECT_TRUE(entries.at(names[i]).encrypted);
+  }
+  EXPECT_EQ(unzipTest(archive, "secret"), 0);
+}
+
 TEST_F(ArchiveWriterTest, SaveReportsProgressOfTheArchiveAndOfEachFile) {
   const auto big = file("gros.txt", text(3 << 20));
   const auto small = file("petit.txt", "petit");
