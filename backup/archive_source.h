@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "backup/archive_compressor.h"
 #include "platform/dos_datetime.h"
 
 // A byte buffer that keeps its storage between files and never clears what it will overwrite.
@@ -40,6 +41,8 @@ class ArchiveSourceShared {
   std::function<void()> pump;
   // Set when the save is to stop (an event handler failed): sources then end their read.
   bool cancelled = false;
+  // The files compressed ahead on other threads, for the sources given a place in it.
+  ArchiveCompressor* compressor = nullptr;
 
   z_stream* startDeflate();  // nullptr when zlib cannot start
   ByteBuffer in;   // raw bytes waiting to be deflated
@@ -63,6 +66,13 @@ class ArchiveFileSource {
   zip_source_t* makeSource(zip_error_t* error);
 
   const std::string& path() const { return path_; }
+  // The source's file in shared->compressor, taken from there when libzip opens it.
+  void setCompressorJob(std::size_t job) { job_ = job; }
+  // The compressor is gone: nothing to take from it or give back to it any more.
+  void detachCompressor() {
+    ready_ = nullptr;
+    job_ = kNoJob;
+  }
   // True once opening or reading the file failed; errno of the failure.
   bool failed() const { return failed_; }
   int sysError() const { return sysError_; }
@@ -72,6 +82,8 @@ class ArchiveFileSource {
 
   static zip_int64_t callback(void* self, void* data, zip_uint64_t len, zip_source_cmd_t cmd);
   zip_int64_t open();
+  zip_int64_t openReady();
+  zip_int64_t readReady(std::uint8_t* data, std::uint64_t len);
   zip_int64_t read(std::uint8_t* data, std::uint64_t len);
   void close();
   zip_int64_t stat(zip_stat_t* st);
@@ -105,4 +117,8 @@ class ArchiveFileSource {
   std::uint32_t crc_ = 0;
   int lastPercent_ = -1;
   std::size_t outPos_ = 0;
+
+  static constexpr std::size_t kNoJob = static_cast<std::size_t>(-1);
+  std::size_t job_ = kNoJob;
+  CompressedFile* ready_ = nullptr;  // the compressed file while libzip reads it
 };

@@ -96,6 +96,31 @@ void ArchiveWriter::reopen() {
   za_ = za;
   file_ = std::move(file);
   storedCount_ = zip_get_num_entries(za_, 0);
+  rawNames_.clear();
+  for (std::int64_t i = 0; i < storedCount_; ++i)
+    if (const char* raw = zip_get_name(za_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW); raw != nullptr && !IsUtf8(raw))
+      rawNames_.emplace(raw, i);
+}
+
+// libzip's own lookup reads a name stored without the UTF-8 flag as code page 437 when it is
+// not UTF-8: such names are found here by their bytes, and a hit of libzip's is checked
+// against the bytes stored.
+std::int64_t ArchiveWriter::locate(const std::string& storedName) const {
+  if (!IsUtf8(storedName)) {
+    const auto raw = rawNames_.find(storedName);
+    return raw == rawNames_.end() ? -1 : raw->second;
+  }
+  const zip_int64_t index = zip_name_locate(za_, storedName.c_str(), 0);
+  if (index < 0) return -1;
+  const auto sameBytes = [&](zip_int64_t i) {
+    const char* raw = zip_get_name(za_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
+    return raw != nullptr && storedName == raw;
+  };
+  if (sameBytes(index)) return index;
+  // The key belonged to another spelling: a UTF-8 name that reads like a code page 437 one.
+  for (std::int64_t i = 0; i < storedCount_; ++i)
+    if (sameBytes(i)) return i;
+  return -1;
 }
 
 void ArchiveWriter::close() {
@@ -111,8 +136,7 @@ void ArchiveWriter::discard() {
 
 std::int64_t ArchiveWriter::stored(const std::string& storedName) const {
   if (za_ == nullptr || removals_.count(storedName) != 0) return -1;
-  // libzip keeps its names in a hash table: an exact lookup costs the same in any archive.
-  return zip_name_locate(za_, storedName.c_str(), 0);
+  return locate(storedName);
 }
 
 std::int64_t ArchiveWriter::find(const std::string& storedName) const {
@@ -196,7 +220,7 @@ bool ArchiveWriter::hasChanges() const {
 
 void ArchiveWriter::applyChanges() {
   for (const auto& name : removals_) {
-    const zip_int64_t index = zip_name_locate(za_, name.c_str(), 0);
+    const zip_int64_t index = locate(name);
     if (index >= 0 && zip_delete(za_, static_cast<zip_uint64_t>(index)) != 0)
       raiseArchiveError(za_, "Impossible de retirer " + name + " de l'archive " + fileName_);
   }
@@ -205,7 +229,9 @@ void ArchiveWriter::applyChanges() {
     auto source = std::make_unique<ArchiveFileSource>(addition.path, addition.name, addition.date, &shared_);
     zip_source_t* zs = source->makeSource(zip_get_error(za_));
     if (zs == nullptr) raiseArchiveError(za_, "Impossible d'ajouter " + addition.path);
-    const zip_int64_t index = zip_file_add(za_, addition.name.c_str(), zs, ZIP_FL_ENC_UTF_8);
+    // A name that is not UTF-8 keeps its bytes and goes without the UTF-8 flag.
+    const zip_int64_t index =
+        zip_file_add(za_, addition.name.c_str(), zs, IsUtf8(addition.name) ? ZIP_FL_ENC_UTF_8 : ZIP_FL_ENC_RAW);
     if (index < 0) {
       zip_source_free(zs);
       if (zip_error_code_zip(zip_get_error(za_)) == ZIP_ER_EXISTS) continue;
@@ -270,6 +296,22 @@ void ArchiveWriter::save() {
     for (const auto& error : skipped) OnFileSkipped(error);
 }
 
+// The files to add are compressed ahead on a pool of threads while libzip writes.
+bool ArchiveWriter::closeWithCompressor() {
+  std::vector<std::string> paths;
+  paths.reserve(sources_.size());
+  for (const auto& source : sources_) {
+    source->setCompressorJob(paths.size());
+    paths.push_back(source->path());
+  }
+  ArchiveCompressor compressor(std::move(paths));
+  shared_.compressor = &compressor;
+  const bool closed = zip_close(za_) == 0;
+  shared_.compressor = nullptr;
+  for (const auto& source : sources_) source->detachCompressor();
+  return closed;
+}
+
 void ArchiveWriter::write(std::vector<platform::EFOpenError>& skipped) {
   if (OnArchiveSaveProgress) OnArchiveSaveProgress(0);
   if (!hasChanges()) return;  // nothing to write: the archive file is left as it is
@@ -281,7 +323,7 @@ void ArchiveWriter::write(std::vector<platform::EFOpenError>& skipped) {
     applyChanges();
     zip_register_progress_callback_with_state(za_, 0.01, &ArchiveWriter::progressCallback, nullptr, this);
     zip_register_cancel_callback_with_state(za_, &ArchiveWriter::cancelCallback, nullptr, this);
-    if (zip_close(za_) == 0) {
+    if (closeWithCompressor()) {
       za_ = nullptr;
       return;
     }

@@ -87,12 +87,14 @@ class ArchiveWriter {
   };
 
   std::int64_t stored(const std::string& storedName) const;
+  std::int64_t locate(const std::string& storedName) const;
   void leaveOut(Addition& addition, int sysError, std::vector<platform::EFOpenError>& skipped);
   void reopen();
   void discard();
   bool hasChanges() const;
   void applyChanges();
   void write(std::vector<platform::EFOpenError>& skipped);
+  bool closeWithCompressor();
   std::vector<const ArchiveFileSource*> failedSources() const;
   void ensureFileExists();
   static void progressCallback(zip_t* za, double progress, void* self);
@@ -109,6 +111,7 @@ class ArchiveWriter {
   ino_t archiveIno_ = 0;
   bool archiveIdentity_ = false;
   std::int64_t storedCount_ = 0;  // entries of the archive as opened
+  std::unordered_map<std::string, std::int64_t> rawNames_;  // stored names that are not UTF-8
 
   std::vector<Addition> additions_;  // index storedCount_ + i
   std::unordered_map<std::string, std::size_t> additionByName_;

@@ -137,7 +137,7 @@ class TfmMain : public QMainWindow {
   // The remote file that this run's own STOR or APPE began to write: the only one a resume may
   // append to. Empty when no transfer of this run reached the server.
   QString StartedRemoteName;
-  // The plain wait before the closing disconnect, without event processing; tests replace it.
+  // The wait before the closing disconnect (the window keeps painting); tests may replace it.
   std::function<void(int ms)> plainWait;
 
   // E-mail report.

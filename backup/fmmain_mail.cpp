@@ -73,6 +73,9 @@ void TfmMain::Button11Click() {
     client.password = f->mot_de_passe->text().toStdString();
   }
 
+  // No connection, or a session the server would not open (greeting, EHLO, login): the
+  // undated line. A mail refused once the session is open goes on to the caller; the
+  // warning suffix stays for the next report.
   try {
     client.connect(connectTimeoutMs);
   } catch (...) {
@@ -80,9 +83,12 @@ void TfmMain::Button11Click() {
     journal(cannotSendLine);
     return;
   }
-  // A refused mail goes on to the caller; the warning suffix stays for the next report.
   try {
     client.send(message);
+  } catch (const net::ESmtpSessionError&) {
+    client.disconnect();
+    journal(cannotSendLine);
+    return;
   } catch (...) {
     client.disconnect();
     throw;

@@ -3,6 +3,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QElapsedTimer>
 #include <QThread>
 #include <QTimer>
 #include <cmath>
@@ -15,6 +16,8 @@
 #include "backup/ftp_setup.h"
 #include "backup/remote_folder.h"
 #include "net/ftp_client.h"
+#include "net/idle_pump.h"
+#include "platform/clock.h"
 #include "platform/format_settings.h"
 #include "ui_fmmain.h"
 #include "ui_form1.h"
@@ -24,6 +27,21 @@ const QString separator = QStringLiteral("-----------------------");
 constexpr int closingWaitMs = 10000;
 
 QString errorText(const std::exception& e) { return QString::fromUtf8(e.what()); }
+
+// The pause keeps its length on the program's clock (and never outlasts it on the system's
+// steady one), while the window keeps painting and its timers firing. The run stays busy
+// meanwhile, so a start request is still ignored.
+void pumpingWait(int ms) {
+  const QDateTime end = platform::clock().now().addMSecs(ms);
+  QElapsedTimer steady;
+  steady.start();
+  for (;;) {
+    const qint64 left = std::min(platform::clock().now().msecsTo(end), ms - steady.elapsed());
+    if (left <= 0) return;
+    QThread::msleep(static_cast<unsigned long>(std::min<qint64>(left, net::IdlePump::sliceMs)));
+    net::IdlePump::tick();
+  }
+}
 }  // namespace
 
 void TfmMain::handOverErrors(const std::function<void()>& work) {
@@ -83,7 +101,7 @@ void TfmMain::sizeCheck(net::FtpClient& client, const QString& remoteFolder, con
     logMessage(errorText(e));
   }
   if (plainWait) plainWait(closingWaitMs);
-  else QThread::msleep(closingWaitMs);
+  else pumpingWait(closingWaitMs);
   client.disconnect();
   logMessage(QStringLiteral("Transfert de %1 sur %2 Octets (%3)").arg(serverSize).arg(ArchiveSize).arg(remoteFolder));
   logMessage(QStringLiteral("Sauvegarde terminée"));

@@ -29,22 +29,16 @@ std::size_t utf8Length(std::string_view s) {
   return n;
 }
 
-void appendAsUtf8(std::string& out, std::string_view part) {
-  while (!part.empty()) {
-    const std::size_t n = utf8Length(part);
-    if (n > 0) {
-      out.append(part.substr(0, n));
-      part.remove_prefix(n);
-    } else {
-      const auto c = static_cast<unsigned char>(part.front());
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-      part.remove_prefix(1);
-    }
-  }
-}
-
 }  // namespace
+
+bool IsUtf8(std::string_view text) {
+  while (!text.empty()) {
+    const std::size_t n = utf8Length(text);
+    if (n == 0) return false;
+    text.remove_prefix(n);
+  }
+  return true;
+}
 
 std::string StoredArchiveName(const std::string& fullPath) {
   std::string result;
@@ -56,7 +50,7 @@ std::string StoredArchiveName(const std::string& fullPath) {
     rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
     if (part.empty() || part == "." || part == "..") continue;
     if (!result.empty()) result += '/';
-    appendAsUtf8(result, part);
+    result.append(part);
   }
   return result;
 }

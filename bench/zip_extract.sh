@@ -23,5 +23,5 @@ run_case() {
   python3 bench/extract_rounds.py "$driver" "$work/a.zip" "$work" --rounds "$rounds"
   rm -rf "$work"/*
 }
-run_case "mixed tree" --files "${PALVREN_BENCH_FILES:-20000}" --seed 1
-run_case "small files" --files "${PALVREN_BENCH_SMALL_FILES:-80000}" --seed 2 --small
+run_case "mixed tree" "${PALVREN_BENCH_FILES:-20000}" 600 --seed 1
+run_case "small files" "${PALVREN_BENCH_SMALL_FILES:-80000}" --seed 2 --small

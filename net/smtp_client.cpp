@@ -4,7 +4,10 @@
 #include "net/ftp_reply.h"
 #include "net/net_error.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <ctime>
 
@@ -32,6 +35,23 @@ void setLogin(CURL* h, const SmtpClient& client) {
   curl_easy_setopt(h, CURLOPT_LOGIN_OPTIONS, "AUTH=LOGIN");
 }
 
+// The connection handed to libcurl, and whether the session got as far as the mail.
+struct Session {
+  int fd;
+  bool ready;
+
+  static curl_socket_t openSocket(void* self, curlsocktype, curl_sockaddr*) {
+    const int copy = ::fcntl(static_cast<Session*>(self)->fd, F_DUPFD_CLOEXEC, 0);
+    return copy < 0 ? CURL_SOCKET_BAD : copy;
+  }
+  static int alreadyConnected(void*, curl_socket_t, curlsocktype) { return CURL_SOCKOPT_ALREADY_CONNECTED; }
+  // Called by libcurl once greeting, EHLO and login are done, before MAIL FROM.
+  static int sessionReady(void* self, char*, char*, int, int) {
+    static_cast<Session*>(self)->ready = true;
+    return CURL_PREREQFUNC_OK;
+  }
+};
+
 [[noreturn]] void fail(CURLcode code, const CurlEasy& easy, const std::string& host) {
   int reply = replyCodeOf(easy.lastRefusal());
   throw EIdException(curlFailureText(code, easy, host), reply > 0 ? reply : 0);
@@ -45,23 +65,26 @@ std::string SmtpClient::url() const {
 }
 
 void SmtpClient::connect(int timeoutMs) {
-  connected_ = false;
+  disconnect();
   if (host.empty()) throw EIdException("Aucun serveur SMTP indiqué");
   if (timeoutMs <= 0) timeoutMs = defaultConnectTimeoutMs;
-  // Only the connection set-up: greeting, EHLO and the login, all within
-  // the time-out; the mail itself goes on its own connection in send().
-  CurlEasy easy;
-  CURL* h = easy.get();
-  std::string address = url();
-  curl_easy_setopt(h, CURLOPT_URL, address.c_str());
-  curl_easy_setopt(h, CURLOPT_CONNECT_ONLY, 1L);
-  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeoutMs));
-  curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(timeoutMs));
-  curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, 5L);
-  setLogin(h, *this);
-  CURLcode code = easy.performAndCloseOnHelper();
-  if (code != CURLE_OK) fail(code, easy, host);
-  connected_ = true;
+  const auto addresses =
+      resolveHost(host, port > 0 ? port : defaultPort, Clock::now() + std::chrono::milliseconds(defaultConnectTimeoutMs));
+  // The time-out covers the TCP connection only; the greeting waits like any other reply.
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  const std::string label = host + ":" + std::to_string(port > 0 ? port : defaultPort);
+  std::string lastError;
+  for (const auto& address : addresses) {
+    try {
+      socket_.connect(address, label, deadline);
+      connected_ = true;
+      return;
+    } catch (const EIdException& e) {
+      lastError = e.message();
+      if (Clock::now() >= deadline) break;
+    }
+  }
+  throw EIdException(lastError.empty() ? "Hôte introuvable : " + host : lastError);
 }
 
 void SmtpClient::send(const MailMessage& message) {
@@ -75,24 +98,38 @@ void SmtpClient::send(const MailMessage& message) {
   std::string from = message.from;
   from.erase(std::remove_if(from.begin(), from.end(), [](char c) { return c == '\r' || c == '\n'; }), from.end());
 
+  // libcurl talks over our connection (a copy of its descriptor, which it closes itself).
+  Session session{socket_.fd(), false};
   CurlEasy easy;
   CURL* h = easy.get();
   std::string address = url();
   long readSeconds = std::max(1, readTimeout() / 1000);
   curl_easy_setopt(h, CURLOPT_URL, address.c_str());
+  curl_easy_setopt(h, CURLOPT_OPENSOCKETFUNCTION, &Session::openSocket);
+  curl_easy_setopt(h, CURLOPT_OPENSOCKETDATA, &session);
+  curl_easy_setopt(h, CURLOPT_SOCKOPTFUNCTION, &Session::alreadyConnected);
+  curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, &Session::sessionReady);
+  curl_easy_setopt(h, CURLOPT_PREREQDATA, &session);
   curl_easy_setopt(h, CURLOPT_MAIL_FROM, from.c_str());
   curl_easy_setopt(h, CURLOPT_MAIL_RCPT, rcpt.get());
   curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
   curl_easy_setopt(h, CURLOPT_READFUNCTION, &readUpload);
   curl_easy_setopt(h, CURLOPT_READDATA, &upload);
   curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(text.size()));
-  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(defaultConnectTimeoutMs));
+  // libcurl counts the greeting, EHLO and the login as part of its connection phase.
+  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(readTimeout()));
   curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, readSeconds);
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, readSeconds);
   setLogin(h, *this);
   CURLcode code = easy.performAndCloseOnHelper();
-  if (code != CURLE_OK) fail(code, easy, host);
+  disconnect();
+  if (code == CURLE_OK) return;
+  if (!session.ready) {
+    const int reply = replyCodeOf(easy.lastRefusal());
+    throw ESmtpSessionError(curlFailureText(code, easy, host), reply > 0 ? reply : 0);
+  }
+  fail(code, easy, host);
 }
 
 }  // namespace net

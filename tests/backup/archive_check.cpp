@@ -24,7 +24,9 @@ with zipfile.ZipFile(sys.argv[1]) as z:
     for i in z.infolist():
         data = z.read(i, pwd=pwd)
         d = '%04d-%02d-%02d %02d:%02d:%02d' % i.date_time
-        print('%s\t%d\t%d\t%d\t%s\t%d' % (i.filename, i.file_size, i.compress_type, i.flag_bits & 1, d, zlib.crc32(data)))
+        # The name's stored bytes: zipfile reads a name without the UTF-8 flag as code page 437.
+        name = i.filename.encode('utf-8' if i.flag_bits & 0x800 else 'cp437')
+        sys.stdout.buffer.write(name + ('\t%d\t%d\t%d\t%s\t%d\n' % (i.file_size, i.compress_type, i.flag_bits & 1, d, zlib.crc32(data))).encode())
 )";
 
 // Runs argv, returns its exit status and standard output.
@@ -76,6 +78,18 @@ std::map<std::string, Entry> readWithPython(const std::string& archive, const st
                           static_cast<std::uint32_t>(std::stoul(crc))};
   }
   return entries;
+}
+
+std::vector<std::string> namesInOrder(const std::string& archive) {
+  std::string out;
+  const char* script = "import sys, zipfile\n"
+                       "for i in zipfile.ZipFile(sys.argv[1]).infolist():\n"
+                       "    sys.stdout.buffer.write(i.filename.encode('utf-8' if i.flag_bits & 0x800 else 'cp437') + b'\\n')\n";
+  if (run({"/usr/bin/python3", "-c", script, archive}, &out) != 0) throw std::runtime_error("python zipfile cannot read " + archive);
+  std::vector<std::string> names;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) names.push_back(line);
+  return names;
 }
 
 int unzipTest(const std::string& archive, const std::string& password) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace archivecheck {
 
@@ -14,8 +15,10 @@ struct Entry {
   std::uint32_t crc = 0;  // of the data python read back (its own CRC check passed)
 };
 
-// Every entry as python's zipfile reads it; throws with python's message when it fails.
+// Every entry as python's zipfile reads it, by the bytes of its stored name; throws with python's message when it fails.
 std::map<std::string, Entry> readWithPython(const std::string& archive, const std::string& password = "");
+// The stored names in the order of the archive's directory.
+std::vector<std::string> namesInOrder(const std::string& archive);
 // Exit status of `unzip -tqq` (with -P when a password is given).
 int unzipTest(const std::string& archive, const std::string& password = "");
 

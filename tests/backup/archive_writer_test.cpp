@@ -445,19 +445,61 @@ TEST_F(ArchiveWriterTest, CallsFromEventsDuringTheSaveAreRefusedAndAFailingEvent
   EXPECT_NE(saved, bytes);
 }
 
-TEST_F(ArchiveWriterTest, ANameThatIsNotUtf8IsSavedAndFoundAgain) {
+TEST_F(ArchiveWriterTest, ANameThatIsNotUtf8KeepsItsBytesBesideItsUtf8Twin) {
   const auto latin1 = file("caf\xE9.txt", "Latin-1");
-  runOnce({latin1});
+  const auto utf8 = file("caf\xC3\xA9.txt", "UTF-8");
+  runOnce({latin1, utf8});
+  ASSERT_NE(name(latin1), name(utf8));
+  const auto entries = readWithPython(archive);
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries.at(name(latin1)).crc, crcOf("Latin-1"));
+  EXPECT_EQ(entries.at(name(utf8)).crc, crcOf("UTF-8"));
+  EXPECT_EQ(unzipTest(archive), 0);
+
+  // The next run finds both entries again: nothing to write.
   const std::string bytes = readFile(archive);
+  const auto before = statOf(archive);
   ArchiveWriter w;
   w.open(archive);
-  const auto index = w.find(name(latin1));
-  ASSERT_GE(index, 0);
-  EXPECT_EQ(w.entryDate(index), ArchiveWriter::fileDate(latin1));
-  w.close();
+  for (const auto& f : {latin1, utf8}) {
+    const auto index = w.find(name(f));
+    ASSERT_GE(index, 0) << f;
+    EXPECT_EQ(w.entryDate(index), ArchiveWriter::fileDate(f));
+  }
+  update(w, {latin1, utf8});
+  w.save();
   EXPECT_EQ(readFile(archive), bytes);
-  EXPECT_EQ(readWithPython(archive).count(name(latin1)), 1u);
-  EXPECT_EQ(unzipTest(archive), 0);
+  EXPECT_EQ(statOf(archive).st_ino, before.st_ino);
+
+  // A changed one is replaced under its own bytes, its twin kept.
+  file("caf\xE9.txt", "Latin-1, second version", 1800000000);
+  runOnce({latin1, utf8});
+  const auto after = readWithPython(archive);
+  ASSERT_EQ(after.size(), 2u);
+  EXPECT_EQ(after.at(name(latin1)).crc, crcOf("Latin-1, second version"));
+  EXPECT_EQ(after.at(name(utf8)).crc, crcOf("UTF-8"));
+}
+
+// Many files compressed at once on other threads: each entry holds its own file, encrypted,
+// in the order the files were added.
+TEST_F(ArchiveWriterTest, ManyFilesKeepTheirOrderAndTheirBytes) {
+  std::vector<std::string> files, contents;
+  for (int i = 0; i < 120; ++i) {
+    const std::size_t size = static_cast<std::size_t>(1 + (i * 7919) % (i % 10 == 0 ? 2500000 : 40000));
+    contents.push_back(i % 3 == 0 ? randomBytes(size, static_cast<unsigned>(i)) : text(size) + std::to_string(i));
+    files.push_back(file("lot/" + std::to_string((i * 37) % 120) + ".dat", contents.back()));
+  }
+  runOnce(files, "secret");
+  std::vector<std::string> names;
+  for (const auto& f : files) names.push_back(name(f));
+  EXPECT_EQ(archivecheck::namesInOrder(archive), names);
+  const auto entries = readWithPython(archive, "secret");
+  ASSERT_EQ(entries.size(), files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(entries.at(names[i]).crc, crcOf(contents[i])) << files[i];
+    EXPECT_TRUE(entries.at(names[i]).encrypted);
+  }
+  EXPECT_EQ(unzipTest(archive, "secret"), 0);
 }
 
 TEST_F(ArchiveWriterTest, SaveReportsProgressOfTheArchiveAndOfEachFile) {

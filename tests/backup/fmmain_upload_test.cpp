@@ -6,7 +6,9 @@
 #include "backup/ftp_setup.h"
 #include "backup/remote_folder.h"
 #include "net/ftp_client.h"
+#include "net/idle_pump.h"
 #include "platform/exceptions.h"
+#include "platform/format_settings.h"
 #include "upload_fixture.h"
 
 namespace {
@@ -134,6 +136,43 @@ TEST_F(Upload, FullRunSendsItsArchiveAndReports) {
   EXPECT_TRUE(mails[0].body.contains(line("Démarrage de la sauvegarde")));
   EXPECT_TRUE(mails[0].body.contains(line("Sauvegarde terminée")));
   EXPECT_TRUE(main->ui->bnStart->isEnabled());
+  EXPECT_FALSE(main->isBusy());
+}
+
+// The pause before the closing disconnect lasts ten seconds on the clock while the window
+// goes on handling its events; a start request made then is ignored.
+TEST_F(Upload, ThePauseBeforeTheDisconnectKeepsTheWindowAliveAndTheRunBusy) {
+  main->plainWait = nullptr;
+  const std::filesystem::path data = dir / "donnees";
+  testsupport::writeFile(data / "lettre.txt", std::string(2000, 'a'));
+  config->ui->Repertoires_sauv->addItem(QString::fromStdString(data.string()) + "|*.*|oui");
+  int starts = 0, pumps = 0;
+  QObject::connect(main.get(), &TfmMain::runStarting, [&] { ++starts; });
+  // Time moves only while the window's events are handled.
+  net::ScopedIdlePump pump([&] {
+    QCoreApplication::processEvents();
+    ++pumps;
+    clock.advanceSeconds(1);
+    main->requestStart();
+  });
+  main->requestStart();
+  EXPECT_EQ(starts, 1);
+  const QStringList lines = main->ui->Memo1->toPlainText().split('\n');
+  const auto indexOf = [&](const QString& text) {
+    for (qsizetype i = 0; i < lines.size(); ++i)
+      if (lines[i].endsWith(" : " + text)) return i;
+    return qsizetype(-1);
+  };
+  const qsizetype sent = indexOf("Transfert terminé."), closing = indexOf("Déconnexion.");
+  ASSERT_GE(sent, 0);
+  ASSERT_EQ(closing, sent + 1) << lines.join('\n').toStdString();
+  const auto stampOf = [](const QString& l) {
+    const auto& f = platform::formatSettings();
+    return QDateTime::fromString(l.section(" : ", 0, 0), f.shortDateFormat + ' ' + f.longTimeFormat);
+  };
+  // Time moved only in the window's event handling: the pause handled them all along.
+  EXPECT_GE(stampOf(lines[sent]).secsTo(stampOf(lines[closing])), 10) << lines.join('\n').toStdString();
+  EXPECT_GE(pumps, 10);
   EXPECT_FALSE(main->isBusy());
 }
 

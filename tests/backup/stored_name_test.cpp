@@ -18,13 +18,31 @@ TEST(StoredArchiveName, FullPathWithoutLeadingSlashDotsOrEmptyParts) {
       {"/Données/Été/C:x.txt", "Données/Été/C:x.txt"},
       {"/Data/A.TXT", "Data/A.TXT"},  // case kept: names match exactly
       {"relatif/a.txt", "relatif/a.txt"},
-      {"/d/caf\xE9.txt", "d/caf\xC3\xA9.txt"},          // Latin-1 byte: read as Latin-1
+      {"/d/caf\xE9.txt", "d/caf\xE9.txt"},               // bytes that are no UTF-8 kept
       {"/d/\xC3\xA9t\xC3\xA9", "d/\xC3\xA9t\xC3\xA9"},  // UTF-8 kept as it is
       {"/d/\xF0\x9F\x98\x80", "d/\xF0\x9F\x98\x80"},
-      {"/d/\xC3", "d/\xC3\x83"},                       // cut sequence
-      {"/d/\xED\xA0\x80", "d/\xC3\xAD\xC2\xA0\xC2\x80"},  // surrogate is no UTF-8
+      {"/d/\xC3", "d/\xC3"},                            // cut sequence
+      {"/d/\xED\xA0\x80", "d/\xED\xA0\x80"},              // surrogate
       {"/", ""},
       {"", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(StoredArchiveName(c.path), c.name) << c.path;
+}
+
+TEST(IsUtf8, WellFormedSequencesOnly) {
+  const struct {
+    const char* text;
+    bool utf8;
+  } cases[] = {
+      {"", true},
+      {"lettre.odt", true},
+      {"caf\xC3\xA9", true},
+      {"\xF0\x9F\x98\x80", true},
+      {"caf\xE9", false},
+      {"\xC3", false},                // cut sequence
+      {"\xED\xA0\x80", false},        // surrogate
+      {"\xC0\xAF", false},            // overlong "/"
+      {"\xF4\x90\x80\x80", false},    // past U+10FFFF
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsUtf8(c.text), c.utf8) << c.text;
 }

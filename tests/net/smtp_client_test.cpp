@@ -117,7 +117,7 @@ TEST(Smtp, LoginOnlyWhenAsked) {
     m.to = {"admin@example.org"};
     smtp.connect(300);
     smtp.send(m);
-    // The connect step logs in once, the mail's own connection once more.
+    // One connection, one login.
     std::vector<std::string> auths;
     std::string line;
     bool mail = false;
@@ -127,43 +127,47 @@ TEST(Smtp, LoginOnlyWhenAsked) {
     }
     EXPECT_TRUE(mail);
     std::vector<std::string> expected;
-    if (login) expected = {"AUTH LOGIN alice", "AUTH LOGIN alice"};
+    if (login) expected = {"AUTH LOGIN alice"};
     EXPECT_EQ(auths, expected);
   }
 }
 
-// A server that cannot be reached, stays silent or refuses the login fails
-// the connect step; a server that refuses the mail fails the send step.
+// A server that cannot be reached fails the connect step; one that stays silent, hangs up
+// or refuses the login fails the session; one that refuses the mail fails the send.
 TEST(Smtp, FailuresFallOnTheRightStep) {
   ServerProcess silent("ftp_proxy_server.py", {"--silent"});
+  ServerProcess hangUp("smtp_server.py", {"--hang-up"});
   ServerProcess auth("smtp_server.py", {"--user", "alice", "--password", "pw", "--auth-required"});
   ServerProcess picky("smtp_server.py", {"--refuse", "nobody@example.org"});
+  enum Step { Connect, Session, Send };
   struct Case {
     const char* name;
     int port;
     bool login;
     std::vector<std::string> to;
-    bool connectFails;
+    Step fails;
     std::string sendMessage;  // part of the send error
   };
   for (const Case& c : std::vector<Case>{
-           {"absent", nettest::closedPort(), false, {"a@example.org"}, true, ""},
-           {"no greeting", silent.port(), false, {"a@example.org"}, true, ""},
-           {"wrong password", auth.port(), true, {"a@example.org"}, true, ""},
-           {"login required", auth.port(), false, {"a@example.org"}, false, "530"},
-           {"refused recipient", picky.port(), false, {"nobody@example.org"}, false, "Destinataire inconnu"},
-           {"only blank recipients", picky.port(), false, {" ", ""}, false, "Aucun destinataire"},
+           {"absent", nettest::closedPort(), false, {"a@example.org"}, Connect, ""},
+           {"no greeting", silent.port(), false, {"a@example.org"}, Session, ""},
+           {"hangs up", hangUp.port(), false, {"a@example.org"}, Session, ""},
+           {"wrong password", auth.port(), true, {"a@example.org"}, Session, ""},
+           {"login required", auth.port(), false, {"a@example.org"}, Send, "530"},
+           {"refused recipient", picky.port(), false, {"nobody@example.org"}, Send, "Destinataire inconnu"},
+           {"only blank recipients", picky.port(), false, {" ", ""}, Send, "Aucun destinataire"},
        }) {
     SCOPED_TRACE(c.name);
     net::SmtpClient smtp;
     smtp.host = "127.0.0.1";
     smtp.port = c.port;
+    smtp.readTimeoutMs = 1000;
     if (c.login) {
       smtp.auth = net::SmtpAuth::Login;
       smtp.username = "alice";
       smtp.password = "wrong";
     }
-    if (c.connectFails) {
+    if (c.fails == Connect) {
       EXPECT_THROW(smtp.connect(300), net::EIdException);
       EXPECT_FALSE(smtp.connected());
       continue;
@@ -174,12 +178,38 @@ TEST(Smtp, FailuresFallOnTheRightStep) {
     try {
       smtp.send(m);
       ADD_FAILURE() << "sent";
+    } catch (const net::ESmtpSessionError& e) {
+      EXPECT_EQ(c.fails, Session) << e.message();
     } catch (const net::EIdException& e) {
+      EXPECT_EQ(c.fails, Send) << e.message();
       bool byCode = c.sendMessage == "530";
       EXPECT_TRUE(byCode ? e.replyCode() == 530 : e.message().find(c.sendMessage) != std::string::npos)
           << e.message();
     }
   }
+}
+
+// The time-out of connect() is the TCP connection's: a server that greets later than that
+// still gets the mail, over one connection with one login.
+TEST(Smtp, ASlowGreetingWaitsLikeAnyReply) {
+  ServerProcess server("smtp_server.py", {"--user", "alice", "--password", "pw", "--greeting-delay", "0.6"});
+  auto smtp = clientFor(server);
+  smtp.auth = net::SmtpAuth::Login;
+  smtp.username = "alice";
+  smtp.password = "pw";
+  auto m = report();
+  m.to = {"admin@example.org"};
+  smtp.connect(300);
+  smtp.send(m);
+  std::vector<std::string> auths;
+  std::string line;
+  bool mail = false;
+  while (!mail && !(line = server.readLine(5000)).empty()) {
+    if (line.rfind("AUTH ", 0) == 0) auths.push_back(line);
+    mail = line.rfind("MAIL ", 0) == 0;
+  }
+  EXPECT_TRUE(mail);
+  EXPECT_EQ(auths, std::vector<std::string>{"AUTH LOGIN alice"});
 }
 
 TEST(Smtp, SendWithoutConnectRaises) {

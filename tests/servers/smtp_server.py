@@ -5,11 +5,14 @@ each accepted mail "MAIL <json>" with the envelope sender, the recipients,
 the headers and the body decoded by Python's email package, and the raw text.
 
 Usage: smtp_server.py [--user U --password P [--auth-required]]
-         [--refuse ADDRESS]... [--delay SECONDS] [--out DIR]
+         [--refuse ADDRESS]... [--delay SECONDS] [--greeting-delay SECONDS]
+         [--hang-up] [--out DIR]
   --user/--password  offer AUTH LOGIN (and PLAIN) with this account
   --auth-required    refuse mail before a login (530)
   --refuse           RCPT of this address gets 550
   --delay            wait this long before answering the end of DATA
+  --greeting-delay   wait this long before the 220 greeting of each connection
+  --hang-up          close every connection before the greeting
   --out              also write each message as DIR/message-<n>.eml
 """
 import argparse
@@ -32,6 +35,8 @@ def main():
     ap.add_argument("--auth-required", action="store_true")
     ap.add_argument("--refuse", action="append", default=[])
     ap.add_argument("--delay", type=float, default=0)
+    ap.add_argument("--greeting-delay", type=float, default=0)
+    ap.add_argument("--hang-up", action="store_true")
     ap.add_argument("--out", default="")
     args = ap.parse_args()
     warnings.filterwarnings("ignore")
@@ -69,13 +74,29 @@ def main():
             auth_data.login.decode() == args.user and auth_data.password.decode() == args.password
         if ok:
             print("AUTH %s %s" % (mechanism, args.user), flush=True)
-        return AuthResult(success=ok)
+        # handled=False: aiosmtpd then answers a refused login with 535 itself.
+        return AuthResult(success=ok, handled=False)
+
+    class Server(SMTP):
+        greeted = False
+
+        def connection_made(self, transport):
+            if args.hang_up:
+                transport.close()
+                return
+            super().connection_made(transport)
+
+        async def push(self, status):
+            if not self.greeted and str(status).startswith("220"):
+                self.greeted = True
+                await asyncio.sleep(args.greeting_delay)
+            await super().push(status)
 
     def factory():
         if args.user:
-            return SMTP(Handler(), authenticator=authenticator, auth_require_tls=False,
-                        auth_required=args.auth_required, hostname="palvren-test")
-        return SMTP(Handler(), hostname="palvren-test")
+            return Server(Handler(), authenticator=authenticator, auth_require_tls=False,
+                          auth_required=args.auth_required, hostname="palvren-test")
+        return Server(Handler(), hostname="palvren-test")
 
     loop = asyncio.new_event_loop()
     server = loop.run_until_complete(loop.create_server(factory, "127.0.0.1", 0))

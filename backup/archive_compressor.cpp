@@ -1,0 +1,177 @@
+#include "backup/archive_compressor.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+
+namespace {
+
+// Same verdict as the sources that compress as they read: deflate's result on the first
+// mebibyte decides between deflated and stored.
+constexpr std::size_t kSampleSize = 1 << 20;
+constexpr int kNormalLevel = 6;
+
+// Reads the whole file; errno on failure, 0 when done.
+int readAll(int fd, std::unique_ptr<std::uint8_t[]>& data, std::size_t& size, std::size_t capacity) {
+  size = 0;
+  data.reset(new std::uint8_t[capacity]);
+  for (;;) {
+    if (size == capacity) {
+      // Grew since it was measured: make room.
+      capacity = capacity * 2 + 4096;
+      std::unique_ptr<std::uint8_t[]> grown(new std::uint8_t[capacity]);
+      std::copy(data.get(), data.get() + size, grown.get());
+      data = std::move(grown);
+    }
+    const ssize_t n = ::read(fd, data.get() + size, capacity - size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) return 0;
+    size += static_cast<std::size_t>(n);
+  }
+}
+
+}  // namespace
+
+ArchiveCompressor::ArchiveCompressor(std::vector<std::string> paths, unsigned threads) {
+  jobs_.resize(paths.size());
+  for (std::size_t i = 0; i < paths.size(); ++i) jobs_[i].path = std::move(paths[i]);
+  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  threads = static_cast<unsigned>(std::min<std::size_t>(threads, jobs_.size()));
+  for (unsigned t = 0; t < threads; ++t) threads_.emplace_back([this] { work(); });
+}
+
+ArchiveCompressor::~ArchiveCompressor() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  for (auto& t : threads_) t.join();
+}
+
+void ArchiveCompressor::work() {
+  z_stream zs{};
+  bool zsReady = deflateInit2(&zs, kNormalLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!stopping_ && next_ < jobs_.size()) {
+    const std::size_t i = next_++;
+    Job& job = jobs_[i];
+    lock.unlock();
+    struct stat st {};
+    const bool small = ::stat(job.path.c_str(), &st) == 0 && static_cast<std::uint64_t>(st.st_size) <= kMaxFileSize;
+    const std::uint64_t need = small ? static_cast<std::uint64_t>(st.st_size) : 0;
+    lock.lock();
+    // Within the budget, or the file the reader needs next.
+    changed_.wait(lock, [&] { return stopping_ || i == oldest_ || held_ + need <= kBudget; });
+    if (stopping_) break;
+    held_ += need;
+    job.held = need;
+    lock.unlock();
+    if (!small) {
+      job.result.inlined = true;
+    } else if (zsReady) {
+      compress(job);
+      (void)deflateReset(&zs);
+    } else {
+      job.result.inlined = true;
+    }
+    lock.lock();
+    job.done = true;
+    changed_.notify_all();
+  }
+  lock.unlock();
+  if (zsReady) deflateEnd(&zs);
+}
+
+void ArchiveCompressor::compress(Job& job) {
+  CompressedFile& r = job.result;
+  const int fd = ::open(job.path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    r.sysError = errno;
+    return;
+  }
+  struct stat st {};
+  std::unique_ptr<std::uint8_t[]> in;
+  std::size_t inSize = 0;
+  if (::fstat(fd, &st) != 0) r.sysError = errno;
+  else if (S_ISDIR(st.st_mode)) r.sysError = EISDIR;
+  else r.sysError = readAll(fd, in, inSize, static_cast<std::size_t>(st.st_size) + 1);
+  ::close(fd);
+  if (r.sysError != 0) return;
+  r.mode = st.st_mode & 07777;
+  r.size = inSize;
+  r.crc = static_cast<std::uint32_t>(crc32_z(crc32(0, nullptr, 0), in.get(), inSize));
+
+  z_stream zs{};
+  if (deflateInit2(&zs, kNormalLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+    r.inlined = true;
+    return;
+  }
+  const std::size_t bound = deflateBound(&zs, inSize) + 64;
+  std::unique_ptr<std::uint8_t[]> out(new std::uint8_t[bound]);
+  const std::size_t sample = std::min(inSize, kSampleSize);
+  zs.next_in = in.get();
+  zs.avail_in = static_cast<uInt>(sample);
+  zs.next_out = out.get();
+  zs.avail_out = static_cast<uInt>(bound);
+  const bool whole = sample == inSize;
+  // A sync flush ends the sample's blocks, so the output measures the sample exactly.
+  int ret = deflate(&zs, whole ? Z_FINISH : Z_SYNC_FLUSH);
+  const std::size_t sampleOut = bound - zs.avail_out;
+  if (sampleOut >= sample) {
+    deflateEnd(&zs);
+    r.stored = true;
+    r.data = std::move(in);
+    r.dataSize = inSize;
+    return;
+  }
+  if (!whole) {
+    zs.next_in = in.get() + sample;
+    zs.avail_in = static_cast<uInt>(inSize - sample);
+    ret = deflate(&zs, Z_FINISH);
+  }
+  deflateEnd(&zs);
+  if (ret != Z_STREAM_END) {
+    r.inlined = true;  // cannot happen with a bound-sized buffer; the reader then does it
+    return;
+  }
+  r.data = std::move(out);
+  r.dataSize = bound - zs.avail_out;
+}
+
+CompressedFile* ArchiveCompressor::wait(std::size_t i, const std::function<bool()>& pump) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  // The files before i are no longer read: their budget goes to the files ahead.
+  for (; oldest_ < i; ++oldest_)
+    if (!jobs_[oldest_].released) {
+      jobs_[oldest_].released = true;
+      held_ -= jobs_[oldest_].held;
+      jobs_[oldest_].result.data.reset();
+    }
+  changed_.notify_all();
+  while (!jobs_[i].done) {
+    if (changed_.wait_for(lock, std::chrono::milliseconds(50), [&] { return jobs_[i].done; })) break;
+    lock.unlock();
+    const bool goOn = pump();
+    lock.lock();
+    if (!goOn) return nullptr;
+  }
+  return &jobs_[i].result;
+}
+
+void ArchiveCompressor::release(std::size_t i) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Job& job = jobs_[i];
+  if (job.released) return;
+  job.released = true;
+  held_ -= job.held;
+  job.result.data.reset();
+  while (oldest_ < jobs_.size() && jobs_[oldest_].released) ++oldest_;
+  changed_.notify_all();
+}

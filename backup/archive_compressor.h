@@ -1,0 +1,61 @@
+#pragma once
+// Compresses the files of one save ahead of libzip, on a small pool of threads (one file each,
+// as many as cores), in the order libzip will ask for them. A file is read and deflated whole
+// into memory (stored instead when deflate does not shrink its first mebibyte), within a
+// budget of bytes held; larger files are left to the reader, which compresses them as it goes.
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct CompressedFile {
+  bool inlined = false;  // too large for the pool: read and compressed by the source itself
+  int sysError = 0;      // opening or reading failed with this errno
+  bool stored = false;
+  std::uint32_t crc = 0;
+  std::uint64_t size = 0;  // bytes read
+  std::uint32_t mode = 0;  // permission bits
+  std::unique_ptr<std::uint8_t[]> data;  // what goes into the archive, deflated or raw
+  std::size_t dataSize = 0;
+};
+
+class ArchiveCompressor {
+ public:
+  static constexpr std::uint64_t kMaxFileSize = 4 << 20;
+  static constexpr std::uint64_t kBudget = 24 << 20;
+
+  explicit ArchiveCompressor(std::vector<std::string> paths, unsigned threads = 0);
+  ~ArchiveCompressor();
+  ArchiveCompressor(const ArchiveCompressor&) = delete;
+  ArchiveCompressor& operator=(const ArchiveCompressor&) = delete;
+
+  // Waits for file i, running pump between short waits; nullptr when pump returns false.
+  // Files are taken in order: after wait(i), files before i are no longer needed.
+  CompressedFile* wait(std::size_t i, const std::function<bool()>& pump);
+  // Frees the memory of file i.
+  void release(std::size_t i);
+
+ private:
+  struct Job {
+    std::string path;
+    CompressedFile result;
+    std::uint64_t held = 0;  // bytes counted against the budget
+    bool done = false;
+    bool released = false;
+  };
+  void work();
+  void compress(Job& job);
+
+  std::vector<Job> jobs_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::size_t next_ = 0;      // next job a worker takes
+  std::size_t oldest_ = 0;    // oldest job not released: always allowed past the budget
+  std::uint64_t held_ = 0;
+  bool stopping_ = false;
+  std::vector<std::thread> threads_;
+};
