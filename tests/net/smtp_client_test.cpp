@@ -103,6 +103,19 @@ TEST(Smtp, BccRecipientsStayOutOfTheHeaders) {
   EXPECT_EQ(r.raw.find("b@example.org"), std::string::npos);
 }
 
+// The AUTH lines the server logged before the mail arrived; the mail must arrive.
+std::vector<std::string> authsBeforeMail(ServerProcess& server) {
+  std::vector<std::string> auths;
+  std::string line;
+  bool mail = false;
+  while (!mail && !(line = server.readLine(5000)).empty()) {
+    if (line.rfind("AUTH ", 0) == 0) auths.push_back(line);
+    mail = line.rfind("MAIL ", 0) == 0;
+  }
+  EXPECT_TRUE(mail);
+  return auths;
+}
+
 TEST(Smtp, LoginOnlyWhenAsked) {
   ServerProcess server("smtp_server.py", {"--user", "alice", "--password", "pw"});
   for (bool login : {true, false}) {
@@ -118,14 +131,7 @@ TEST(Smtp, LoginOnlyWhenAsked) {
     smtp.connect(300);
     smtp.send(m);
     // One connection, one login.
-    std::vector<std::string> auths;
-    std::string line;
-    bool mail = false;
-    while (!mail && !(line = server.readLine(5000)).empty()) {
-      if (line.rfind("AUTH ", 0) == 0) auths.push_back(line);
-      mail = line.rfind("MAIL ", 0) == 0;
-    }
-    EXPECT_TRUE(mail);
+    const std::vector<std::string> auths = authsBeforeMail(server);
     std::vector<std::string> expected;
     if (login) expected = {"AUTH LOGIN alice"};
     EXPECT_EQ(auths, expected);
@@ -201,14 +207,7 @@ TEST(Smtp, ASlowGreetingWaitsLikeAnyReply) {
   m.to = {"admin@example.org"};
   smtp.connect(300);
   smtp.send(m);
-  std::vector<std::string> auths;
-  std::string line;
-  bool mail = false;
-  while (!mail && !(line = server.readLine(5000)).empty()) {
-    if (line.rfind("AUTH ", 0) == 0) auths.push_back(line);
-    mail = line.rfind("MAIL ", 0) == 0;
-  }
-  EXPECT_TRUE(mail);
+  const std::vector<std::string> auths = authsBeforeMail(server);
   EXPECT_EQ(auths, std::vector<std::string>{"AUTH LOGIN alice"});
 }
 
