@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include <zlib.h>
+
 struct CompressedFile {
   bool inlined = false;  // too large for the pool: read and compressed by the source itself
   int sysError = 0;      // opening or reading failed with this errno
@@ -26,7 +28,7 @@ struct CompressedFile {
 class ArchiveCompressor {
  public:
   static constexpr std::uint64_t kMaxFileSize = 4 << 20;
-  static constexpr std::uint64_t kBudget = 24 << 20;
+  static constexpr std::uint64_t kBudget = 8 << 20;
 
   explicit ArchiveCompressor(std::vector<std::string> paths, unsigned threads = 0);
   ~ArchiveCompressor();
@@ -48,7 +50,7 @@ class ArchiveCompressor {
     bool released = false;
   };
   void work();
-  void compress(Job& job);
+  void compress(Job& job, z_stream& zs);
 
   std::vector<Job> jobs_;
   std::mutex mutex_;
