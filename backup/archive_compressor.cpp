@@ -38,9 +38,9 @@ int readAll(int fd, std::unique_ptr<std::uint8_t[]>& data, std::size_t& size, st
 
 }  // namespace
 
-ArchiveCompressor::ArchiveCompressor(std::vector<std::string> paths, unsigned threads) {
+ArchiveCompressor::ArchiveCompressor(const std::vector<const std::string*>& paths, unsigned threads) {
   jobs_.resize(paths.size());
-  for (std::size_t i = 0; i < paths.size(); ++i) jobs_[i].path = std::move(paths[i]);
+  for (std::size_t i = 0; i < paths.size(); ++i) jobs_[i].path = paths[i];
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
   threads = static_cast<unsigned>(std::min<std::size_t>(threads, jobs_.size()));
   for (unsigned t = 0; t < threads; ++t) threads_.emplace_back([this] { work(); });
@@ -64,7 +64,7 @@ void ArchiveCompressor::work() {
     Job& job = jobs_[i];
     lock.unlock();
     struct stat st {};
-    const bool small = ::stat(job.path.c_str(), &st) == 0 && static_cast<std::uint64_t>(st.st_size) <= kMaxFileSize;
+    const bool small = ::stat(job.path->c_str(), &st) == 0 && static_cast<std::uint64_t>(st.st_size) <= kMaxFileSize;
     const std::uint64_t need = small ? static_cast<std::uint64_t>(st.st_size) : 0;
     lock.lock();
     // Within the budget, or the file the reader needs next.
@@ -98,7 +98,7 @@ void ArchiveCompressor::work() {
 // zs is the worker's deflate state, ready for a new stream: one per thread, not one per file.
 void ArchiveCompressor::compress(Job& job, z_stream& zs) {
   CompressedFile& r = job.result;
-  const int fd = ::open(job.path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(job.path->c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     r.sysError = errno;
     return;

@@ -30,7 +30,8 @@ class ArchiveCompressor {
   static constexpr std::uint64_t kMaxFileSize = 4 << 20;
   static constexpr std::uint64_t kBudget = 8 << 20;
 
-  explicit ArchiveCompressor(std::vector<std::string> paths, unsigned threads = 0);
+  // The paths are the caller's, kept unchanged while the compressor lives.
+  explicit ArchiveCompressor(const std::vector<const std::string*>& paths, unsigned threads = 0);
   ~ArchiveCompressor();
   ArchiveCompressor(const ArchiveCompressor&) = delete;
   ArchiveCompressor& operator=(const ArchiveCompressor&) = delete;
@@ -43,7 +44,7 @@ class ArchiveCompressor {
 
  private:
   struct Job {
-    std::string path;
+    const std::string* path = nullptr;
     CompressedFile result;
     std::uint64_t held = 0;  // bytes counted against the budget
     bool done = false;

@@ -7,10 +7,12 @@
 #include <zip.h>
 
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -113,8 +115,10 @@ class ArchiveWriter {
   std::int64_t storedCount_ = 0;  // entries of the archive as opened
   std::unordered_map<std::string, std::int64_t> rawNames_;  // stored names that are not UTF-8
 
-  std::vector<Addition> additions_;  // index storedCount_ + i
-  std::unordered_map<std::string, std::size_t> additionByName_;
+  // A deque: grows without copying or spare capacity, and its elements stay where they are,
+  // so the map's keys and the sources can point at their strings.
+  std::deque<Addition> additions_;  // index storedCount_ + i
+  std::unordered_map<std::string_view, std::size_t> additionByName_;
   std::unordered_set<std::string> removals_;  // stored entries to drop
 
   ArchiveSourceShared shared_;
