@@ -242,8 +242,8 @@ void ArchiveWriter::applyChanges() {
     // The source deflates itself (or stores); libzip must not compress again.
     if (zip_set_file_compression(za_, i, ZIP_CM_DEFLATE, 0) != 0 ||
         zip_file_set_dostime(za_, i, platform::dosTimePart(addition.date), platform::dosDatePart(addition.date), 0) != 0 ||
-        (!addition.password.empty() &&
-         zip_file_set_encryption(za_, i, ZIP_EM_TRAD_PKWARE, addition.password.c_str()) != 0))
+        (addition.password &&
+         zip_file_set_encryption(za_, i, ZIP_EM_TRAD_PKWARE, addition.password->c_str()) != 0))
       raiseArchiveError(za_, "Impossible d'ajouter " + addition.path);
   }
 }

@@ -51,7 +51,9 @@ class ArchiveWriter {
 
   // Files added from now on are encrypted with this password (traditional ZIP encryption);
   // empty: not encrypted.
-  void setPassword(const std::string& password) { password_ = password; }
+  void setPassword(const std::string& password) {
+    password_ = password.empty() ? nullptr : std::make_shared<const std::string>(password);
+  }
 
   // Opens the archive with its entries; a missing file gives an archive with none.
   // EArchiveError when the file is not a ZIP archive, EFOpenError when it cannot be read.
@@ -83,7 +85,7 @@ class ArchiveWriter {
     std::string name;
     std::string path;
     platform::DosDateTime date;
-    std::string password;
+    std::shared_ptr<const std::string> password;  // shared by the files added under it; null: none
     bool replaces = false;
     bool dropped = false;
   };
@@ -108,7 +110,7 @@ class ArchiveWriter {
   zip_t* za_ = nullptr;
   std::unique_ptr<ArchiveFile> file_;  // read and written by za_
   std::string fileName_;
-  std::string password_;
+  std::shared_ptr<const std::string> password_;
   dev_t archiveDev_ = 0;
   ino_t archiveIno_ = 0;
   bool archiveIdentity_ = false;
