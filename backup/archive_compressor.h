@@ -28,7 +28,7 @@ struct CompressedFile {
 class ArchiveCompressor {
  public:
   static constexpr std::uint64_t kMaxFileSize = 4 << 20;
-  static constexpr std::uint64_t kBudget = 8 << 20;
+  static constexpr std::uint64_t kBudget = 16 << 20;
 
   // The paths are the caller's, kept unchanged while the compressor lives.
   explicit ArchiveCompressor(const std::vector<const std::string*>& paths, unsigned threads = 0);
