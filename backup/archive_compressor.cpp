@@ -38,9 +38,9 @@ int readAll(int fd, std::unique_ptr<std::uint8_t[]>& data, std::size_t& size, st
 
 }  // namespace
 
-ArchiveCompressor::ArchiveCompressor(std::vector<std::string> paths, unsigned threads) {
+ArchiveCompressor::ArchiveCompressor(const std::vector<const std::string*>& paths, unsigned threads) {
   jobs_.resize(paths.size());
-  for (std::size_t i = 0; i < paths.size(); ++i) jobs_[i].path = std::move(paths[i]);
+  for (std::size_t i = 0; i < paths.size(); ++i) jobs_[i].path = paths[i];
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
   threads = static_cast<unsigned>(std::min<std::size_t>(threads, jobs_.size()));
   for (unsigned t = 0; t < threads; ++t) threads_.emplace_back([this] { work(); });
@@ -64,7 +64,7 @@ void ArchiveCompressor::work() {
     Job& job = jobs_[i];
     lock.unlock();
     struct stat st {};
-    const bool small = ::stat(job.path.c_str(), &st) == 0 && static_cast<std::uint64_t>(st.st_size) <= kMaxFileSize;
+    const bool small = ::stat(job.path->c_str(), &st) == 0 && static_cast<std::uint64_t>(st.st_size) <= kMaxFileSize;
     const std::uint64_t need = small ? static_cast<std::uint64_t>(st.st_size) : 0;
     lock.lock();
     // Within the budget, or the file the reader needs next.
@@ -76,12 +76,18 @@ void ArchiveCompressor::work() {
     if (!small) {
       job.result.inlined = true;
     } else if (zsReady) {
-      compress(job);
+      compress(job, zs);
       (void)deflateReset(&zs);
     } else {
       job.result.inlined = true;
     }
     lock.lock();
+    // What the file holds now counts, not what it was thought to need.
+    const std::uint64_t kept = job.result.data ? job.result.dataSize : 0;
+    if (!job.released) {
+      held_ = held_ - job.held + kept;
+      job.held = kept;
+    }
     job.done = true;
     changed_.notify_all();
   }
@@ -89,9 +95,10 @@ void ArchiveCompressor::work() {
   if (zsReady) deflateEnd(&zs);
 }
 
-void ArchiveCompressor::compress(Job& job) {
+// zs is the worker's deflate state, ready for a new stream: one per thread, not one per file.
+void ArchiveCompressor::compress(Job& job, z_stream& zs) {
   CompressedFile& r = job.result;
-  const int fd = ::open(job.path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(job.path->c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     r.sysError = errno;
     return;
@@ -108,11 +115,6 @@ void ArchiveCompressor::compress(Job& job) {
   r.size = inSize;
   r.crc = static_cast<std::uint32_t>(crc32_z(crc32(0, nullptr, 0), in.get(), inSize));
 
-  z_stream zs{};
-  if (deflateInit2(&zs, kNormalLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-    r.inlined = true;
-    return;
-  }
   const std::size_t bound = deflateBound(&zs, inSize) + 64;
   std::unique_ptr<std::uint8_t[]> out(new std::uint8_t[bound]);
   const std::size_t sample = std::min(inSize, kSampleSize);
@@ -125,7 +127,6 @@ void ArchiveCompressor::compress(Job& job) {
   int ret = deflate(&zs, whole ? Z_FINISH : Z_SYNC_FLUSH);
   const std::size_t sampleOut = bound - zs.avail_out;
   if (sampleOut >= sample) {
-    deflateEnd(&zs);
     r.stored = true;
     r.data = std::move(in);
     r.dataSize = inSize;
@@ -136,13 +137,18 @@ void ArchiveCompressor::compress(Job& job) {
     zs.avail_in = static_cast<uInt>(inSize - sample);
     ret = deflate(&zs, Z_FINISH);
   }
-  deflateEnd(&zs);
   if (ret != Z_STREAM_END) {
     r.inlined = true;  // cannot happen with a bound-sized buffer; the reader then does it
     return;
   }
-  r.data = std::move(out);
   r.dataSize = bound - zs.avail_out;
+  if (bound - r.dataSize > 4096) {
+    // Held until libzip takes it: keep what deflate wrote, not the worst case it was given.
+    r.data.reset(new std::uint8_t[r.dataSize]);
+    std::copy(out.get(), out.get() + r.dataSize, r.data.get());
+  } else {
+    r.data = std::move(out);
+  }
 }
 
 CompressedFile* ArchiveCompressor::wait(std::size_t i, const std::function<bool()>& pump) {

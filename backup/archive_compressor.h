@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include <zlib.h>
+
 struct CompressedFile {
   bool inlined = false;  // too large for the pool: read and compressed by the source itself
   int sysError = 0;      // opening or reading failed with this errno
@@ -26,9 +28,10 @@ struct CompressedFile {
 class ArchiveCompressor {
  public:
   static constexpr std::uint64_t kMaxFileSize = 4 << 20;
-  static constexpr std::uint64_t kBudget = 24 << 20;
+  static constexpr std::uint64_t kBudget = 16 << 20;
 
-  explicit ArchiveCompressor(std::vector<std::string> paths, unsigned threads = 0);
+  // The paths are the caller's, kept unchanged while the compressor lives.
+  explicit ArchiveCompressor(const std::vector<const std::string*>& paths, unsigned threads = 0);
   ~ArchiveCompressor();
   ArchiveCompressor(const ArchiveCompressor&) = delete;
   ArchiveCompressor& operator=(const ArchiveCompressor&) = delete;
@@ -41,14 +44,14 @@ class ArchiveCompressor {
 
  private:
   struct Job {
-    std::string path;
+    const std::string* path = nullptr;
     CompressedFile result;
     std::uint64_t held = 0;  // bytes counted against the budget
     bool done = false;
     bool released = false;
   };
   void work();
-  void compress(Job& job);
+  void compress(Job& job, z_stream& zs);
 
   std::vector<Job> jobs_;
   std::mutex mutex_;

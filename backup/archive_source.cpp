@@ -50,9 +50,9 @@ z_stream* ArchiveSourceShared::startDeflate() {
   return &zs_;
 }
 
-ArchiveFileSource::ArchiveFileSource(std::string path, std::string storedName, platform::DosDateTime date,
-                                     ArchiveSourceShared* shared)
-    : path_(std::move(path)), storedName_(std::move(storedName)), date_(date), shared_(shared) {
+ArchiveFileSource::ArchiveFileSource(const std::string& path, const std::string& storedName,
+                                     platform::DosDateTime date, ArchiveSourceShared* shared)
+    : path_(path), storedName_(storedName), date_(date), shared_(shared) {
   zip_error_init(&error_);
 }
 

@@ -55,7 +55,9 @@ class ArchiveSourceShared {
 
 class ArchiveFileSource {
  public:
-  ArchiveFileSource(std::string path, std::string storedName, platform::DosDateTime date,
+  // path and storedName are the caller's, kept unchanged while this object lives: one copy
+  // of each per file for the whole save.
+  ArchiveFileSource(const std::string& path, const std::string& storedName, platform::DosDateTime date,
                     ArchiveSourceShared* shared);
   ~ArchiveFileSource();
   ArchiveFileSource(const ArchiveFileSource&) = delete;
@@ -97,8 +99,8 @@ class ArchiveFileSource {
   bool reportProgress();  // false when the save is cancelled
   zip_int64_t cancel();
 
-  std::string path_;
-  std::string storedName_;
+  const std::string& path_;
+  const std::string& storedName_;
   platform::DosDateTime date_;
   ArchiveSourceShared* shared_;
   zip_error_t error_;

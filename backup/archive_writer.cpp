@@ -199,9 +199,9 @@ void ArchiveWriter::add(const std::string& fullPath) {
   // The archive under another spelling of its path would be stored inside itself.
   if (archiveIdentity_ && st.st_dev == archiveDev_ && st.st_ino == archiveIno_) return;
   if (name.empty() || find(name) >= 0) return;
-  additionByName_[name] = additions_.size();
-  additions_.push_back({name, fullPath, platform::dosDateTimeFromTime(st.st_mtime), password_,
-                        removals_.count(name) != 0, false});
+  const bool replaces = removals_.count(name) != 0;
+  additions_.push_back({name, fullPath, platform::dosDateTimeFromTime(st.st_mtime), password_, replaces, false});
+  additionByName_.emplace(additions_.back().name, additions_.size() - 1);
 }
 
 void ArchiveWriter::leaveOut(Addition& addition, int sysError, std::vector<platform::EFOpenError>& skipped) {
@@ -242,8 +242,8 @@ void ArchiveWriter::applyChanges() {
     // The source deflates itself (or stores); libzip must not compress again.
     if (zip_set_file_compression(za_, i, ZIP_CM_DEFLATE, 0) != 0 ||
         zip_file_set_dostime(za_, i, platform::dosTimePart(addition.date), platform::dosDatePart(addition.date), 0) != 0 ||
-        (!addition.password.empty() &&
-         zip_file_set_encryption(za_, i, ZIP_EM_TRAD_PKWARE, addition.password.c_str()) != 0))
+        (addition.password &&
+         zip_file_set_encryption(za_, i, ZIP_EM_TRAD_PKWARE, addition.password->c_str()) != 0))
       raiseArchiveError(za_, "Impossible d'ajouter " + addition.path);
   }
 }
@@ -298,13 +298,13 @@ void ArchiveWriter::save() {
 
 // The files to add are compressed ahead on a pool of threads while libzip writes.
 bool ArchiveWriter::closeWithCompressor() {
-  std::vector<std::string> paths;
+  std::vector<const std::string*> paths;
   paths.reserve(sources_.size());
   for (const auto& source : sources_) {
     source->setCompressorJob(paths.size());
-    paths.push_back(source->path());
+    paths.push_back(&source->path());
   }
-  ArchiveCompressor compressor(std::move(paths));
+  ArchiveCompressor compressor(paths);
   shared_.compressor = &compressor;
   const bool closed = zip_close(za_) == 0;
   shared_.compressor = nullptr;

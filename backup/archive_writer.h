@@ -7,10 +7,12 @@
 #include <zip.h>
 
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -49,7 +51,9 @@ class ArchiveWriter {
 
   // Files added from now on are encrypted with this password (traditional ZIP encryption);
   // empty: not encrypted.
-  void setPassword(const std::string& password) { password_ = password; }
+  void setPassword(const std::string& password) {
+    password_ = password.empty() ? nullptr : std::make_shared<const std::string>(password);
+  }
 
   // Opens the archive with its entries; a missing file gives an archive with none.
   // EArchiveError when the file is not a ZIP archive, EFOpenError when it cannot be read.
@@ -81,7 +85,7 @@ class ArchiveWriter {
     std::string name;
     std::string path;
     platform::DosDateTime date;
-    std::string password;
+    std::shared_ptr<const std::string> password;  // shared by the files added under it; null: none
     bool replaces = false;
     bool dropped = false;
   };
@@ -106,15 +110,17 @@ class ArchiveWriter {
   zip_t* za_ = nullptr;
   std::unique_ptr<ArchiveFile> file_;  // read and written by za_
   std::string fileName_;
-  std::string password_;
+  std::shared_ptr<const std::string> password_;
   dev_t archiveDev_ = 0;
   ino_t archiveIno_ = 0;
   bool archiveIdentity_ = false;
   std::int64_t storedCount_ = 0;  // entries of the archive as opened
   std::unordered_map<std::string, std::int64_t> rawNames_;  // stored names that are not UTF-8
 
-  std::vector<Addition> additions_;  // index storedCount_ + i
-  std::unordered_map<std::string, std::size_t> additionByName_;
+  // A deque: grows without copying or spare capacity, and its elements stay where they are,
+  // so the map's keys and the sources can point at their strings.
+  std::deque<Addition> additions_;  // index storedCount_ + i
+  std::unordered_map<std::string_view, std::size_t> additionByName_;
   std::unordered_set<std::string> removals_;  // stored entries to drop
 
   ArchiveSourceShared shared_;
