@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "net/idle_pump.h"
-#include "platform/streams.h"
+#include "platform/core/streams.h"
 
 void WriteArchiveSlice(const QString& archive, const QString& slice, std::int64_t from, std::int64_t to) {
   platform::TFileStream source(archive.toStdString(), platform::fmOpenRead | platform::fmShareDenyWrite);

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "backup/archive_compressor.h"
-#include "platform/dos_datetime.h"
+#include "platform/core/dos_datetime.h"
 
 // A byte buffer that keeps its storage between files and never clears what it will overwrite.
 class ByteBuffer {

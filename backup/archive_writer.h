@@ -19,8 +19,8 @@
 
 #include "backup/archive_file.h"
 #include "backup/archive_source.h"
-#include "platform/dos_datetime.h"
-#include "platform/exceptions.h"
+#include "platform/core/dos_datetime.h"
+#include "platform/core/exceptions.h"
 
 // An archive that cannot be read as a ZIP file, or cannot be written.
 class EArchiveError : public platform::Exception {

@@ -17,10 +17,10 @@
 #include "backup/app_windows.h"
 #include "backup/form1.h"
 #include "net/idle_pump.h"
-#include "platform/clock.h"
-#include "platform/format_settings.h"
-#include "platform/message_box.h"
-#include "platform/program_folder.h"
+#include "platform/core/clock.h"
+#include "platform/core/format_settings.h"
+#include "platform/ui/message_box.h"
+#include "platform/core/program_folder.h"
 #include "ui_fmmain.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "backup/fmmain.h"
 #include "backup/form1.h"
 #include "backup/log_purge.h"
-#include "platform/day_count.h"
+#include "platform/core/day_count.h"
 #include "ui_fmmain.h"
 #include "ui_form1.h"
 

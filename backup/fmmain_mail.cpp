@@ -7,7 +7,7 @@
 #include "backup/form1.h"
 #include "net/mail_message.h"
 #include "net/smtp_client.h"
-#include "platform/str_to_int.h"
+#include "platform/core/str_to_int.h"
 #include "ui_fmmain.h"
 #include "ui_form1.h"
 

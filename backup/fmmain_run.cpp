@@ -20,8 +20,8 @@
 #include "backup/form1.h"
 #include "backup/split_field.h"
 #include "backup/stored_name.h"
-#include "platform/exceptions.h"
-#include "platform/message_box.h"
+#include "platform/core/exceptions.h"
+#include "platform/ui/message_box.h"
 #include "ui_fmmain.h"
 #include "ui_form1.h"
 

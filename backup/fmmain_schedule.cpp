@@ -6,8 +6,8 @@
 #include "backup/components/svg_edit_ini.h"
 #include "backup/fmmain.h"
 #include "backup/form1.h"
-#include "platform/exceptions.h"
-#include "platform/str_to_int.h"
+#include "platform/core/exceptions.h"
+#include "platform/core/str_to_int.h"
 #include "ui_fmmain.h"
 #include "ui_form1.h"
 

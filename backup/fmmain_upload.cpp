@@ -17,8 +17,8 @@
 #include "backup/remote_folder.h"
 #include "net/ftp_client.h"
 #include "net/idle_pump.h"
-#include "platform/clock.h"
-#include "platform/format_settings.h"
+#include "platform/core/clock.h"
+#include "platform/core/format_settings.h"
 #include "ui_fmmain.h"
 #include "ui_form1.h"
 

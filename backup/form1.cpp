@@ -14,11 +14,11 @@
 #include "backup/fmmain.h"
 #include "backup/form2.h"
 #include "backup/split_field.h"
-#include "platform/application.h"
-#include "platform/message_box.h"
-#include "platform/program_folder.h"
-#include "platform/shell_open.h"
-#include "platform/window_placement.h"
+#include "platform/ui/application.h"
+#include "platform/ui/message_box.h"
+#include "platform/core/program_folder.h"
+#include "platform/ui/shell_open.h"
+#include "platform/ui/window_placement.h"
 #include "ui_form1.h"
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(new Ui::Form1) {

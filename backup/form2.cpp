@@ -1,6 +1,6 @@
 #include "backup/form2.h"
 
-#include "platform/text_lines.h"
+#include "platform/core/text_lines.h"
 
 #include <cerrno>
 
@@ -14,10 +14,10 @@
 #include "backup/app_windows.h"
 #include "backup/file_dialogs.h"
 #include "backup/fmmain.h"
-#include "platform/application.h"
-#include "platform/exceptions.h"
-#include "platform/program_folder.h"
-#include "platform/window_placement.h"
+#include "platform/ui/application.h"
+#include "platform/core/exceptions.h"
+#include "platform/core/program_folder.h"
+#include "platform/ui/window_placement.h"
 #include "ui_form2.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include "backup/form1.h"
 #include "net/ftp_client.h"
-#include "platform/str_to_int.h"
+#include "platform/core/str_to_int.h"
 #include "ui_form1.h"
 
 namespace {

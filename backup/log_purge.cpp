@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/day_count.h"
+#include "platform/core/day_count.h"
 
 namespace logpurge {
 

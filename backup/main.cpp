@@ -3,8 +3,8 @@
 #include "backup/fmmain.h"
 #include "backup/form1.h"
 #include "backup/form2.h"
-#include "platform/application.h"
-#include "platform/single_instance.h"
+#include "platform/ui/application.h"
+#include "platform/core/single_instance.h"
 
 int main(int argc, char** argv) {
   // Kept for the whole process; a second start finds it taken and ends without a trace.

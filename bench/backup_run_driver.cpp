@@ -17,7 +17,7 @@
 #include "backup/fmmain.h"
 #include "backup/form1.h"
 #include "backup/form2.h"
-#include "platform/program_folder.h"
+#include "platform/core/program_folder.h"
 #include "ui_fmmain.h"
 #include "ui_form1.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/dos_datetime.h"
+#include "platform/core/dos_datetime.h"
 #include "zip/za_archiver.h"
 #include "zip/za_types.h"
 

@@ -4,7 +4,7 @@
 #include "net/ftp_passive_reply.h"
 #include "net/idle_pump.h"
 #include "net/net_error.h"
-#include "platform/exceptions.h"
+#include "platform/core/exceptions.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -1,7 +1,7 @@
 #pragma once
 // The one error class of the network layer: callers catch it around every
 // network call and log or show its message.
-#include "platform/exceptions.h"
+#include "platform/core/exceptions.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "update/application_error.h"
 
-#include "platform/message_box.h"
+#include "platform/ui/message_box.h"
 
 namespace updater {
 

@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "platform/clock.h"
-#include "platform/exceptions.h"
-#include "platform/format_settings.h"
+#include "platform/core/clock.h"
+#include "platform/core/exceptions.h"
+#include "platform/core/format_settings.h"
 
 namespace updater {
 

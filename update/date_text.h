@@ -3,7 +3,7 @@
 // short date format of the platform's format settings.
 #include <QString>
 
-#include "platform/day_count.h"
+#include "platform/core/day_count.h"
 
 namespace updater {
 

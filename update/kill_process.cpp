@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "platform/process_terminate.h"
+#include "platform/core/process_terminate.h"
 
 namespace updater {
 

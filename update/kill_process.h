@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/process_list.h"
+#include "platform/core/process_list.h"
 
 namespace updater {
 

@@ -1,5 +1,5 @@
 // Program entry of the updater: one window; closing it ends the program.
-#include "platform/application.h"
+#include "platform/ui/application.h"
 #include "update/application_error.h"
 #include "update/updater_form.h"
 

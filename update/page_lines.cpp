@@ -1,6 +1,6 @@
 #include "update/page_lines.h"
 
-#include "platform/text_lines.h"
+#include "platform/core/text_lines.h"
 
 namespace updater {
 

@@ -1,7 +1,7 @@
 // Extraction of the downloaded archive over the program folder, once every entry has read back whole.
 #include <exception>
 
-#include "platform/program_folder.h"
+#include "platform/core/program_folder.h"
 #include "ui_updater_form.h"
 #include "update/updater_form.h"
 

@@ -6,8 +6,8 @@
 #include <QScreen>
 #include <QStyle>
 
-#include "platform/application.h"
-#include "platform/program_folder.h"
+#include "platform/ui/application.h"
+#include "platform/core/program_folder.h"
 #include "ui_updater_form.h"
 #include "update/update_server.h"
 

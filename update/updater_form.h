@@ -8,7 +8,7 @@
 
 #include "net/http_client.h"
 #include "net/idle_pump.h"
-#include "platform/day_count.h"
+#include "platform/core/day_count.h"
 #include "zip/za_archiver.h"
 
 class QPlainTextEdit;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "platform/clock.h"
+#include "platform/core/clock.h"
 #include "ui_updater_form.h"
 #include "update/updater_form.h"
 

@@ -5,10 +5,10 @@
 #include <optional>
 
 #include "net/net_error.h"
-#include "platform/exceptions.h"
-#include "platform/message_box.h"
-#include "platform/shell_open.h"
-#include "platform/streams.h"
+#include "platform/core/exceptions.h"
+#include "platform/ui/message_box.h"
+#include "platform/ui/shell_open.h"
+#include "platform/core/streams.h"
 #include "ui_updater_form.h"
 #include "update/kill_process.h"
 #include "update/updater_form.h"

@@ -4,8 +4,8 @@
 #include <QTextBlock>
 #include <string_view>
 
-#include "platform/day_count.h"
-#include "platform/streams.h"
+#include "platform/core/day_count.h"
+#include "platform/core/streams.h"
 #include "ui_updater_form.h"
 #include "update/date_text.h"
 #include "update/page_lines.h"

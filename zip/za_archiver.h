@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/streams.h"
+#include "platform/core/streams.h"
 #include "zip/za_archive_item.h"
 #include "zip/za_dir_manager.h"
 #include "zip/za_options.h"

@@ -1,7 +1,7 @@
 #include <filesystem>
 
-#include "platform/format.h"
-#include "platform/message_box.h"
+#include "platform/core/format.h"
+#include "platform/ui/message_box.h"
 #include "zip/za_archiver.h"
 #include "zip/za_path_parts.h"
 

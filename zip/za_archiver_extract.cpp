@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <mutex>
 
-#include "platform/dos_datetime.h"
+#include "platform/core/dos_datetime.h"
 #include "zip/za_archiver.h"
 #include "zip/za_path_parts.h"
 #include "zip/za_drive.h"

@@ -2,7 +2,7 @@
 // How compression modes, levels, work buffers and zlib headers relate.
 #include <cstdint>
 
-#include "platform/exceptions.h"
+#include "platform/core/exceptions.h"
 #include "zip/za_types.h"
 
 namespace zip {

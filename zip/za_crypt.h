@@ -5,7 +5,7 @@
 #include <functional>
 #include <string_view>
 
-#include "platform/streams.h"
+#include "platform/core/streams.h"
 
 namespace zip {
 

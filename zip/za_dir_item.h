@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/streams.h"
+#include "platform/core/streams.h"
 #include "zip/za_extra_field.h"
 #include "zip/za_records.h"
 

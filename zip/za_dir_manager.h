@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/streams.h"
+#include "platform/core/streams.h"
 #include "zip/za_dir_array.h"
 #include "zip/za_records.h"
 #include "zip/za_volume_number_info.h"

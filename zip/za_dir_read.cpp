@@ -2,7 +2,7 @@
 #include <limits>
 #include <vector>
 
-#include "platform/exceptions.h"
+#include "platform/core/exceptions.h"
 #include "zip/za_archiver.h"
 #include "zip/za_central_entry.h"
 #include "zip/za_dir_manager.h"

@@ -4,8 +4,8 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "platform/exceptions.h"
-#include "platform/format.h"
+#include "platform/core/exceptions.h"
+#include "platform/core/format.h"
 
 namespace zip {
 

@@ -1,6 +1,6 @@
 #include "zip/za_options.h"
 
-#include "platform/streams.h"
+#include "platform/core/streams.h"
 
 namespace zip {
 

@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "platform/clock.h"
-#include "platform/dos_datetime.h"
+#include "platform/core/clock.h"
+#include "platform/core/dos_datetime.h"
 #include "zip/za_archiver.h"
 #include "zip/za_except.h"
 #include "zip/za_extract_target.h"

@@ -5,8 +5,8 @@
 
 #include <QCoreApplication>
 
-#include "platform/file_find.h"
-#include "platform/file_mask.h"
+#include "platform/core/file_find.h"
+#include "platform/core/file_mask.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <QWidget>
 #include <vector>
 
-#include "platform/ini_file.h"
-#include "platform/program_folder.h"
+#include "platform/core/ini_file.h"
+#include "platform/core/program_folder.h"
 
 namespace {
 

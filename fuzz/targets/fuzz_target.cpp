@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "fuzz/fuzz_roads.h"
+#include "fuzz/roads/fuzz_roads.h"
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   // The version page road builds a window; no road ever shows one.

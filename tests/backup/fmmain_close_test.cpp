@@ -1,6 +1,6 @@
 #include "fmmain_fixture.h"
-#include "platform/ini_file.h"
-#include "platform/message_box.h"
+#include "platform/core/ini_file.h"
+#include "platform/ui/message_box.h"
 #include "support/temp_dir.h"
 
 namespace {

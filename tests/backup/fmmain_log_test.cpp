@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 
 #include "fmmain_fixture.h"
-#include "platform/application.h"
+#include "platform/ui/application.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;

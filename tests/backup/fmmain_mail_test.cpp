@@ -16,7 +16,7 @@
 #include "fmmain_fixture.h"
 #include "net/idle_pump.h"
 #include "net/net_error.h"
-#include "platform/application.h"
+#include "platform/ui/application.h"
 #include "support/server_process.h"
 
 namespace {

@@ -24,8 +24,8 @@
 #include "archive_check.h"
 #include "backup/stored_name.h"
 #include "fmmain_fixture.h"
-#include "platform/dos_datetime.h"
-#include "platform/message_box.h"
+#include "platform/core/dos_datetime.h"
+#include "platform/ui/message_box.h"
 
 namespace fs = std::filesystem;
 using testsupport::readFile;

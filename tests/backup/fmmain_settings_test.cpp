@@ -5,7 +5,7 @@
 #include <QSpinBox>
 
 #include "fmmain_fixture.h"
-#include "platform/ini_file.h"
+#include "platform/core/ini_file.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include "backup/remote_folder.h"
 #include "net/ftp_client.h"
 #include "net/idle_pump.h"
-#include "platform/exceptions.h"
-#include "platform/format_settings.h"
+#include "platform/core/exceptions.h"
+#include "platform/core/format_settings.h"
 #include "upload_fixture.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <QWheelEvent>
 
 #include "fmmain_fixture.h"
-#include "platform/ini_file.h"
-#include "platform/message_box.h"
-#include "platform/shell_open.h"
+#include "platform/core/ini_file.h"
+#include "platform/ui/message_box.h"
+#include "platform/ui/shell_open.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 
 #include <sys/stat.h>
 
-#include "platform/exceptions.h"
-#include "platform/program_folder.h"
+#include "platform/core/exceptions.h"
+#include "platform/core/program_folder.h"
 #include "support/temp_dir.h"
 
 using testsupport::TempDir;

@@ -12,8 +12,8 @@
 
 #include <memory>
 
-#include "platform/ini_file.h"
-#include "platform/program_folder.h"
+#include "platform/core/ini_file.h"
+#include "platform/core/program_folder.h"
 #include "support/temp_dir.h"
 
 namespace {

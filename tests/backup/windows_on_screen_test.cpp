@@ -5,7 +5,7 @@
 #include <tuple>
 
 #include "fmmain_fixture.h"
-#include "platform/message_box.h"
+#include "platform/ui/message_box.h"
 #include "support/temp_dir.h"
 
 namespace {

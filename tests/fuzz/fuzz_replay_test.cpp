@@ -12,7 +12,7 @@
 #include <tuple>
 #include <vector>
 
-#include "fuzz/fuzz_roads.h"
+#include "fuzz/roads/fuzz_roads.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/application.h"
+#include "platform/ui/application.h"
 
 #include <QCoreApplication>
 #include <QTranslator>
@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "platform/exceptions.h"
+#include "platform/core/exceptions.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/dos_datetime.h"
+#include "platform/core/dos_datetime.h"
 
 #include <gtest/gtest.h>
 

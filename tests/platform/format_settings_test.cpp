@@ -1,4 +1,4 @@
-#include "platform/format_settings.h"
+#include "platform/core/format_settings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "platform/format.h"
+#include "platform/core/format.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "platform/exceptions.h"
+#include "platform/core/exceptions.h"
 
 using platform::Format;
 

@@ -1,4 +1,4 @@
-#include "platform/ini_file.h"
+#include "platform/core/ini_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "platform/exceptions.h"
+#include "platform/core/exceptions.h"
 #include "support/temp_dir.h"
 
 using platform::IniFile;

@@ -1,8 +1,8 @@
-#include "platform/str_to_int.h"
+#include "platform/core/str_to_int.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/exceptions.h"
+#include "platform/core/exceptions.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "platform/streams.h"
+#include "platform/core/streams.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 
-#include "platform/exceptions.h"
+#include "platform/core/exceptions.h"
 #include "support/temp_dir.h"
 
 using namespace platform;

@@ -1,4 +1,4 @@
-#include "platform/window_placement.h"
+#include "platform/ui/window_placement.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Dates read and written in the workstation's short date format.
 #include <gtest/gtest.h>
 
-#include "platform/clock.h"
-#include "platform/exceptions.h"
-#include "platform/format_settings.h"
+#include "platform/core/clock.h"
+#include "platform/core/exceptions.h"
+#include "platform/core/format_settings.h"
 #include "update/date_text.h"
 
 namespace {

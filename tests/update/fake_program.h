@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/process_list.h"
+#include "platform/core/process_list.h"
 
 namespace updatertest {
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_program.h"
-#include "platform/process_terminate.h"
+#include "platform/core/process_terminate.h"
 #include "support/temp_dir.h"
 #include "update/kill_process.h"
 

@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <utime.h>
 
-#include "platform/application.h"
-#include "platform/format_settings.h"
-#include "platform/program_folder.h"
-#include "platform/shell_open.h"
+#include "platform/ui/application.h"
+#include "platform/core/format_settings.h"
+#include "platform/core/program_folder.h"
+#include "platform/ui/shell_open.h"
 #include "update/application_error.h"
 #include "update/kill_process.h"
 #include "update/update_server.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fake_program.h"
-#include "platform/message_box.h"
+#include "platform/ui/message_box.h"
 #include "support/server_process.h"
 #include "support/temp_dir.h"
 #include "update/updater_form.h"

@@ -3,7 +3,7 @@
 #include <QPushButton>
 #include <gtest/gtest.h>
 
-#include "platform/program_folder.h"
+#include "platform/core/program_folder.h"
 #include "support/temp_dir.h"
 #include "ui_updater_form.h"
 #include "update/update_server.h"

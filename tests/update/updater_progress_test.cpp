@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "platform/clock.h"
+#include "platform/core/clock.h"
 #include "ui_updater_form.h"
 #include "update/updater_form.h"
 

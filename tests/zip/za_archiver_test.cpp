@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/dos_datetime.h"
-#include "platform/message_box.h"
+#include "platform/core/dos_datetime.h"
+#include "platform/ui/message_box.h"
 #include "support/server_process.h"
 #include "support/temp_dir.h"
 #include "zip/za_archiver.h"

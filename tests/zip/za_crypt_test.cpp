@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/exceptions.h"
-#include "platform/streams.h"
+#include "platform/core/exceptions.h"
+#include "platform/core/streams.h"
 #include "support/temp_dir.h"
 #include "zip/za_crc32.h"
 #include "zip/za_crypt.h"

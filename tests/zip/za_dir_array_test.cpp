@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/streams.h"
+#include "platform/core/streams.h"
 #include "zip/za_dir_array.h"
 #include "zip/za_except.h"
 

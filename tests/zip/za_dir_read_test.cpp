@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/exceptions.h"
-#include "platform/message_box.h"
+#include "platform/core/exceptions.h"
+#include "platform/ui/message_box.h"
 #include "support/temp_dir.h"
 #include "zip/za_archiver.h"
 #include "zip/za_except.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/message_box.h"
+#include "platform/ui/message_box.h"
 #include "support/server_process.h"
 #include "support/temp_dir.h"
 #include "zip/za_archiver.h"

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/message_box.h"
+#include "platform/ui/message_box.h"
 #include "support/temp_dir.h"
 #include "zip/za_archiver.h"
 #include "zip/zip_builder.h"

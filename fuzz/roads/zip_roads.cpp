@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/fuzz_roads.h"
-#include "fuzz/prompt_answers.h"
-#include "fuzz/scratch_folder.h"
-#include "platform/exceptions.h"
+#include "fuzz/roads/fuzz_roads.h"
+#include "fuzz/roads/prompt_answers.h"
+#include "fuzz/roads/scratch_folder.h"
+#include "platform/core/exceptions.h"
 #include "zip/za_archiver.h"
 #include "zip/za_except.h"
 

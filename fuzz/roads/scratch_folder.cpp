@@ -1,4 +1,4 @@
-#include "fuzz/scratch_folder.h"
+#include "fuzz/roads/scratch_folder.h"
 
 #include <unistd.h>
 

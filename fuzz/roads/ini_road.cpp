@@ -6,10 +6,10 @@
 #include <utility>
 #include <vector>
 
-#include "fuzz/fuzz_roads.h"
-#include "fuzz/scratch_folder.h"
-#include "platform/exceptions.h"
-#include "platform/ini_file.h"
+#include "fuzz/roads/fuzz_roads.h"
+#include "fuzz/roads/scratch_folder.h"
+#include "platform/core/exceptions.h"
+#include "platform/core/ini_file.h"
 
 namespace fuzzroads {
 

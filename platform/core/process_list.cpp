@@ -1,4 +1,4 @@
-#include "platform/process_list.h"
+#include "platform/core/process_list.h"
 
 #include <unistd.h>
 

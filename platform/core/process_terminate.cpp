@@ -1,11 +1,11 @@
-#include "platform/process_terminate.h"
+#include "platform/core/process_terminate.h"
 
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <csignal>
 
-#include "platform/process_list.h"
+#include "platform/core/process_list.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/working_set.h"
+#include "platform/core/working_set.h"
 
 #include <malloc.h>
 

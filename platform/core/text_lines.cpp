@@ -1,4 +1,4 @@
-#include "platform/text_lines.h"
+#include "platform/core/text_lines.h"
 
 namespace platform {
 

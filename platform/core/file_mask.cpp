@@ -1,4 +1,4 @@
-#include "platform/file_mask.h"
+#include "platform/core/file_mask.h"
 
 #include <cstddef>
 

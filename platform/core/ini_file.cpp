@@ -1,4 +1,4 @@
-#include "platform/ini_file.h"
+#include "platform/core/ini_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,8 +7,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/exceptions.h"
-#include "platform/str_to_int.h"
+#include "platform/core/exceptions.h"
+#include "platform/core/str_to_int.h"
 
 namespace platform {
 

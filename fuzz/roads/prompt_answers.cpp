@@ -1,9 +1,9 @@
-#include "fuzz/prompt_answers.h"
+#include "fuzz/roads/prompt_answers.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/message_box.h"
+#include "platform/ui/message_box.h"
 
 namespace fuzzroads {
 

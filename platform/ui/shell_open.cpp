@@ -1,4 +1,4 @@
-#include "platform/shell_open.h"
+#include "platform/ui/shell_open.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>

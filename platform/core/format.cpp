@@ -1,8 +1,8 @@
-#include "platform/format.h"
+#include "platform/core/format.h"
 
 #include <vector>
 
-#include "platform/exceptions.h"
+#include "platform/core/exceptions.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/program_folder.h"
+#include "platform/core/program_folder.h"
 
 #include <QCoreApplication>
 

@@ -1,10 +1,10 @@
 // The version page road: the body goes into the updater window's memo as the version check
 // puts it there, and its first line is read as the page's date, under short date formats of
 // each order (day first, month first, year first) as workstations set them.
-#include "fuzz/fuzz_roads.h"
-#include "platform/exceptions.h"
-#include "platform/format_settings.h"
-#include "platform/streams.h"
+#include "fuzz/roads/fuzz_roads.h"
+#include "platform/core/exceptions.h"
+#include "platform/core/format_settings.h"
+#include "platform/core/streams.h"
 #include "ui_updater_form.h"
 #include "update/date_text.h"
 #include "update/updater_form.h"

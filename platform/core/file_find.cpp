@@ -1,4 +1,4 @@
-#include "platform/file_find.h"
+#include "platform/core/file_find.h"
 
 #include <algorithm>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "platform/exceptions.h"
+#include "platform/core/exceptions.h"
 
 #include <cerrno>
 #include <cstring>

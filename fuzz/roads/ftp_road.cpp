@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "fuzz/fuzz_roads.h"
+#include "fuzz/roads/fuzz_roads.h"
 #include "net/ftp_control.h"
 #include "net/net_error.h"
 

@@ -1,4 +1,4 @@
-#include "platform/application.h"
+#include "platform/ui/application.h"
 
 #include <QTranslator>
 #include <cstdio>

@@ -1,8 +1,8 @@
-#include "platform/day_count.h"
+#include "platform/core/day_count.h"
 
 #include <cmath>
 
-#include "platform/clock.h"
+#include "platform/core/clock.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/streams.h"
+#include "platform/core/streams.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/exceptions.h"
+#include "platform/core/exceptions.h"
 
 namespace platform {
 

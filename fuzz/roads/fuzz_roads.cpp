@@ -1,4 +1,4 @@
-#include "fuzz/fuzz_roads.h"
+#include "fuzz/roads/fuzz_roads.h"
 
 namespace fuzzroads {
 
