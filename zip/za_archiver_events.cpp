@@ -1,7 +1,7 @@
 #include <filesystem>
 
 #include "platform/core/format.h"
-#include "platform/ui/message_box.h"
+#include "platform/core/prompter.h"
 #include "zip/za_archiver.h"
 #include "zip/za_path_parts.h"
 
@@ -13,8 +13,9 @@ using platform::MsgAnswer;
 using platform::MsgButtons;
 
 MsgAnswer ask(const std::string& text, MsgButtons buttons) {
-  return platform::messageBox({QStringLiteral("Confirmation"), QString::fromStdString(text), buttons,
-                               platform::MsgIcon::Question});
+  platform::MessageRequest request{QStringLiteral("Confirmation"), QString::fromStdString(text), buttons,
+                                   platform::MsgIcon::Question};
+  return platform::prompt(request);
 }
 
 bool okCancelled(const std::string& text) { return ask(text, MsgButtons::OkCancel) != MsgAnswer::Ok; }
@@ -72,11 +73,12 @@ void TZABaseArchiver::DoOnPassword(const std::string& fileName, std::string& new
     OnPassword(this, fileName, newPassword, skipFile);
     return;
   }
-  QString value = QString::fromStdString(newPassword);
-  const bool ok = platform::inputQuery(QString::fromStdString(platform::Format("Password for \"%s\"", {fileName})),
-                                       QStringLiteral("Enter password: "), value);
+  platform::MessageRequest request{QString::fromStdString(platform::Format("Password for \"%s\"", {fileName})),
+                                   QStringLiteral("Enter password: "), MsgButtons::OkCancel, platform::MsgIcon::None,
+                                   true, QString::fromStdString(newPassword)};
+  const bool ok = platform::prompt(request) == MsgAnswer::Ok;
   skipFile = !ok;
-  if (ok) newPassword = value.toStdString();
+  if (ok) newPassword = request.value.toStdString();
 }
 
 void TZABaseArchiver::DoOnProcessFileFailure(const std::string& fileName, TZAProcessOperation operation,

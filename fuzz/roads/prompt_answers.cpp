@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/ui/message_box.h"
+#include "platform/core/prompter.h"
 
 namespace fuzzroads {
 

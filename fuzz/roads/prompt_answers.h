@@ -1,5 +1,5 @@
 #pragma once
-// Answers every question the component asks through the platform's message box while an input
+// Answers every question the component asks through the platform's prompter while an input
 // runs, at once and never blocking: a password once (the seeds' "fuzz"), OK to a disk request,
 // Ignore to a failure, Yes to an overwrite. After a budget of questions every further one is
 // cancelled, so a road that keeps asking ends instead of hanging the fuzzer.

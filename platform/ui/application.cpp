@@ -3,6 +3,8 @@
 #include <QTranslator>
 #include <cstdio>
 
+#include "platform/ui/message_box.h"
+
 namespace platform {
 
 namespace {
@@ -47,7 +49,16 @@ QTranslator* installQtTranslations(const QString& folder) {
   return translator;
 }
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) { installQtTranslations(); }
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+  installQtTranslations();
+  setPrompter([](MessageRequest& r) {
+    if (!r.input) return messageBox(r);
+    return inputQuery(r.caption, r.text, r.value) ? MsgAnswer::Ok : MsgAnswer::Cancel;
+  });
+}
+
+// No question may reach a box once the application object is gone.
+Application::~Application() { setPrompter(nullptr); }
 
 bool Application::notify(QObject* receiver, QEvent* event) {
   bool result = false;

@@ -18,10 +18,11 @@ bool deliverSafely(const std::function<void()>& work);
 // the installed translator, or nullptr when the file is missing, which is no error.
 class QTranslator* installQtTranslations(const QString& folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 
-// Installs Qt's French texts as it starts.
+// Installs Qt's French texts and the message box as the libraries' prompter as it starts.
 class Application : public QApplication {
  public:
   Application(int& argc, char** argv);
+  ~Application() override;
   bool notify(QObject* receiver, QEvent* event) override;
 };
 

@@ -10,11 +10,6 @@
 namespace platform {
 
 namespace {
-MessageResponder& responder() {
-  static MessageResponder r;
-  return r;
-}
-
 QMessageBox::Icon qtIcon(MsgIcon icon) {
   switch (icon) {
     case MsgIcon::Information: return QMessageBox::Information;
@@ -27,12 +22,10 @@ QMessageBox::Icon qtIcon(MsgIcon icon) {
 }
 }  // namespace
 
-void setMessageResponder(MessageResponder r) { responder() = std::move(r); }
-
 MsgAnswer messageBox(const MessageRequest& request, QWidget* parent) {
   MessageRequest r = request;
   if (r.caption.isEmpty()) r.caption = QApplication::applicationDisplayName();
-  if (responder()) return responder()(r);
+  if (messageResponder()) return messageResponder()(r);
 
   QMessageBox box(qtIcon(r.icon), r.caption, QString(), QMessageBox::NoButton, parent);
   // Texts often carry what a server or a file said: shown as typed, never read as markup.
@@ -84,8 +77,8 @@ MsgAnswer messageBox(const MessageRequest& request, QWidget* parent) {
 
 bool inputQuery(const QString& caption, const QString& prompt, QString& value, QWidget* parent) {
   MessageRequest r{caption, prompt, MsgButtons::OkCancel, MsgIcon::None, true, value};
-  if (responder()) {
-    const MsgAnswer answer = responder()(r);
+  if (messageResponder()) {
+    const MsgAnswer answer = messageResponder()(r);
     if (answer != MsgAnswer::Ok) return false;
     value = r.value;
     return true;
@@ -97,21 +90,5 @@ bool inputQuery(const QString& caption, const QString& prompt, QString& value, Q
 }
 
 void showMessage(const QString& text, QWidget* parent) { messageBox({QString(), text, MsgButtons::Ok, MsgIcon::None}, parent); }
-
-ScopedResponder::ScopedResponder(std::vector<MsgAnswer> answers) : answers_(std::move(answers)) {
-  setMessageResponder([this](MessageRequest& r) {
-    if (r.input) {
-      asked_.push_back(r);
-      if (nextInput_ >= inputs_.size()) return MsgAnswer::Cancel;
-      r.value = inputs_[nextInput_++];
-      return MsgAnswer::Ok;
-    }
-    asked_.push_back(r);
-    if (next_ < answers_.size()) return answers_[next_++];
-    return r.buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Closed;
-  });
-}
-
-ScopedResponder::~ScopedResponder() { setMessageResponder(nullptr); }
 
 }  // namespace platform

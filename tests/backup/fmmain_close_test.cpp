@@ -1,6 +1,6 @@
 #include "fmmain_fixture.h"
 #include "platform/core/ini_file.h"
-#include "platform/ui/message_box.h"
+#include "support/scoped_responder.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -21,7 +21,7 @@ class CloseQuestion : public WindowsTest {
 };
 
 TEST_F(CloseQuestion, NoKeepsTheProgramInTheTrayWithTheSettingsSaved) {
-  platform::ScopedResponder answers({platform::MsgAnswer::No});
+  testsupport::ScopedResponder answers({platform::MsgAnswer::No});
   EXPECT_FALSE(main->close());
   ASSERT_EQ(answers.asked().size(), 1u);
   const platform::MessageRequest& q = answers.asked()[0];
@@ -40,7 +40,7 @@ TEST_F(CloseQuestion, YesOrClosingTheBoxLogsTheStopSavesAndEnds) {
     std::filesystem::remove(iniPath());
     main->show();
     const int before = ended;
-    platform::ScopedResponder answers({answer});
+    testsupport::ScopedResponder answers({answer});
     EXPECT_TRUE(main->close());
     EXPECT_EQ(ended - before, 1);
     EXPECT_EQ(lastMemoLine(), stamp() + " : Arrêt de PalvrenFtp");
@@ -51,7 +51,7 @@ TEST_F(CloseQuestion, YesOrClosingTheBoxLogsTheStopSavesAndEnds) {
 }
 
 TEST_F(CloseQuestion, TheTrayEntryQuitAsksTheSameQuestion) {
-  platform::ScopedResponder answers({platform::MsgAnswer::No});
+  testsupport::ScopedResponder answers({platform::MsgAnswer::No});
   main->N1->trigger();
   EXPECT_EQ(answers.asked().size(), 1u);
   EXPECT_EQ(ended, 0);

@@ -25,7 +25,7 @@
 #include "backup/stored_name.h"
 #include "fmmain_fixture.h"
 #include "platform/core/dos_datetime.h"
-#include "platform/ui/message_box.h"
+#include "support/scoped_responder.h"
 
 namespace fs = std::filesystem;
 using testsupport::readFile;
@@ -297,7 +297,7 @@ TEST_F(BackupRun, RefusedRunsSayWhyAndLeaveTheControlsAlone) {
     main->ui->bnStart->setEnabled(true);
     main->Timer1->start();
     main->logMessage("ligne d'avant");
-    platform::ScopedResponder answers;
+    testsupport::ScopedResponder answers;
     run();
     EXPECT_EQ(logLines(), QStringList{stamp() + " : " + c.message});
     ASSERT_EQ(answers.asked().size(), c.box ? 1u : 0u);

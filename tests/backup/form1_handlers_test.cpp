@@ -9,8 +9,8 @@
 
 #include "fmmain_fixture.h"
 #include "platform/core/ini_file.h"
-#include "platform/ui/message_box.h"
 #include "platform/ui/shell_open.h"
+#include "support/scoped_responder.h"
 
 namespace {
 
@@ -105,7 +105,7 @@ TEST_F(ConfigWindow, MenuEntriesStartTheUpdaterTheWebPageAndTheAbout) {
   config->ui->SiteWeb1->trigger();
   platform::setShellOpenHook(nullptr);
   EXPECT_EQ(opened, QStringList({QString::fromStdString(dir.str()) + "/Update", TForm1::webPage}));
-  platform::ScopedResponder answers;
+  testsupport::ScopedResponder answers;
   config->ui->Apropos1->trigger();
   ASSERT_EQ(answers.asked().size(), 1u);
   EXPECT_TRUE(answers.asked()[0].text.startsWith("Version PalvrenFtp : 1.1.2.5\n"));

@@ -5,7 +5,7 @@
 #include <tuple>
 
 #include "fmmain_fixture.h"
-#include "platform/ui/message_box.h"
+#include "support/scoped_responder.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -61,7 +61,7 @@ TEST_F(WindowsOnScreen, HidingAndShowingFromTheTrayKeepThePlaceAndSize) {
       [this] { main->ui->BitBtn1->click(); },
       [this] { main->Rduire1->trigger(); },
       [this] {
-        platform::ScopedResponder answers({platform::MsgAnswer::No});
+        testsupport::ScopedResponder answers({platform::MsgAnswer::No});
         main->close();
       },
   };

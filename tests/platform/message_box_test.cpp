@@ -12,13 +12,15 @@
 
 #include <functional>
 
+#include "support/scoped_responder.h"
+
 namespace {
 
 using platform::MsgAnswer;
 using platform::MsgButtons;
 
 TEST(MessageBox, TheResponderAnswersInOrderAndRecordsEveryQuestion) {
-  platform::ScopedResponder responder({MsgAnswer::No, MsgAnswer::Yes});
+  testsupport::ScopedResponder responder({MsgAnswer::No, MsgAnswer::Yes});
   EXPECT_EQ(platform::messageBox({"Titre", "Q1", MsgButtons::YesNo}), MsgAnswer::No);
   EXPECT_EQ(platform::messageBox({"", "Q2", MsgButtons::YesNo}), MsgAnswer::Yes);
   EXPECT_EQ(platform::messageBox({"", "Q3", MsgButtons::YesNo}), MsgAnswer::Closed);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fake_program.h"
-#include "platform/ui/message_box.h"
+#include "support/scoped_responder.h"
 #include "support/server_process.h"
 #include "support/temp_dir.h"
 #include "update/updater_form.h"
@@ -45,7 +45,7 @@ class UpdaterTest : public ::testing::Test {
   std::vector<QString> shellOpened;
   // How many boxes had been shown when each of those was started.
   std::vector<std::size_t> boxesBeforeOpen;
-  std::unique_ptr<platform::ScopedResponder> boxes = std::make_unique<platform::ScopedResponder>();
+  std::unique_ptr<testsupport::ScopedResponder> boxes = std::make_unique<testsupport::ScopedResponder>();
 };
 
 struct ArchiveFile {

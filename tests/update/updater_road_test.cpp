@@ -38,7 +38,7 @@ class UpdaterRoadTest : public UpdaterTest {
     shellOpened.clear();
     boxesBeforeOpen.clear();
     boxes = nullptr;
-    boxes = std::make_unique<platform::ScopedResponder>(std::move(answers));
+    boxes = std::make_unique<testsupport::ScopedResponder>(std::move(answers));
     programs.clear();
     runRoad();
   }

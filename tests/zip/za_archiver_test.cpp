@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/core/dos_datetime.h"
-#include "platform/ui/message_box.h"
+#include "support/scoped_responder.h"
 #include "support/server_process.h"
 #include "support/temp_dir.h"
 #include "zip/za_archiver.h"
@@ -321,7 +321,7 @@ TEST(Prompts, OverwriteAnswersForAll) {
     Fixture f;
     testsupport::writeFile(f.base / "note.doc", "ancien");
     testsupport::writeFile(f.base / "SANSEXT", "ancien");
-    platform::ScopedResponder answers({r.answer, r.answer});
+    testsupport::ScopedResponder answers({r.answer, r.answer});
     TZipArchiver a;
     a.Options().OverwriteMode = omPrompt;
     f.open(a);
@@ -346,7 +346,7 @@ TEST(Prompts, FailureAbortRetryIgnore) {
     Fixture f;
     fs::create_directories(f.base / "lecture.txt");  // a folder in the file's place: it cannot be created
     testsupport::writeFile(f.base / "lecture.txt/garde", "");
-    platform::ScopedResponder answers(r.answers);
+    testsupport::ScopedResponder answers(r.answers);
     TZipArchiver a;
     f.open(a);
     a.ExtractFiles("*.*", 0x28BF, "");
@@ -366,7 +366,7 @@ TEST(Prompts, PasswordAskedUntilItFitsOrSkipped) {
   std::filesystem::copy_file(std::filesystem::path(testsupport::fixturesDir()) / "zip/zipcrypto-juste.zip",
                              dir / "s.zip");
   for (const bool give : {true, false}) {
-    platform::ScopedResponder answers;
+    testsupport::ScopedResponder answers;
     if (give) answers.setInputs({"faux", "juste"});
     TZipArchiver a;
     a.FileName = (dir / "s.zip").string();

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/core/exceptions.h"
-#include "platform/ui/message_box.h"
+#include "support/scoped_responder.h"
 #include "support/temp_dir.h"
 #include "zip/za_archiver.h"
 #include "zip/za_except.h"
@@ -407,7 +407,7 @@ TEST(RebuildInnerArchive, NoPhantomEntries) {
   const uint32_t dirOffset = static_cast<uint8_t>(tail[16]) | static_cast<uint8_t>(tail[17]) << 8 |
                              static_cast<uint8_t>(tail[18]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(tail[19])) << 24;
   testsupport::writeFile(dir / "cut.zip", whole.substr(0, dirOffset));
-  platform::ScopedResponder noDialogs;
+  testsupport::ScopedResponder noDialogs;
   TZipArchiver a;
   a.FileName = (dir / "cut.zip").string();
   a.OpenArchive(0x20);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/message_box.h"
+#include "support/scoped_responder.h"
 #include "support/server_process.h"
 #include "support/temp_dir.h"
 #include "zip/za_archiver.h"
@@ -33,7 +33,7 @@ struct Outcome {
 // Without a password handler, the default input box is answered "Cancel".
 Outcome runAll(const fs::path& archive, const fs::path& base, TZAProcessOperation operation,
                const std::vector<std::string>& passwords = {}, bool passwordHandler = true) {
-  platform::ScopedResponder answers(std::vector<platform::MsgAnswer>(16, platform::MsgAnswer::Ok));
+  testsupport::ScopedResponder answers(std::vector<platform::MsgAnswer>(16, platform::MsgAnswer::Ok));
   Outcome out;
   TZipArchiver a;
   a.FileName = archive.string();

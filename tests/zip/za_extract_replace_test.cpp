@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/ui/message_box.h"
+#include "support/scoped_responder.h"
 #include "support/temp_dir.h"
 #include "zip/za_archiver.h"
 #include "zip/zip_builder.h"
@@ -122,7 +122,7 @@ TEST(ExtractReplace, TargetIsTheOldFileOrTheNewOneWhole) {
     if (c.spoil) c.spoil(e);
     testsupport::writeFile(work / "a.zip", b.build());
 
-    platform::ScopedResponder noDialogs;
+    testsupport::ScopedResponder noDialogs;
     int failures = 0;
     TZipArchiver a;
     a.FileName = (work / "a.zip").string();

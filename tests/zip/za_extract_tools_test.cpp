@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/message_box.h"
+#include "support/scoped_responder.h"
 #include "support/temp_dir.h"
 #include "zip/za_archive_fixture.h"
 #include "zip/za_archiver.h"
@@ -59,7 +59,7 @@ TEST_P(ToolArchives, ExtractByteForByte) {
   ziptest::writeTree(work / "src", tree);
   runIn(work.path(), c.command);
 
-  platform::ScopedResponder noDialogs;
+  testsupport::ScopedResponder noDialogs;
   TZipArchiver archiver;
   std::vector<std::string> failures;
   archiver.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string& name, TZAProcessOperation, int32_t, int32_t,

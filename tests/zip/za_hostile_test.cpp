@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/message_box.h"
+#include "support/scoped_responder.h"
 #include "support/temp_dir.h"
 #include "zip/za_archive_fixture.h"
 #include "zip/za_archiver.h"
@@ -32,7 +32,7 @@ struct Extraction {
 Extraction extractAll(const fs::path& archive, const std::string& bytes, const fs::path& base,
                       bool dialogsAllowed = false) {
   testsupport::writeFile(archive, bytes);
-  platform::ScopedResponder noDialogs;
+  testsupport::ScopedResponder noDialogs;
   Extraction out;
   TZipArchiver a;
   a.FileName = archive.string();

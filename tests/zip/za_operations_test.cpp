@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/message_box.h"
+#include "support/scoped_responder.h"
 #include "support/temp_dir.h"
 #include "zip/za_archiver.h"
 #include "zip/za_except.h"
@@ -199,7 +199,7 @@ TEST(BlockLayout, UnreadableMethodsFailWithTheirCode) {
     e.method = r.method;
     e.versionNeeded = r.versionNeeded;
     testsupport::writeFile(dir / "a.zip", b.build());
-    platform::ScopedResponder answers({platform::MsgAnswer::Ignore});
+    testsupport::ScopedResponder answers({platform::MsgAnswer::Ignore});
     TZipArchiver a;
     a.FileName = (dir / "a.zip").string();
     a.OpenArchive(0x20);

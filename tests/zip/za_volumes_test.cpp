@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/message_box.h"
+#include "support/scoped_responder.h"
 #include "support/temp_dir.h"
 #include "zip/za_archiver.h"
 #include "zip/za_except.h"
@@ -114,7 +114,7 @@ TEST(NewVolumes, AcceptedOnlyWithRoom) {
 
 TEST(NewVolumes, SingleFileNeverAsks) {
   testsupport::TempDir dir;
-  platform::ScopedResponder answers;
+  testsupport::ScopedResponder answers;
   TZipArchiver a;
   a.FileName = (dir / "d.zip").string();
   bool asked = false;
@@ -199,7 +199,7 @@ struct SplitFixture {
 TEST(SplitVolumes, MissingMiddleVolumeFailsWithoutAQuestion) {
   SplitFixture f;
   std::filesystem::remove(f.dir / "z.z02");
-  platform::ScopedResponder answers;
+  testsupport::ScopedResponder answers;
   TZipArchiver a;
   a.FileName = (f.dir / "z.zip").string();
   a.OpenArchive(0x20);
@@ -222,7 +222,7 @@ TEST(SplitVolumes, MissingMiddleVolumeFailsWithoutAQuestion) {
 TEST(SplitVolumes, MissingVolumeBeforeTheLastOnAFixedDisk) {
   SplitFixture f;
   std::filesystem::remove(f.dir / "z.z03");
-  platform::ScopedResponder answers({platform::MsgAnswer::Ok, platform::MsgAnswer::Ok, platform::MsgAnswer::Ok});
+  testsupport::ScopedResponder answers({platform::MsgAnswer::Ok, platform::MsgAnswer::Ok, platform::MsgAnswer::Ok});
   MediumArchiver a;
   a.FileName = (f.dir / "z.zip").string();
   a.OpenArchive(0x20);
@@ -275,7 +275,7 @@ TEST(SplitVolumes, HandlersSeeVolumeNumbersFromOne) {
 
 TEST(SpannedVolumes, DefaultPromptsAskForDisks) {
   testsupport::TempDir dir;
-  platform::ScopedResponder answers({platform::MsgAnswer::Ok});
+  testsupport::ScopedResponder answers({platform::MsgAnswer::Ok});
   MediumArchiver a;
   a.FileName = (dir / "d.zip").string();
   a.SetSpanningMode(smSpanning);
@@ -286,7 +286,7 @@ TEST(SpannedVolumes, DefaultPromptsAskForDisks) {
   a.CloseArchive();
 
   // Declined: the opening ends with code 45.
-  platform::ScopedResponder declined({platform::MsgAnswer::Cancel});
+  testsupport::ScopedResponder declined({platform::MsgAnswer::Cancel});
   MediumArchiver b;
   b.FileName = (dir / "e.zip").string();
   b.SetSpanningMode(smSpanning);
@@ -298,7 +298,7 @@ TEST(SpannedVolumes, DefaultPromptsAskForDisks) {
   }
 
   // A full disk, without a handler: the sizes are in the question.
-  platform::ScopedResponder full({platform::MsgAnswer::Ok, platform::MsgAnswer::Cancel});
+  testsupport::ScopedResponder full({platform::MsgAnswer::Ok, platform::MsgAnswer::Cancel});
   MediumArchiver c;
   c.FreeBytes = 1000;
   c.FileName = (dir / "f.zip").string();
@@ -317,7 +317,7 @@ namespace {
 
 TEST(SpannedVolumes, MissingArchiveOnARemovableDiskAsksForTheLastDisk) {
   testsupport::TempDir dir;
-  platform::ScopedResponder answers({platform::MsgAnswer::Ok, platform::MsgAnswer::Cancel});
+  testsupport::ScopedResponder answers({platform::MsgAnswer::Ok, platform::MsgAnswer::Cancel});
   MediumArchiver a;
   a.Removable = true;
   a.FileName = (dir / "absent.zip").string();
