@@ -6,38 +6,20 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <string_view>
+
+#include "platform/core/posix_file.h"
 
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 20;
-
-bool writeAll(int fd, const std::uint8_t* data, std::size_t len, std::uint64_t offset) {
-  while (len > 0) {
-    const ssize_t n = ::pwrite(fd, data, len, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    len -= static_cast<std::size_t>(n);
-    offset += static_cast<std::uint64_t>(n);
-  }
-  return true;
-}
 
 // The mode a new file gets from the user's mask, as libzip's own file source gives it.
 mode_t newFileMode() {
   const mode_t mask = ::umask(022);
   ::umask(mask);
   return 0666 & ~mask;
-}
-
-// A temporary file beside the target, so the final rename stays on one file system.
-int createTemp(const std::string& fileName, std::string* tempName) {
-  std::string name = fileName + ".XXXXXX";
-  const int fd = ::mkstemp(name.data());
-  if (fd >= 0) *tempName = name;
-  return fd;
 }
 
 // The end-of-central-directory record of an archive with no entries.
@@ -49,7 +31,6 @@ ArchiveFile::ArchiveFile(std::string fileName) : fileName_(std::move(fileName)) 
 
 ArchiveFile::~ArchiveFile() {
   rollbackWrite();
-  if (fd_ >= 0) ::close(fd_);
   zip_error_fini(&error_);
 }
 
@@ -74,8 +55,7 @@ zip_int64_t ArchiveFile::callback(void* self, void* data, zip_uint64_t len, zip_
     case ZIP_SOURCE_READ:
       return file->read(static_cast<std::uint8_t*>(data), len);
     case ZIP_SOURCE_CLOSE:
-      if (file->fd_ >= 0) ::close(file->fd_);
-      file->fd_ = -1;
+      file->fd_.reset();
       file->readLength_ = 0;
       return 0;
     case ZIP_SOURCE_SEEK:
@@ -123,7 +103,7 @@ zip_int64_t ArchiveFile::seek(std::uint64_t* position, std::uint64_t size, void*
 
 zip_int64_t ArchiveFile::stat(zip_stat_t* st) {
   struct stat fs {};
-  const int result = fd_ >= 0 ? ::fstat(fd_, &fs) : ::stat(fileName_.c_str(), &fs);
+  const int result = fd_.valid() ? ::fstat(fd_.get(), &fs) : ::stat(fileName_.c_str(), &fs);
   // libzip reads ENOENT on a read error as "no archive yet".
   if (result != 0) return fail(ZIP_ER_READ, errno);
   if (S_ISDIR(fs.st_mode)) return fail(ZIP_ER_OPEN, EISDIR);
@@ -135,11 +115,10 @@ zip_int64_t ArchiveFile::stat(zip_stat_t* st) {
 }
 
 zip_int64_t ArchiveFile::open() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = ::open(fileName_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) return fail(ZIP_ER_OPEN, errno);
+  fd_.reset(::open(fileName_.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd_.valid()) return fail(ZIP_ER_OPEN, errno);
   struct stat fs {};
-  if (::fstat(fd_, &fs) != 0) return fail(ZIP_ER_OPEN, errno);
+  if (::fstat(fd_.get(), &fs) != 0) return fail(ZIP_ER_OPEN, errno);
   size_ = static_cast<std::uint64_t>(fs.st_size);
   readPos_ = 0;
   readLength_ = 0;
@@ -148,13 +127,13 @@ zip_int64_t ArchiveFile::open() {
 }
 
 zip_int64_t ArchiveFile::read(std::uint8_t* data, std::uint64_t len) {
-  if (fd_ < 0) return fail(ZIP_ER_INTERNAL, 0);
+  if (!fd_.valid()) return fail(ZIP_ER_INTERNAL, 0);
   std::uint64_t done = 0;
   while (done < len && readPos_ < size_) {
     if (readPos_ < readStart_ || readPos_ >= readStart_ + readLength_) {
       if (len - done >= kBufferSize) {
         // Large reads bypass the buffer.
-        const ssize_t n = ::pread(fd_, data + done, len - done, static_cast<off_t>(readPos_));
+        const ssize_t n = ::pread(fd_.get(), data + done, len - done, static_cast<off_t>(readPos_));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return fail(ZIP_ER_READ, errno);
         if (n == 0) break;
@@ -162,7 +141,7 @@ zip_int64_t ArchiveFile::read(std::uint8_t* data, std::uint64_t len) {
         readPos_ += static_cast<std::uint64_t>(n);
         continue;
       }
-      const ssize_t n = ::pread(fd_, readBuffer_.get(), kBufferSize, static_cast<off_t>(readPos_));
+      const ssize_t n = ::pread(fd_.get(), readBuffer_.get(), kBufferSize, static_cast<off_t>(readPos_));
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) return fail(ZIP_ER_READ, errno);
       if (n == 0) break;
@@ -180,8 +159,11 @@ zip_int64_t ArchiveFile::read(std::uint8_t* data, std::uint64_t len) {
 
 zip_int64_t ArchiveFile::beginWrite() {
   rollbackWrite();
-  out_ = createTemp(fileName_, &tempName_);
-  if (out_ < 0) return fail(ZIP_ER_TMPOPEN, errno);
+  // Beside the archive, so the final rename stays on one file system.
+  std::string temp = fileName_ + ".XXXXXX";
+  out_ = platform::createTempFile(temp);
+  if (!out_.valid()) return fail(ZIP_ER_TMPOPEN, errno);
+  tempName_ = temp;
   writePos_ = writeSize_ = writeStart_ = 0;
   writeLength_ = 0;
   if (!writeBuffer_) writeBuffer_.reset(new std::uint8_t[kBufferSize]);
@@ -189,13 +171,14 @@ zip_int64_t ArchiveFile::beginWrite() {
 }
 
 bool ArchiveFile::flush() {
-  if (writeLength_ > 0 && !writeAll(out_, writeBuffer_.get(), writeLength_, writeStart_)) return false;
+  if (writeLength_ > 0 && !platform::writeAllAt(out_.get(), writeBuffer_.get(), writeLength_, writeStart_))
+    return false;
   writeLength_ = 0;
   return true;
 }
 
 zip_int64_t ArchiveFile::write(const std::uint8_t* data, std::uint64_t len) {
-  if (out_ < 0) return fail(ZIP_ER_INTERNAL, 0);
+  if (!out_.valid()) return fail(ZIP_ER_INTERNAL, 0);
   // The buffer holds one run of bytes; a write that does not fit in or next to it flushes it.
   const bool fits = writePos_ >= writeStart_ && writePos_ <= writeStart_ + writeLength_ &&
                     writePos_ - writeStart_ + len <= kBufferSize;
@@ -203,7 +186,8 @@ zip_int64_t ArchiveFile::write(const std::uint8_t* data, std::uint64_t len) {
     if (!flush()) return fail(ZIP_ER_WRITE, errno);
     writeStart_ = writePos_;
     if (len >= kBufferSize) {
-      if (!writeAll(out_, data, static_cast<std::size_t>(len), writePos_)) return fail(ZIP_ER_WRITE, errno);
+      if (!platform::writeAllAt(out_.get(), data, static_cast<std::size_t>(len), writePos_))
+        return fail(ZIP_ER_WRITE, errno);
       writePos_ += len;
       writeSize_ = std::max(writeSize_, writePos_);
       return static_cast<zip_int64_t>(len);
@@ -218,18 +202,16 @@ zip_int64_t ArchiveFile::write(const std::uint8_t* data, std::uint64_t len) {
 }
 
 zip_int64_t ArchiveFile::commitWrite() {
-  if (out_ < 0) return fail(ZIP_ER_INTERNAL, 0);
+  if (!out_.valid()) return fail(ZIP_ER_INTERNAL, 0);
   struct stat old {};
   const mode_t mode = ::stat(fileName_.c_str(), &old) == 0 ? (old.st_mode & 07777) : newFileMode();
   if (!flush()) return fail(ZIP_ER_WRITE, errno);
-  if (::fchmod(out_, mode) != 0 || ::close(out_) != 0) {
+  if (::fchmod(out_.get(), mode) != 0 || !out_.close()) {
     const int error = errno;
-    out_ = -1;
     rollbackWrite();
     return fail(ZIP_ER_WRITE, error);
   }
-  out_ = -1;
-  if (std::rename(tempName_.c_str(), fileName_.c_str()) != 0) {
+  if (!platform::renameOver(tempName_, fileName_, false)) {
     const int error = errno;
     rollbackWrite();
     return fail(ZIP_ER_RENAME, error);
@@ -239,28 +221,17 @@ zip_int64_t ArchiveFile::commitWrite() {
 }
 
 void ArchiveFile::rollbackWrite() {
-  if (out_ >= 0) ::close(out_);
-  out_ = -1;
+  out_.reset();
   writeLength_ = 0;
   if (!tempName_.empty()) ::unlink(tempName_.c_str());
   tempName_.clear();
 }
 
 bool ArchiveFile::writeEmpty(const std::string& fileName, int* sysError) {
-  std::string temp;
-  const int fd = createTemp(fileName, &temp);
-  if (fd < 0) {
-    *sysError = errno;
-    return false;
-  }
   struct stat old {};
   const mode_t mode = ::stat(fileName.c_str(), &old) == 0 ? (old.st_mode & 07777) : newFileMode();
-  const bool ok = writeAll(fd, kEmptyZip, sizeof kEmptyZip, 0) && ::fchmod(fd, mode) == 0;
-  const int error = errno;
-  if (::close(fd) != 0 || !ok || std::rename(temp.c_str(), fileName.c_str()) != 0) {
-    *sysError = ok ? errno : error;
-    ::unlink(temp.c_str());
-    return false;
-  }
-  return true;
+  const std::string_view empty(reinterpret_cast<const char*>(kEmptyZip), sizeof kEmptyZip);
+  if (platform::replaceFile(fileName, empty, {.mode = mode})) return true;
+  *sysError = errno;
+  return false;
 }

@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/core/posix_file.h"
+
 class ArchiveFile {
  public:
   explicit ArchiveFile(std::string fileName);
@@ -38,14 +40,14 @@ class ArchiveFile {
   std::string fileName_;
   zip_error_t error_;
 
-  int fd_ = -1;
+  platform::FileDescriptor fd_;
   std::uint64_t size_ = 0;
   std::uint64_t readPos_ = 0;
   std::unique_ptr<std::uint8_t[]> readBuffer_;
   std::uint64_t readStart_ = 0;
   std::size_t readLength_ = 0;
 
-  int out_ = -1;
+  platform::FileDescriptor out_;
   std::string tempName_;
   std::uint64_t writePos_ = 0;
   std::uint64_t writeSize_ = 0;

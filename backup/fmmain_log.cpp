@@ -1,19 +1,17 @@
 // Run log and daily log files.
-#include <cerrno>
-
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QSpinBox>
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "backup/app_windows.h"
 #include "backup/fmmain.h"
 #include "backup/form1.h"
 #include "backup/log_purge.h"
 #include "platform/core/day_count.h"
+#include "platform/core/posix_file.h"
 #include "ui_fmmain.h"
 #include "ui_form1.h"
 
@@ -22,18 +20,12 @@ namespace {
 // Appends one line to the daily log file; false when the file could not be written.
 bool appendToLogFile(const QString& path, const QByteArray& bytes) {
   // Non-blocking: a FIFO of that name without a reader must not freeze the window.
-  const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
-  if (fd < 0) return false;
+  const platform::FileDescriptor fd(
+      ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644));
+  if (!fd.valid()) return false;
   struct stat info {};
-  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-  for (qsizetype done = 0; ok && done < bytes.size();) {
-    const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else done += n;
-  }
-  ::close(fd);
-  return ok;
+  return ::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode) &&
+         platform::writeAll(fd.get(), bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 }  // namespace

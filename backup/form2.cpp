@@ -16,6 +16,7 @@
 #include "backup/fmmain.h"
 #include "platform/ui/application.h"
 #include "platform/core/exceptions.h"
+#include "platform/core/posix_file.h"
 #include "platform/core/program_folder.h"
 #include "platform/ui/window_placement.h"
 #include "ui_form2.h"
@@ -27,20 +28,6 @@ QString slice(const std::u32string& chars, std::size_t first, std::size_t last) 
   if (chars.size() < first) return {};
   return QString::fromStdU32String(chars.substr(first - 1, last - first + 1));
 }
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 }  // namespace
 
@@ -78,7 +65,7 @@ void TForm2::loadLogFile(const QString& path) {
 
   // Non-blocking open and a type check: a FIFO or a device picked in the dialog would
   // otherwise block the window or read without end.
-  const FileDescriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  const platform::FileDescriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (file.get() < 0) throw platform::EInOutError(errno);
   struct stat info {};
   if (::fstat(file.get(), &info) != 0) throw platform::EInOutError(errno);

@@ -5,6 +5,7 @@
 #include "net/idle_pump.h"
 #include "net/net_error.h"
 #include "platform/core/exceptions.h"
+#include "platform/core/posix_file.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -24,13 +25,6 @@ namespace {
 constexpr std::size_t chunkSize = 256 * 1024;
 // How long a failed transfer waits for the server to say why.
 constexpr int reasonWaitMs = 2000;
-
-struct FileHandle {
-  int fd = -1;
-  ~FileHandle() {
-    if (fd >= 0) ::close(fd);
-  }
-};
 
 int portOf(const SocketAddress& a) {
   if (a.family() == AF_INET) return ntohs(reinterpret_cast<const sockaddr_in*>(&a.storage)->sin_port);
@@ -88,11 +82,10 @@ TcpSocket FtpClient::openDataConnection(bool& listening) {
 
 void FtpClient::transfer(const std::string& verb, const std::string& localFile, const std::string& remoteName) {
   requireConnected();
-  FileHandle file;
-  file.fd = ::open(localFile.c_str(), O_RDONLY | O_CLOEXEC);
-  if (file.fd < 0) throw platform::EFOpenError(localFile, errno);
+  const platform::FileDescriptor file(::open(localFile.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.valid()) throw platform::EFOpenError(localFile, errno);
   struct stat st {};
-  if (::fstat(file.fd, &st) != 0) throw platform::EFOpenError(localFile, errno);
+  if (::fstat(file.get(), &st) != 0) throw platform::EFOpenError(localFile, errno);
   std::int64_t total = st.st_size;
 
   bool listening = false;
@@ -111,7 +104,7 @@ void FtpClient::transfer(const std::string& verb, const std::string& localFile, 
   status("Transfert en cours.");
   events.begin(wmWrite, total);
   try {
-    sendFileData(localFile, file.fd, total, data);
+    sendFileData(localFile, file.get(), total, data);
     data.close();
     reply = control_.readReply(readTimeout());
   } catch (const EIdException& e) {

@@ -1,11 +1,10 @@
 #include <sys/stat.h>
 
-#include <cstdio>
-
 #include <filesystem>
 #include <mutex>
 
 #include "platform/core/dos_datetime.h"
+#include "platform/core/posix_file.h"
 #include "zip/za_archiver.h"
 #include "zip/za_path_parts.h"
 #include "zip/za_drive.h"
@@ -188,7 +187,7 @@ void TZABaseArchiver::writeEntryFile(int32_t index, const std::string& target, u
     ::fchmod(file.Handle(), mode);
     if (Options().FlushBuffers && !file.Flush()) throw EZAException::CreateFmt(19, Name, {target});
   }
-  if (::rename(temp->c_str(), target.c_str()) != 0) throw EZAException::CreateFmt(19, Name, {target});
+  if (!platform::renameOver(*temp, target, false)) throw EZAException::CreateFmt(19, Name, {target});
   guard.path.clear();
 }
 

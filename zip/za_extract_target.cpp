@@ -1,12 +1,11 @@
 #include "zip/za_extract_target.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
-#include <vector>
+
+#include "platform/core/posix_file.h"
 
 namespace zip {
 
@@ -115,13 +114,9 @@ uint32_t ZAModeForAttributes(uint32_t attributes, const TZAExistingFile& replace
 std::optional<std::string> ZAMakeTempFile(const std::string& folder) {
   std::error_code ec;
   const std::string dir = folder.empty() ? fs::temp_directory_path(ec).string() : folder;
-  std::string pattern = (fs::path(dir) / "ZTXXXXXX").string();
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  const int fd = ::mkstemp(buf.data());
-  if (fd < 0) return std::nullopt;
-  ::close(fd);
-  return std::string(buf.data());
+  std::string path = (fs::path(dir) / "ZTXXXXXX").string();
+  if (!platform::createTempFile(path).valid()) return std::nullopt;
+  return path;
 }
 
 }  // namespace zip

@@ -1,13 +1,10 @@
 #include "platform/core/ini_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <fstream>
 #include <sstream>
 
 #include "platform/core/exceptions.h"
+#include "platform/core/posix_file.h"
 #include "platform/core/str_to_int.h"
 
 namespace platform {
@@ -38,19 +35,6 @@ std::string oneLine(std::string value) {
   for (char& c : value)
     if (c == '\r' || c == '\n') c = ' ';
   return value;
-}
-
-bool writeAll(int fd, const std::string& data) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -167,23 +151,10 @@ void IniFile::flush() {
     for (const Entry& e : s.entries) out << e.key << '=' << e.value << "\r\n";
     out << "\r\n";
   }
-  const std::string failure = "Impossible d'écrire dans " + fileName_;
-  std::string temp = fileName_ + ".XXXXXX";
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);  // mkostemp creates the file 0600
-  if (fd < 0) throw EWriteError(failure);
-  const bool ok = writeAll(fd, out.str()) && ::fsync(fd) == 0;
-  if (::close(fd) != 0 || !ok || ::rename(temp.c_str(), fileName_.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    throw EWriteError(failure);
-  }
+  // Flushed to the disk with its folder: a power cut brings back the old file or the new one, never an empty one.
+  if (!replaceFile(fileName_, out.str(), {.mode = std::nullopt, .sync = true}))
+    throw EWriteError("Impossible d'écrire dans " + fileName_);
   dirty_ = false;
-  // The rename itself must reach the disk too, or a power cut could bring the old name back empty.
-  const std::string folder = fileName_.find('/') == std::string::npos ? "." : fileName_.substr(0, fileName_.rfind('/') + 1);
-  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
 }
 
 }  // namespace platform
