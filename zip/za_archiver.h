@@ -9,11 +9,11 @@
 
 #include "platform/core/streams.h"
 #include "zip/za_archive_item.h"
-#include "zip/za_dir_manager.h"
+#include "zip/directory/za_dir_manager.h"
 #include "zip/za_options.h"
 #include "zip/za_spanning_options.h"
 #include "zip/za_types.h"
-#include "zip/za_volume_number_info.h"
+#include "zip/volumes/za_volume_number_info.h"
 
 namespace zip {
 
@@ -188,6 +188,8 @@ class TZABaseArchiver {
   [[noreturn]] void raise(int32_t code) const;
   friend class TZADirManager;
   bool isSelfExtracting(const std::string& name) const;
+  // The label a spanned volume gets on its disk.
+  static std::string spanningLabel(int32_t volumeNumber);
   void dropDirManager();
   void makeDirManager(bool newArchive);
   bool searchStep(TZAArchiveItem& item);

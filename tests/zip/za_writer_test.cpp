@@ -7,9 +7,9 @@
 
 #include "support/temp_dir.h"
 #include "zip/za_archiver.h"
-#include "zip/za_compression_tables.h"
+#include "zip/format/za_compression_tables.h"
 #include "zip/za_except.h"
-#include "zip/za_records.h"
+#include "zip/format/za_records.h"
 #include "zip/zip_builder.h"
 #include "zip/zip_test_reader.h"
 
