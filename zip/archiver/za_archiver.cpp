@@ -29,7 +29,7 @@ void TZABaseArchiver::SetCompressionLevel(TZACompressionLevel level) {
 }
 
 void TZABaseArchiver::SetCompressionMode(uint8_t mode) {
-  if (mode > 9) raise(5);
+  if (mode > 9) raise(zeCompressionMode);
   compressionMode_ = mode;
   compressionLevel_ = CompressionLevelForMode(mode);
   InitCompressionMethod();
@@ -46,7 +46,7 @@ void TZABaseArchiver::SetInMemory(bool value) {
   if (value == inMemory_) return;
   if (active_) {
     if (!value) {
-      if (ZAFilePart(FileName).empty()) raise(29);
+      if (ZAFilePart(FileName).empty()) raise(zeInMemoryNoName);
       // Pending changes belong in the file that the memory is written to.
       ApplyPendingUpdates();
       // An archive without entries has no directory yet: the file gets one,
@@ -70,7 +70,7 @@ void TZABaseArchiver::SetInMemory(bool value) {
 }
 
 void TZABaseArchiver::CheckUpdateEnded() const {
-  if (updateCount_ > 0) raise(26);
+  if (updateCount_ > 0) raise(zeUpdateNotEnded);
 }
 
 void TZABaseArchiver::ResetUpdateCount() {

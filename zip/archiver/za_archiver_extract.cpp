@@ -117,13 +117,13 @@ void TZABaseArchiver::processExtractItem(int32_t index, std::string name, const 
     folders_ = std::make_unique<TZAFolderGuard>(baseFolder, *ExpandArchivePathFromBase(baseFolder, ""));
   const std::optional<std::string> resolved =
       ExpandArchivePathFromBase(ZAIncludeTrailingBackslash(folders_->Base()), name);
-  if (!resolved) throw EZAException::CreateFmt(19, Name, {name});
+  if (!resolved) throw EZAException::CreateFmt(zeCannotCreateFile, Name, {name});
   const std::string target = *resolved;
   const std::string folder = folderEntry ? target : ZAFolderPart(target);
   switch (folders_->Check(folder, Options().CreateDirs)) {
     case TZAFolderGuard::frOk: break;
-    case TZAFolderGuard::frOutside: throw EZAException::CreateFmt(19, Name, {name});
-    case TZAFolderGuard::frCannotCreate: throw EZAException::CreateFmt(20, Name, {folder});
+    case TZAFolderGuard::frOutside: throw EZAException::CreateFmt(zeCannotCreateFile, Name, {name});
+    case TZAFolderGuard::frCannotCreate: throw EZAException::CreateFmt(zeCannotCreateFolder, Name, {folder});
   }
   if (folderEntry) return;
 
@@ -141,7 +141,8 @@ void TZABaseArchiver::processExtractItem(int32_t index, std::string name, const 
         if (dest != target) {
           // A target the handler chose is held to the same rule as a stored name.
           const std::optional<std::string> moved = ExpandArchivePathFromBase(baseFolder, dest);
-          if (!moved || !ZAStaysInside(baseFolder, ZAFolderPart(*moved))) throw EZAException::CreateFmt(19, Name, {dest});
+          if (!moved || !ZAStaysInside(baseFolder, ZAFolderPart(*moved)))
+            throw EZAException::CreateFmt(zeCannotCreateFile, Name, {dest});
           dest = *moved;
           existing = ZAInspect(dest);
         }
@@ -163,7 +164,7 @@ void TZABaseArchiver::processExtractItem(int32_t index, std::string name, const 
 void TZABaseArchiver::writeEntryFile(int32_t index, const std::string& target, uint32_t attributes,
                                      const TZAExistingFile& existing) {
   // A folder in the file's place stays.
-  if (existing.exists && existing.isDirectory) throw EZAException::CreateFmt(19, Name, {target});
+  if (existing.exists && existing.isDirectory) throw EZAException::CreateFmt(zeCannotCreateFile, Name, {target});
   // The data go to a new file beside the target and take its place only once
   // checked: whatever fails, the old file stays as it was. The rename
   // replaces a link in the target's place instead of following it, and a
@@ -195,7 +196,7 @@ void TZABaseArchiver::writeEntryFile(int32_t index, const std::string& target, u
 void TZABaseArchiver::processTestItem(int32_t index) {
   if (dirManager_->ArchiveDir.GetItemPtr(index)->IsFolder()) return;
   const std::optional<std::string> temp = ZAMakeTempFile(TempDir);
-  if (!temp) throw EZAException::CreateFmt(19, Name, {TempDir + "/ZT"});
+  if (!temp) throw EZAException::CreateFmt(zeCannotCreateFile, Name, {TempDir + "/ZT"});
   try {
     platform::TFileStream file(*temp, platform::fmOpenReadWrite);
     InternalExtractItem(index, file);
@@ -207,7 +208,7 @@ void TZABaseArchiver::processTestItem(int32_t index) {
 }
 
 void TZABaseArchiver::InternalExtractItem(int32_t index, platform::TStream& target) {
-  if (!dirManager_ || index < 0 || index >= dirManager_->ArchiveDir.Count()) raise(16);
+  if (!dirManager_ || index < 0 || index >= dirManager_->ArchiveDir.Count()) raise(zeExtractIndex);
   TDirItem& item = *dirManager_->ArchiveDir.GetItemPtr(index);
   skip_ = false;
   if (spanningMode_ != smNone) {
@@ -222,7 +223,7 @@ void TZABaseArchiver::InternalExtractItem(int32_t index, platform::TStream& targ
     archiveStream_->SetPosition(static_cast<int64_t>(offset));
     ok = ExtractItemToStream(*archiveStream_, target, item);
   }
-  if (!ok && !cancel_ && !skip_ && !ExtractCorruptedFiles) raise(8);
+  if (!ok && !cancel_ && !skip_ && !ExtractCorruptedFiles) raise(zeBadEntryData);
 }
 
 }  // namespace zip

@@ -8,17 +8,17 @@
 namespace zip {
 
 void TZABaseArchiver::OpenArchive(uint16_t mode) {
-  if (!inMemory_ && ZAFilePart(FileName).empty()) raise(10);
+  if (!inMemory_ && ZAFilePart(FileName).empty()) raise(zeOpenNoName);
   if (mode != kCreateMode && !ZAFileExists(FileName) && spanningMode_ != smSpanning && !DriveIsRemovable(FileName))
-    throw EZAException::CreateFmt(12, Name, {FileName});
-  if (mode != kCreateMode && inMemory_) raise(28);
+    throw EZAException::CreateFmt(zeArchiveNotFound, Name, {FileName});
+  if (mode != kCreateMode && inMemory_) raise(zeNotInMemoryOnly);
   CloseArchive();
   fileOpenMode_ = mode;
   InternalOpenArchive();
 }
 
 void TZABaseArchiver::OpenArchiveDefault() {
-  if (!inMemory_ && ZAFilePart(FileName).empty()) raise(9);
+  if (!inMemory_ && ZAFilePart(FileName).empty()) raise(zeDefaultOpenNoName);
   uint16_t mode = kCreateMode;
   if (!inMemory_ && ZAFileExists(FileName)) {
     try {
@@ -52,7 +52,7 @@ void TZABaseArchiver::InternalOpenArchive() {
     } else {
       dirManager_.reset();
       archiveStream_.reset();
-      raise(48);
+      raise(zeDamagedArchive);
     }
   }
   active_ = true;
@@ -80,7 +80,7 @@ void TZABaseArchiver::CloseArchive() noexcept {
 }
 
 void TZABaseArchiver::CheckActive() const {
-  if (!active_) raise(13);
+  if (!active_) raise(zeNotActive);
 }
 
 void TZABaseArchiver::OpenNewArchive() {
@@ -181,7 +181,7 @@ void TZABaseArchiver::FindLastVolume() {
   if (ZAFileExists(before)) return;
   so.AdvancedNaming = !so.AdvancedNaming;
   // Disks are asked for only on removable media: on a fixed disk the volume
-  // is missing, and the entries it holds fail with code 45 when requested.
+  // is missing, and the entries it holds fail with zeVolumeCancelled when requested.
   if (ZALowerAscii(FileName).find(".exe") != std::string::npos)
     spanningMode_ = smNone;
   else if (DriveIsRemovable(FileName))

@@ -38,7 +38,7 @@ int32_t TZABaseArchiver::FindFirstChangedItem() const {
 
 void TZABaseArchiver::BackupArchiveTail(uint64_t offset) {
   const int64_t size = archiveStream_->Size();
-  if (offset > static_cast<uint64_t>(size)) raise(35);
+  if (offset > static_cast<uint64_t>(size)) raise(zeInvalidArchive);
   backupWindowAt_ = -1;
   backupFileName_ = makeTempFileIn(backupFolder());
   try {
@@ -69,7 +69,7 @@ int64_t TZABaseArchiver::updateStartPosition() const {
     if (entry.TrueLocalHeaderOffset() > rollback.GetItemPtr(last)->TrueLocalHeaderOffset()) last = i;
   }
   end = std::max(end, keptDataEnd(*rollback.GetItemPtr(last), true));
-  if (end > static_cast<uint64_t>(archiveStream_->Size())) raise(35);
+  if (end > static_cast<uint64_t>(archiveStream_->Size())) raise(zeInvalidArchive);
   return static_cast<int64_t>(end);
 }
 
@@ -164,7 +164,7 @@ void TZABaseArchiver::deleteMovedSources(const std::vector<std::string>& movedSo
     for (;;) {
       std::error_code ec;
       if (std::filesystem::remove(source, ec) || !std::filesystem::exists(source, ec)) break;
-      const EZAException e = EZAException::CreateFmt(27, Name, {source});
+      const EZAException e = EZAException::CreateFmt(zeCannotDeleteFile, Name, {source});
       TZAAction action = fxaIgnore;
       DoOnProcessFileFailure(source, poMove, e.NativeError, e.ErrorCode, e.message(), action);
       if (action != fxaRetry) {
@@ -214,10 +214,10 @@ void TZABaseArchiver::ApplyPendingUpdates() {
   }
   const bool readOnly = !inMemory_ && fileOpenMode_ != kCreateMode && (fileOpenMode_ & 0x03) == platform::fmOpenRead;
   try {
-    if (readOnly) raise(32);
+    if (readOnly) raise(zeReadOnly);
     // Volumes already written are not rewritten: a multi-volume archive is
     // written by one update from its creation.
-    if (spanningMode_ != smNone && rollback.Count() > 0) raise(52);
+    if (spanningMode_ != smNone && rollback.Count() > 0) raise(zeSpannedModification);
     if (first < rollback.Count()) {
       BackupArchiveTail(tailStart);
       startPosition_ = static_cast<int64_t>(tailStart);

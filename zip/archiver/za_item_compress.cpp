@@ -80,7 +80,7 @@ bool TZABaseArchiver::CompressItemData(platform::TStream& source, platform::TStr
     crc = pre;
     const TZAEncryptionHeader header = ZipCryptMakeHeader(item.Password, ~pre, keys);
     if (WriteToVolumes(header.data(), kEncryptionHeaderSize, nullptr, -1, volumeInfo_, out) < kEncryptionHeaderSize)
-      raise(46);
+      raise(zeWriteFailed);
     compressed += kEncryptionHeaderSize;
     source.SetPosition(0);
   }
@@ -111,12 +111,12 @@ bool TZABaseArchiver::CompressItemData(platform::TStream& source, platform::TStr
     compressed += static_cast<uint64_t>(len);
   }
   // After a short read or write, zlib's complaint about the unfinished
-  // stream would hide the sizes that code 34 reports.
+  // stream would hide the sizes that zeCompressedSize reports.
   if (deflater && done == size) deflater->End();
 
   if (done != size) {
     if (cancel_) return false;
-    throw EZAException::CreateFmt(34, Name, {static_cast<long long>(size), static_cast<long long>(done)});
+    throw EZAException::CreateFmt(zeCompressedSize, Name, {static_cast<long long>(size), static_cast<long long>(done)});
   }
   const bool always = Zip64Mode == zmAlways;
   if (compressed >= kMarker32 || always) {
@@ -134,7 +134,8 @@ bool TZABaseArchiver::CompressItemData(platform::TStream& source, platform::TStr
     item.UncompressedSize = static_cast<uint32_t>(size);
   }
   item.Crc = ~crc;
-  if (item.HasZip64 && Zip64Mode == zmDisabled) throw EZAException::CreateFmt(41, Name, {item.FileName});
+  if (item.HasZip64 && Zip64Mode == zmDisabled)
+    throw EZAException::CreateFmt(zeZip64OffCompressed, Name, {item.FileName});
   if (size == 0) item.Method = kMethodStored;
   return true;
 }

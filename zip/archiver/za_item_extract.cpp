@@ -90,19 +90,19 @@ bool TZABaseArchiver::ExtractItemToStream(platform::TStream& archive, platform::
   auto fits = [&](uint64_t length) { return !oneFile || ZARangeFits(here, length, fileSize); };
 
   uint8_t raw[TZipLocalHeader::kSize];
-  if (!fits(sizeof raw)) raise(8);
+  if (!fits(sizeof raw)) raise(zeBadEntryData);
   if (readData(raw, sizeof raw) != static_cast<int64_t>(sizeof raw)) return false;
   here += sizeof raw;
   const TZipLocalHeader lh = *DecodeLocalHeader(raw);
   {
     const int64_t skip = int64_t{lh.NameLength} + lh.ExtraLength;
-    if (!fits(static_cast<uint64_t>(skip))) raise(8);
+    if (!fits(static_cast<uint64_t>(skip))) raise(zeBadEntryData);
     std::vector<uint8_t> scratch(static_cast<size_t>(skip));
     if (skip > 0 && readData(scratch.data(), skip) != skip) return false;
     here += static_cast<uint64_t>(skip);
   }
   uint64_t compressed = item.TrueCompressedSize();
-  if (!fits(compressed)) raise(8);
+  if (!fits(compressed)) raise(zeBadEntryData);
   if (oneFile && dirManager_) {
     // An entry never reads into the directory, whatever its size field says.
     const uint64_t dirStart = static_cast<uint64_t>(std::max<int64_t>(dirManager_->CentralDirStart, 0));
@@ -113,14 +113,14 @@ bool TZABaseArchiver::ExtractItemToStream(platform::TStream& archive, platform::
   uint64_t written = 0;
   bool result = false;
   if (item.Method == kMethodStored || item.Method == kMethodDeflated) {
-    if (encrypted && (item.Flags & kFlagStrongEncryption) != 0) raise(8);
+    if (encrypted && (item.Flags & kFlagStrongEncryption) != 0) raise(zeBadEntryData);
     result = extractStreamPath(readData, target, item, encrypted, compressed, crc, written, lh);
   } else if (item.Method == kMethodDeflate64) {
-    raise(55);
+    raise(zeDeflate64);
   } else if (item.VersionNeeded >= 11) {
     // No cipher is attached to the block layout (AES entries land here):
     // no password can ever open it, so none is asked for.
-    if (encrypted) raise(8);
+    if (encrypted) raise(zeBadEntryData);
     result = extractBlockPath(readData, target, item, crc, written);
   }
   if (written != item.TrueUncompressedSize()) result = false;

@@ -15,7 +15,7 @@ std::string TZABaseArchiver::makeTempFileIn(const std::string& folder) const {
   if (!name) {
     std::error_code ec;
     const std::string shown = folder.empty() ? std::filesystem::temp_directory_path(ec).string() : folder;
-    throw EZAException::CreateFmt(19, Name, {shown + "/ZT"});
+    throw EZAException::CreateFmt(zeCannotCreateFile, Name, {shown + "/ZT"});
   }
   return *name;
 }

@@ -149,25 +149,25 @@ void TZABaseArchiver::CopyUnchangedItem(int32_t index) {
   const bool renamed = item.PendingOperation == poRename;
   const std::string& oldName = renamed ? item.PreviousName : item.FileName;
   const int32_t found = findRollbackItem(oldName, item.TrueLocalHeaderOffset());
-  if (found < 0) raise(7);
+  if (found < 0) raise(zeKeptEntryMissing);
   const TDirItem& old = *rollback.GetItemPtr(found);
   if (item.PendingOperation == poUpdate) item = old;
 
   // The record comes from the backup; its lengths are the archive's own
   // bytes and are held to what the backup holds.
-  if (!backupStream_) raise(7);
+  if (!backupStream_) raise(zeKeptEntryMissing);
   const uint64_t oldOffset = old.TrueLocalHeaderOffset();
   const int64_t backupSize = backupStream_->Size();
-  if (oldOffset < static_cast<uint64_t>(startPosition_)) raise(7);
+  if (oldOffset < static_cast<uint64_t>(startPosition_)) raise(zeKeptEntryMissing);
   const uint64_t at = oldOffset - static_cast<uint64_t>(startPosition_);
-  if (!ZARangeFits(at, TZipLocalHeader::kSize, static_cast<uint64_t>(backupSize))) raise(35);
+  if (!ZARangeFits(at, TZipLocalHeader::kSize, static_cast<uint64_t>(backupSize))) raise(zeInvalidArchive);
   uint8_t raw[TZipLocalHeader::kSize];
-  if (readBackupAt(static_cast<int64_t>(at), raw, sizeof raw) != TZipLocalHeader::kSize) raise(35);
+  if (readBackupAt(static_cast<int64_t>(at), raw, sizeof raw) != TZipLocalHeader::kSize) raise(zeInvalidArchive);
   TZipLocalHeader header = *DecodeLocalHeader(raw);
-  if (header.Signature != kLocalHeaderSignature) raise(35);
+  if (header.Signature != kLocalHeaderSignature) raise(zeInvalidArchive);
   const uint64_t dataStart = at + TZipLocalHeader::kSize + header.NameLength + header.ExtraLength;
   const uint64_t compressed = old.TrueCompressedSize();
-  if (!ZARangeFits(dataStart, compressed, static_cast<uint64_t>(backupSize))) raise(35);
+  if (!ZARangeFits(dataStart, compressed, static_cast<uint64_t>(backupSize))) raise(zeInvalidArchive);
   int64_t tail = static_cast<int64_t>(compressed);
   if (header.Flags & kFlagDataDescriptor) {
     uint8_t b[24] = {};
@@ -178,7 +178,7 @@ void TZABaseArchiver::CopyUnchangedItem(int32_t index) {
   platform::TStream* out = archiveStream_.get();
   const uint64_t position = static_cast<uint64_t>(out->Position() + pendingCopy_.count);
   if (position >= kMarker32) {
-    if (Zip64Mode == zmDisabled) throw EZAException::CreateFmt(43, Name, {item.FileName});
+    if (Zip64Mode == zmDisabled) throw EZAException::CreateFmt(zeZip64Off, Name, {item.FileName});
     item.HasZip64 = true;
     item.LocalHeaderOffset = kMarker32;
   } else {

@@ -101,8 +101,8 @@ void TZABaseArchiver::FillItemForFile(int32_t index, const std::string& fileName
 }
 
 TDirItem& TZABaseArchiver::AddItemForFile(int32_t index, const std::string& fileName) {
-  if (!dirManager_ || index < 0 || index >= dirManager_->ArchiveDir.Count()) raise(24);
-  if (!IsUpdating()) raise(25);
+  if (!dirManager_ || index < 0 || index >= dirManager_->ArchiveDir.Count()) raise(zeAddItemIndex);
+  if (!IsUpdating()) raise(zeAddNotUpdating);
   FillItemForFile(index, fileName, true);
   TDirItem& item = *dirManager_->ArchiveDir.GetItemPtr(index);
   if (item.StorePending) item.PendingOperation = poUpdate;
@@ -110,14 +110,14 @@ TDirItem& TZABaseArchiver::AddItemForFile(int32_t index, const std::string& file
 }
 
 void TZABaseArchiver::MarkItemDeleted(int32_t index) {
-  if (!dirManager_ || index < 0 || index >= dirManager_->ArchiveDir.Count()) raise(21);
-  if (!IsUpdating()) raise(22);
+  if (!dirManager_ || index < 0 || index >= dirManager_->ArchiveDir.Count()) raise(zeDeleteIndex);
+  if (!IsUpdating()) raise(zeDeleteNotUpdating);
   dirManager_->ArchiveDir.Delete(index);
 }
 
 int32_t TZABaseArchiver::AddFile(const std::string& fileName) {
   CheckActive();
-  if (!IsUpdating()) raise(25);
+  if (!IsUpdating()) raise(zeAddNotUpdating);
   TZADirArray& dir = dirManager_->ArchiveDir;
   const int32_t index = dir.Count();
   dir.SetCount(index + 1);

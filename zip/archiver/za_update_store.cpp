@@ -96,12 +96,12 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
       // Opening a FIFO put in the file's place would wait for a writer forever.
       struct stat st {};
       if (::stat(item.SourceFileName.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-        throw EZAException::CreateFmt(33, Name, {item.SourceFileName});
+        throw EZAException::CreateFmt(zeCannotOpenFile, Name, {item.SourceFileName});
       try {
         source.file = std::make_unique<platform::TFileStream>(
             item.SourceFileName, platform::fmOpenRead | ZAShareFlags(Options().ShareMode));
       } catch (const platform::EStreamError&) {
-        throw EZAException::CreateFmt(33, Name, {item.SourceFileName});
+        throw EZAException::CreateFmt(zeCannotOpenFile, Name, {item.SourceFileName});
       }
       source.stream = source.file.get();
     }
@@ -141,7 +141,7 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
 
     if (item.HasZip64 && Zip64Mode == zmDisabled) {
       source.Release();
-      throw EZAException::CreateFmt(43, Name, {item.SourceFileName});
+      throw EZAException::CreateFmt(zeZip64Off, Name, {item.SourceFileName});
     }
 
     auto writeHeader = [&] {
@@ -171,7 +171,7 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
         item.CompressedSize64 = item.TrueCompressedSize();
         item.UncompressedSize = item.CompressedSize = kMarker32;
       } else if (item.CompressedSize == kMarker32 || item.UncompressedSize == kMarker32) {
-        throw EZAException::CreateFmt(41, Name, {item.FileName});
+        throw EZAException::CreateFmt(zeZip64OffCompressed, Name, {item.FileName});
       }
       header.Crc = item.Crc;
       header.Method = item.Method;
@@ -233,7 +233,7 @@ bool TZABaseArchiver::copyEntryToVolumes(platform::TStream& temp, TDirItem& item
   const uint32_t volume = static_cast<uint32_t>(std::max(volumeInfo_.VolumeNumber, 0));
   bool cancel = false;
   CopyStreamToVolumes(temp, out, true, updateBuffer_.get(), -1, -1, cancel, volumeInfo_);
-  if (!cancel && temp.Position() != temp.Size()) raise(46);
+  if (!cancel && temp.Position() != temp.Size()) raise(zeWriteFailed);
   if (volume >= kMarker16) {
     item.DiskNumberStart = kMarker16;
     item.DiskNumberStart32 = volume;

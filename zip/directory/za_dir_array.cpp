@@ -29,22 +29,22 @@ void TZADirArray::SetCount(int32_t n) {
 }
 
 TDirItem TZADirArray::GetItem(int32_t index) const {
-  check(index, 2);
+  check(index, zeGetItemIndex);
   return items_[static_cast<size_t>(index)];
 }
 
 void TZADirArray::SetItem(int32_t index, const TDirItem& item) {
-  check(index, 1);
+  check(index, zeSetItemIndex);
   items_[static_cast<size_t>(index)] = item;  // a deep copy of the blocks; the source stream is shared
 }
 
 TDirItem* TZADirArray::GetItemPtr(int32_t index) {
-  check(index, 3);
+  check(index, zeItemPtrIndex);
   return &items_[static_cast<size_t>(index)];
 }
 
 void TZADirArray::Delete(int32_t index) {
-  check(index, 4);
+  check(index, zeDeleteItemIndex);
   items_.erase(items_.begin() + index);
   items_.emplace_back();
   --count_;

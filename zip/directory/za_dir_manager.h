@@ -55,7 +55,7 @@ class TZADirManager {
   // False when the directory runs past the end of its volume.
   bool readEntries(int64_t count, TZAVolumeNumberInfo& info);
   // A directory that does not read as its end record says: rebuilt from the
-  // local headers when damaged archives are accepted, else code 48.
+  // local headers when damaged archives are accepted, else zeDamagedArchive.
   void damagedDirectory();
   // Whether the data of one entry lie over another's.
   bool dataOverlap();

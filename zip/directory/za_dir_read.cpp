@@ -57,7 +57,7 @@ void TZADirManager::CopySFXStub() {
   TZAVolumeNumberInfo first;
   first.SetFirstVolume(true);
   const int64_t limit = archiver_->SpanningOptions().GetVolumeSizeBytes(first);
-  if (multiVolume() && limit != -1 && limit < stub.Size()) throw EZAException(47, archiver_->Name);
+  if (multiVolume() && limit != -1 && limit < stub.Size()) throw EZAException(zeStubTooLarge, archiver_->Name);
   stream_->SetSize(0);
   stream_->SetPosition(0);
   stream_->CopyFrom(stub, 0);
@@ -185,7 +185,7 @@ void TZADirManager::ReadDirectory() {
   int64_t e = -1;
   if (!FindEndOfCentralDir(kEndOfCentralDirSignature, EndOfCentralDir, e, ArchiveComment)) {
     EndOfCentralDir = TZipEndOfCentralDir{};
-    if (multiVolume()) throw EZAException(44, archiver_->Name);
+    if (multiVolume()) throw EZAException(zeOpenFailed, archiver_->Name);
     rebuildFromLocalHeaders();
     CentralDirStart = stream_->Size();
     return;
@@ -214,7 +214,7 @@ void TZADirManager::ReadDirectory() {
         // are corrected by the stub size below, as for the 32-bit record.
         takeAt(static_cast<uint64_t>(e) - TZip64EndOfCentralDir::kSize);
       }
-      if (!ok) throw EZAException(40, archiver_->Name);
+      if (!ok) throw EZAException(zeZip64EndMissing, archiver_->Name);
     }
   }
 
@@ -258,7 +258,7 @@ void TZADirManager::ReadDirectory() {
     const int64_t displacement = findFirstLocalHeader(e);
     if (displacement > 0) AddStubOffset();
   }
-  if (dataOverlap()) throw EZAException(48, archiver_->Name);
+  if (dataOverlap()) throw EZAException(zeDamagedArchive, archiver_->Name);
 }
 
 bool TZADirManager::dataOverlap() {
@@ -322,7 +322,7 @@ bool TZADirManager::readEntries(int64_t count, TZAVolumeNumberInfo& info) {
 }
 
 void TZADirManager::damagedDirectory() {
-  if (multiVolume() || !archiver_->AllowDamagedOpen()) throw EZAException(48, archiver_->Name);
+  if (multiVolume() || !archiver_->AllowDamagedOpen()) throw EZAException(zeDamagedArchive, archiver_->Name);
   ClearEndOfCentralDir();
   IsZip64 = false;
   StubSize = 0;
@@ -382,7 +382,7 @@ void TZADirManager::rebuildFromLocalHeaders() {
   TZASignatureScanner descriptors(*stream_, kDataDescriptorSignature, kRebuildWindow);
   int64_t p = headers.Find(0);
   if (p < 0 || !ZARangeFits(static_cast<uint64_t>(p), TZipLocalHeader::kSize, usize))
-    throw EZAException(35, archiver_->Name);
+    throw EZAException(zeInvalidArchive, archiver_->Name);
   while (p >= 0 && ZARangeFits(static_cast<uint64_t>(p), TZipLocalHeader::kSize, usize)) {
     const auto lh = DecodeLocalHeader(readAt(*stream_, p, TZipLocalHeader::kSize));
     const uint64_t dataStart = static_cast<uint64_t>(p) + TZipLocalHeader::kSize + lh->NameLength + lh->ExtraLength;

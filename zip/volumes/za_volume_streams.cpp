@@ -43,7 +43,7 @@ void TZABaseArchiver::OpenVolume(TZAVolumeNumberInfo& info) {
     for (;;) {
       std::string name = FileName;
       DoOnRequestBlankVolume(info.VolumeNumber, name, cancel);
-      if (cancel) raise(45);
+      if (cancel) raise(zeVolumeCancelled);
       const int64_t free = DriveFreeBytes(name);
       if (free > 65536 && (limit <= 0 || free >= limit)) {
         CreateVolumeFile(name);
@@ -52,7 +52,7 @@ void TZABaseArchiver::OpenVolume(TZAVolumeNumberInfo& info) {
         return;
       }
       DoOnDiskFull(info.VolumeNumber, name, cancel);
-      if (cancel) raise(45);
+      if (cancel) raise(zeVolumeCancelled);
     }
   }
   if (archiveStream_ && volumeInfo_.SameVolume(info)) {
@@ -68,7 +68,7 @@ void TZABaseArchiver::OpenVolume(TZAVolumeNumberInfo& info) {
       DoOnRequestLastVolume(name, cancel);
     else
       DoOnRequestMiddleVolume(info.VolumeNumber, name, cancel);
-    if (cancel) raise(45);
+    if (cancel) raise(zeVolumeCancelled);
     if (spanningMode_ == smSplitting && name.empty()) return;
     if (ZAFileExists(name)) {
       CreateVolumeFile(name);
@@ -116,7 +116,7 @@ int64_t TZABaseArchiver::WriteToVolumes(const void* buffer, int64_t count, platf
 
 void TZABaseArchiver::WriteArchiveBuffer(const void* buffer, int64_t count, platform::TMemoryStream* pending,
                                          int64_t reserve, TZAVolumeNumberInfo& info, platform::TStream*& stream) {
-  if (WriteToVolumes(buffer, count, pending, reserve, info, stream) < count) raise(46);
+  if (WriteToVolumes(buffer, count, pending, reserve, info, stream) < count) raise(zeWriteFailed);
 }
 
 void TZABaseArchiver::CopyStreamToVolumes(platform::TStream& source, platform::TStream*& stream, bool progress,
