@@ -1,4 +1,5 @@
 #include "zip/za_archiver.h"
+#include "zip/directory/za_dir_manager.h"
 #include "zip/names/za_path_parts.h"
 
 #include <filesystem>
@@ -79,6 +80,14 @@ void TZABaseArchiver::ResetUpdateCount() {
 
 void TZABaseArchiver::Lock() { ZAComponentLock().lock(); }
 void TZABaseArchiver::Unlock() { ZAComponentLock().unlock(); }
+
+int32_t TZABaseArchiver::EntryCount() const { return dirManager_ ? dirManager_->ArchiveDir.Count() : 0; }
+
+const TDirItem& TZABaseArchiver::Entry(int32_t index) const {
+  CheckActive();
+  const TZADirArray& entries = dirManager_->ArchiveDir;
+  return *entries.GetItemPtr(index);
+}
 
 TZipArchiver::TZipArchiver() {
   zipFormat_ = true;

@@ -7,6 +7,7 @@
 
 #include "platform/core/dos_datetime.h"
 #include "zip/za_archiver.h"
+#include "zip/directory/za_dir_manager.h"
 #include "zip/names/za_path_parts.h"
 #include "zip/volumes/za_medium.h"
 #include "zip/za_except.h"

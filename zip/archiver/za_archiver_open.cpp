@@ -2,6 +2,7 @@
 
 #include "platform/core/streams.h"
 #include "zip/za_archiver.h"
+#include "zip/directory/za_dir_manager.h"
 #include "zip/za_except.h"
 #include "zip/names/za_path_parts.h"
 

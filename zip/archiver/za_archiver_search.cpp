@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "zip/za_archiver.h"
+#include "zip/directory/za_dir_manager.h"
 #include "zip/names/za_path_parts.h"
 #include "zip/names/za_search.h"
 

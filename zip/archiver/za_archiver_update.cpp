@@ -2,6 +2,7 @@
 #include <filesystem>
 
 #include "zip/za_archiver.h"
+#include "zip/directory/za_dir_manager.h"
 #include "zip/volumes/za_medium.h"
 #include "zip/za_except.h"
 
@@ -23,10 +24,10 @@ bool changesData(const TDirItem& item) {
 
 int32_t TZABaseArchiver::FindFirstChangedItem() const {
   const TZADirArray& work = dirManager_->ArchiveDir;
-  TZADirArray& rollback = dirManager_->RollbackDir;
+  const TZADirArray& rollback = dirManager_->RollbackDir;
   const int32_t shorter = std::min(work.Count(), rollback.Count());
   for (int32_t i = 0; i < shorter; ++i) {
-    const TDirItem& w = *const_cast<TZADirArray&>(work).GetItemPtr(i);
+    const TDirItem& w = *work.GetItemPtr(i);
     const TDirItem& r = *rollback.GetItemPtr(i);
     // Names alone would take an entry for its same-named predecessor after
     // a deletion: the offset tells them apart.

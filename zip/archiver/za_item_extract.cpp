@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "zip/za_archiver.h"
+#include "zip/directory/za_dir_manager.h"
 #include "zip/format/za_bytes.h"
 #include "zip/format/za_crc32.h"
 #include "zip/format/za_crypt.h"

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "zip/za_archiver.h"
+#include "zip/directory/za_dir_manager.h"
 #include "zip/za_except.h"
 #include "zip/names/za_names.h"
 #include "zip/format/za_range.h"

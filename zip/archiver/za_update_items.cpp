@@ -3,6 +3,7 @@
 #include "platform/core/clock.h"
 #include "platform/core/dos_datetime.h"
 #include "zip/za_archiver.h"
+#include "zip/directory/za_dir_manager.h"
 #include "zip/za_except.h"
 #include "zip/names/za_path_parts.h"
 #include "zip/names/za_paths.h"

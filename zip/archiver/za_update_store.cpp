@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 
 #include "zip/za_archiver.h"
+#include "zip/directory/za_dir_manager.h"
 #include "zip/za_except.h"
 #include "zip/names/za_names.h"
 

@@ -43,6 +43,11 @@ TDirItem* TZADirArray::GetItemPtr(int32_t index) {
   return &items_[static_cast<size_t>(index)];
 }
 
+const TDirItem* TZADirArray::GetItemPtr(int32_t index) const {
+  check(index, zeItemPtrIndex);
+  return &items_[static_cast<size_t>(index)];
+}
+
 void TZADirArray::Delete(int32_t index) {
   check(index, zeDeleteItemIndex);
   items_.erase(items_.begin() + index);

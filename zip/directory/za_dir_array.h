@@ -22,6 +22,7 @@ class TZADirArray {
   TDirItem GetItem(int32_t index) const;
   void SetItem(int32_t index, const TDirItem& item);
   TDirItem* GetItemPtr(int32_t index);
+  const TDirItem* GetItemPtr(int32_t index) const;
   void Delete(int32_t index);
 
   void Clear();

@@ -64,6 +64,8 @@ class TZADirManager {
   void rebuildFromLocalHeaders();
   void writeZip64EndRecord(int64_t dirStart, uint32_t volume, uint32_t dirStartDisk, int64_t entries);
   void writeZip64Locator(uint32_t volume);
+  // The volume being written; 0 for a single file.
+  int32_t currentVolume() const;
   int64_t zip64EndOffset_ = 0;
 
   platform::TStream* stream_;

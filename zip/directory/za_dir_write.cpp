@@ -7,14 +7,10 @@
 
 namespace zip {
 
-namespace {
-
-int32_t currentVolume(TZABaseArchiver& archiver) {
-  const int32_t v = archiver.VolumeInfo().VolumeNumber;
+int32_t TZADirManager::currentVolume() const {
+  const int32_t v = archiver_->VolumeInfo().VolumeNumber;
   return v < 0 ? 0 : v;
 }
-
-}  // namespace
 
 void TZADirManager::writeZip64EndRecord(int64_t dirStart, uint32_t volume, uint32_t dirStartDisk, int64_t entries) {
   (void)dirStart;
@@ -37,7 +33,7 @@ void TZADirManager::WriteDirectory(platform::TStream* stream) {
   const std::string comment = ArchiveComment;
   const int64_t dirStart = stream_->Seek(0, platform::TSeekOrigin::soEnd);
   CentralDirStart = dirStart;
-  const uint32_t dirStartVolume = static_cast<uint32_t>(currentVolume(*archiver_));
+  const uint32_t dirStartVolume = static_cast<uint32_t>(currentVolume());
   const uint16_t dirStartDisk16 = dirStartVolume <= 65534 ? static_cast<uint16_t>(dirStartVolume) : kMarker16;
 
   TZAVolumeNumberInfo& info = archiver_->VolumeInfo();
@@ -81,7 +77,7 @@ void TZADirManager::WriteDirectory(platform::TStream* stream) {
   stream_ = out;
 
   const int64_t entries = ArchiveDir.Count();
-  const uint32_t volume = static_cast<uint32_t>(currentVolume(*archiver_));
+  const uint32_t volume = static_cast<uint32_t>(currentVolume());
   TZipEndOfCentralDir& end = EndOfCentralDir;
   end.EntriesOnDisk = end.TotalEntries = entries < 65535 ? static_cast<uint16_t>(entries) : kMarker16;
   end.DirSize = dirSize < kMarker32 ? static_cast<uint32_t>(dirSize) : kMarker32;

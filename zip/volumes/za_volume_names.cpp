@@ -2,6 +2,7 @@
 #include <string>
 
 #include "zip/za_archiver.h"
+#include "zip/directory/za_dir_manager.h"
 #include "zip/names/za_path_parts.h"
 
 namespace zip {

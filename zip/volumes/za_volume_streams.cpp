@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "zip/za_archiver.h"
+#include "zip/directory/za_dir_manager.h"
 #include "zip/names/za_path_parts.h"
 #include "zip/volumes/za_medium.h"
 #include "zip/za_except.h"
