@@ -48,15 +48,7 @@ void writeArchive(TZipArchiver& a, const std::vector<Source>& sources) {
     in.Write(src.data.data(), static_cast<int64_t>(src.data.size()));
     ASSERT_TRUE(TZAArchiverInternals::CompressItemData(a, in, s, item));
     const int64_t end = s.Position();
-    TZipLocalHeader lh;
-    lh.VersionNeeded = item.VersionNeeded;
-    lh.Flags = item.Flags;
-    lh.Method = item.Method;
-    lh.ModTime = item.ModTime;
-    lh.ModDate = item.ModDate;
-    lh.Crc = item.Crc;
-    lh.CompressedSize = item.CompressedSize;
-    lh.UncompressedSize = item.UncompressedSize;
+    TZipLocalHeader lh = ZALocalHeaderFor(item);
     lh.NameLength = static_cast<uint16_t>(stored.size());
     s.SetPosition(item.LocalHeaderOffset);
     const auto head = EncodeLocalHeader(lh);

@@ -18,13 +18,9 @@ std::string withoutTrailingSlash(std::string s) {
 
 bool TZABaseArchiver::nameMatchesSearch(const TDirItem& entry, const TZAArchiveItem& item) const {
   const std::string name = withoutTrailingSlash(entry.FileName);
-  const bool matched = MatchesMask(name, item.Mask) || MatchesMask(ZAFilePart(name), item.Mask);
-  if (!matched) return false;
+  if (!MatchesNameOrFile(name, item.Mask)) return false;
   // The exclusion mask is applied the same way: a matching name is left out.
-  if (!item.ExclusionMask.empty() &&
-      (MatchesMask(name, item.ExclusionMask) || MatchesMask(ZAFilePart(name), item.ExclusionMask)))
-    return false;
-  return true;
+  return item.ExclusionMask.empty() || !MatchesNameOrFile(name, item.ExclusionMask);
 }
 
 bool TZABaseArchiver::FindFirst(const std::string& fileMask, TZAArchiveItem& item, int32_t searchAttr,

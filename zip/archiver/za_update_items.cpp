@@ -47,7 +47,7 @@ void TZABaseArchiver::EndUpdate() {
 
 bool TZABaseArchiver::noCompression(const std::string& storedName) const {
   for (const std::string& mask : noCompressionMasks_)
-    if (MatchesMask(storedName, mask) || MatchesMask(ZAFilePart(storedName), mask)) return true;
+    if (MatchesNameOrFile(storedName, mask)) return true;
   return false;
 }
 

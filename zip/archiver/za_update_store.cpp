@@ -127,13 +127,7 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
     const bool oem = Options().OEMFileNames;
     item.VersionMadeBy = item.VersionNeeded = ZAVersionFor(item.HasZip64 || sourceSize >= kMarker32, oem);
 
-    TZipLocalHeader header;
-    header.VersionNeeded = item.VersionNeeded;
-    header.Flags = item.Flags;
-    header.Method = item.Method;
-    header.ModTime = item.ModTime;
-    header.ModDate = item.ModDate;
-    header.Crc = item.Crc;
+    TZipLocalHeader header = ZALocalHeaderFor(item);
     header.CompressedSize = sizeMarkers ? kMarker32 : 0;
     header.UncompressedSize = sizeMarkers ? kMarker32 : static_cast<uint32_t>(sourceSize);
     const TZAStoredName name = ZAEncodeStoredName(item.FileName, item.VersionMadeBy, item.Flags, oem);

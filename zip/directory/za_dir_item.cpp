@@ -42,4 +42,17 @@ void ZASetStoredName(TDirItem& item, const std::string& name, bool oemFileNames)
   item.Flags = stored.Utf8 ? (item.Flags | kFlagUtf8) : (item.Flags & ~kFlagUtf8);
 }
 
+TZipLocalHeader ZALocalHeaderFor(const TDirItem& item) {
+  TZipLocalHeader header;
+  header.VersionNeeded = item.VersionNeeded;
+  header.Flags = item.Flags;
+  header.Method = item.Method;
+  header.ModTime = item.ModTime;
+  header.ModDate = item.ModDate;
+  header.Crc = item.Crc;
+  header.CompressedSize = item.CompressedSize;
+  header.UncompressedSize = item.UncompressedSize;
+  return header;
+}
+
 }  // namespace zip

@@ -48,6 +48,10 @@ struct TDirItem : TZipCentralHeader {
   bool IsFolder() const { return (ExternalAttributes & 0x10) != 0; }
 };
 
+// The local header the entry is written with: its fields as the entry holds
+// them, without a name or an extra field yet.
+TZipLocalHeader ZALocalHeaderFor(const TDirItem& item);
+
 // Sets FileName with the NameLength and the bit 11 that the name is written with.
 void ZASetStoredName(TDirItem& item, const std::string& name, bool oemFileNames);
 

@@ -26,6 +26,10 @@ bool MatchesMask(const std::string& name, const std::string& mask) {
   return file.find('.') == std::string::npos;
 }
 
+bool MatchesNameOrFile(const std::string& name, const std::string& mask) {
+  return MatchesMask(name, mask) || MatchesMask(ZAFilePart(name), mask);
+}
+
 bool AttrMatches(uint32_t entryAttr, int32_t searchAttr) {
   constexpr uint32_t kExcluding = 0x02 | 0x04 | 0x08 | 0x10;
   return (entryAttr & kExcluding & ~static_cast<uint32_t>(searchAttr)) == 0;
