@@ -91,7 +91,7 @@ class TZABaseArchiver {
   void EndUpdate();
   void ApplyPendingUpdates();
   // Per-entry changes; they need an update in force.
-  TDirItem& AddItemForFile(int32_t index, const std::string& fileName);
+  const TDirItem& AddItemForFile(int32_t index, const std::string& fileName);
   void MarkItemDeleted(int32_t index);
   // Appends a new entry for a file or folder on disk; its index, -1 when it
   // gives no stored name.

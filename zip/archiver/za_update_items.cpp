@@ -101,7 +101,7 @@ void TZABaseArchiver::FillItemForFile(int32_t index, const std::string& fileName
   item = std::move(fresh);
 }
 
-TDirItem& TZABaseArchiver::AddItemForFile(int32_t index, const std::string& fileName) {
+const TDirItem& TZABaseArchiver::AddItemForFile(int32_t index, const std::string& fileName) {
   if (!dirManager_ || index < 0 || index >= dirManager_->ArchiveDir.Count()) raise(zeAddItemIndex);
   if (!IsUpdating()) raise(zeAddNotUpdating);
   FillItemForFile(index, fileName, true);

@@ -9,7 +9,7 @@
 
 namespace zip {
 
-// Reads stop at the end of the bytes: a read past it yields 0 and marks the reader failed.
+// Reads stop at the end of the bytes: a read past it yields 0.
 class TZAByteReader {
  public:
   explicit TZAByteReader(std::span<const uint8_t> bytes, size_t pos = 0) : bytes_(bytes), pos_(pos) {}
@@ -17,26 +17,19 @@ class TZAByteReader {
   uint16_t U16() { return static_cast<uint16_t>(take(2)); }
   uint32_t U32() { return static_cast<uint32_t>(take(4)); }
   uint64_t U64() { return take(8); }
-  // The next count bytes, empty (and failed) when fewer remain.
+  // The next count bytes, empty when fewer remain.
   std::span<const uint8_t> Bytes(uint64_t count) {
-    if (!ZARangeFits(pos_, count, bytes_.size())) {
-      failed_ = true;
-      return {};
-    }
+    if (!ZARangeFits(pos_, count, bytes_.size())) return {};
     auto out = bytes_.subspan(pos_, static_cast<size_t>(count));
     pos_ += static_cast<size_t>(count);
     return out;
   }
   size_t Position() const { return pos_; }
   size_t Remaining() const { return pos_ <= bytes_.size() ? bytes_.size() - pos_ : 0; }
-  bool Failed() const { return failed_; }
 
  private:
   uint64_t take(unsigned width) {
-    if (!ZARangeFits(pos_, width, bytes_.size())) {
-      failed_ = true;
-      return 0;
-    }
+    if (!ZARangeFits(pos_, width, bytes_.size())) return 0;
     uint64_t v = 0;
     for (unsigned i = 0; i < width; ++i) v |= static_cast<uint64_t>(bytes_[pos_ + i]) << (8 * i);
     pos_ += width;
@@ -45,7 +38,6 @@ class TZAByteReader {
 
   std::span<const uint8_t> bytes_;
   size_t pos_;
-  bool failed_ = false;
 };
 
 class TZAByteWriter {

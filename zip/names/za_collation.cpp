@@ -110,12 +110,4 @@ int TZACollation::CompareCharsIgnoreCase(std::string_view s1, std::string_view s
   return compare(bytesOf(s1), bytesOf(s2), maxLen, true);
 }
 
-int ZAStrLComp(std::string_view s1, std::string_view s2, int maxLen) {
-  return TZACollation::Current().StrLComp(s1, s2, maxLen);
-}
-
-int ZAStrLIComp(std::string_view s1, std::string_view s2, int maxLen) {
-  return TZACollation::Current().StrLIComp(s1, s2, maxLen);
-}
-
 }  // namespace zip

@@ -32,9 +32,6 @@ class TZACollation {
   int CompareCharsCaseSensitive(std::string_view s1, std::string_view s2, int maxLen) const;
   int CompareCharsIgnoreCase(std::string_view s1, std::string_view s2, int maxLen) const;
 
-  TZACodePage Page() const { return page_; }
-  bool Turkish() const { return page_ == cpWindows1254; }
-
   std::array<uint8_t, 256> CollationRank{};
   std::array<uint8_t, 256> RankToChar{};
   std::array<uint8_t, 256> RankUpCase{};
@@ -49,8 +46,5 @@ class TZACollation {
 
   TZACodePage page_;
 };
-
-int ZAStrLComp(std::string_view s1, std::string_view s2, int maxLen);
-int ZAStrLIComp(std::string_view s1, std::string_view s2, int maxLen);
 
 }  // namespace zip
