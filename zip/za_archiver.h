@@ -169,9 +169,8 @@ class TZABaseArchiver {
   friend struct TZAArchiverInternals;
   [[noreturn]] void raise(int32_t code) const;
 
-  // The open directory; null while closed.
-  TZADirManager* DirManager() const { return dirManager_.get(); }
-  platform::TStream* ArchiveStream() const { return archiveStream_.get(); }
+  // The stream of the volume in use; null while closed.
+  platform::TStream* ArchiveStream() { return archiveStream_.get(); }
   void FillItemForFile(int32_t index, const std::string& fileName, bool fromDisk);
 
   // Volumes.

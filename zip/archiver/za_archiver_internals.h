@@ -12,10 +12,10 @@ namespace zip {
 
 struct TZAArchiverInternals {
   // The open directory; the archive must be open.
-  static TZADirManager& DirManager(TZABaseArchiver& a) { return *a.DirManager(); }
+  static TZADirManager& DirManager(TZABaseArchiver& a) { return *a.dirManager_; }
   // An entry to change by hand, as an update pass would find it.
-  static TDirItem& Entry(TZABaseArchiver& a, int32_t index) { return *a.DirManager()->ArchiveDir.GetItemPtr(index); }
-  static platform::TStream* ArchiveStream(const TZABaseArchiver& a) { return a.ArchiveStream(); }
+  static TDirItem& Entry(TZABaseArchiver& a, int32_t index) { return *a.dirManager_->ArchiveDir.GetItemPtr(index); }
+  static platform::TStream* ArchiveStream(TZABaseArchiver& a) { return a.ArchiveStream(); }
   static TZAVolumeNumberInfo& VolumeInfo(TZABaseArchiver& a) { return a.VolumeInfo(); }
   static void OpenVolume(TZABaseArchiver& a, TZAVolumeNumberInfo& info) { a.OpenVolume(info); }
   static void WriteArchiveBuffer(TZABaseArchiver& a, const void* buffer, int64_t count, int64_t reserve,
