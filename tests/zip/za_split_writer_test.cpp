@@ -45,13 +45,7 @@ void writeSplit(TZipArchiver& a, const std::vector<Piece>& pieces) {
     ASSERT_TRUE(TZAArchiverInternals::CompressItemData(aside, in, *TZAArchiverInternals::ArchiveStream(aside), item));
     auto& packed = static_cast<platform::TMemoryStream&>(*TZAArchiverInternals::ArchiveStream(aside));
 
-    TZipLocalHeader lh;
-    lh.VersionNeeded = 20;
-    lh.Method = item.Method;
-    lh.ModDate = item.ModDate;
-    lh.Crc = item.Crc;
-    lh.CompressedSize = item.CompressedSize;
-    lh.UncompressedSize = item.UncompressedSize;
+    TZipLocalHeader lh = ZALocalHeaderFor(item);
     lh.NameLength = static_cast<uint16_t>(p.name.size());
     const auto head = EncodeLocalHeader(lh);
     TZAArchiverInternals::WriteArchiveBuffer(a, head.data(), head.size(), lh.NameLength, stream);
