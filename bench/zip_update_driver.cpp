@@ -40,11 +40,10 @@ int main(int argc, char** argv) {
   a.BaseDir = argv[2];
   a.OpenArchive(fs::exists(a.FileName) ? platform::fmOpenReadWrite | platform::fmShareDenyWrite : zip::kCreateMode);
   a.BeginUpdate();
-  zip::TZADirArray& dir = a.DirManager()->ArchiveDir;
   // Entry indexes sorted by name: found by binary search, four bytes each.
-  std::vector<int32_t> byName(static_cast<size_t>(dir.Count()));
-  for (int32_t i = 0; i < dir.Count(); ++i) byName[static_cast<size_t>(i)] = i;
-  auto nameOf = [&](int32_t i) -> const std::string& { return dir.GetItemPtr(i)->FileName; };
+  std::vector<int32_t> byName(static_cast<size_t>(a.EntryCount()));
+  for (int32_t i = 0; i < a.EntryCount(); ++i) byName[static_cast<size_t>(i)] = i;
+  auto nameOf = [&](int32_t i) -> const std::string& { return a.Entry(i).FileName; };
   std::sort(byName.begin(), byName.end(), [&](int32_t x, int32_t y) { return nameOf(x) < nameOf(y); });
   int added = 0, replaced = 0;
   std::string root = argv[2];
@@ -60,7 +59,7 @@ int main(int argc, char** argv) {
     }
     struct stat st {};
     if (::stat(e.path().c_str(), &st) != 0) continue;
-    const zip::TDirItem& item = *dir.GetItemPtr(*found);
+    const zip::TDirItem& item = a.Entry(*found);
     if (platform::dosDateTimeFromTime(st.st_mtime) != platform::makeDosDateTime(item.ModDate, item.ModTime)) {
       a.AddItemForFile(*found, name);
       ++replaced;

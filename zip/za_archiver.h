@@ -9,16 +9,17 @@
 
 #include "platform/core/streams.h"
 #include "zip/za_archive_item.h"
-#include "zip/za_dir_manager.h"
+#include "zip/directory/za_dir_item.h"
 #include "zip/za_options.h"
 #include "zip/za_spanning_options.h"
 #include "zip/za_types.h"
-#include "zip/za_volume_number_info.h"
+#include "zip/volumes/za_volume_number_info.h"
 
 namespace zip {
 
 struct TZAExistingFile;
 class TZAFolderGuard;
+class TZADirManager;
 
 class TZABaseArchiver {
  public:
@@ -90,12 +91,11 @@ class TZABaseArchiver {
   void EndUpdate();
   void ApplyPendingUpdates();
   // Per-entry changes; they need an update in force.
-  TDirItem& AddItemForFile(int32_t index, const std::string& fileName);
+  const TDirItem& AddItemForFile(int32_t index, const std::string& fileName);
   void MarkItemDeleted(int32_t index);
   // Appends a new entry for a file or folder on disk; its index, -1 when it
   // gives no stored name.
   int32_t AddFile(const std::string& fileName);
-  void FillItemForFile(int32_t index, const std::string& fileName, bool fromDisk);
   // A new, empty file "ZT..." in TempDir or the system's temporary folder.
   std::string MakeTempFileName() const;
   static void Lock();
@@ -109,9 +109,10 @@ class TZABaseArchiver {
   void SelectFiles(const std::string& fileMask, int32_t searchAttr, const std::string& exclusionMask);
   void ProcessSelectedItems(TZAProcessOperation operation);
 
-  // The open directory; null while closed.
-  TZADirManager* DirManager() const { return dirManager_.get(); }
-  platform::TStream* ArchiveStream() const { return archiveStream_.get(); }
+  // The entries of the open archive, read-only; no entries while closed.
+  int32_t EntryCount() const;
+  const TDirItem& Entry(int32_t index) const;
+
   uint16_t CompressionMethod() const { return compressionMethod_; }
   bool AllowDamagedOpen() const { return allowDamagedOpen_; }
   void SetAllowDamagedOpen(bool value) { allowDamagedOpen_ = value; }
@@ -119,31 +120,17 @@ class TZABaseArchiver {
   bool Cancelled() const { return cancel_; }
   bool Skipped() const { return skip_; }
 
-  // Volumes (the component's own parts and their tests use these).
-  TZAVolumeNumberInfo& VolumeInfo() { return volumeInfo_; }
+  // Volumes: the file that holds the volume in use, and the name of volume index.
   const std::string& VolumeFileName() const { return volumeFileName_; }
   void GetVolumeFileName(std::string& name, int32_t index, bool checkExists);
-  void CreateVolumeFile(const std::string& name);
-  void OpenVolume(TZAVolumeNumberInfo& info);
-  int64_t WriteToVolumes(const void* buffer, int64_t count, platform::TMemoryStream* pending, int64_t reserve,
-                         TZAVolumeNumberInfo& info, platform::TStream*& stream);
-  void WriteArchiveBuffer(const void* buffer, int64_t count, platform::TMemoryStream* pending, int64_t reserve,
-                          TZAVolumeNumberInfo& info, platform::TStream*& stream);
-  void CopyStreamToVolumes(platform::TStream& source, platform::TStream*& stream, bool progress,
-                           platform::TMemoryStream* pending, int64_t reserve, int64_t count, bool& cancel,
-                           TZAVolumeNumberInfo& info);
-  static bool HasExeExtension(const std::string& name);
-  // Reads from the archive stream, going on at the start of the next volume
-  // when a volume ends; the bytes read.
-  int64_t ReadFromVolumes(void* buffer, int64_t count);
-  // After the archive was rewritten under a volume name: it takes its own name.
-  void ReplaceStream(std::unique_ptr<platform::TStream> stream, const std::string& volumeFileName);
 
-  // Entry data.
-  bool CompressItemData(platform::TStream& source, platform::TStream& archive, TDirItem& item);
-  bool ExtractItemToStream(platform::TStream& archive, platform::TStream& target, TDirItem& item);
-  void InternalExtractItem(int32_t index, platform::TStream& target);
+  // What the medium says; tests put a medium of their own in place.
+  virtual int64_t DriveFreeBytes(const std::string& path) const;
+  virtual bool DriveIsRemovable(const std::string& path) const;
+  // A disk label; Linux cannot label a mounted medium, so this reports failure.
+  virtual bool SetDriveLabel(const std::string& path, const std::string& label);
 
+ protected:
   // Event operations: the event when assigned, else the default.
   virtual void DoOnOverallProgress(double progress, TZAProcessOperation operation, TZAProgressPhase phase,
                                    bool& cancel);
@@ -165,13 +152,6 @@ class TZABaseArchiver {
                              const std::string& originalFileName);
   virtual void DoOnExtractFile(std::string& fileName, uint32_t& fileAttr, const std::string& comment);
 
-  // What the medium says; tests put a medium of their own in place.
-  virtual int64_t DriveFreeBytes(const std::string& path) const;
-  virtual bool DriveIsRemovable(const std::string& path) const;
-  // A disk label; Linux cannot label a mounted medium, so this reports failure.
-  virtual bool SetDriveLabel(const std::string& path, const std::string& label);
-
- protected:
   virtual void InitCompressionMethod();
   void InternalOpenArchive();
   void DoAfterOpen();
@@ -185,9 +165,40 @@ class TZABaseArchiver {
   uint16_t compressionMethod_ = 0xFFFF;
 
  private:
-  [[noreturn]] void raise(int32_t code) const;
   friend class TZADirManager;
+  friend struct TZAArchiverInternals;
+  [[noreturn]] void raise(int32_t code) const;
+
+  // The stream of the volume in use; null while closed.
+  platform::TStream* ArchiveStream() { return archiveStream_.get(); }
+  void FillItemForFile(int32_t index, const std::string& fileName, bool fromDisk);
+
+  // Volumes.
+  TZAVolumeNumberInfo& VolumeInfo() { return volumeInfo_; }
+  void CreateVolumeFile(const std::string& name);
+  void OpenVolume(TZAVolumeNumberInfo& info);
+  int64_t WriteToVolumes(const void* buffer, int64_t count, platform::TMemoryStream* pending, int64_t reserve,
+                         TZAVolumeNumberInfo& info, platform::TStream*& stream);
+  void WriteArchiveBuffer(const void* buffer, int64_t count, platform::TMemoryStream* pending, int64_t reserve,
+                          TZAVolumeNumberInfo& info, platform::TStream*& stream);
+  void CopyStreamToVolumes(platform::TStream& source, platform::TStream*& stream, bool progress,
+                           platform::TMemoryStream* pending, int64_t reserve, int64_t count, bool& cancel,
+                           TZAVolumeNumberInfo& info);
+  static bool HasExeExtension(const std::string& name);
+  // Reads from the archive stream, going on at the start of the next volume
+  // when a volume ends; the bytes read.
+  int64_t ReadFromVolumes(void* buffer, int64_t count);
+  // After the archive was rewritten under a volume name: it takes its own name.
+  void ReplaceStream(std::unique_ptr<platform::TStream> stream, const std::string& volumeFileName);
+
+  // Entry data.
+  bool CompressItemData(platform::TStream& source, platform::TStream& archive, TDirItem& item);
+  bool ExtractItemToStream(platform::TStream& archive, platform::TStream& target, TDirItem& item);
+  void InternalExtractItem(int32_t index, platform::TStream& target);
+
   bool isSelfExtracting(const std::string& name) const;
+  // The label a spanned volume gets on its disk.
+  static std::string spanningLabel(int32_t volumeNumber);
   void dropDirManager();
   void makeDirManager(bool newArchive);
   bool searchStep(TZAArchiveItem& item);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "zip/za_const.h"
+#include "zip/za_error_table.h"
 
 namespace zip {
 

@@ -6,6 +6,7 @@
 
 #include "platform/core/exceptions.h"
 #include "platform/core/format.h"
+#include "zip/za_error_table.h"
 
 namespace zip {
 

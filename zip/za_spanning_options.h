@@ -2,7 +2,7 @@
 // Volume settings of a multi-volume archive (the archiver's SpanningOptions).
 #include <cstdint>
 
-#include "zip/za_volume_number_info.h"
+#include "zip/volumes/za_volume_number_info.h"
 
 namespace zip {
 

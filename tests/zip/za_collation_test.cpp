@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "zip/za_collation.h"
+#include "zip/names/za_collation.h"
 
 using zip::TZACollation;
 

@@ -7,8 +7,8 @@
 #include "platform/core/exceptions.h"
 #include "platform/core/streams.h"
 #include "support/temp_dir.h"
-#include "zip/za_crc32.h"
-#include "zip/za_crypt.h"
+#include "zip/format/za_crc32.h"
+#include "zip/format/za_crypt.h"
 #include "zip/zip_builder.h"
 #include "zip/zip_test_reader.h"
 

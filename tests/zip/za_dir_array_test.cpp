@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/core/streams.h"
-#include "zip/za_dir_array.h"
+#include "zip/directory/za_dir_array.h"
 #include "zip/za_except.h"
 
 using namespace zip;

@@ -9,6 +9,7 @@
 #include "platform/core/exceptions.h"
 #include "support/scoped_responder.h"
 #include "support/temp_dir.h"
+#include "zip/archiver/za_archiver_internals.h"
 #include "zip/za_archiver.h"
 #include "zip/za_except.h"
 #include "zip/zip_builder.h"
@@ -26,7 +27,7 @@ struct Opened {
     archiver.FileName = (dir / name).string();
     archiver.OpenArchive(0x20);
   }
-  TZADirManager& m() { return *archiver.DirManager(); }
+  TZADirManager& m() { return TZAArchiverInternals::DirManager(archiver); }
   TDirItem item(int i) { return m().ArchiveDir.GetItem(i); }
 };
 
@@ -95,7 +96,7 @@ TEST_P(TrailingBytes, SoundArchiveOpensFromItsDirectory) {
     a.FileName = (dir / "t.zip").string();
     a.SetAllowDamagedOpen(!GetParam().fromDirectory);
     ASSERT_EQ(codeOfOpen(a), 0);
-    TZADirManager& m = *a.DirManager();
+    TZADirManager& m = TZAArchiverInternals::DirManager(a);
     EXPECT_EQ(m.EndRecordFound, GetParam().fromDirectory);
     EXPECT_EQ(m.ArchiveComment, GetParam().fromDirectory ? "commentaire" : "");
     ASSERT_EQ(m.ArchiveDir.Count(), 2);
@@ -305,9 +306,9 @@ TEST(Open, ReadErrorsLeaveTheFileHeldUntilClosed) {
   a.SetAllowDamagedOpen(false);
   EXPECT_ANY_THROW(a.OpenArchive(0x20));
   EXPECT_FALSE(a.Active());
-  EXPECT_NE(a.ArchiveStream(), nullptr);
+  EXPECT_NE(TZAArchiverInternals::ArchiveStream(a), nullptr);
   a.CloseArchive();
-  EXPECT_EQ(a.ArchiveStream(), nullptr);
+  EXPECT_EQ(TZAArchiverInternals::ArchiveStream(a), nullptr);
 }
 
 }  // namespace
@@ -328,7 +329,7 @@ TEST(Damaged, RebuiltOnlyWhileDamagedArchivesAreAccepted) {
     o.archiver.CloseArchive();
     o.archiver.SetAllowDamagedOpen(false);
     EXPECT_EQ(codeOfOpen(o.archiver), 48);
-    EXPECT_EQ(o.archiver.ArchiveStream(), nullptr);
+    EXPECT_EQ(TZAArchiverInternals::ArchiveStream(o.archiver), nullptr);
   }
 }
 
@@ -412,7 +413,7 @@ TEST(RebuildInnerArchive, NoPhantomEntries) {
   a.FileName = (dir / "cut.zip").string();
   a.OpenArchive(0x20);
   std::vector<std::string> names;
-  for (int i = 0; i < a.DirManager()->ArchiveDir.Count(); ++i) names.push_back(a.DirManager()->ArchiveDir.GetItem(i).FileName);
+  for (int i = 0; i < a.EntryCount(); ++i) names.push_back(a.Entry(i).FileName);
   EXPECT_EQ(names, (std::vector<std::string>{"config.txt", "inner.zip", "sub/été.txt"}));
   a.BaseDir = (dir / "out").string();
   int failures = 0;

@@ -116,7 +116,7 @@ TEST(VolumeReads, EncryptionHeaderAcrossVolumesIsReadThroughTheVolumes) {
   a.FileName = (work / "set.zip").string();
   a.Password = "secret";
   a.OpenArchive(0x20);
-  const TDirItem& second = *a.DirManager()->ArchiveDir.GetItemPtr(1);
+  const TDirItem& second = a.Entry(1);
   ASSERT_EQ(second.TrueDiskNumberStart(), 0u);
   const uint64_t headerStart = second.TrueLocalHeaderOffset() + 30 + 5;
   ASSERT_LT(headerStart, 65536u);

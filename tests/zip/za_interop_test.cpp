@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "support/temp_dir.h"
-#include "zip/za_central_entry.h"
-#include "zip/za_records.h"
+#include "zip/format/za_central_entry.h"
+#include "zip/format/za_records.h"
 #include "zip/zip_builder.h"
 #include "zip/zip_test_reader.h"
 

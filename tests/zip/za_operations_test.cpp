@@ -12,7 +12,7 @@
 #include "support/temp_dir.h"
 #include "zip/za_archiver.h"
 #include "zip/za_except.h"
-#include "zip/za_lock.h"
+#include "zip/archiver/za_lock.h"
 #include "zip/zip_builder.h"
 
 using namespace zip;

@@ -4,7 +4,7 @@
 
 #include "zip/za_options.h"
 #include "zip/za_spanning_options.h"
-#include "zip/za_volume_number_info.h"
+#include "zip/volumes/za_volume_number_info.h"
 
 using namespace zip;
 

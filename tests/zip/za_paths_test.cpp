@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "support/temp_dir.h"
-#include "zip/za_drive.h"
-#include "zip/za_paths.h"
+#include "zip/volumes/za_medium.h"
+#include "zip/names/za_paths.h"
 
 using namespace zip;
 namespace fs = std::filesystem;

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "zip/za_central_entry.h"
-#include "zip/za_names.h"
-#include "zip/za_range.h"
-#include "zip/za_records.h"
+#include "zip/format/za_central_entry.h"
+#include "zip/names/za_names.h"
+#include "zip/format/za_range.h"
+#include "zip/format/za_records.h"
 #include "zip/zip_builder.h"
 #include "zip/zip_test_reader.h"
 

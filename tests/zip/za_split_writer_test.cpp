@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/temp_dir.h"
+#include "zip/archiver/za_archiver_internals.h"
 #include "zip/za_archiver.h"
 #include "zip/za_except.h"
 #include "zip/zip_builder.h"
@@ -25,8 +26,8 @@ struct Piece {
 };
 
 void writeSplit(TZipArchiver& a, const std::vector<Piece>& pieces) {
-  platform::TStream* stream = a.ArchiveStream();
-  TZADirArray& dir = a.DirManager()->ArchiveDir;
+  platform::TStream* stream = TZAArchiverInternals::ArchiveStream(a);
+  TZADirArray& dir = TZAArchiverInternals::DirManager(a).ArchiveDir;
   for (const Piece& p : pieces) {
     // The entry is compressed aside, then laid down across the volumes.
     TZipArchiver aside;
@@ -41,27 +42,21 @@ void writeSplit(TZipArchiver& a, const std::vector<Piece>& pieces) {
     ZASetStoredName(item, p.name, true);
     platform::TMemoryStream in;
     in.Write(p.data.data(), static_cast<int64_t>(p.data.size()));
-    ASSERT_TRUE(aside.CompressItemData(in, *aside.ArchiveStream(), item));
-    auto& packed = static_cast<platform::TMemoryStream&>(*aside.ArchiveStream());
+    ASSERT_TRUE(TZAArchiverInternals::CompressItemData(aside, in, *TZAArchiverInternals::ArchiveStream(aside), item));
+    auto& packed = static_cast<platform::TMemoryStream&>(*TZAArchiverInternals::ArchiveStream(aside));
 
-    TZipLocalHeader lh;
-    lh.VersionNeeded = 20;
-    lh.Method = item.Method;
-    lh.ModDate = item.ModDate;
-    lh.Crc = item.Crc;
-    lh.CompressedSize = item.CompressedSize;
-    lh.UncompressedSize = item.UncompressedSize;
+    TZipLocalHeader lh = ZALocalHeaderFor(item);
     lh.NameLength = static_cast<uint16_t>(p.name.size());
     const auto head = EncodeLocalHeader(lh);
-    a.WriteArchiveBuffer(head.data(), head.size(), nullptr, lh.NameLength, a.VolumeInfo(), stream);
-    item.DiskNumberStart = static_cast<uint16_t>(a.VolumeInfo().VolumeNumber);
+    TZAArchiverInternals::WriteArchiveBuffer(a, head.data(), head.size(), lh.NameLength, stream);
+    item.DiskNumberStart = static_cast<uint16_t>(TZAArchiverInternals::VolumeInfo(a).VolumeNumber);
     item.LocalHeaderOffset = static_cast<uint32_t>(stream->Position() - static_cast<int64_t>(head.size()));
-    a.WriteArchiveBuffer(p.name.data(), lh.NameLength, nullptr, 0, a.VolumeInfo(), stream);
-    a.WriteArchiveBuffer(packed.Memory(), packed.Size(), nullptr, -1, a.VolumeInfo(), stream);
+    TZAArchiverInternals::WriteArchiveBuffer(a, p.name.data(), lh.NameLength, 0, stream);
+    TZAArchiverInternals::WriteArchiveBuffer(a, packed.Memory(), packed.Size(), -1, stream);
     dir.SetCount(dir.Count() + 1);
     *dir.GetItemPtr(dir.Count() - 1) = item;
   }
-  a.DirManager()->WriteDirectory();
+  TZAArchiverInternals::DirManager(a).WriteDirectory();
 }
 
 TEST(SplitWriter, VolumesReadBackByZipAndByTheComponent) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "support/temp_dir.h"
+#include "zip/archiver/za_archiver_internals.h"
 #include "zip/za_archiver.h"
 #include "zip/za_except.h"
 #include "zip/zip_builder.h"
@@ -112,9 +113,8 @@ class UpdateTest : public ::testing::Test {
   }
 
   int32_t indexOf(TZipArchiver& a, const std::string& name) {
-    TZADirArray& d = a.DirManager()->ArchiveDir;
-    for (int32_t i = 0; i < d.Count(); ++i)
-      if (d.GetItemPtr(i)->FileName == name) return i;
+    for (int32_t i = 0; i < a.EntryCount(); ++i)
+      if (a.Entry(i).FileName == name) return i;
     return -1;
   }
 };
@@ -150,9 +150,9 @@ TEST_F(UpdateTest, ChangesApplyInOnePassOverAnArchiveMadeByZip) {
       TZipArchiver a;
       open(a);
       auto offsetOf = [&](const std::string& n) {
-        return a.DirManager()->ArchiveDir.GetItemPtr(indexOf(a, n))->TrueLocalHeaderOffset();
+        return a.Entry(indexOf(a, n)).TrueLocalHeaderOffset();
       };
-      keptPrefix = a.DirManager()->CentralDirStart;
+      keptPrefix = TZAArchiverInternals::DirManager(a).CentralDirStart;
       for (const auto& [n, d] : c.replaced) keptPrefix = std::min<size_t>(keptPrefix, offsetOf(n));
       for (const auto& n : c.deleted) keptPrefix = std::min<size_t>(keptPrefix, offsetOf(n));
       size_t backups = 0;
@@ -177,7 +177,7 @@ TEST_F(UpdateTest, ChangesApplyInOnePassOverAnArchiveMadeByZip) {
       if (c.backups >= 0) {
         EXPECT_EQ(backups, static_cast<size_t>(c.backups));
       }
-      EXPECT_EQ(a.DirManager()->ArchiveDir.Count(), static_cast<int32_t>(want.size()));
+      EXPECT_EQ(a.EntryCount(), static_cast<int32_t>(want.size()));
     }
     EXPECT_EQ(filesIn(temp), 0u) << "temporary files left behind";
     const std::string after = readFile(archive);
@@ -408,7 +408,7 @@ TEST_F(UpdateTest, ArenamedEntryKeepsItsData) {
     TZipArchiver a;
     open(a);
     a.BeginUpdate();
-    TDirItem& item = *a.DirManager()->ArchiveDir.GetItemPtr(0);
+    TDirItem& item = TZAArchiverInternals::Entry(a, 0);
     item.PreviousName = item.FileName;
     ZASetStoredName(item, "renamed/first.txt", true);
     item.PendingOperation = poRename;
@@ -489,7 +489,7 @@ TEST_F(UpdateTest, SelectedEntriesAreDeleted) {
     a.BeginUpdate();
     a.SelectFiles("*.txt", 0x28BF, "");
     a.ProcessSelectedItems(poDelete);
-    EXPECT_EQ(a.DirManager()->ArchiveDir.Count(), 2);
+    EXPECT_EQ(a.EntryCount(), 2);
     a.CloseArchive();
   }
   expectSound(archive);
@@ -554,7 +554,7 @@ TEST_F(UpdateTest, HeadersBeyondFourGigabytesNeedZip64) {
       a.BeginUpdate();
       a.AddFile("far.txt");
       a.EndUpdate();
-      EXPECT_EQ(a.DirManager()->ArchiveDir.Count(), c.written ? 1 : 0);
+      EXPECT_EQ(a.EntryCount(), c.written ? 1 : 0);
     }
     EXPECT_EQ(codes, c.written ? std::vector<int32_t>{} : std::vector<int32_t>{43});
     const auto listed = runCommand("unzip -l " + shellQuote(archive) + " 2>&1");
@@ -596,7 +596,7 @@ TEST_F(UpdateTest, ANewSplitArchiveIsWrittenByOneUpdate) {
     a.BeginUpdate();
     for (const auto& [n, d] : files) ASSERT_GE(a.AddFile(n), 0);
     a.EndUpdate();
-    EXPECT_GT(a.DirManager()->ArchiveDir.GetItemPtr(3)->TrueDiskNumberStart(), 0u);
+    EXPECT_GT(a.Entry(3).TrueDiskNumberStart(), 0u);
   }
   EXPECT_EQ(filesIn(temp), 0u);
   std::vector<std::string> names;
@@ -653,7 +653,7 @@ TEST_F(UpdateTest, ArchivesThatCannotBeRewrittenAreRefusedUntouched) {
     } catch (const EZAException& e) {
       EXPECT_EQ(e.NativeError, c.code);
     }
-    EXPECT_EQ(a.DirManager()->ArchiveDir.Count(), 2);
+    EXPECT_EQ(a.EntryCount(), 2);
     a.CloseArchive();
     EXPECT_EQ(readFile(archive), before);
     EXPECT_EQ(filesIn(temp), 0u);
@@ -760,9 +760,9 @@ TEST_F(UpdateTest, CancelsLeaveTheArchiveAsItWas) {
     a.AddFile("new.txt");
     a.EndUpdate();
     const auto old = ziptest::readArchive(before);
-    ASSERT_EQ(a.DirManager()->ArchiveDir.Count(), 3);
+    ASSERT_EQ(a.EntryCount(), 3);
     for (int i = 0; i < 3; ++i) {
-      const TDirItem& item = *a.DirManager()->ArchiveDir.GetItemPtr(i);
+      const TDirItem& item = a.Entry(i);
       EXPECT_EQ(item.Crc, old->items[i].Crc);
       EXPECT_EQ(item.TrueLocalHeaderOffset(), old->items[i].TrueLocalHeaderOffset());
     }
@@ -826,7 +826,7 @@ TEST_F(UpdateTest, ADirectoryOutOfFileOrderLosesNoEntry) {
       TZipArchiver a;
       open(a);
       // Listed as b, a, c.
-      TZADirArray& d = a.DirManager()->ArchiveDir;
+      TZADirArray& d = TZAArchiverInternals::DirManager(a).ArchiveDir;
       const TDirItem first = d.GetItem(0);
       d.SetItem(0, d.GetItem(1));
       d.SetItem(1, first);
@@ -891,7 +891,7 @@ TEST_F(UpdateTest, MovedSourcesGoOnlyWhenTheirEntryIsWritten) {
     };
     a.BeginUpdate();
     const int32_t index = a.AddFile("moved.txt");
-    a.DirManager()->ArchiveDir.GetItemPtr(index)->PendingOperation = poMove;
+    TZAArchiverInternals::Entry(a, index).PendingOperation = poMove;
     a.EndUpdate();
     a.CloseArchive();
     EXPECT_EQ(fs::exists(src / "moved.txt"), cancel);
@@ -1077,7 +1077,7 @@ TEST_F(UpdateTest, FaultsLeaveASoundArchiveOrAReportedFailure) {
          for (const std::string& n : names) a.AddFile(n);
          HalfReadStream half;
          half.WriteBuffer(tree["f0.bin"].data(), static_cast<int64_t>(tree["f0.bin"].size()));
-         a.DirManager()->ArchiveDir.GetItemPtr(0)->SetBorrowedSourceStream(half);
+         TZAArchiverInternals::Entry(a, 0).SetBorrowedSourceStream(half);
          a.EndUpdate();
          a.CloseArchive();
          o.want = tree;

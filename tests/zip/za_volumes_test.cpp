@@ -7,6 +7,7 @@
 
 #include "support/scoped_responder.h"
 #include "support/temp_dir.h"
+#include "zip/archiver/za_archiver_internals.h"
 #include "zip/za_archiver.h"
 #include "zip/za_except.h"
 #include "zip/zip_builder.h"
@@ -122,7 +123,7 @@ TEST(NewVolumes, SingleFileNeverAsks) {
   TZAVolumeNumberInfo info;
   info.SetFirstVolume(true);
   a.OpenArchive(kCreateMode);
-  a.OpenVolume(info);
+  TZAArchiverInternals::OpenVolume(a, info);
   EXPECT_FALSE(asked);
   EXPECT_TRUE(answers.asked().empty());
 }
@@ -137,10 +138,10 @@ TEST(WriteToVolumes, ARecordIsNeverCutAndVolumesFollowEachOther) {
   std::vector<int32_t> requested;
   a.OnRequestBlankVolume = [&](TZABaseArchiver*, int32_t number, std::string&, bool&) { requested.push_back(number); };
   a.OpenArchive(kCreateMode);
-  platform::TStream* stream = a.ArchiveStream();
+  platform::TStream* stream = TZAArchiverInternals::ArchiveStream(a);
   const std::string filler(65000, 'f'), record(1000, 'r');
-  a.WriteArchiveBuffer(filler.data(), static_cast<int64_t>(filler.size()), nullptr, -1, a.VolumeInfo(), stream);
-  a.WriteArchiveBuffer(record.data(), static_cast<int64_t>(record.size()), nullptr, 0, a.VolumeInfo(), stream);
+  TZAArchiverInternals::WriteArchiveBuffer(a, filler.data(), static_cast<int64_t>(filler.size()), -1, stream);
+  TZAArchiverInternals::WriteArchiveBuffer(a, record.data(), static_cast<int64_t>(record.size()), 0, stream);
   EXPECT_EQ(requested, (std::vector<int32_t>{1, 2}));
   EXPECT_EQ(testsupport::readFile(dir / "d_001.zip"), filler);
   EXPECT_EQ(stream->Size(), 1000);
@@ -148,7 +149,7 @@ TEST(WriteToVolumes, ARecordIsNeverCutAndVolumesFollowEachOther) {
   // A record larger than any volume ends with the write error, not with endless volumes.
   const std::string huge(70000, 'h');
   try {
-    a.WriteArchiveBuffer(huge.data(), static_cast<int64_t>(huge.size()), nullptr, 0, a.VolumeInfo(), stream);
+    TZAArchiverInternals::WriteArchiveBuffer(a, huge.data(), static_cast<int64_t>(huge.size()), 0, stream);
     ADD_FAILURE() << "the record cannot fit";
   } catch (const EZAException& e) {
     EXPECT_EQ(e.NativeError, 46);
@@ -168,9 +169,9 @@ TEST(CopyStreamToVolumes, StopsAtTheEndOfAShortSource) {
   a.OnCopyTempFileProgress = [&](TZABaseArchiver*, double p, TZAProgressPhase phase, bool&) {
     events.emplace_back(phase, p);
   };
-  platform::TStream* stream = a.ArchiveStream();
+  platform::TStream* stream = TZAArchiverInternals::ArchiveStream(a);
   bool cancel = false;
-  a.CopyStreamToVolumes(source, stream, true, nullptr, -1, 1000, cancel, a.VolumeInfo());
+  TZAArchiverInternals::CopyStreamToVolumes(a, source, stream, 1000, cancel);
   EXPECT_EQ(stream->Size(), 10);
   ASSERT_GE(events.size(), 2u);
   EXPECT_EQ(events.front(), std::make_pair(int{ppStart}, 0.0));

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "zip/za_wildcard.h"
+#include "zip/names/za_wildcard.h"
 
 TEST(ZAWildcard, Masks) {
   struct Row {

@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "support/temp_dir.h"
+#include "zip/archiver/za_archiver_internals.h"
 #include "zip/za_archiver.h"
-#include "zip/za_compression_tables.h"
+#include "zip/format/za_compression_tables.h"
 #include "zip/za_except.h"
-#include "zip/za_records.h"
+#include "zip/format/za_records.h"
 #include "zip/zip_builder.h"
 #include "zip/zip_test_reader.h"
 
@@ -28,7 +29,7 @@ struct Source {
 // Writes each source as the update pass would: local header, data, then the
 // directory at the end.
 void writeArchive(TZipArchiver& a, const std::vector<Source>& sources) {
-  platform::TStream& s = *a.ArchiveStream();
+  platform::TStream& s = *TZAArchiverInternals::ArchiveStream(a);
   for (const Source& src : sources) {
     TDirItem item;
     item.VersionMadeBy = item.VersionNeeded = 20;
@@ -45,28 +46,20 @@ void writeArchive(TZipArchiver& a, const std::vector<Source>& sources) {
     s.Seek(TZipLocalHeader::kSize + static_cast<int64_t>(stored.size()), platform::TSeekOrigin::soCurrent);
     platform::TMemoryStream in;
     in.Write(src.data.data(), static_cast<int64_t>(src.data.size()));
-    ASSERT_TRUE(a.CompressItemData(in, s, item));
+    ASSERT_TRUE(TZAArchiverInternals::CompressItemData(a, in, s, item));
     const int64_t end = s.Position();
-    TZipLocalHeader lh;
-    lh.VersionNeeded = item.VersionNeeded;
-    lh.Flags = item.Flags;
-    lh.Method = item.Method;
-    lh.ModTime = item.ModTime;
-    lh.ModDate = item.ModDate;
-    lh.Crc = item.Crc;
-    lh.CompressedSize = item.CompressedSize;
-    lh.UncompressedSize = item.UncompressedSize;
+    TZipLocalHeader lh = ZALocalHeaderFor(item);
     lh.NameLength = static_cast<uint16_t>(stored.size());
     s.SetPosition(item.LocalHeaderOffset);
     const auto head = EncodeLocalHeader(lh);
     s.WriteBuffer(head.data(), head.size());
     s.WriteBuffer(stored.data(), static_cast<int64_t>(stored.size()));
     s.SetPosition(end);
-    TZADirArray& dir = a.DirManager()->ArchiveDir;
+    TZADirArray& dir = TZAArchiverInternals::DirManager(a).ArchiveDir;
     dir.SetCount(dir.Count() + 1);
     *dir.GetItemPtr(dir.Count() - 1) = item;
   }
-  a.DirManager()->WriteDirectory();
+  TZAArchiverInternals::DirManager(a).WriteDirectory();
 }
 
 std::string pythonRead(const std::string& archive, const std::string& name, const std::string& password = "") {
@@ -138,14 +131,14 @@ TEST(Writer, NewArchiveClosedEmptyIsAValidZip) {
   const std::string bytes = ziptest::readBytes(path);
   EXPECT_EQ(bytes, ziptest::le32(0x06054b50) + std::string(18, '\0'));
   a.OpenArchive(0x20);
-  EXPECT_EQ(a.DirManager()->ArchiveDir.Count(), 0);
+  EXPECT_EQ(a.EntryCount(), 0);
   EXPECT_EQ(ziptest::runCommand("/usr/bin/python3 -m zipfile -t " + shellQuote(path)).status, 0);
 }
 
 // The in-memory archive's bytes after its directory is written.
 std::string directoryWritten(TZipArchiver& a) {
-  a.DirManager()->WriteDirectory();
-  platform::TStream& s = *a.ArchiveStream();
+  TZAArchiverInternals::DirManager(a).WriteDirectory();
+  platform::TStream& s = *TZAArchiverInternals::ArchiveStream(a);
   std::string bytes(static_cast<size_t>(s.Size()), '\0');
   s.SetPosition(0);
   s.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
@@ -158,7 +151,7 @@ TEST(Writer, Zip64RecordsFromTheEntryCount) {
     TZipArchiver a;
     a.SetInMemory(true);
     a.OpenArchive(kCreateMode);
-    TZADirArray& dir = a.DirManager()->ArchiveDir;
+    TZADirArray& dir = TZAArchiverInternals::DirManager(a).ArchiveDir;
     dir.SetCount(count);
     for (int i = 0; i < count; ++i) ZASetStoredName(*dir.GetItemPtr(i), "f" + std::to_string(i), true);
     const auto read = ziptest::readArchive(directoryWritten(a));
@@ -176,7 +169,7 @@ TEST(Writer, Zip64BlockRebuiltFirstOtherBlocksKept) {
   TZipArchiver a;
   a.SetInMemory(true);
   a.OpenArchive(kCreateMode);
-  TZADirArray& dir = a.DirManager()->ArchiveDir;
+  TZADirArray& dir = TZAArchiverInternals::DirManager(a).ArchiveDir;
   dir.SetCount(1);
   TDirItem& item = *dir.GetItemPtr(0);
   ZASetStoredName(item, "grand.bin", true);
@@ -221,7 +214,7 @@ TEST(Compression, Zip64ModeAlwaysMarksTheSizes) {
   item.CompressionMode = 6;
   platform::TMemoryStream in;
   in.Write("abc", 3);
-  ASSERT_TRUE(a.CompressItemData(in, *a.ArchiveStream(), item));
+  ASSERT_TRUE(TZAArchiverInternals::CompressItemData(a, in, *TZAArchiverInternals::ArchiveStream(a), item));
   EXPECT_EQ(item.CompressedSize, kMarker32);
   EXPECT_EQ(item.UncompressedSize64, 3u);
 }
@@ -239,7 +232,7 @@ TEST(Writer, StubCopiedInFrontOfANewArchive) {
     a.FileName = (dir / "setup.exe").string();
     a.SFXStub = (dir / "stub.bin").string();
     a.OpenArchive(kCreateMode);
-    EXPECT_EQ(a.DirManager()->StubSize, static_cast<int64_t>(stub.size()));
+    EXPECT_EQ(TZAArchiverInternals::DirManager(a).StubSize, static_cast<int64_t>(stub.size()));
     writeArchive(a, {{"lisezmoi.txt", "bonjour", "", 6}});
     a.CloseArchive();
   }

@@ -7,8 +7,8 @@
 #include <span>
 #include <stdexcept>
 
-#include "zip/za_central_entry.h"
-#include "zip/za_range.h"
+#include "zip/format/za_central_entry.h"
+#include "zip/format/za_range.h"
 
 namespace ziptest {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "zip/za_dir_item.h"
-#include "zip/za_records.h"
+#include "zip/directory/za_dir_item.h"
+#include "zip/format/za_records.h"
 
 namespace ziptest {
 

@@ -1,0 +1,160 @@
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <mutex>
+
+#include "platform/core/dos_datetime.h"
+#include "platform/core/posix_file.h"
+#include "zip/za_archiver.h"
+#include "zip/directory/za_dir_manager.h"
+#include "zip/names/za_path_parts.h"
+#include "zip/volumes/za_medium.h"
+#include "zip/za_except.h"
+#include "zip/archiver/za_extract_target.h"
+#include "zip/archiver/za_lock.h"
+#include "zip/names/za_paths.h"
+
+namespace zip {
+
+namespace {
+
+void removeQuietly(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
+}
+
+}  // namespace
+
+void TZABaseArchiver::ExtractFiles(const std::string& fileMask, int32_t searchAttr, const std::string& exclusionMask) {
+  CheckActive();
+  CheckUpdateEnded();
+  SelectFiles(fileMask, searchAttr, exclusionMask);
+  ProcessSelectedItems(poExtract);
+}
+
+void TZABaseArchiver::processExtractItem(int32_t index, std::string name, const std::string& baseFolder) {
+  const TDirItem& entry = *dirManager_->ArchiveDir.GetItemPtr(index);
+  uint32_t attributes = entry.ExternalAttributes;
+  const bool folderEntry = entry.IsFolder() || (!entry.FileName.empty() && entry.FileName.back() == '/');
+  const std::string comment = entry.Comment;
+  DoOnExtractFile(name, attributes, comment);
+  if (!Options().CreateDirs) name = ZAFilePart(name);
+
+  // Drives, absolute names and ".." stay below the base folder: a name that
+  // would climb out of it is refused. A link in the file's own place is
+  // replaced, never followed, so only its folder has to stay inside.
+  // The base is resolved once per operation; names are expanded against it.
+  if (!folders_ || folders_->BaseFolder() != baseFolder)
+    folders_ = std::make_unique<TZAFolderGuard>(baseFolder, *ExpandArchivePathFromBase(baseFolder, ""));
+  const std::optional<std::string> resolved =
+      ExpandArchivePathFromBase(ZAIncludeTrailingBackslash(folders_->Base()), name);
+  if (!resolved) throw EZAException::CreateFmt(zeCannotCreateFile, Name, {name});
+  const std::string target = *resolved;
+  const std::string folder = folderEntry ? target : ZAFolderPart(target);
+  switch (folders_->Check(folder, Options().CreateDirs)) {
+    case TZAFolderGuard::frOk: break;
+    case TZAFolderGuard::frOutside: throw EZAException::CreateFmt(zeCannotCreateFile, Name, {name});
+    case TZAFolderGuard::frCannotCreate: throw EZAException::CreateFmt(zeCannotCreateFolder, Name, {folder});
+  }
+  if (folderEntry) return;
+
+  std::string dest = target;
+  TZAExistingFile existing = ZAInspect(dest);
+  if (existing.exists) {
+    if (!Options().ReplaceReadOnly && existing.readOnly) return;
+    const platform::DosDateTime entryTime = platform::makeDosDateTime(entry.ModDate, entry.ModTime);
+    const platform::DosDateTime fileTime = platform::dosDateTimeFromTime(static_cast<std::time_t>(existing.modified));
+    switch (Options().OverwriteMode) {
+      case omPrompt: {
+        bool confirm = false;
+        DoOnConfirmOverwrite(name, dest, confirm);
+        if (!confirm) return;
+        if (dest != target) {
+          // A target the handler chose is held to the same rule as a stored name.
+          const std::optional<std::string> moved = ExpandArchivePathFromBase(baseFolder, dest);
+          if (!moved || !ZAStaysInside(baseFolder, ZAFolderPart(*moved)))
+            throw EZAException::CreateFmt(zeCannotCreateFile, Name, {dest});
+          dest = *moved;
+          existing = ZAInspect(dest);
+        }
+        break;
+      }
+      case omNever: return;
+      case omIfNewer:
+        if (!(static_cast<int32_t>(entryTime) > static_cast<int32_t>(fileTime))) return;
+        break;
+      case omIfOlder:
+        if (!(static_cast<int32_t>(entryTime) < static_cast<int32_t>(fileTime))) return;
+        break;
+      case omAlways: break;
+    }
+  }
+  writeEntryFile(index, dest, attributes, existing);
+}
+
+void TZABaseArchiver::writeEntryFile(int32_t index, const std::string& target, uint32_t attributes,
+                                     const TZAExistingFile& existing) {
+  // A folder in the file's place stays.
+  if (existing.exists && existing.isDirectory) throw EZAException::CreateFmt(zeCannotCreateFile, Name, {target});
+  // The data go to a new file beside the target and take its place only once
+  // checked: whatever fails, the old file stays as it was. The rename
+  // replaces a link in the target's place instead of following it, and a
+  // running program keeps its old image.
+  const std::optional<std::string> temp = ZAMakeTempFile(ZAFolderPart(target));
+  if (!temp) throw EZAException::CreateFmt(19, Name, {target});
+  struct TempGuard {
+    std::string path;
+    ~TempGuard() {
+      if (!path.empty()) removeQuietly(path);
+    }
+  } guard{*temp};
+  {
+    platform::TFileStream file(*temp, platform::fmOpenReadWrite);
+    InternalExtractItem(index, file);
+    if (skip_ || cancel_) return;
+    const TDirItem& entry = *dirManager_->ArchiveDir.GetItemPtr(index);
+    const std::time_t when = platform::timeFromDosDateTime(platform::makeDosDateTime(entry.ModDate, entry.ModTime));
+    const struct timespec times[2] = {{when, 0}, {when, 0}};
+    ::futimens(file.Handle(), times);
+    const uint32_t mode = Options().SetAttributes ? ZAModeForAttributes(attributes, existing) : ZADefaultFileMode();
+    ::fchmod(file.Handle(), mode);
+    if (Options().FlushBuffers && !file.Flush()) throw EZAException::CreateFmt(19, Name, {target});
+  }
+  if (!platform::renameOver(*temp, target, false)) throw EZAException::CreateFmt(19, Name, {target});
+  guard.path.clear();
+}
+
+void TZABaseArchiver::processTestItem(int32_t index) {
+  if (dirManager_->ArchiveDir.GetItemPtr(index)->IsFolder()) return;
+  const std::optional<std::string> temp = ZAMakeTempFile(TempDir);
+  if (!temp) throw EZAException::CreateFmt(zeCannotCreateFile, Name, {TempDir + "/ZT"});
+  try {
+    platform::TFileStream file(*temp, platform::fmOpenReadWrite);
+    InternalExtractItem(index, file);
+  } catch (...) {
+    removeQuietly(*temp);
+    throw;
+  }
+  removeQuietly(*temp);
+}
+
+void TZABaseArchiver::InternalExtractItem(int32_t index, platform::TStream& target) {
+  if (!dirManager_ || index < 0 || index >= dirManager_->ArchiveDir.Count()) raise(zeExtractIndex);
+  TDirItem& item = *dirManager_->ArchiveDir.GetItemPtr(index);
+  skip_ = false;
+  if (spanningMode_ != smNone) {
+    TZAVolumeNumberInfo info;
+    info.LastVolumeNumber = volumeInfo_.LastVolumeNumber;
+    info.SetVolumeNumber(static_cast<int32_t>(item.TrueDiskNumberStart()));
+    OpenVolume(info);
+  }
+  bool ok = false;
+  const uint64_t offset = item.TrueLocalHeaderOffset();
+  if (archiveStream_ && offset < static_cast<uint64_t>(archiveStream_->Size())) {
+    archiveStream_->SetPosition(static_cast<int64_t>(offset));
+    ok = ExtractItemToStream(*archiveStream_, target, item);
+  }
+  if (!ok && !cancel_ && !skip_ && !ExtractCorruptedFiles) raise(zeBadEntryData);
+}
+
+}  // namespace zip

@@ -1,0 +1,335 @@
+#include <algorithm>
+#include <filesystem>
+
+#include "zip/za_archiver.h"
+#include "zip/directory/za_dir_manager.h"
+#include "zip/volumes/za_medium.h"
+#include "zip/za_except.h"
+
+namespace zip {
+
+namespace {
+
+void removeQuietly(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
+}
+
+bool changesData(const TDirItem& item) {
+  return item.StorePending && item.PendingOperation != poRename && item.PendingOperation != poChangeAttr &&
+         item.PendingOperation != poChangeComment;
+}
+
+}  // namespace
+
+int32_t TZABaseArchiver::FindFirstChangedItem() const {
+  const TZADirArray& work = dirManager_->ArchiveDir;
+  const TZADirArray& rollback = dirManager_->RollbackDir;
+  const int32_t shorter = std::min(work.Count(), rollback.Count());
+  for (int32_t i = 0; i < shorter; ++i) {
+    const TDirItem& w = *work.GetItemPtr(i);
+    const TDirItem& r = *rollback.GetItemPtr(i);
+    // Names alone would take an entry for its same-named predecessor after
+    // a deletion: the offset tells them apart.
+    if (w.StorePending || w.FileName != r.FileName || w.TrueLocalHeaderOffset() != r.TrueLocalHeaderOffset())
+      return i;
+  }
+  return shorter;
+}
+
+void TZABaseArchiver::BackupArchiveTail(uint64_t offset) {
+  const int64_t size = archiveStream_->Size();
+  if (offset > static_cast<uint64_t>(size)) raise(zeInvalidArchive);
+  backupWindowAt_ = -1;
+  backupFileName_ = makeTempFileIn(backupFolder());
+  try {
+    backupStream_ = std::make_unique<platform::TFileStream>(backupFileName_, platform::fmOpenReadWrite);
+    const int64_t count = size - static_cast<int64_t>(offset);
+    if (count > 0) {
+      archiveStream_->SetPosition(static_cast<int64_t>(offset));
+      backupStream_->CopyFrom(*archiveStream_, count);
+    }
+  } catch (...) {
+    DeleteBackupFile();
+    throw;
+  }
+}
+
+int64_t TZABaseArchiver::updateStartPosition() const {
+  TZADirArray& rollback = dirManager_->RollbackDir;
+  if (rollback.Count() == 0) return dirManager_->StubSize;
+  // Only entries are appended, from the old directory on, or from the end of
+  // the last kept entry's data when that lies further (a directory rebuilt
+  // from local headers ends where the file ends). A kept entry whose data run
+  // past the file would be overwritten: the archive is refused.
+  uint64_t end = static_cast<uint64_t>(dirManager_->CentralDirStart);
+  int32_t last = 0;
+  for (int32_t i = 0; i < rollback.Count(); ++i) {
+    const TDirItem& entry = *rollback.GetItemPtr(i);
+    end = std::max(end, keptDataEnd(entry, false));
+    if (entry.TrueLocalHeaderOffset() > rollback.GetItemPtr(last)->TrueLocalHeaderOffset()) last = i;
+  }
+  end = std::max(end, keptDataEnd(*rollback.GetItemPtr(last), true));
+  if (end > static_cast<uint64_t>(archiveStream_->Size())) raise(zeInvalidArchive);
+  return static_cast<int64_t>(end);
+}
+
+int32_t TZABaseArchiver::firstRewrittenItem(uint64_t& tailStart) const {
+  TZADirArray& rollback = dirManager_->RollbackDir;
+  const int32_t n = rollback.Count();
+  const int32_t changed = FindFirstChangedItem();
+  if (changed >= n) return changed;
+  // The rewrite starts at the lowest header from the first rewritten entry
+  // on; every entry before it stays in place, so its data must end below
+  // that point, whatever order the directory lists them in.
+  std::vector<uint64_t> lowestFrom(static_cast<size_t>(n) + 1, UINT64_MAX);
+  for (int32_t k = n - 1; k >= 0; --k)
+    lowestFrom[static_cast<size_t>(k)] =
+        std::min(lowestFrom[static_cast<size_t>(k) + 1], rollback.GetItemPtr(k)->TrueLocalHeaderOffset());
+  std::vector<uint64_t> endBefore(static_cast<size_t>(changed) + 1, 0);
+  std::vector<int32_t> highestBefore(static_cast<size_t>(changed) + 1, -1);
+  for (int32_t k = 0; k < changed; ++k) {
+    const TDirItem& entry = *rollback.GetItemPtr(k);
+    const size_t at = static_cast<size_t>(k);
+    endBefore[at + 1] = std::max(endBefore[at], keptDataEnd(entry, false));
+    const int32_t h = highestBefore[at];
+    highestBefore[at + 1] =
+        h >= 0 && rollback.GetItemPtr(h)->TrueLocalHeaderOffset() >= entry.TrueLocalHeaderOffset() ? h : k;
+  }
+  int32_t first = changed;
+  for (;;) {
+    while (first > 0 && endBefore[static_cast<size_t>(first)] > lowestFrom[static_cast<size_t>(first)]) --first;
+    // The kept entry that lies highest may carry a local extra field that
+    // the directory does not show: its own header tells where its data end.
+    const int32_t highest = highestBefore[static_cast<size_t>(first)];
+    if (highest < 0 || keptDataEnd(*rollback.GetItemPtr(highest), true) <= lowestFrom[static_cast<size_t>(first)])
+      break;
+    first = highest;
+  }
+  tailStart = lowestFrom[static_cast<size_t>(first)];
+  return first;
+}
+
+// Stores or copies every entry from first on; whether the failure event asked to abort.
+bool TZABaseArchiver::writeItemsFrom(int32_t first, std::vector<std::string>& movedSources) {
+  TZADirArray& work = dirManager_->ArchiveDir;
+  for (int32_t i = first; i < work.Count() && !cancel_;) {
+    const bool store = changesData(*work.GetItemPtr(i));
+    TZAAction action = fxaIgnore;
+    bool written = false;
+    if (store) flushBackupCopy();
+    do {
+      action = fxaIgnore;
+      const int64_t attemptStart = archiveStream_->Seek(0, platform::TSeekOrigin::soEnd);
+      if (store) {
+        written = StoreItem(i, action);
+      } else {
+        CopyUnchangedItem(i);
+        written = true;
+      }
+      // What a failed attempt wrote goes: it would sit between entries and
+      // take the room the next ones need.
+      if (!written && spanningMode_ == smNone) archiveStream_->SetSize(attemptStart);
+    } while (!written && action == fxaRetry && !cancel_);
+    if (action == fxaAbort) {
+      pendingCopy_ = {};
+      return true;
+    }
+    if (cancel_) break;
+    TDirItem& item = *work.GetItemPtr(i);
+    if (written) {
+      ++itemsDone_;
+      if (store && item.PendingOperation == poMove && !item.IsFolder()) movedSources.push_back(item.SourceFileName);
+      ++i;
+      continue;
+    }
+    // Passed over: a new entry goes, a replaced one keeps its old data.
+    const bool hasOld = findRollbackItem(item.FileName, item.TrueLocalHeaderOffset()) >= 0;
+    if (item.PendingOperation == poAdd || item.PendingOperation == poMove || !hasOld) {
+      item.ReleaseSourceStream();
+      work.Delete(i);
+      continue;
+    }
+    archiveStream_->Seek(0, platform::TSeekOrigin::soEnd);
+    CopyUnchangedItem(i);
+    ++i;
+  }
+  flushBackupCopy();
+  return false;
+}
+
+void TZABaseArchiver::deleteMovedSources(const std::vector<std::string>& movedSources) {
+  bool stopDeleting = false;
+  for (size_t m = 0; m < movedSources.size() && !stopDeleting; ++m) {
+    const std::string& source = movedSources[m];
+    for (;;) {
+      std::error_code ec;
+      if (std::filesystem::remove(source, ec) || !std::filesystem::exists(source, ec)) break;
+      const EZAException e = EZAException::CreateFmt(zeCannotDeleteFile, Name, {source});
+      TZAAction action = fxaIgnore;
+      DoOnProcessFileFailure(source, poMove, e.NativeError, e.ErrorCode, e.message(), action);
+      if (action != fxaRetry) {
+        stopDeleting = action == fxaAbort;
+        break;
+      }
+    }
+  }
+}
+
+void TZABaseArchiver::ApplyPendingUpdates() {
+  if (updateCount_ <= 0) return;
+  updateCount_ = 0;
+  if (!dirManager_ || !archiveStream_) return;
+  TZADirArray& work = dirManager_->ArchiveDir;
+  TZADirArray& rollback = dirManager_->RollbackDir;
+  struct ProgressOff {
+    bool& flag;
+    ~ProgressOff() { flag = false; }
+  } progressOff{progressEnabled_};
+  itemsDone_ = 0;
+  selectedCount_ = 0;
+  TZAProcessOperation operation = poDelete;
+  bool operationFound = false;
+  for (int32_t i = 0; i < work.Count(); ++i) {
+    const TDirItem& item = *work.GetItemPtr(i);
+    if (!item.StorePending) continue;
+    ++selectedCount_;
+    if (!operationFound) operation = static_cast<TZAProcessOperation>(item.PendingOperation);
+    operationFound = true;
+  }
+  cancel_ = false;
+  progressEnabled_ = true;
+
+  uint64_t tailStart = 0;
+  const int32_t first = firstRewrittenItem(tailStart);
+  DoOnOverallProgress(0, operation, ppStart, cancel_);
+  // Nothing is written: the directory in memory goes back to what the file holds.
+  if (cancel_) {
+    work.Assign(rollback);
+    return;
+  }
+  // Nothing to write: the file stays as it is, byte for byte.
+  if (first == work.Count() && first == rollback.Count()) {
+    DoOnOverallProgress(100, operation, ppEnd, cancel_);
+    return;
+  }
+  const bool readOnly = !inMemory_ && fileOpenMode_ != kCreateMode && (fileOpenMode_ & 0x03) == platform::fmOpenRead;
+  try {
+    if (readOnly) raise(zeReadOnly);
+    // Volumes already written are not rewritten: a multi-volume archive is
+    // written by one update from its creation.
+    if (spanningMode_ != smNone && rollback.Count() > 0) raise(zeSpannedModification);
+    if (first < rollback.Count()) {
+      BackupArchiveTail(tailStart);
+      startPosition_ = static_cast<int64_t>(tailStart);
+    } else {
+      startPosition_ = updateStartPosition();
+    }
+    archiveStream_->SetSize(startPosition_);
+    archiveStream_->SetPosition(startPosition_);
+  } catch (...) {
+    DeleteBackupFile();
+    work.Assign(rollback);
+    throw;
+  }
+
+  bool aborted = false;
+  std::vector<std::string> movedSources;
+  // The index lasts for this pass only.
+  struct IndexDrop {
+    TZABaseArchiver& a;
+    ~IndexDrop() {
+      std::vector<int32_t>().swap(a.rollbackSlots_);
+      decltype(a.rollbackSameName_)().swap(a.rollbackSameName_);
+    }
+  } indexDrop{*this};
+  indexRollbackDir();
+  try {
+    volumeInfo_.SetVolumeNumber(0);
+    if (spanningMode_ == smSpanning && IsFloppyDrive(FileName)) updateBuffer_ = std::make_unique<platform::TMemoryStream>();
+    aborted = writeItemsFrom(first, movedSources);
+    if (updateBuffer_ && !cancel_ && !aborted && updateBuffer_->Size() > 0) {
+      platform::TStream* out = archiveStream_.get();
+      WriteArchiveBuffer(updateBuffer_->Memory(), updateBuffer_->Size(), nullptr, -1, volumeInfo_, out);
+    }
+    updateBuffer_.reset();
+    if (!cancel_ && !aborted) {
+      archiveStream_->Seek(0, platform::TSeekOrigin::soEnd);
+      dirManager_->WriteDirectory(archiveStream_.get());
+      DeleteBackupFile();
+    }
+  } catch (...) {
+    updateBuffer_.reset();
+    RollbackUpdate();
+    throw;
+  }
+  if (cancel_ || aborted) {
+    RollbackUpdate();
+    return;
+  }
+
+  deleteMovedSources(movedSources);
+  DoOnOverallProgress(100, operation, ppEnd, cancel_);
+  // The file now holds the working directory: it is what the next update starts from.
+  for (int32_t i = 0; i < work.Count(); ++i) {
+    TDirItem& item = *work.GetItemPtr(i);
+    item.StorePending = false;
+    item.PendingOperation = 0;
+    item.PreviousName.clear();
+    item.ReleaseSourceStream();
+  }
+  rollback.Assign(work);
+  if (Options().FlushBuffers)
+    if (auto* file = dynamic_cast<platform::TFileStream*>(archiveStream_.get())) file->Flush();
+}
+
+void TZABaseArchiver::RollbackUpdate() {
+  pendingCopy_ = {};
+  dirManager_->ArchiveDir.Assign(dirManager_->RollbackDir);
+  // A multi-volume set is written by one pass from its creation, and bytes
+  // laid on earlier volumes cannot be taken back: the unfinished set goes
+  // whole, rather than stay behind looking like an archive.
+  if (spanningMode_ != smNone && fileOpenMode_ == kCreateMode && !inMemory_) {
+    ReplaceStream(nullptr, {});
+    for (const std::string& name : createdVolumes_) removeQuietly(name);
+    createdVolumes_.clear();
+    DeleteBackupFile();
+    return;
+  }
+  if (!archiveStream_) {
+    DeleteBackupFile();
+    return;
+  }
+  if (backupStream_) {
+    RestoreArchiveTail();
+    return;
+  }
+  archiveStream_->SetSize(startPosition_);
+  archiveStream_->SetPosition(startPosition_);
+  dirManager_->WriteDirectory(archiveStream_.get());
+}
+
+void TZABaseArchiver::RestoreArchiveTail() {
+  try {
+    archiveStream_->SetSize(startPosition_);
+    archiveStream_->SetPosition(startPosition_);
+    archiveStream_->CopyFrom(*backupStream_, 0);
+  } catch (...) {
+    // The backup is the only copy left of the archive's tail: it stays on disk.
+    backupStream_.reset();
+    backupFileName_.clear();
+    throw;
+  }
+  DeleteBackupFile();
+}
+
+void TZABaseArchiver::DeleteBackupFile() {
+  pendingCopy_ = {};
+  std::vector<uint8_t>().swap(backupWindow_);
+  backupWindowAt_ = -1;
+  backupStream_.reset();
+  if (!backupFileName_.empty()) removeQuietly(backupFileName_);
+  backupFileName_.clear();
+}
+
+}  // namespace zip

@@ -1,0 +1,233 @@
+#include <zlib.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "zip/za_archiver.h"
+#include "zip/directory/za_dir_manager.h"
+#include "zip/format/za_bytes.h"
+#include "zip/format/za_crc32.h"
+#include "zip/format/za_crypt.h"
+#include "zip/za_except.h"
+#include "zip/format/za_range.h"
+
+namespace zip {
+
+namespace {
+
+constexpr int64_t kReadBlock = 0x100000;
+constexpr size_t kOutChunk = 0x40000;
+constexpr uint16_t kMethodDeflate64 = 9;
+constexpr int64_t kBlockHeaderSize = 50;
+// Strong encryption: no cipher of this component reads it.
+constexpr uint16_t kFlagStrongEncryption = 0x0040;
+// Password questions for one entry before a wrong password fails it.
+constexpr int kPasswordQuestions = 3;
+
+using Emit = std::function<bool(const uint8_t*, size_t)>;
+
+// Inflates input through a fixed output chunk, handing each piece to emit,
+// so that no entry's claimed sizes decide how much memory is taken.
+class Inflater {
+ public:
+  explicit Inflater(int windowBits) { ok_ = inflateInit2(&zs_, windowBits) == Z_OK; }
+  ~Inflater() {
+    if (ok_) inflateEnd(&zs_);
+  }
+  Inflater(const Inflater&) = delete;
+  Inflater& operator=(const Inflater&) = delete;
+  bool Ready() const { return ok_; }
+  bool Ended() const { return ended_; }
+
+  bool Feed(const uint8_t* in, size_t n, const Emit& emit) {
+    if (ended_) return true;  // data past the end of the deflate stream are not output
+    zs_.next_in = const_cast<uint8_t*>(in);
+    zs_.avail_in = static_cast<uInt>(n);
+    for (;;) {
+      zs_.next_out = out_;
+      zs_.avail_out = kOutChunk;
+      const uInt before = zs_.avail_in;
+      const int r = inflate(&zs_, Z_NO_FLUSH);
+      if (r == Z_NEED_DICT || r == Z_DATA_ERROR || r == Z_MEM_ERROR || r == Z_STREAM_ERROR) return false;
+      const size_t have = kOutChunk - zs_.avail_out;
+      if (have > 0 && !emit(out_, have)) return false;
+      if (r == Z_STREAM_END) {
+        ended_ = true;
+        return true;
+      }
+      if (zs_.avail_in == 0 && zs_.avail_out > 0) return true;
+      if (have == 0 && zs_.avail_in == before) return true;  // zlib wants more input
+    }
+  }
+
+ private:
+  z_stream zs_{};
+  bool ok_ = false;
+  bool ended_ = false;
+  // Left uninitialised: zeroing it cost more than small entries' inflate.
+  std::unique_ptr<uint8_t[]> buffer_ = std::make_unique_for_overwrite<uint8_t[]>(kOutChunk);
+  uint8_t* out_ = buffer_.get();
+};
+
+}  // namespace
+
+bool TZABaseArchiver::ExtractItemToStream(platform::TStream& archive, platform::TStream& target, TDirItem& item) {
+  // The archive's own stream goes through the volumes and is never held: the
+  // reference given here dies with the first read that changes volume.
+  platform::TStream* foreign = &archive == archiveStream_.get() ? nullptr : &archive;
+  const ReadEntryBytes readData = [this, foreign](void* buf, int64_t n) {
+    return foreign ? foreign->Read(buf, n) : ReadFromVolumes(buf, n);
+  };
+  const bool encrypted = (item.Flags & kFlagEncrypted) != 0;
+  platform::TStream* source = foreign ? foreign : archiveStream_.get();
+  // In a single file the local header, its name and extra field and the
+  // data must all lie inside the file before any data are read.
+  const bool oneFile = SpanningMode() == smNone && source != nullptr;
+  const uint64_t fileSize = oneFile ? static_cast<uint64_t>(source->Size()) : 0;
+  uint64_t here = oneFile ? static_cast<uint64_t>(source->Position()) : 0;
+  auto fits = [&](uint64_t length) { return !oneFile || ZARangeFits(here, length, fileSize); };
+
+  uint8_t raw[TZipLocalHeader::kSize];
+  if (!fits(sizeof raw)) raise(zeBadEntryData);
+  if (readData(raw, sizeof raw) != static_cast<int64_t>(sizeof raw)) return false;
+  here += sizeof raw;
+  const TZipLocalHeader lh = *DecodeLocalHeader(raw);
+  {
+    const int64_t skip = int64_t{lh.NameLength} + lh.ExtraLength;
+    if (!fits(static_cast<uint64_t>(skip))) raise(zeBadEntryData);
+    std::vector<uint8_t> scratch(static_cast<size_t>(skip));
+    if (skip > 0 && readData(scratch.data(), skip) != skip) return false;
+    here += static_cast<uint64_t>(skip);
+  }
+  uint64_t compressed = item.TrueCompressedSize();
+  if (!fits(compressed)) raise(zeBadEntryData);
+  if (oneFile && dirManager_) {
+    // An entry never reads into the directory, whatever its size field says.
+    const uint64_t dirStart = static_cast<uint64_t>(std::max<int64_t>(dirManager_->CentralDirStart, 0));
+    const uint64_t room = here <= dirStart ? dirStart - here : 0;
+    compressed = std::min(compressed, room);
+  }
+  uint32_t crc = kCrcSeed;
+  uint64_t written = 0;
+  bool result = false;
+  if (item.Method == kMethodStored || item.Method == kMethodDeflated) {
+    if (encrypted && (item.Flags & kFlagStrongEncryption) != 0) raise(zeBadEntryData);
+    result = extractStreamPath(readData, target, item, encrypted, compressed, crc, written, lh);
+  } else if (item.Method == kMethodDeflate64) {
+    raise(zeDeflate64);
+  } else if (item.VersionNeeded >= 11) {
+    // No cipher is attached to the block layout (AES entries land here):
+    // no password can ever open it, so none is asked for.
+    if (encrypted) raise(zeBadEntryData);
+    result = extractBlockPath(readData, target, item, crc, written);
+  }
+  if (written != item.TrueUncompressedSize()) result = false;
+  if (result && !skip_) result = ~crc == item.Crc;
+  return result;
+}
+
+bool TZABaseArchiver::extractStreamPath(const ReadEntryBytes& readData, platform::TStream& target, TDirItem& item,
+                                        bool encrypted, uint64_t compressed, uint32_t& crc, uint64_t& written,
+                                        const TZipLocalHeader& lh) {
+  const uint64_t expected = item.TrueUncompressedSize();
+  TZipCryptKeys keys;
+  if (encrypted) {
+    if (compressed < kEncryptionHeaderSize) return false;
+    compressed -= kEncryptionHeaderSize;
+    // Read once, tried with each password: the header may lie across volumes.
+    TZAEncryptionHeader header{};
+    if (readData(header.data(), kEncryptionHeaderSize) != kEncryptionHeaderSize) return false;
+    for (int asked = 0; !CheckItemPassword(header, Password, keys, lh.Crc, lh.ModTime, lh.Flags); ++asked) {
+      // Wrong answers without end fail the entry instead of asking forever.
+      if (asked == kPasswordQuestions) return false;
+      DoOnPassword(item.FileName, Password, skip_);
+      if (skip_) return false;
+    }
+  }
+  std::optional<Inflater> inflater;
+  if (item.Method == kMethodDeflated && !inflater.emplace(-MAX_WBITS).Ready()) return false;
+  const Emit emit = [&](const uint8_t* p, size_t n) {
+    // More output than the entry declares is refused before it reaches the disk.
+    if (n > expected - written) return false;
+    crc = UpdateCRC32(crc, p, static_cast<int64_t>(n));
+    if (target.Write(p, static_cast<int64_t>(n)) != static_cast<int64_t>(n)) return false;
+    written += n;
+    return true;
+  };
+  const size_t blockSize = static_cast<size_t>(std::min<uint64_t>(kReadBlock, std::max<uint64_t>(compressed, 1)));
+  const std::unique_ptr<uint8_t[]> block = std::make_unique_for_overwrite<uint8_t[]>(blockSize);
+  const auto op = static_cast<TZAProcessOperation>(item.PendingOperation);
+  uint64_t consumed = 0;
+  while (consumed < compressed) {
+    progressStep(item.FileName, static_cast<double>(consumed), static_cast<double>(compressed), op);
+    if (cancel_) break;
+    const int64_t n = static_cast<int64_t>(std::min<uint64_t>(kReadBlock, compressed - consumed));
+    if (readData(block.get(), n) != n) return false;
+    if (encrypted) ZipCryptDecryptBuffer(block.get(), n, keys);
+    if (item.Method == kMethodDeflated) {
+      if (!inflater->Feed(block.get(), static_cast<size_t>(n), emit)) return false;
+    } else if (!emit(block.get(), static_cast<size_t>(n))) {
+      return false;
+    }
+    consumed += static_cast<uint64_t>(n);
+  }
+  return true;
+}
+
+bool TZABaseArchiver::extractBlockPath(const ReadEntryBytes& readData, platform::TStream& target, TDirItem& item,
+                                       uint32_t& crc, uint64_t& written) {
+  const uint64_t compressed = item.TrueCompressedSize();
+  uint8_t head[kBlockHeaderSize];
+  if (readData(head, kBlockHeaderSize) != kBlockHeaderSize) return false;
+  uint64_t consumed = kBlockHeaderSize;
+  TZAByteReader r(head);
+  const uint32_t blockSize = r.U32();
+  r.U32();
+  const uint32_t headerUncompressed = r.U32();
+  r.U32();
+  const uint32_t blockCount = r.U32();
+  const uint8_t algorithm = head[20];
+  const bool packed = head[21] != 0;
+  const uint64_t total = item.UncompressedSize == kMarker32 ? item.UncompressedSize64 : headerUncompressed;
+  const uint64_t declared = item.TrueUncompressedSize();
+  const auto op = static_cast<TZAProcessOperation>(item.PendingOperation);
+  std::vector<uint8_t> in;
+  for (uint32_t b = 0; b < blockCount; ++b) {
+    progressStep(item.FileName, static_cast<double>(consumed), static_cast<double>(compressed), op);
+    if (cancel_) return true;
+    uint8_t lenBytes[4];
+    if (consumed + 4 > compressed || readData(lenBytes, 4) != 4) return false;
+    const uint32_t length = TZAByteReader(lenBytes).U32();
+    consumed += 4;
+    if (length == 0 || length > compressed - consumed) return false;
+    const uint64_t want = b + 1 == blockCount ? (total > written ? total - written : 0) : blockSize;
+    uint64_t produced = 0;
+    const Emit emit = [&](const uint8_t* p, size_t n) {
+      if (n > want - produced || n > declared - written) return false;
+      crc = UpdateCRC32(crc, p, static_cast<int64_t>(n));
+      if (target.Write(p, static_cast<int64_t>(n)) != static_cast<int64_t>(n)) return false;
+      produced += n;
+      written += n;
+      return true;
+    };
+    if (packed && algorithm != 0) return false;
+    Inflater inflater(MAX_WBITS);
+    if (packed && !inflater.Ready()) return false;
+    // The block is read in pieces, so that its stated length decides no allocation.
+    for (uint32_t left = length; left > 0;) {
+      const uint32_t n = std::min<uint32_t>(left, kReadBlock);
+      in.resize(n);
+      if (readData(in.data(), n) != n) return false;
+      if (packed ? !inflater.Feed(in.data(), n, emit) : !emit(in.data(), n)) return false;
+      left -= n;
+    }
+    consumed += length;
+    if (produced == 0) return false;
+  }
+  return true;
+}
+
+}  // namespace zip

@@ -1,0 +1,82 @@
+#include <mutex>
+#include <string>
+
+#include "zip/za_archiver.h"
+#include "zip/directory/za_dir_manager.h"
+#include "zip/za_except.h"
+#include "zip/archiver/za_extract_target.h"
+#include "zip/archiver/za_lock.h"
+#include "zip/names/za_paths.h"
+
+namespace zip {
+
+void TZABaseArchiver::ProcessSelectedItems(TZAProcessOperation operation) {
+  std::lock_guard<std::recursive_mutex> guard(ZAComponentLock());
+  struct ProgressOff {
+    bool& flag;
+    ~ProgressOff() { flag = false; }
+  } progressOff{progressEnabled_};
+  TZADirArray* dir = dirManager_ ? &dirManager_->ArchiveDir : nullptr;
+  itemsDone_ = 0;
+  cancel_ = false;
+  progressEnabled_ = true;
+  selectedCount_ = 0;
+  for (int32_t i = 0; dir && i < dir->Count(); ++i) selectedCount_ += dir->GetItemPtr(i)->Selected ? 1 : 0;
+  const bool withProgress = operation == poExtract || operation == poTest;
+  TZAAction action = fxaIgnore;
+  folders_.reset();  // folders are checked anew by each operation
+  if (withProgress) DoOnOverallProgress(0, operation, ppStart, cancel_);
+  if (!cancel_) {
+    for (int32_t i = 0; dir && i < dir->Count();) {
+      if (!dir->GetItemPtr(i)->Selected) {
+        ++i;
+        continue;
+      }
+      dir->GetItemPtr(i)->PendingOperation = operation;
+      bool removed = false;
+      do {
+        action = fxaIgnore;
+        const std::string stored = dir->GetItemPtr(i)->FileName;
+        const std::string name = stored;  // names on disk use "/" as stored names do
+        try {
+          bool confirm = true;
+          DoOnConfirmProcessFile(name, operation, confirm);
+          if (!confirm) break;
+          const std::string baseFolder = AppendBackslashIfNotEmpty(BaseDir);
+          if (withProgress) {
+            DoOnFileProgress(stored, 0, operation, ppStart, cancel_);
+            if (cancel_) break;
+          }
+          const int32_t countBefore = dir->Count();
+          switch (operation) {
+            case poDelete: processDeleteItem(i); break;
+            case poUpdate: processUpdateItem(i, baseFolder); break;
+            case poExtract: processExtractItem(i, name, baseFolder); break;
+            case poTest: processTestItem(i); break;
+            default: break;
+          }
+          removed = dir->Count() < countBefore;
+          const bool cancelled = cancel_;
+          if (withProgress) DoOnFileProgress(stored, 100, operation, ppEnd, cancel_);
+          cancel_ = cancel_ || cancelled;
+          if (cancel_) break;
+          ++itemsDone_;
+        } catch (const EZAException& e) {
+          DoOnProcessFileFailure(name, operation, e.NativeError, e.ErrorCode, e.message(), action);
+        }
+      } while (action == fxaRetry);
+      if (action == fxaAbort || cancel_) break;
+      if (!removed) ++i;
+    }
+    const bool cancelled = cancel_;
+    if (withProgress) DoOnOverallProgress(100, operation, ppEnd, cancel_);
+    cancel_ = cancel_ || cancelled;
+  }
+  if (cancel_ || action == fxaAbort) {
+    // The batch is given up: the directory goes back to what the file holds.
+    if (IsUpdating() && dirManager_) dirManager_->ArchiveDir.Assign(dirManager_->RollbackDir);
+    ResetUpdateCount();
+  }
+}
+
+}  // namespace zip
