@@ -101,7 +101,7 @@ void TZABaseArchiver::writeEntryFile(int32_t index, const std::string& target, u
   // replaces a link in the target's place instead of following it, and a
   // running program keeps its old image.
   const std::optional<std::string> temp = ZAMakeTempFile(ZAFolderPart(target));
-  if (!temp) throw EZAException::CreateFmt(19, Name, {target});
+  if (!temp) throw EZAException::CreateFmt(zeCannotCreateFile, Name, {target});
   struct TempGuard {
     std::string path;
     ~TempGuard() {
@@ -118,9 +118,9 @@ void TZABaseArchiver::writeEntryFile(int32_t index, const std::string& target, u
     ::futimens(file.Handle(), times);
     const uint32_t mode = Options().SetAttributes ? ZAModeForAttributes(attributes, existing) : ZADefaultFileMode();
     ::fchmod(file.Handle(), mode);
-    if (Options().FlushBuffers && !file.Flush()) throw EZAException::CreateFmt(19, Name, {target});
+    if (Options().FlushBuffers && !file.Flush()) throw EZAException::CreateFmt(zeCannotCreateFile, Name, {target});
   }
-  if (!platform::renameOver(*temp, target, false)) throw EZAException::CreateFmt(19, Name, {target});
+  if (!platform::renameOver(*temp, target, false)) throw EZAException::CreateFmt(zeCannotCreateFile, Name, {target});
   guard.path.clear();
 }
 
