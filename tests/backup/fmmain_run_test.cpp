@@ -18,7 +18,6 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <random>
 #include <set>
 
 #include "archive_check.h"
@@ -26,19 +25,15 @@
 #include "fmmain_fixture.h"
 #include "platform/core/dos_datetime.h"
 #include "platform/ui/message_box.h"
+#include "support/python_zip.h"
+#include "support/random_bytes.h"
 
 namespace fs = std::filesystem;
+using testsupport::randomBytes;
 using testsupport::readFile;
 using testsupport::writeFile;
 
 namespace {
-
-std::string randomBytes(std::size_t n, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::string s(n, '\0');
-  for (auto& c : s) c = static_cast<char>(gen());
-  return s;
-}
 
 std::string text(std::size_t n, const std::string& word = "sauvegarde ") {
   std::string s;
@@ -117,10 +112,10 @@ class BackupRun : public WindowsTest {
 
   std::string archive() const { return (dir / "palvrenftp.zip").string(); }
   static std::string nameOf(const fs::path& p) { return StoredArchiveName(p.string()); }
-  std::map<std::string, archivecheck::Entry> entries(const std::string& password = "") const {
+  std::map<std::string, testsupport::PythonZipEntry> entries(const std::string& password = "") const {
     EXPECT_EQ(archivecheck::unzipTest(archive(), password), 0);
     EXPECT_EQ(archivecheck::sevenZipTest(archive(), password), 0);
-    return archivecheck::readWithPython(archive(), password);
+    return testsupport::readWithPython(archive(), password);
   }
   QStringList logLines() const { return main->ui->Memo1->toPlainText().split('\n'); }
   // Lines of the log after the date, " : " and the given code.
