@@ -159,6 +159,20 @@ class TfmMain : public QMainWindow {
   // Upload and resume steps.
   void uploadAttempt();
   void resumeAttempt();
+  // One upload or resume: its client, where its file goes, and whether a step has failed.
+  struct UploadAttempt {
+    std::unique_ptr<net::FtpClient> client;
+    int startCount = 0;
+    QString folder;
+    QString remoteName;
+    bool failed = false;
+  };
+  // The opening both share: a fresh client, the archive's size measured and shown (showSize
+  // logs and shows it), then the connection and the remote folder. False for an empty archive.
+  bool openAttempt(UploadAttempt& attempt, const std::function<void()>& showSize);
+  // Runs work unless a step has failed already; its failure is the attempt's (logged unless
+  // logAll is false and the message is an access violation).
+  void attemptStep(UploadAttempt& attempt, const std::function<void()>& work, bool logAll = true);
   std::unique_ptr<net::FtpClient> newUploadClient();
   void sendArchive(net::FtpClient& client, const QString& localFile, const QString& remoteName, bool append);
   void failureStep(net::FtpClient& client, const QString& message, bool logIt = true);
