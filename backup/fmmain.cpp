@@ -27,7 +27,7 @@ namespace {
 const QString exeName = QStringLiteral("PalvrenFtp");
 }
 
-TfmMain::TfmMain(QWidget* parent) : QMainWindow(parent), ui(new Ui::fmMain) {
+TfmMain::TfmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::fmMain>()) {
   ui->setupUi(this);
   setFixedSize(547, 394);
   statusPanel_ = new QLabel(this);
@@ -85,7 +85,7 @@ TfmMain::TfmMain(QWidget* parent) : QMainWindow(parent), ui(new Ui::fmMain) {
   startTimers();
 }
 
-TfmMain::~TfmMain() { delete ui; }
+TfmMain::~TfmMain() = default;
 
 void TfmMain::buildTray() {
   PopupMenu1 = new QMenu(this);

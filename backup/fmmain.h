@@ -29,7 +29,7 @@ class TfmMain : public QMainWindow {
   explicit TfmMain(QWidget* parent = nullptr);
   ~TfmMain() override;
 
-  Ui::fmMain* ui;
+  std::unique_ptr<Ui::fmMain> ui;
   TSvgEditIni* SvgEditIni1;
   QTimer* Timer1;  // daily schedule tick
   QTimer* Timer2;  // working-set trim
@@ -110,7 +110,7 @@ class TfmMain : public QMainWindow {
   // Walks the folders of the backup list, one entry after the other.
   TScruteDossier ScruteDossier1;
   // The archive writer of the run under way; none outside the archive step.
-  ::ArchiveWriter* ArchiveWriter = nullptr;
+  ArchiveWriter* RunWriter = nullptr;
   void AbZipper1ArchiveProgress(int progress, bool& abort);
   void AbZipper1ArchiveItemProgress(const QString& item, int progress, bool& abort);
   void AbZipper1ArchiveSaveProgress(int progress, bool& abort);

@@ -14,7 +14,7 @@
 void TfmMain::Timer3Timer() {
   Timer3->stop();
   if (!Form1) return;
-  Ui::Form1* f = Form1->ui;
+  Ui::Form1* f = Form1->ui.get();
   if (QFileInfo::exists(TSvgEditIni::fileName())) {
     Rduire1Click();
   } else {

@@ -240,7 +240,7 @@ void TfmMain::Button7Click() {
     net::FtpClient client;
     logMessage(QStringLiteral("Essai de connexion"));
     SetUpFtpClient(client, *Form1);
-    Ui::Form1* f = Form1->ui;
+    Ui::Form1* f = Form1->ui.get();
     if (f->hote_vesk->text().isEmpty() || f->utilisateur_vesk->text().isEmpty()) {
       f->Label23->setText(QStringLiteral(" Vous devez configurer (host, login) ou Mettre \"anonymous\" dans l'utilisateur ."));
       return;

@@ -21,7 +21,7 @@
 #include "platform/ui/window_placement.h"
 #include "ui_form1.h"
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(new Ui::Form1) {
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::Form1>()) {
   ui->setupUi(this);
   ui->SpeedButton2->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
   ui->ListView1->header()->setSectionResizeMode(0, QHeaderView::Stretch);
@@ -71,7 +71,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(new Ui::Form1) {
   SvgEditIni1 = TSvgEditIni::forWindow(this);
 }
 
-TForm1::~TForm1() { delete ui; }
+TForm1::~TForm1() = default;
 
 int TForm1::Type_proxyItemIndex() const { return typeProxy_->checkedId(); }
 

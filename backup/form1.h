@@ -2,6 +2,7 @@
 // Configuration window: its controls are the program's settings.
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 
 class QButtonGroup;
 class TSvgEditIni;
@@ -16,7 +17,7 @@ class TForm1 : public QMainWindow {
   explicit TForm1(QWidget* parent = nullptr);
   ~TForm1() override;
 
-  Ui::Form1* ui;
+  std::unique_ptr<Ui::Form1> ui;
   TSvgEditIni* SvgEditIni1;
 
   // The folder picker: gets the initial folder, returns false when cancelled. Tests replace it.

@@ -75,7 +75,7 @@ class BackupRun : public WindowsTest {
   void SetUp() override {
     WindowsTest::SetUp();
     buildWindows();
-    f = config->ui;
+    f = config->ui.get();
     f->hote_vesk->setText("127.0.0.1");
     f->utilisateur_vesk->setText("anonymous");
     f->Port_ftp->setText(QString::number(closedPort()));
@@ -144,7 +144,7 @@ TEST_F(BackupRun, FirstRunStoresEveryFileThatHasBytes) {
   bool lockedOut = true;
   run([&] {
     panels.insert(main->statusPanelText());
-    if (main->ArchiveWriter != nullptr)
+    if (main->RunWriter != nullptr)
       lockedOut = lockedOut && !main->ui->bnStart->isEnabled() && !main->Timer1->isActive();
   });
 
@@ -405,7 +405,7 @@ TEST_F(BackupRun, AnArchiveThatIsNotZipEndsTheRunWithItsMessage) {
   EXPECT_EQ(readFile(archive()), garbage);
   EXPECT_TRUE(main->ui->bnStart->isEnabled());
   EXPECT_TRUE(main->Timer1->isActive());
-  EXPECT_EQ(main->ArchiveWriter, nullptr);
+  EXPECT_EQ(main->RunWriter, nullptr);
   EXPECT_NE(main->cursor().shape(), Qt::WaitCursor);
   main->Timer1->stop();
 }
@@ -519,7 +519,7 @@ TEST_F(BackupRun, AStartRequestDuringARunIsRefused) {
   QTimer during;
   during.setInterval(0);
   QObject::connect(&during, &QTimer::timeout, [&] {
-    if (main->ArchiveWriter != nullptr) main->Demarrer1->trigger();
+    if (main->RunWriter != nullptr) main->Demarrer1->trigger();
   });
   during.start();
   main->ui->bnStart->click();

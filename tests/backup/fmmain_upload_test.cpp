@@ -41,7 +41,7 @@ TEST(RemoteFolder, MainFolderAndDay) {
 }
 
 TEST_F(Upload, ClientSettingsFromTheConfigurationWindow) {
-  Ui::Form1* f = config->ui;
+  Ui::Form1* f = config->ui.get();
   f->Port_ftp->setText("2121");
   f->hote_proxy->setText("proxy.local");
   f->utilisateur_proxy->setText("pu");

@@ -36,7 +36,7 @@ TEST_F(ConfigWindow, PasswordsAreMaskedWithTheirOwnCharacter) {
 
 TEST_F(ConfigWindow, TheAnonymousBoxFillsTheAccountBothWays) {
   buildWindows();
-  Ui::Form1* f = config->ui;
+  Ui::Form1* f = config->ui.get();
   for (const bool state : {false, true}) {
     f->utilisateur_vesk->setText("bob");
     f->passe_vesk->setText("pw");
@@ -48,7 +48,7 @@ TEST_F(ConfigWindow, TheAnonymousBoxFillsTheAccountBothWays) {
 
 TEST_F(ConfigWindow, BothScheduleBoxesSwitchTheScheduleByTheAutomaticBox) {
   buildWindows();
-  Ui::Form1* f = config->ui;
+  Ui::Form1* f = config->ui.get();
   f->sauvegarde_auto->setChecked(false);
   f->sauvegarde_auto->setChecked(true);
   EXPECT_TRUE(main->Timer1->isActive());
@@ -131,7 +131,7 @@ void wheel(QWidget* target, int notches) {
 TEST_F(ConfigWindow, TheWheelOverAControlScrollsThePageAndChangesNoValue) {
   buildWindows();
   config->show();
-  Ui::Form1* f = config->ui;
+  Ui::Form1* f = config->ui.get();
   f->heure_sauv->setValue(13);
   f->minutes_sauv->setValue(0);
   f->SpinEdit_1->setValue(30);
@@ -167,7 +167,7 @@ TEST_F(ConfigWindow, TheWheelOverAControlScrollsThePageAndChangesNoValue) {
 TEST_F(ConfigWindow, ALongConnectionTestResultWrapsWithinThePage) {
   buildWindows();
   config->show();
-  Ui::Form1* f = config->ui;
+  Ui::Form1* f = config->ui.get();
   // A layout change climbs one level of the page per round of events.
   const auto settle = [] {
     for (int round = 0; round < 10; ++round) QApplication::processEvents();
