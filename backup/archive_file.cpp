@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace backup {
+
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 20;
@@ -264,3 +266,5 @@ bool ArchiveFile::writeEmpty(const std::string& fileName, int* sysError) {
   }
   return true;
 }
+
+}  // namespace backup

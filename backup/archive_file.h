@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+namespace backup {
+
 class ArchiveFile {
  public:
   explicit ArchiveFile(std::string fileName);
@@ -53,3 +55,5 @@ class ArchiveFile {
   std::uint64_t writeStart_ = 0;
   std::size_t writeLength_ = 0;
 };
+
+}  // namespace backup

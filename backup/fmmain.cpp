@@ -23,6 +23,8 @@
 #include "platform/core/program_folder.h"
 #include "ui_fmmain.h"
 
+namespace backup {
+
 namespace {
 const QString exeName = QStringLiteral("PalvrenFtp");
 }
@@ -205,3 +207,5 @@ void TfmMain::ApplicationEvents1Exception(const QString& message) {
 }
 
 void TfmMain::Timer2Timer() { LibererMemoireProcessus(exeName); }
+
+}  // namespace backup

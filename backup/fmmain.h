@@ -7,7 +7,6 @@
 
 #include "backup/components/scrute_dossier.h"
 
-class ArchiveWriter;
 class QAction;
 class QCloseEvent;
 class QLabel;
@@ -22,6 +21,10 @@ class fmMain;
 namespace net {
 class FtpClient;
 }
+
+namespace backup {
+
+class ArchiveWriter;
 
 class TfmMain : public QMainWindow {
   Q_OBJECT
@@ -187,3 +190,5 @@ class TfmMain : public QMainWindow {
   int busyDepth_ = 0;
   QDateTime lastScheduledMinute_;
 };
+
+}  // namespace backup

@@ -11,6 +11,8 @@
 #include "ui_fmmain.h"
 #include "ui_form1.h"
 
+namespace backup {
+
 namespace {
 
 const QString missingSettingsLine = QStringLiteral(
@@ -96,3 +98,5 @@ void TfmMain::Button11Click() {
   client.disconnect();
   SubjectSuffix.clear();
 }
+
+}  // namespace backup

@@ -13,6 +13,8 @@
 #include "ui_fmmain.h"
 #include "ui_form1.h"
 
+namespace backup {
+
 void TfmMain::Timer5Timer() {
   Timer1->stop();
   ui->Button2->setEnabled(false);
@@ -86,3 +88,5 @@ void TfmMain::resumeAttempt() {
   }
   if (mail && (RetryCount == a.startCount || RetryCount == maxUploadAttempts)) Button11Click();
 }
+
+}  // namespace backup

@@ -25,6 +25,8 @@
 #include "ui_fmmain.h"
 #include "ui_form1.h"
 
+namespace backup {
+
 namespace {
 
 void pump() { QCoreApplication::processEvents(); }
@@ -242,3 +244,5 @@ void TfmMain::AbZipper1ArchiveItemProgress(const QString& item, int progress, bo
 }
 
 void TfmMain::AbZipper1ArchiveSaveProgress(int, bool&) { pump(); }
+
+}  // namespace backup

@@ -11,6 +11,8 @@
 #include "ui_fmmain.h"
 #include "ui_form1.h"
 
+namespace backup {
+
 void TfmMain::Timer3Timer() {
   Timer3->stop();
   if (!Form1) return;
@@ -62,3 +64,5 @@ void TfmMain::Timer1Timer() {
   ui->bnStart->setEnabled(true);
   requestStart();
 }
+
+}  // namespace backup

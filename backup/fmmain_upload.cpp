@@ -22,6 +22,8 @@
 #include "ui_fmmain.h"
 #include "ui_form1.h"
 
+namespace backup {
+
 namespace {
 const QString separator = QStringLiteral("-----------------------");
 constexpr int closingWaitMs = 10000;
@@ -255,3 +257,5 @@ void TfmMain::Button7Click() {
     client.disconnect();
   });
 }
+
+}  // namespace backup

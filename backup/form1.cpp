@@ -21,6 +21,8 @@
 #include "platform/ui/window_placement.h"
 #include "ui_form1.h"
 
+namespace backup {
+
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::Form1>()) {
   ui->setupUi(this);
   ui->SpeedButton2->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
@@ -230,3 +232,5 @@ void TForm1::Misejour1Click() { platform::shellOpen(platform::programFolder() + 
 void TForm1::Apropos1Click() {
   platform::showMessage(QStringLiteral("Version PalvrenFtp : 1.1.2.5\nAuteur : l'équipe PalvrenFtp"), this);
 }
+
+}  // namespace backup

@@ -11,6 +11,8 @@ namespace Ui {
 class Form1;
 }
 
+namespace backup {
+
 class TForm1 : public QMainWindow {
   Q_OBJECT
  public:
@@ -64,3 +66,5 @@ class TForm1 : public QMainWindow {
  private:
   QButtonGroup* typeProxy_;
 };
+
+}  // namespace backup

@@ -18,6 +18,8 @@
 #include "support/random_bytes.h"
 #include "support/temp_dir.h"
 
+using namespace backup;
+
 namespace {
 
 using archivecheck::crcOf;

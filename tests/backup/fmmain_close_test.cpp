@@ -3,6 +3,8 @@
 #include "platform/ui/message_box.h"
 #include "support/temp_dir.h"
 
+using namespace backup;
+
 namespace {
 
 class CloseQuestion : public WindowsTest {

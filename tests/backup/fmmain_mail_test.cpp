@@ -19,6 +19,8 @@
 #include "platform/ui/application.h"
 #include "support/server_process.h"
 
+using namespace backup;
+
 namespace {
 
 using testsupport::ServerProcess;

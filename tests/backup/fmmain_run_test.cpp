@@ -28,6 +28,8 @@
 #include "support/python_zip.h"
 #include "support/random_bytes.h"
 
+using namespace backup;
+
 namespace fs = std::filesystem;
 using testsupport::randomBytes;
 using testsupport::readFile;

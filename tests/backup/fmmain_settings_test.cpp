@@ -7,6 +7,8 @@
 #include "fmmain_fixture.h"
 #include "platform/core/ini_file.h"
 
+using namespace backup;
+
 namespace {
 
 using Settings = WindowsTest;

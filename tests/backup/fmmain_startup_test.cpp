@@ -4,6 +4,8 @@
 #include "fmmain_fixture.h"
 #include "support/temp_dir.h"
 
+using namespace backup;
+
 namespace {
 
 using StartUp = WindowsTest;

@@ -11,6 +11,8 @@
 #include "support/python_zip.h"
 #include "upload_fixture.h"
 
+using namespace backup;
+
 namespace {
 
 using Upload = UploadTest;

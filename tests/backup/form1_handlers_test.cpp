@@ -12,6 +12,8 @@
 #include "platform/ui/message_box.h"
 #include "platform/ui/shell_open.h"
 
+using namespace backup;
+
 namespace {
 
 using ConfigWindow = WindowsTest;

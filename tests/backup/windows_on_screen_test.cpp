@@ -8,6 +8,8 @@
 #include "platform/ui/message_box.h"
 #include "support/temp_dir.h"
 
+using namespace backup;
+
 namespace {
 
 class WindowsOnScreen : public WindowsTest {
