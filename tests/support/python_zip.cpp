@@ -25,18 +25,27 @@ with zipfile.ZipFile(sys.argv[1]) as z:
         sys.stdout.buffer.write(name + ('\t%s\t%d\t%d\t%d\t%s\t%d\t%s\n' % (i.filename, i.file_size, i.compress_type, i.flag_bits & 1, d, zlib.crc32(data), data.hex())).encode())
 )";
 
+const char* kEntry = R"(
+import sys, zipfile
+pwd = sys.argv[3].encode() if len(sys.argv) > 3 else None
+sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2], pwd=pwd))
+)";
+
 const char* kNames = R"(
 import sys, zipfile
 for i in zipfile.ZipFile(sys.argv[1]).infolist():
     sys.stdout.buffer.write(i.filename.encode('utf-8' if i.flag_bits & 0x800 else 'cp437') + b'\n')
 )";
 
-CommandResult runPython(const char* script, const std::string& archive, const std::string& password = "") {
+// Runs script with the archive, then the other arguments, then the password when there is one.
+std::string runPython(const char* script, const std::string& archive, std::vector<std::string> more,
+                      const std::string& password) {
+  if (!password.empty()) more.push_back(password);
   std::string command = "/usr/bin/python3 -c " + shellQuote(script) + " " + shellQuote(archive);
-  if (!password.empty()) command += " " + shellQuote(password);
+  for (const std::string& arg : more) command += " " + shellQuote(arg);
   CommandResult r = runCommand(command);
   if (r.status != 0) throw std::runtime_error("python zipfile cannot read " + archive);
-  return r;
+  return r.out;
 }
 
 std::string fromHex(const std::string& hex) {
@@ -50,7 +59,7 @@ std::string fromHex(const std::string& hex) {
 
 std::map<std::string, PythonZipEntry> readWithPython(const std::string& archive, const std::string& password) {
   std::map<std::string, PythonZipEntry> entries;
-  std::istringstream lines(runPython(kReader, archive, password).out);
+  std::istringstream lines(runPython(kReader, archive, {}, password));
   std::string line;
   while (std::getline(lines, line)) {
     std::istringstream fields(line);
@@ -69,9 +78,13 @@ std::map<std::string, PythonZipEntry> readWithPython(const std::string& archive,
   return entries;
 }
 
+std::string readEntryWithPython(const std::string& archive, const std::string& name, const std::string& password) {
+  return runPython(kEntry, archive, {name}, password);
+}
+
 std::vector<std::string> namesInOrder(const std::string& archive) {
   std::vector<std::string> names;
-  std::istringstream lines(runPython(kNames, archive).out);
+  std::istringstream lines(runPython(kNames, archive, {}, ""));
   for (std::string line; std::getline(lines, line);) names.push_back(line);
   return names;
 }

@@ -19,6 +19,8 @@ struct PythonZipEntry {
 
 // Every entry as python's zipfile reads it, by the bytes of its stored name; throws when python fails.
 std::map<std::string, PythonZipEntry> readWithPython(const std::string& archive, const std::string& password = "");
+// One entry's data as python's zipfile reads it by its name; throws when python fails.
+std::string readEntryWithPython(const std::string& archive, const std::string& name, const std::string& password = "");
 // The stored names in the order of the archive's directory.
 std::vector<std::string> namesInOrder(const std::string& archive);
 
