@@ -13,7 +13,6 @@ class QLabel;
 class QMenu;
 class QSystemTrayIcon;
 class QTimer;
-class TSvgEditIni;
 
 namespace Ui {
 class fmMain;
@@ -25,6 +24,7 @@ class FtpClient;
 namespace backup {
 
 class ArchiveWriter;
+class TSvgEditIni;
 
 class TfmMain : public QMainWindow {
   Q_OBJECT

@@ -5,13 +5,14 @@
 #include <memory>
 
 class QButtonGroup;
-class TSvgEditIni;
 
 namespace Ui {
 class Form1;
 }
 
 namespace backup {
+
+class TSvgEditIni;
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
