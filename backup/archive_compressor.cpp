@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <chrono>
 
+namespace backup {
+
 namespace {
 
 // Same verdict as the sources that compress as they read: deflate's result on the first
@@ -181,3 +183,5 @@ void ArchiveCompressor::release(std::size_t i) {
   while (oldest_ < jobs_.size() && jobs_[oldest_].released) ++oldest_;
   changed_.notify_all();
 }
+
+}  // namespace backup

@@ -14,6 +14,8 @@
 
 #include <zlib.h>
 
+namespace backup {
+
 struct CompressedFile {
   bool inlined = false;  // too large for the pool: read and compressed by the source itself
   int sysError = 0;      // opening or reading failed with this errno
@@ -62,3 +64,5 @@ class ArchiveCompressor {
   bool stopping_ = false;
   std::vector<std::thread> threads_;
 };
+
+}  // namespace backup

@@ -11,6 +11,8 @@
 
 #include "platform/core/posix_file.h"
 
+namespace backup {
+
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 20;
@@ -235,3 +237,5 @@ bool ArchiveFile::writeEmpty(const std::string& fileName, int* sysError) {
   *sysError = errno;
   return false;
 }
+
+}  // namespace backup

@@ -11,6 +11,8 @@
 
 #include "platform/core/posix_file.h"
 
+namespace backup {
+
 class ArchiveFile {
  public:
   explicit ArchiveFile(std::string fileName);
@@ -55,3 +57,5 @@ class ArchiveFile {
   std::uint64_t writeStart_ = 0;
   std::size_t writeLength_ = 0;
 };
+
+}  // namespace backup

@@ -6,6 +6,8 @@
 #include "net/idle_pump.h"
 #include "platform/core/streams.h"
 
+namespace backup {
+
 void WriteArchiveSlice(const QString& archive, const QString& slice, std::int64_t from, std::int64_t to) {
   platform::TFileStream source(archive.toStdString(), platform::fmOpenRead | platform::fmShareDenyWrite);
   platform::TFileStream target(slice.toStdString(), platform::fmCreate);
@@ -21,3 +23,5 @@ void WriteArchiveSlice(const QString& archive, const QString& slice, std::int64_
     net::IdlePump::tick();
   }
 }
+
+}  // namespace backup

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace backup {
+
 namespace {
 
 // Deflate's verdict on a file is taken on its first mebibyte: the whole of most files, and
@@ -344,3 +346,5 @@ zip_int64_t ArchiveFileSource::attributes(zip_file_attributes_t* attributes) {
   attributes->external_file_attributes = static_cast<std::uint32_t>(S_IFREG | mode_) << 16;
   return 0;
 }
+
+}  // namespace backup

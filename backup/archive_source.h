@@ -13,6 +13,8 @@
 #include "backup/archive_compressor.h"
 #include "platform/core/dos_datetime.h"
 
+namespace backup {
+
 // A byte buffer that keeps its storage between files and never clears what it will overwrite.
 class ByteBuffer {
  public:
@@ -124,3 +126,5 @@ class ArchiveFileSource {
   std::size_t job_ = kNoJob;
   CompressedFile* ready_ = nullptr;  // the compressed file while libzip reads it
 };
+
+}  // namespace backup

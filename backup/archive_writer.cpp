@@ -10,6 +10,8 @@
 #include "backup/archive_file.h"
 #include "backup/stored_name.h"
 
+namespace backup {
+
 namespace {
 
 std::string zipErrorText(zip_error_t* error) { return zip_error_strerror(error); }
@@ -341,3 +343,5 @@ void ArchiveWriter::write(std::vector<platform::EFOpenError>& skipped) {
     reopen();
   }
 }
+
+}  // namespace backup

@@ -22,6 +22,8 @@
 #include "platform/core/dos_datetime.h"
 #include "platform/core/exceptions.h"
 
+namespace backup {
+
 // An archive that cannot be read as a ZIP file, or cannot be written.
 class EArchiveError : public platform::Exception {
  public:
@@ -128,3 +130,5 @@ class ArchiveWriter {
   std::exception_ptr eventError_;  // first error an event raised inside libzip
   std::vector<std::unique_ptr<ArchiveFileSource>> sources_;
 };
+
+}  // namespace backup

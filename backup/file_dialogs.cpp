@@ -6,6 +6,8 @@
 #include <QToolButton>
 #include <QTreeView>
 
+namespace backup {
+
 std::unique_ptr<QFileDialog> newFolderDialog(QWidget* parent, const QString& title, const QString& folder) {
   auto dialog = std::make_unique<QFileDialog>(parent, title, folder.isEmpty() ? QDir::homePath() : folder);
   dialog->setFileMode(QFileDialog::Directory);
@@ -36,3 +38,5 @@ QString chosenPath(QFileDialog& dialog) {
   const QStringList chosen = dialog.selectedFiles();
   return chosen.isEmpty() ? QString() : chosen.first();
 }
+
+}  // namespace backup

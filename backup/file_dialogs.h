@@ -5,6 +5,8 @@
 #include <QString>
 #include <memory>
 
+namespace backup {
+
 // The folder picker: folders only, no button for making a new folder; it opens in folder, or in
 // the user's home folder (the desktop's stand-in) when folder is empty. Not yet shown.
 std::unique_ptr<QFileDialog> newFolderDialog(QWidget* parent, const QString& title, const QString& folder);
@@ -15,3 +17,5 @@ std::unique_ptr<QFileDialog> newLogFileDialog(QWidget* parent, const QString& fo
 
 // Shows a dialog modally: the chosen path, or empty text when cancelled.
 QString chosenPath(QFileDialog& dialog);
+
+}  // namespace backup

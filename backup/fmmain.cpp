@@ -23,11 +23,13 @@
 #include "platform/core/program_folder.h"
 #include "ui_fmmain.h"
 
+namespace backup {
+
 namespace {
 const QString exeName = QStringLiteral("PalvrenFtp");
 }
 
-TfmMain::TfmMain(QWidget* parent) : QMainWindow(parent), ui(new Ui::fmMain) {
+TfmMain::TfmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::fmMain>()) {
   ui->setupUi(this);
   setFixedSize(547, 394);
   statusPanel_ = new QLabel(this);
@@ -85,7 +87,7 @@ TfmMain::TfmMain(QWidget* parent) : QMainWindow(parent), ui(new Ui::fmMain) {
   startTimers();
 }
 
-TfmMain::~TfmMain() { delete ui; }
+TfmMain::~TfmMain() = default;
 
 void TfmMain::buildTray() {
   PopupMenu1 = new QMenu(this);
@@ -205,3 +207,5 @@ void TfmMain::ApplicationEvents1Exception(const QString& message) {
 }
 
 void TfmMain::Timer2Timer() { LibererMemoireProcessus(exeName); }
+
+}  // namespace backup

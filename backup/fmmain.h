@@ -7,14 +7,12 @@
 
 #include "backup/components/scrute_dossier.h"
 
-class ArchiveWriter;
 class QAction;
 class QCloseEvent;
 class QLabel;
 class QMenu;
 class QSystemTrayIcon;
 class QTimer;
-class TSvgEditIni;
 
 namespace Ui {
 class fmMain;
@@ -23,13 +21,18 @@ namespace net {
 class FtpClient;
 }
 
+namespace backup {
+
+class ArchiveWriter;
+class TSvgEditIni;
+
 class TfmMain : public QMainWindow {
   Q_OBJECT
  public:
   explicit TfmMain(QWidget* parent = nullptr);
   ~TfmMain() override;
 
-  Ui::fmMain* ui;
+  std::unique_ptr<Ui::fmMain> ui;
   TSvgEditIni* SvgEditIni1;
   QTimer* Timer1;  // daily schedule tick
   QTimer* Timer2;  // working-set trim
@@ -110,7 +113,7 @@ class TfmMain : public QMainWindow {
   // Walks the folders of the backup list, one entry after the other.
   TScruteDossier ScruteDossier1;
   // The archive writer of the run under way; none outside the archive step.
-  ::ArchiveWriter* ArchiveWriter = nullptr;
+  ArchiveWriter* RunWriter = nullptr;
   void AbZipper1ArchiveProgress(int progress, bool& abort);
   void AbZipper1ArchiveItemProgress(const QString& item, int progress, bool& abort);
   void AbZipper1ArchiveSaveProgress(int progress, bool& abort);
@@ -159,6 +162,20 @@ class TfmMain : public QMainWindow {
   // Upload and resume steps.
   void uploadAttempt();
   void resumeAttempt();
+  // One upload or resume: its client, where its file goes, and whether a step has failed.
+  struct UploadAttempt {
+    std::unique_ptr<net::FtpClient> client;
+    int startCount = 0;
+    QString folder;
+    QString remoteName;
+    bool failed = false;
+  };
+  // The opening both share: a fresh client, the archive's size measured and shown (showSize
+  // logs and shows it), then the connection and the remote folder. False for an empty archive.
+  bool openAttempt(UploadAttempt& attempt, const std::function<void()>& showSize);
+  // Runs work unless a step has failed already; its failure is the attempt's (logged unless
+  // logAll is false and the message is an access violation).
+  void attemptStep(UploadAttempt& attempt, const std::function<void()>& work, bool logAll = true);
   std::unique_ptr<net::FtpClient> newUploadClient();
   void sendArchive(net::FtpClient& client, const QString& localFile, const QString& remoteName, bool append);
   void failureStep(net::FtpClient& client, const QString& message, bool logIt = true);
@@ -173,3 +190,5 @@ class TfmMain : public QMainWindow {
   int busyDepth_ = 0;
   QDateTime lastScheduledMinute_;
 };
+
+}  // namespace backup

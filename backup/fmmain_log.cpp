@@ -15,6 +15,8 @@
 #include "ui_fmmain.h"
 #include "ui_form1.h"
 
+namespace backup {
+
 namespace {
 
 // Appends one line to the daily log file; false when the file could not be written.
@@ -55,3 +57,5 @@ void TfmMain::ScruteDossier3Fichier(const std::string& nom) {
   const int keptDays = Form1->ui->SpinEdit_1->value();
   logpurge::purgeOldLogFile(nom, platform::toDayCount(now()), keptDays);
 }
+
+}  // namespace backup

@@ -11,6 +11,8 @@
 #include "ui_fmmain.h"
 #include "ui_form1.h"
 
+namespace backup {
+
 namespace {
 
 const QString missingSettingsLine = QStringLiteral(
@@ -48,7 +50,7 @@ void addRecipients(const QString& text, net::MailMessage& message) {
 
 void TfmMain::Button11Click() {
   if (!Form1) return;
-  const Ui::Form1* f = Form1->ui;
+  const Ui::Form1* f = Form1->ui.get();
   if (f->Smtp_tov->text().isEmpty() || f->Email_v->text().isEmpty() || f->Email_D->text().isEmpty() ||
       f->Sujet_tov->text().isEmpty()) {
     journal(missingSettingsLine);
@@ -96,3 +98,5 @@ void TfmMain::Button11Click() {
   client.disconnect();
   SubjectSuffix.clear();
 }
+
+}  // namespace backup

@@ -1,6 +1,5 @@
 // Resume after incident.
 #include <QFile>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTime>
@@ -8,13 +7,13 @@
 
 #include "backup/app_windows.h"
 #include "backup/archive_slice.h"
-#include "backup/file_size64.h"
 #include "backup/fmmain.h"
 #include "backup/form1.h"
-#include "backup/remote_folder.h"
 #include "net/ftp_client.h"
 #include "ui_fmmain.h"
 #include "ui_form1.h"
+
+namespace backup {
 
 void TfmMain::Timer5Timer() {
   Timer1->stop();
@@ -42,67 +41,52 @@ void TfmMain::resumeAttempt() {
 
   const QString slice = programFolder() + QStringLiteral("palvrenftp2.zip");
   bool sliceMade = false;
-  std::unique_ptr<net::FtpClient> client;
+  UploadAttempt a;
   const auto end = qScopeGuard([&] {
     if (sliceMade && QFile::exists(slice)) QFile::remove(slice);
-    client.reset();
+    a.client.reset();
     endAttempt();
   });
-  client = newUploadClient();
-  const int startCount = RetryCount;
-  ui->ProgressBar1->setValue(0);
-  ArchiveSize = FileSize64(ZipFileName.toStdString());
-  logMessage(QStringLiteral("Reprise du transfert après incident"));
-  ui->derniere_sauv->setText(QString::number(ArchiveSize));
-  ui->ProgressBar1->setMaximum(100);
-  if (ArchiveSize == 0) return;
-
-  const QString folder = RemoteFolder(Form1->ui->rep_principal->text(), Form1->ui->rep_auto->isChecked(), now().date());
-  const QString remoteName = RemoteName(folder);
+  // Read before the connection, whose wait lets the window change it.
   const bool mail = Form1->ui->recevoir_mail->isChecked();
-  bool failed = false;
-  const auto step = [&](const std::function<void()>& work) {
-    if (failed) return;
-    try {
-      work();
-    } catch (const std::exception& e) {
-      failed = true;
-      failureStep(*client, QString::fromUtf8(e.what()));
-    }
-  };
+  const bool opened = openAttempt(a, [this] {
+    logMessage(QStringLiteral("Reprise du transfert après incident"));
+    ui->derniere_sauv->setText(QString::number(ArchiveSize));
+  });
+  if (!opened) return;
   qint64 serverSize = -1;
-  step([&] { client->connect(); });
-  step([&] { ForceFtpDirectories(folder, *client); });
-  step([&] { serverSize = client->size(remoteName.toStdString()); });
+  attemptStep(a, [&] { serverSize = a.client->size(a.remoteName.toStdString()); });
 
-  if (!failed) {
+  if (!a.failed) {
     // Only a file this run began to write is a beginning of the local archive; last week's
     // archive or an older run's would turn into a damaged file of the right size.
-    const bool ours = StartedRemoteName == remoteName;
+    const bool ours = StartedRemoteName == a.remoteName;
     if (ours && serverSize == ArchiveSize) {
-      logMessage(QStringLiteral("Transfert de %1 sur %2 Octets (%3)").arg(serverSize).arg(ArchiveSize).arg(folder));
+      logMessage(QStringLiteral("Transfert de %1 sur %2 Octets (%3)").arg(serverSize).arg(ArchiveSize).arg(a.folder));
       logMessage(QStringLiteral("Sauvegarde terminée"));
       if (mail) Button11Click();
-      client->disconnect();
+      a.client->disconnect();
       return;
     }
     const bool appendTail = ours && serverSize > 0 && serverSize < ArchiveSize;
     if (appendTail) {
-      step([&] {
+      attemptStep(a, [&] {
         sliceMade = true;
         WriteArchiveSlice(ZipFileName, slice, serverSize, ArchiveSize);
       });
     }
-    step([&] {
-      if (appendTail) sendArchive(*client, slice, remoteName, true);
-      else sendArchive(*client, ZipFileName, remoteName, false);
+    attemptStep(a, [&] {
+      if (appendTail) sendArchive(*a.client, slice, a.remoteName, true);
+      else sendArchive(*a.client, ZipFileName, a.remoteName, false);
     });
   }
 
-  if (client->connected()) sizeCheck(*client, folder, remoteName);
+  if (a.client->connected()) sizeCheck(*a.client, a.folder, a.remoteName);
   if (RetryCount == maxUploadAttempts) {
     logMessage(QStringLiteral("+++++ Attention le transfert n'est pas effectué."));
     SubjectSuffix = QStringLiteral(" (Attention voir Erreur)");
   }
-  if (mail && (RetryCount == startCount || RetryCount == maxUploadAttempts)) Button11Click();
+  if (mail && (RetryCount == a.startCount || RetryCount == maxUploadAttempts)) Button11Click();
 }
+
+}  // namespace backup

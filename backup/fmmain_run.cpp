@@ -25,6 +25,8 @@
 #include "ui_fmmain.h"
 #include "ui_form1.h"
 
+namespace backup {
+
 namespace {
 
 void pump() { QCoreApplication::processEvents(); }
@@ -52,7 +54,7 @@ QString entryFolder(QString folder) {
 
 void addFile(TfmMain& w, const std::string& nom) {
   try {
-    w.ArchiveWriter->add(nom);
+    w.RunWriter->add(nom);
   } catch (const std::exception& e) {
     w.logMessage(codedMessage(e));
   } catch (...) {
@@ -63,21 +65,21 @@ void addFile(TfmMain& w, const std::string& nom) {
 // Frees the run's archive writer however the archive step ends.
 class WriterScope {
  public:
-  explicit WriterScope(TfmMain& w) : w_(w), writer_(std::make_unique<::ArchiveWriter>()) { w_.ArchiveWriter = writer_.get(); }
+  explicit WriterScope(TfmMain& w) : w_(w), writer_(std::make_unique<ArchiveWriter>()) { w_.RunWriter = writer_.get(); }
   ~WriterScope() {
     writer_->close();
-    w_.ArchiveWriter = nullptr;
+    w_.RunWriter = nullptr;
   }
   WriterScope(const WriterScope&) = delete;
   WriterScope& operator=(const WriterScope&) = delete;
-  ::ArchiveWriter& writer() { return *writer_; }
+  ArchiveWriter& writer() { return *writer_; }
 
  private:
   TfmMain& w_;
-  std::unique_ptr<::ArchiveWriter> writer_;
+  std::unique_ptr<ArchiveWriter> writer_;
 };
 
-void setUpWriter(TfmMain& w, ::ArchiveWriter& writer) {
+void setUpWriter(TfmMain& w, ArchiveWriter& writer) {
   writer.OnArchiveProgress = [&w](int progress) {
     bool abort = false;
     w.AbZipper1ArchiveProgress(progress, abort);
@@ -140,8 +142,8 @@ void archiveStep(TfmMain& w) {
 
 void TfmMain::bnStartClick() {
   // The run under way owns the archive: a second one must not even delete it.
-  if (ArchiveWriter != nullptr || Form1 == nullptr) return;
-  Ui::Form1* f = Form1->ui;
+  if (RunWriter != nullptr || Form1 == nullptr) return;
+  Ui::Form1* f = Form1->ui.get();
   const bool removeFailed = f->reconstruire_zip->isChecked() && !removeArchive(ZipFileName);
   RetryCount = 0;
   SubjectSuffix.clear();
@@ -209,21 +211,21 @@ void TfmMain::ScruteDossier1Fichier(const std::string& nom) {
   if (FileSize64(nom) < 1) return;
   setStatusPanelText(QFile::decodeName(QByteArray::fromStdString(nom)));
   pump();
-  if (ArchiveWriter == nullptr || Form1 == nullptr) return;
+  if (RunWriter == nullptr || Form1 == nullptr) return;
   if (Form1->ui->reconstruire_zip->isChecked()) {
     addFile(*this, nom);
     return;
   }
   const std::string name = StoredArchiveName(nom);
-  const std::int64_t index = ArchiveWriter->find(name);
+  const std::int64_t index = RunWriter->find(name);
   if (index < 0) {
     addFile(*this, nom);
     return;
   }
   // Reached twice in this run (overlapping folders, two masks): its entry is already new.
-  if (ArchiveWriter->addedInRun(index)) return;
-  if (::ArchiveWriter::fileDate(nom) == ArchiveWriter->entryDate(index)) return;
-  ArchiveWriter->remove(name);
+  if (RunWriter->addedInRun(index)) return;
+  if (ArchiveWriter::fileDate(nom) == RunWriter->entryDate(index)) return;
+  RunWriter->remove(name);
   addFile(*this, nom);
 }
 
@@ -242,3 +244,5 @@ void TfmMain::AbZipper1ArchiveItemProgress(const QString& item, int progress, bo
 }
 
 void TfmMain::AbZipper1ArchiveSaveProgress(int, bool&) { pump(); }
+
+}  // namespace backup

@@ -11,10 +11,12 @@
 #include "ui_fmmain.h"
 #include "ui_form1.h"
 
+namespace backup {
+
 void TfmMain::Timer3Timer() {
   Timer3->stop();
   if (!Form1) return;
-  Ui::Form1* f = Form1->ui;
+  Ui::Form1* f = Form1->ui.get();
   if (QFileInfo::exists(TSvgEditIni::fileName())) {
     Rduire1Click();
   } else {
@@ -62,3 +64,5 @@ void TfmMain::Timer1Timer() {
   ui->bnStart->setEnabled(true);
   requestStart();
 }
+
+}  // namespace backup

@@ -22,6 +22,8 @@
 #include "ui_fmmain.h"
 #include "ui_form1.h"
 
+namespace backup {
+
 namespace {
 const QString separator = QStringLiteral("-----------------------");
 constexpr int closingWaitMs = 10000;
@@ -125,54 +127,62 @@ void TfmMain::Button1Click() {
   handOverErrors([this] { uploadAttempt(); });
 }
 
+bool TfmMain::openAttempt(UploadAttempt& attempt, const std::function<void()>& showSize) {
+  attempt.client = newUploadClient();
+  attempt.startCount = RetryCount;
+  ui->ProgressBar1->setValue(0);
+  ArchiveSize = FileSize64(ZipFileName.toStdString());
+  showSize();
+  ui->ProgressBar1->setMaximum(100);
+  if (ArchiveSize == 0) return false;
+
+  attempt.folder = RemoteFolder(Form1->ui->rep_principal->text(), Form1->ui->rep_auto->isChecked(), now().date());
+  attempt.remoteName = RemoteName(attempt.folder);
+  attemptStep(attempt, [&] { attempt.client->connect(); });
+  attemptStep(attempt, [&] { ForceFtpDirectories(attempt.folder, *attempt.client); });
+  return true;
+}
+
+void TfmMain::attemptStep(UploadAttempt& attempt, const std::function<void()>& work, bool logAll) {
+  if (attempt.failed) return;
+  try {
+    work();
+  } catch (const std::exception& e) {
+    attempt.failed = true;
+    const QString message = errorText(e);
+    failureStep(*attempt.client, message, logAll || !message.contains(QStringLiteral("Violation")));
+  }
+}
+
 void TfmMain::uploadAttempt() {
   if (!Form1) return;
-  std::unique_ptr<net::FtpClient> client;
+  UploadAttempt a;
   const auto end = qScopeGuard([&] {
-    client.reset();
+    a.client.reset();
     endAttempt();
   });
   // A new run: whatever the server holds was not written by it yet.
   StartedRemoteName.clear();
-  client = newUploadClient();
-  const int startCount = RetryCount;
-  ui->ProgressBar1->setValue(0);
-  ArchiveSize = FileSize64(ZipFileName.toStdString());
-  const QString previous = ui->derniere_sauv->text();
-  logMessage(QStringLiteral("Derniére sauvegarde = ") + previous + QStringLiteral(" Octets "));
-  logMessage(QStringLiteral("Sauvegarde actuelle = %1 Octets ").arg(ArchiveSize));
-  if (previous == QString::number(ArchiveSize)) {
-    Affiche1Click();
-    journal(separator);
-    logMessage(QStringLiteral("Attention votre sauvegarde semble être la même que la précédente."));
-    logMessage(QStringLiteral("Si vous n'avez pas ajouté des données supplémentaires \" c'est normal ! \""));
-    journal(separator);
-  }
-  ui->derniere_sauv->setText(QString::number(ArchiveSize));
-  SvgEditIni1->Save();
-  ui->ProgressBar1->setMaximum(100);
-  if (ArchiveSize == 0) return;
-
-  const QString folder = RemoteFolder(Form1->ui->rep_principal->text(), Form1->ui->rep_auto->isChecked(), now().date());
-  const QString remoteName = RemoteName(folder);
-  bool failed = false;
-  const auto step = [&](const std::function<void()>& work, bool logAll) {
-    if (failed) return;
-    try {
-      work();
-    } catch (const std::exception& e) {
-      failed = true;
-      const QString message = errorText(e);
-      failureStep(*client, message, logAll || !message.contains(QStringLiteral("Violation")));
+  const bool opened = openAttempt(a, [this] {
+    const QString previous = ui->derniere_sauv->text();
+    logMessage(QStringLiteral("Derniére sauvegarde = ") + previous + QStringLiteral(" Octets "));
+    logMessage(QStringLiteral("Sauvegarde actuelle = %1 Octets ").arg(ArchiveSize));
+    if (previous == QString::number(ArchiveSize)) {
+      Affiche1Click();
+      journal(separator);
+      logMessage(QStringLiteral("Attention votre sauvegarde semble être la même que la précédente."));
+      logMessage(QStringLiteral("Si vous n'avez pas ajouté des données supplémentaires \" c'est normal ! \""));
+      journal(separator);
     }
-  };
-  step([&] { client->connect(); }, true);
-  step([&] { ForceFtpDirectories(folder, *client); }, true);
-  step([&] { sendArchive(*client, ZipFileName, remoteName, false); }, false);
+    ui->derniere_sauv->setText(QString::number(ArchiveSize));
+    SvgEditIni1->Save();
+  });
+  if (!opened) return;
+  attemptStep(a, [&] { sendArchive(*a.client, ZipFileName, a.remoteName, false); }, false);
 
-  if (client->connected()) sizeCheck(*client, folder, remoteName);
+  if (a.client->connected()) sizeCheck(*a.client, a.folder, a.remoteName);
   // After a failure the resume decides on the report.
-  if (RetryCount == startCount && Form1->ui->recevoir_mail->isChecked()) Button11Click();
+  if (RetryCount == a.startCount && Form1->ui->recevoir_mail->isChecked()) Button11Click();
 }
 
 void TfmMain::ForceFtpDirectories(const QString& path, net::FtpClient& client) {
@@ -232,7 +242,7 @@ void TfmMain::Button7Click() {
     net::FtpClient client;
     logMessage(QStringLiteral("Essai de connexion"));
     SetUpFtpClient(client, *Form1);
-    Ui::Form1* f = Form1->ui;
+    Ui::Form1* f = Form1->ui.get();
     if (f->hote_vesk->text().isEmpty() || f->utilisateur_vesk->text().isEmpty()) {
       f->Label23->setText(QStringLiteral(" Vous devez configurer (host, login) ou Mettre \"anonymous\" dans l'utilisateur ."));
       return;
@@ -247,3 +257,5 @@ void TfmMain::Button7Click() {
     client.disconnect();
   });
 }
+
+}  // namespace backup

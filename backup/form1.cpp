@@ -21,7 +21,9 @@
 #include "platform/ui/window_placement.h"
 #include "ui_form1.h"
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(new Ui::Form1) {
+namespace backup {
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::Form1>()) {
   ui->setupUi(this);
   ui->SpeedButton2->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
   ui->ListView1->header()->setSectionResizeMode(0, QHeaderView::Stretch);
@@ -71,7 +73,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(new Ui::Form1) {
   SvgEditIni1 = TSvgEditIni::forWindow(this);
 }
 
-TForm1::~TForm1() { delete ui; }
+TForm1::~TForm1() = default;
 
 int TForm1::Type_proxyItemIndex() const { return typeProxy_->checkedId(); }
 
@@ -230,3 +232,5 @@ void TForm1::Misejour1Click() { platform::shellOpen(platform::programFolder() + 
 void TForm1::Apropos1Click() {
   platform::showMessage(QStringLiteral("Version PalvrenFtp : 1.1.2.5\nAuteur : l'équipe PalvrenFtp"), this);
 }
+
+}  // namespace backup

@@ -2,13 +2,17 @@
 // Configuration window: its controls are the program's settings.
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 
 class QButtonGroup;
-class TSvgEditIni;
 
 namespace Ui {
 class Form1;
 }
+
+namespace backup {
+
+class TSvgEditIni;
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
@@ -16,7 +20,7 @@ class TForm1 : public QMainWindow {
   explicit TForm1(QWidget* parent = nullptr);
   ~TForm1() override;
 
-  Ui::Form1* ui;
+  std::unique_ptr<Ui::Form1> ui;
   TSvgEditIni* SvgEditIni1;
 
   // The folder picker: gets the initial folder, returns false when cancelled. Tests replace it.
@@ -63,3 +67,5 @@ class TForm1 : public QMainWindow {
  private:
   QButtonGroup* typeProxy_;
 };
+
+}  // namespace backup

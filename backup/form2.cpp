@@ -21,6 +21,8 @@
 #include "platform/ui/window_placement.h"
 #include "ui_form2.h"
 
+namespace backup {
+
 namespace {
 
 // Characters first..last (1-based, as many as there are) of a name.
@@ -113,3 +115,5 @@ QPlainTextEdit* TForm2::memo() const { return ui->Memo1; }
 QPushButton* TForm2::shutJournalButton() const { return ui->shutJournal; }
 QAction* TForm2::openAction() const { return ui->Ouvrirfichiersjournaux1; }
 QAction* TForm2::closeAction() const { return ui->Fermer1; }
+
+}  // namespace backup

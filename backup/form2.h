@@ -15,6 +15,8 @@ namespace Ui {
 class TForm2;
 }
 
+namespace backup {
+
 class TForm2 : public QMainWindow {
   Q_OBJECT
 
@@ -62,3 +64,5 @@ class TForm2 : public QMainWindow {
   std::unique_ptr<Ui::TForm2> ui;
   FileChooser chooser_;
 };
+
+}  // namespace backup

@@ -5,6 +5,8 @@
 #include "platform/core/str_to_int.h"
 #include "ui_form1.h"
 
+namespace backup {
+
 namespace {
 std::string text(const QLineEdit* edit) { return edit->text().toStdString(); }
 }  // namespace
@@ -22,3 +24,5 @@ void SetUpFtpClient(net::FtpClient& client, const TForm1& settings) {
   client.proxy.type = net::ftpProxyTypeFromIndex(settings.Type_proxyItemIndex());
   client.passive = f.passive_ftp->isChecked();
 }
+
+}  // namespace backup

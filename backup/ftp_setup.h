@@ -3,8 +3,13 @@
 namespace net {
 class FtpClient;
 }
+
+namespace backup {
+
 class TForm1;
 
 // Copies host, user, password, port, proxy and passive mode into the client. A port text that
 // is not a whole number raises EConvertError; an empty proxy port means the FTP port 21.
 void SetUpFtpClient(net::FtpClient& client, const TForm1& settings);
+
+}  // namespace backup

@@ -10,7 +10,7 @@
 
 #include "platform/core/day_count.h"
 
-namespace logpurge {
+namespace backup::logpurge {
 
 namespace {
 
@@ -37,4 +37,4 @@ bool purgeOldLogFile(const std::string& path, double now, int keptDays) {
   return ::unlink(path.c_str()) == 0;
 }
 
-}  // namespace logpurge
+}  // namespace backup::logpurge

@@ -4,7 +4,7 @@
 #include <ctime>
 #include <string>
 
-namespace logpurge {
+namespace backup::logpurge {
 
 // A file's last-write time as a local day count, in the two-second steps of DOS file
 // dates (an odd second is cut to the even second below, fractions of a second dropped).
@@ -18,4 +18,4 @@ bool isPastKeptDays(double fileDayCount, double now, int keptDays);
 // deletion leaves the file in place and is not reported.
 bool purgeOldLogFile(const std::string& path, double now, int keptDays);
 
-}  // namespace logpurge
+}  // namespace backup::logpurge

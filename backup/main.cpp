@@ -16,17 +16,17 @@ int main(int argc, char** argv) {
   // Hidden in the tray or with only the configuration window closed, the program goes on.
   app.setQuitOnLastWindowClosed(false);
 
-  fmMain = new TfmMain;
-  Form1 = new TForm1;
-  Form2 = new TForm2;
+  backup::fmMain = new backup::TfmMain;
+  backup::Form1 = new backup::TForm1;
+  backup::Form2 = new backup::TForm2;
   platform::setExceptionHandler(
-      [](const std::string& message) { fmMain->ApplicationEvents1Exception(QString::fromStdString(message)); });
-  QObject::connect(fmMain, &TfmMain::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
-  fmMain->show();
+      [](const std::string& message) { backup::fmMain->ApplicationEvents1Exception(QString::fromStdString(message)); });
+  QObject::connect(backup::fmMain, &backup::TfmMain::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+  backup::fmMain->show();
   const int code = app.exec();
   platform::setExceptionHandler(nullptr);
-  delete Form2;
-  delete Form1;
-  delete fmMain;
+  delete backup::Form2;
+  delete backup::Form1;
+  delete backup::fmMain;
   return code;
 }

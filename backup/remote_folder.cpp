@@ -1,5 +1,7 @@
 #include "backup/remote_folder.h"
 
+namespace backup {
+
 const std::array<QString, 7> DayNames{QStringLiteral("lundi"),    QStringLiteral("mardi"),
                                       QStringLiteral("mercredi"), QStringLiteral("jeudi"),
                                       QStringLiteral("vendredi"), QStringLiteral("samedi"),
@@ -14,3 +16,5 @@ QString RemoteFolder(QString mainFolder, bool dayFolders, const QDate& today) {
 }
 
 QString RemoteName(const QString& remoteFolder) { return remoteFolder + QStringLiteral("/palvrenftp.zip"); }
+
+}  // namespace backup

@@ -4,6 +4,8 @@
 #include <QString>
 #include <array>
 
+namespace backup {
+
 // Weekday folder names, Monday first.
 extern const std::array<QString, 7> DayNames;
 
@@ -12,3 +14,5 @@ extern const std::array<QString, 7> DayNames;
 QString RemoteFolder(QString mainFolder, bool dayFolders, const QDate& today);
 // The archive's absolute name in that folder.
 QString RemoteName(const QString& remoteFolder);
+
+}  // namespace backup

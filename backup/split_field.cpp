@@ -1,5 +1,7 @@
 #include "backup/split_field.h"
 
+namespace backup {
+
 QString SplitField(const QString& text, QChar separator, int n) {
   int counter = 1;
   QString field;
@@ -13,3 +15,5 @@ QString SplitField(const QString& text, QChar separator, int n) {
   }
   return {};
 }
+
+}  // namespace backup

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+namespace backup {
+
 namespace {
 
 // Length of the well-formed UTF-8 sequence at the start of s, 0 when there is none.
@@ -54,3 +56,5 @@ std::string StoredArchiveName(const std::string& fullPath) {
   }
   return result;
 }
+
+}  // namespace backup

@@ -2,6 +2,8 @@
 #include <string>
 #include <string_view>
 
+namespace backup {
+
 // The name under which a file is kept in the archive: its full path without the leading "/",
 // with "." and ".." parts (and empty ones, from doubled slashes) left out. ".." is dropped,
 // not resolved, so a stored name never climbs out of the place it is extracted to.
@@ -11,3 +13,5 @@ std::string StoredArchiveName(const std::string& fullPath);
 
 // Whether text is well-formed UTF-8 (no surrogates, no overlong forms).
 bool IsUtf8(std::string_view text);
+
+}  // namespace backup

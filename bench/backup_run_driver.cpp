@@ -21,6 +21,8 @@
 #include "ui_fmmain.h"
 #include "ui_form1.h"
 
+using namespace backup;
+
 namespace {
 
 long long readChars() {
@@ -49,7 +51,7 @@ int main(int argc, char** argv) {
   Form1 = new TForm1;
   Form2 = new TForm2;
   for (QTimer* t : {fmMain->Timer1, fmMain->Timer2, fmMain->Timer3}) t->stop();
-  Ui::Form1* f = Form1->ui;
+  Ui::Form1* f = Form1->ui.get();
   // A local host with no server: the upload at the end fails at once and costs nothing.
   f->hote_vesk->setText(QStringLiteral("127.0.0.1"));
   f->Port_ftp->setText(QStringLiteral("1"));

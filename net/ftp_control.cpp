@@ -58,11 +58,4 @@ FtpReply FtpControl::readReply(int timeoutMs) {
   return reply;
 }
 
-bool FtpControl::replyWaiting() {
-  if (buffer_.find('\n') != std::string::npos) return true;
-  if (!socket_.isOpen()) return false;
-  pollfd p{socket_.fd(), POLLIN, 0};
-  return ::poll(&p, 1, 0) > 0;
-}
-
 }  // namespace net

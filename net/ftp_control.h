@@ -26,8 +26,6 @@ class FtpControl {
     send(line, timeoutMs);
     return readReply(timeoutMs);
   }
-  // True when a reply (or the end of the connection) is waiting to be read.
-  bool replyWaiting();
 
  private:
   std::string readLine(Clock::time_point deadline);

@@ -13,7 +13,7 @@
 
 namespace updater {
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(new Ui::UpdaterForm1) {
+TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::UpdaterForm1>()) {
   ui->setupUi(this);
   setFixedSize(size());
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -54,7 +54,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(new Ui::UpdaterForm1) {
   FormCreate();
 }
 
-TForm1::~TForm1() { delete ui; }
+TForm1::~TForm1() = default;
 
 void TForm1::FormCreate() {
   ExeName = QStringLiteral("PalvrenFtp");

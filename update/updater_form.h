@@ -29,7 +29,7 @@ class TForm1 : public QWidget {
   explicit TForm1(QWidget* parent = nullptr);
   ~TForm1() override;
 
-  Ui::UpdaterForm1* ui;
+  std::unique_ptr<Ui::UpdaterForm1> ui;
   net::HttpClient IdHTTP1;
   zip::TZipArchiver ZipArchiver1;
 

@@ -8,6 +8,8 @@
 #include "platform/core/file_find.h"
 #include "platform/core/file_mask.h"
 
+namespace backup {
+
 namespace {
 
 std::vector<std::string> splitMasks(const std::string& filtre) {
@@ -81,3 +83,5 @@ void TScruteDossier::Execute() {
   walk.scanFolder(0, Dossier);
   if (const TScruteNotifyEvent onFin = OnFinExecute) onFin(*this);
 }
+
+}  // namespace backup

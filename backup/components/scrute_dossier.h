@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+namespace backup {
+
 class TScruteDossier;
 
 using TScruteEvent = std::function<void(TScruteDossier& sender, const std::string& nom)>;
@@ -31,3 +33,5 @@ class TScruteDossier {
  private:
   struct Walk;
 };
+
+}  // namespace backup

@@ -1,6 +1,6 @@
 #include "backup/components/string_splitter.h"
 
-namespace splitter {
+namespace backup::splitter {
 
 void NextToken(const std::string& text, char delimiter, int& position, std::string& token) {
   if (position < 1) position = 1;
@@ -25,4 +25,4 @@ void SplitString(const std::string& text, char delimiter, std::vector<std::strin
   }
 }
 
-}  // namespace splitter
+}  // namespace backup::splitter

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace splitter {
+namespace backup::splitter {
 
 // Takes the piece that starts at position (1-based) and ends before the
 // next delimiter or at the end of text; position moves past that delimiter.
@@ -14,4 +14,4 @@ void NextToken(const std::string& text, char delimiter, int& position, std::stri
 // piece and an empty text adds nothing.
 void SplitString(const std::string& text, char delimiter, std::vector<std::string>& list);
 
-}  // namespace splitter
+}  // namespace backup::splitter

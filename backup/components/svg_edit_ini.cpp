@@ -17,6 +17,8 @@
 #include "platform/core/ini_file.h"
 #include "platform/core/program_folder.h"
 
+namespace backup {
+
 namespace {
 
 // Windows that carry a store, in the order they were built.
@@ -218,3 +220,5 @@ void TSvgEditIni::OwnerFormClose(QCloseEvent* event) {
   static_cast<QObject*>(hookedForm_.data())->event(event);
   Save();
 }
+
+}  // namespace backup

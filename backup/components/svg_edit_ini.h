@@ -13,6 +13,8 @@ namespace platform {
 class IniFile;
 }
 
+namespace backup {
+
 class TSvgEditIni : public QObject {
   Q_OBJECT
  public:
@@ -60,3 +62,5 @@ class TSvgEditIni : public QObject {
 
   QPointer<QWidget> hookedForm_;
 };
+
+}  // namespace backup

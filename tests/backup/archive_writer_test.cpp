@@ -11,28 +11,25 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <random>
 
 #include "archive_check.h"
 #include "backup/stored_name.h"
+#include "support/python_zip.h"
+#include "support/random_bytes.h"
 #include "support/temp_dir.h"
+
+using namespace backup;
 
 namespace {
 
 using archivecheck::crcOf;
-using archivecheck::readWithPython;
 using archivecheck::sevenZipTest;
 using archivecheck::unzipTest;
+using testsupport::randomBytes;
 using testsupport::readFile;
+using testsupport::readWithPython;
 using testsupport::TempDir;
 using testsupport::writeFile;
-
-std::string randomBytes(std::size_t n, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::string s(n, '\0');
-  for (auto& c : s) c = static_cast<char>(gen());
-  return s;
-}
 
 std::string text(std::size_t n) {
   std::string s;
@@ -492,7 +489,7 @@ TEST_F(ArchiveWriterTest, ManyFilesKeepTheirOrderAndTheirBytes) {
   runOnce(files, "secret");
   std::vector<std::string> names;
   for (const auto& f : files) names.push_back(name(f));
-  EXPECT_EQ(archivecheck::namesInOrder(archive), names);
+  EXPECT_EQ(testsupport::namesInOrder(archive), names);
   const auto entries = readWithPython(archive, "secret");
   ASSERT_EQ(entries.size(), files.size());
   for (std::size_t i = 0; i < files.size(); ++i) {

@@ -7,6 +7,8 @@
 
 #include "support/temp_dir.h"
 
+using namespace backup;
+
 TEST(FileSize64, SizeOfFilesZeroForWhatIsNoFile) {
   testsupport::TempDir dir;
   testsupport::writeFile(dir / "trois.txt", "abc");

@@ -3,6 +3,8 @@
 #include "support/scoped_responder.h"
 #include "support/temp_dir.h"
 
+using namespace backup;
+
 namespace {
 
 class CloseQuestion : public WindowsTest {

@@ -30,23 +30,23 @@ class WindowsTest : public ::testing::Test {
   }
 
   void buildWindows() {
-    main = std::make_unique<TfmMain>();
-    fmMain = main.get();
+    main = std::make_unique<backup::TfmMain>();
+    backup::fmMain = main.get();
     main->trayAvailable = [this] { return tray; };
-    config = std::make_unique<TForm1>();
-    Form1 = config.get();
-    history = std::make_unique<TForm2>();
-    Form2 = history.get();
+    config = std::make_unique<backup::TForm1>();
+    backup::Form1 = config.get();
+    history = std::make_unique<backup::TForm2>();
+    backup::Form2 = history.get();
     main->Timer1->stop();
     main->Timer3->stop();
   }
   void destroyWindows() {
     history.reset();
-    Form2 = nullptr;
+    backup::Form2 = nullptr;
     config.reset();
-    Form1 = nullptr;
+    backup::Form1 = nullptr;
     main.reset();
-    fmMain = nullptr;
+    backup::fmMain = nullptr;
   }
 
   std::filesystem::path iniPath() const { return dir / "serie.ini"; }
@@ -60,7 +60,7 @@ class WindowsTest : public ::testing::Test {
   platform::FixedClock clock{QDateTime(QDate(2026, 12, 9), QTime(10, 30, 15))};
   platform::ScopedClock useClock{clock};
   bool tray = true;
-  std::unique_ptr<TfmMain> main;
-  std::unique_ptr<TForm1> config;
-  std::unique_ptr<TForm2> history;
+  std::unique_ptr<backup::TfmMain> main;
+  std::unique_ptr<backup::TForm1> config;
+  std::unique_ptr<backup::TForm2> history;
 };

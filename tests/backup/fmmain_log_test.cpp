@@ -10,6 +10,8 @@
 #include "platform/ui/application.h"
 #include "support/temp_dir.h"
 
+using namespace backup;
+
 namespace fs = std::filesystem;
 
 namespace {

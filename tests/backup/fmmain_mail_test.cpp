@@ -19,6 +19,8 @@
 #include "platform/ui/application.h"
 #include "support/server_process.h"
 
+using namespace backup;
+
 namespace {
 
 using testsupport::ServerProcess;
@@ -95,7 +97,7 @@ class MailReport : public WindowsTest {
     // The window installs the pump itself; nothing is left from elsewhere.
     net::IdlePump::set({});
     buildWindows();
-    f = config->ui;
+    f = config->ui.get();
     f->Email_v->setText("palvren@palvren.test");
     f->Email_D->setText("admin@example.org");
     f->Sujet_tov->setText("Rapport de sauvegarde");

@@ -2,6 +2,8 @@
 
 #include "upload_fixture.h"
 
+using namespace backup;
+
 namespace {
 
 class Resume : public UploadTest {

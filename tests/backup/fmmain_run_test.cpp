@@ -18,27 +18,24 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <random>
 #include <set>
 
 #include "archive_check.h"
 #include "backup/stored_name.h"
 #include "fmmain_fixture.h"
 #include "platform/core/dos_datetime.h"
+#include "support/python_zip.h"
+#include "support/random_bytes.h"
 #include "support/scoped_responder.h"
 
+using namespace backup;
+
 namespace fs = std::filesystem;
+using testsupport::randomBytes;
 using testsupport::readFile;
 using testsupport::writeFile;
 
 namespace {
-
-std::string randomBytes(std::size_t n, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::string s(n, '\0');
-  for (auto& c : s) c = static_cast<char>(gen());
-  return s;
-}
 
 std::string text(std::size_t n, const std::string& word = "sauvegarde ") {
   std::string s;
@@ -80,7 +77,7 @@ class BackupRun : public WindowsTest {
   void SetUp() override {
     WindowsTest::SetUp();
     buildWindows();
-    f = config->ui;
+    f = config->ui.get();
     f->hote_vesk->setText("127.0.0.1");
     f->utilisateur_vesk->setText("anonymous");
     f->Port_ftp->setText(QString::number(closedPort()));
@@ -117,10 +114,10 @@ class BackupRun : public WindowsTest {
 
   std::string archive() const { return (dir / "palvrenftp.zip").string(); }
   static std::string nameOf(const fs::path& p) { return StoredArchiveName(p.string()); }
-  std::map<std::string, archivecheck::Entry> entries(const std::string& password = "") const {
+  std::map<std::string, testsupport::PythonZipEntry> entries(const std::string& password = "") const {
     EXPECT_EQ(archivecheck::unzipTest(archive(), password), 0);
     EXPECT_EQ(archivecheck::sevenZipTest(archive(), password), 0);
-    return archivecheck::readWithPython(archive(), password);
+    return testsupport::readWithPython(archive(), password);
   }
   QStringList logLines() const { return main->ui->Memo1->toPlainText().split('\n'); }
   // Lines of the log after the date, " : " and the given code.
@@ -149,7 +146,7 @@ TEST_F(BackupRun, FirstRunStoresEveryFileThatHasBytes) {
   bool lockedOut = true;
   run([&] {
     panels.insert(main->statusPanelText());
-    if (main->ArchiveWriter != nullptr)
+    if (main->RunWriter != nullptr)
       lockedOut = lockedOut && !main->ui->bnStart->isEnabled() && !main->Timer1->isActive();
   });
 
@@ -410,7 +407,7 @@ TEST_F(BackupRun, AnArchiveThatIsNotZipEndsTheRunWithItsMessage) {
   EXPECT_EQ(readFile(archive()), garbage);
   EXPECT_TRUE(main->ui->bnStart->isEnabled());
   EXPECT_TRUE(main->Timer1->isActive());
-  EXPECT_EQ(main->ArchiveWriter, nullptr);
+  EXPECT_EQ(main->RunWriter, nullptr);
   EXPECT_NE(main->cursor().shape(), Qt::WaitCursor);
   main->Timer1->stop();
 }
@@ -524,7 +521,7 @@ TEST_F(BackupRun, AStartRequestDuringARunIsRefused) {
   QTimer during;
   during.setInterval(0);
   QObject::connect(&during, &QTimer::timeout, [&] {
-    if (main->ArchiveWriter != nullptr) main->Demarrer1->trigger();
+    if (main->RunWriter != nullptr) main->Demarrer1->trigger();
   });
   during.start();
   main->ui->bnStart->click();

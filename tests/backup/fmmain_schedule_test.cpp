@@ -1,5 +1,7 @@
 #include "fmmain_fixture.h"
 
+using namespace backup;
+
 namespace {
 
 class Schedule : public WindowsTest {

@@ -7,6 +7,8 @@
 #include "fmmain_fixture.h"
 #include "platform/core/ini_file.h"
 
+using namespace backup;
+
 namespace {
 
 using Settings = WindowsTest;
@@ -24,7 +26,7 @@ TEST_F(Settings, EverySavedControlOfBothWindowsIsRestoredAtTheNextStart) {
   const std::vector<const char*> unchecked = {"rep_auto", "reconstruire_zip", "sauvegarde_auto", "CheckBox_1",
                                               "CheckBox_15", "passive_ftp", "SFTP_vesk", "vesk_size", "recevoir_mail"};
   buildWindows();
-  Ui::Form1* f = config->ui;
+  Ui::Form1* f = config->ui.get();
   f->anonyme_ftp->setChecked(true);
   for (const auto& [name, value] : edits) config->findChild<QLineEdit*>(name)->setText(value);
   for (const char* name : unchecked) config->findChild<QCheckBox*>(name)->setChecked(false);
@@ -38,7 +40,7 @@ TEST_F(Settings, EverySavedControlOfBothWindowsIsRestoredAtTheNextStart) {
   destroyWindows();
 
   buildWindows();
-  f = config->ui;
+  f = config->ui.get();
   for (const auto& [name, value] : edits) EXPECT_EQ(config->findChild<QLineEdit*>(name)->text(), value) << name;
   for (const char* name : unchecked) EXPECT_FALSE(config->findChild<QCheckBox*>(name)->isChecked()) << name;
   EXPECT_TRUE(f->anonyme_ftp->isChecked());

@@ -4,13 +4,15 @@
 #include "fmmain_fixture.h"
 #include "support/temp_dir.h"
 
+using namespace backup;
+
 namespace {
 
 using StartUp = WindowsTest;
 
 TEST_F(StartUp, FirstStartFillsTheDefaultsInOrderAndWritesNothing) {
   buildWindows();
-  Ui::Form1* f = config->ui;
+  Ui::Form1* f = config->ui.get();
   // With no file every check box is loaded checked, which ran the anonymous box's handler.
   EXPECT_TRUE(f->anonyme_ftp->isChecked());
   EXPECT_EQ(f->utilisateur_vesk->text(), "anonymous");
@@ -62,7 +64,7 @@ TEST_F(StartUp, LaterStartHidesAndRebuildsTheFolderRows) {
   buildWindows();
   main->show();
   main->Timer3Timer();
-  Ui::Form1* f = config->ui;
+  Ui::Form1* f = config->ui.get();
   EXPECT_FALSE(main->isVisible());
   EXPECT_EQ(f->heure_sauv->value(), 9);
   // The stored account survives the anonymous box's handler run while loading.

@@ -2,14 +2,16 @@
 #include <QListWidget>
 #include <QProgressBar>
 
-#include "archive_check.h"
 #include "backup/ftp_setup.h"
 #include "backup/remote_folder.h"
 #include "net/ftp_client.h"
 #include "net/idle_pump.h"
 #include "platform/core/exceptions.h"
 #include "platform/core/format_settings.h"
+#include "support/python_zip.h"
 #include "upload_fixture.h"
+
+using namespace backup;
 
 namespace {
 
@@ -41,7 +43,7 @@ TEST(RemoteFolder, MainFolderAndDay) {
 }
 
 TEST_F(Upload, ClientSettingsFromTheConfigurationWindow) {
-  Ui::Form1* f = config->ui;
+  Ui::Form1* f = config->ui.get();
   f->Port_ftp->setText("2121");
   f->hote_proxy->setText("proxy.local");
   f->utilisateur_proxy->setText("pu");
@@ -123,7 +125,7 @@ TEST_F(Upload, FullRunSendsItsArchiveAndReports) {
   config->ui->Repertoires_sauv->addItem(QString::fromStdString(data.string()) + "|*.*|oui");
   main->requestStart();
 
-  const auto entries = archivecheck::readWithPython(archivePath().string());
+  const auto entries = testsupport::readWithPython(archivePath().string());
   EXPECT_EQ(entries.size(), 2u);
   const std::string local = testsupport::readFile(archivePath());
   EXPECT_EQ(remoteContent(), local);

@@ -9,6 +9,8 @@
 #include "backup/file_dialogs.h"
 #include "fmmain_fixture.h"
 
+using namespace backup;
+
 namespace {
 
 class Folders : public WindowsTest {

@@ -12,6 +12,8 @@
 #include "platform/ui/shell_open.h"
 #include "support/scoped_responder.h"
 
+using namespace backup;
+
 namespace {
 
 using ConfigWindow = WindowsTest;
@@ -36,7 +38,7 @@ TEST_F(ConfigWindow, PasswordsAreMaskedWithTheirOwnCharacter) {
 
 TEST_F(ConfigWindow, TheAnonymousBoxFillsTheAccountBothWays) {
   buildWindows();
-  Ui::Form1* f = config->ui;
+  Ui::Form1* f = config->ui.get();
   for (const bool state : {false, true}) {
     f->utilisateur_vesk->setText("bob");
     f->passe_vesk->setText("pw");
@@ -48,7 +50,7 @@ TEST_F(ConfigWindow, TheAnonymousBoxFillsTheAccountBothWays) {
 
 TEST_F(ConfigWindow, BothScheduleBoxesSwitchTheScheduleByTheAutomaticBox) {
   buildWindows();
-  Ui::Form1* f = config->ui;
+  Ui::Form1* f = config->ui.get();
   f->sauvegarde_auto->setChecked(false);
   f->sauvegarde_auto->setChecked(true);
   EXPECT_TRUE(main->Timer1->isActive());
@@ -131,7 +133,7 @@ void wheel(QWidget* target, int notches) {
 TEST_F(ConfigWindow, TheWheelOverAControlScrollsThePageAndChangesNoValue) {
   buildWindows();
   config->show();
-  Ui::Form1* f = config->ui;
+  Ui::Form1* f = config->ui.get();
   f->heure_sauv->setValue(13);
   f->minutes_sauv->setValue(0);
   f->SpinEdit_1->setValue(30);
@@ -167,7 +169,7 @@ TEST_F(ConfigWindow, TheWheelOverAControlScrollsThePageAndChangesNoValue) {
 TEST_F(ConfigWindow, ALongConnectionTestResultWrapsWithinThePage) {
   buildWindows();
   config->show();
-  Ui::Form1* f = config->ui;
+  Ui::Form1* f = config->ui.get();
   // A layout change climbs one level of the page per round of events.
   const auto settle = [] {
     for (int round = 0; round < 10; ++round) QApplication::processEvents();

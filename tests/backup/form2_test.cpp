@@ -14,6 +14,8 @@
 #include "platform/core/program_folder.h"
 #include "support/temp_dir.h"
 
+using namespace backup;
+
 using testsupport::TempDir;
 using testsupport::writeFile;
 

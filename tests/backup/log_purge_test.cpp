@@ -14,6 +14,8 @@
 #include "backup/components/scrute_dossier.h"
 #include "support/temp_dir.h"
 
+using namespace backup;
+
 namespace fs = std::filesystem;
 using testsupport::TempDir;
 using testsupport::writeFile;

@@ -23,6 +23,8 @@
 
 #include "support/temp_dir.h"
 
+using namespace backup;
+
 namespace fs = std::filesystem;
 using testsupport::TempDir;
 using testsupport::writeFile;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace backup;
+
 TEST(StoredArchiveName, FullPathWithoutLeadingSlashDotsOrEmptyParts) {
   const struct {
     const char* path;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace backup;
+
 namespace {
 
 using Pieces = std::vector<std::string>;

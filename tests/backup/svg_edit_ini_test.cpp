@@ -16,6 +16,8 @@
 #include "platform/core/program_folder.h"
 #include "support/temp_dir.h"
 
+using namespace backup;
+
 namespace {
 
 // A window with one control of every kind the store handles, plus ones it must leave out.

@@ -19,7 +19,7 @@ class UploadTest : public WindowsTest {
   void SetUp() override {
     WindowsTest::SetUp();
     buildWindows();
-    Ui::Form1* f = config->ui;
+    Ui::Form1* f = config->ui.get();
     f->hote_vesk->setText("127.0.0.1");
     f->utilisateur_vesk->setText("user");
     f->passe_vesk->setText("secret");
@@ -48,7 +48,7 @@ class UploadTest : public WindowsTest {
   // Reports go to a real SMTP server on 127.0.0.1.
   void startMailServer() {
     smtp = std::make_unique<testsupport::ServerProcess>("smtp_server.py");
-    Ui::Form1* f = config->ui;
+    Ui::Form1* f = config->ui.get();
     f->Smtp_tov->setText("127.0.0.1");
     f->Port_tov->setText(QString::number(smtp->port()));
     f->Email_v->setText("palvren@palvren.test");

@@ -8,6 +8,8 @@
 #include "support/scoped_responder.h"
 #include "support/temp_dir.h"
 
+using namespace backup;
+
 namespace {
 
 class WindowsOnScreen : public WindowsTest {

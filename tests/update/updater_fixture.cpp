@@ -1,13 +1,13 @@
 #include "updater_fixture.h"
 
 #include <sys/stat.h>
-#include <cstdlib>
 #include <utime.h>
 
 #include "platform/ui/application.h"
 #include "platform/core/format_settings.h"
 #include "platform/core/program_folder.h"
 #include "platform/ui/shell_open.h"
+#include "support/run_command.h"
 #include "update/application_error.h"
 #include "update/kill_process.h"
 #include "update/update_server.h"
@@ -100,7 +100,7 @@ std::string zipOf(const std::vector<ArchiveFile>& files, bool store) {
     names += " '" + f.name + "'";
   }
   const std::string command = "cd '" + staging.str() + "' && zip -q -X " + (store ? "-0 " : "") + "out.zip" + names;
-  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  EXPECT_EQ(testsupport::runCommand(command).status, 0) << command;
   return testsupport::readFile(staging / "out.zip");
 }
 
@@ -112,7 +112,7 @@ std::string zipWithNames(const std::vector<ArchiveFile>& entries) {
   testsupport::writeFile(staging / "make.py", script);
   const std::string command = testsupport::pythonPath() + " '" + (staging / "make.py").string() + "' '" +
                               (staging / "out.zip").string() + "'";
-  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  EXPECT_EQ(testsupport::runCommand(command).status, 0) << command;
   return testsupport::readFile(staging / "out.zip");
 }
 

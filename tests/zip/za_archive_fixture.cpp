@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
-
+#include "support/random_bytes.h"
 #include "support/temp_dir.h"
 #include "zip/zip_builder.h"
 
@@ -12,9 +11,7 @@ namespace ziptest {
 namespace fs = std::filesystem;
 
 Tree sampleTree() {
-  std::mt19937 rng(42);
-  std::string noise(300000, '\0');
-  for (char& c : noise) c = static_cast<char>(rng());
+  const std::string noise = testsupport::randomBytes(300000, 42);
   std::string text;
   for (int i = 0; text.size() < 2500000; ++i) text += "ligne " + std::to_string(i) + " du journal de sauvegarde\n";
   return {

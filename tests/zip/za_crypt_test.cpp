@@ -6,6 +6,7 @@
 
 #include "platform/core/exceptions.h"
 #include "platform/core/streams.h"
+#include "support/python_zip.h"
 #include "support/temp_dir.h"
 #include "zip/format/za_crc32.h"
 #include "zip/format/za_crypt.h"
@@ -206,12 +207,7 @@ TEST(ZACrypt, OtherToolsReadOurEncryption) {
     const auto unzip = ziptest::runCommand("unzip -P secret -p " + shellQuote(archive) + " " + name + " 2>/dev/null");
     EXPECT_EQ(unzip.status, 0);
     EXPECT_EQ(unzip.out, plain);
-    const auto py = ziptest::runCommand(
-        "/usr/bin/python3 -c \"import sys,zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read("
-        "sys.argv[2], pwd=b'secret'))\" " +
-        shellQuote(archive) + " " + name + " 2>/dev/null");
-    EXPECT_EQ(py.status, 0);
-    EXPECT_EQ(py.out, plain);
+    EXPECT_EQ(testsupport::readEntryWithPython(archive, name, "secret"), plain);
   }
   EXPECT_NE(ziptest::runCommand("unzip -P wrong -p " + shellQuote(archive) + " stored.txt >/dev/null 2>&1").status, 0);
 }

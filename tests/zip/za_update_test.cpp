@@ -9,11 +9,11 @@
 #include <csignal>
 #include <filesystem>
 #include <map>
-#include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/python_zip.h"
+#include "support/random_bytes.h"
 #include "support/temp_dir.h"
 #include "zip/archiver/za_archiver_internals.h"
 #include "zip/za_archiver.h"
@@ -22,6 +22,7 @@
 #include "zip/zip_test_reader.h"
 
 using namespace zip;
+using testsupport::randomBytes;
 using testsupport::readFile;
 using testsupport::writeFile;
 using ziptest::runCommand;
@@ -32,13 +33,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using Contents = std::map<std::string, std::string>;
-
-std::string randomBytes(size_t n, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::string s(n, '\0');
-  for (char& c : s) c = static_cast<char>(gen());
-  return s;
-}
 
 // Every tool that reads ZIP files accepts the archive.
 void expectSound(const std::string& archive, const std::string& password = "") {
@@ -55,24 +49,11 @@ void expectSound(const std::string& archive, const std::string& password = "") {
 
 // Names and contents as python's zipfile reads them.
 Contents contentsOf(const std::string& archive, const std::string& password = "") {
-  const std::string script =
-      "import sys,zipfile\n"
-      "z=zipfile.ZipFile(sys.argv[1])\n"
-      "p=sys.argv[2].encode() if len(sys.argv)>2 else None\n"
-      "for i in z.infolist(): print(i.filename, z.read(i, pwd=p).hex())\n";
-  const auto r = runCommand("/usr/bin/python3 -c " + shellQuote(script) + " " + shellQuote(archive) +
-                            (password.empty() ? "" : " " + shellQuote(password)));
-  EXPECT_EQ(r.status, 0);
   Contents out;
-  std::istringstream in(r.out);
-  std::string name, hex;
-  while (in >> name) {
-    hex.clear();
-    if (in.peek() == ' ') in.get();
-    if (in.peek() != '\n') in >> hex;
-    std::string bytes;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    out[name] = bytes;
+  try {
+    for (const auto& [stored, entry] : testsupport::readWithPython(archive, password)) out[entry.name] = entry.data;
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << e.what();
   }
   return out;
 }

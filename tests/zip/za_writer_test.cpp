@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/python_zip.h"
 #include "support/temp_dir.h"
 #include "zip/archiver/za_archiver_internals.h"
 #include "zip/za_archiver.h"
@@ -63,12 +64,12 @@ void writeArchive(TZipArchiver& a, const std::vector<Source>& sources) {
 }
 
 std::string pythonRead(const std::string& archive, const std::string& name, const std::string& password = "") {
-  const ziptest::CommandResult r = ziptest::runCommand(
-      "/usr/bin/python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.argv[1]); "
-      "sys.stdout.buffer.write(z.read(sys.argv[2], pwd=sys.argv[3].encode() or None))\" " +
-      shellQuote(archive) + " " + shellQuote(name) + " " + shellQuote(password.empty() ? "" : password) + " 2>&1");
-  EXPECT_EQ(r.status, 0) << r.out;
-  return r.out;
+  try {
+    return testsupport::readEntryWithPython(archive, name, password);
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << e.what();
+    return {};
+  }
 }
 
 TEST(Writer, EntriesReadBackByOtherTools) {

@@ -1,9 +1,7 @@
 #include "zip/zip_builder.h"
 
-#include <sys/wait.h>
 #include <zlib.h>
 
-#include <cstdio>
 #include <stdexcept>
 
 namespace ziptest {
@@ -99,24 +97,6 @@ std::string ZipBuilder::build() {
          le32(end.dirOffset.value_or(static_cast<uint32_t>(directoryOffset))) +
          le16(end.commentLength.value_or(static_cast<uint16_t>(end.comment.size()))) + end.comment + trailing;
   return out;
-}
-
-CommandResult runCommand(const std::string& command) {
-  CommandResult r;
-  FILE* p = ::popen(command.c_str(), "r");
-  if (p == nullptr) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int status = ::pclose(p);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
-
-std::string shellQuote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
 }
 
 }  // namespace ziptest

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/run_command.h"
+
 namespace ziptest {
 
 std::string le16(uint16_t v);
@@ -85,12 +87,8 @@ class ZipBuilder {
   uint64_t endRecordOffset = 0;
 };
 
-// Runs a shell command, returning its exit status and what it printed on stdout.
-struct CommandResult {
-  int status = -1;
-  std::string out;
-};
-CommandResult runCommand(const std::string& command);
-std::string shellQuote(const std::string& s);
+using testsupport::CommandResult;
+using testsupport::runCommand;
+using testsupport::shellQuote;
 
 }  // namespace ziptest

@@ -7,7 +7,7 @@
 # driver's process ("proc"), and the pass alone ("pass": the time inside the driver, and the peak
 # memory less what the process held before the pass, i.e. the Qt libraries it is linked with;
 # in the programs the pass runs inside a process that has loaded them already).
-# Usage: bench/zip_update [WORK_DIR] (default: a fresh folder under /tmp). Builds into build/.
+# Usage: bench/zip_update.sh [WORK_DIR] (default: a fresh folder under /tmp). Builds into build/.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:-$(mktemp -d /tmp/palvren-bench-XXXXXX)}

@@ -2,7 +2,7 @@
 # STOR of one file to a local pyftpdlib server, with our FTP client (a small driver process)
 # and with `curl -T`, against the same server, in paired interleaved rounds; each side is timed
 # as a whole process and the time ratio is ours / curl.
-# Usage: bench/ftp_upload [MEGABYTES] [ROUNDS]   (default 1024 5)
+# Usage: bench/ftp_upload.sh [MEGABYTES] [ROUNDS]   (default 1024 5)
 #   BENCH_BUILD  build folder (default bench/build-release, a Release build of its own)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)

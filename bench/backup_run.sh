@@ -5,7 +5,7 @@
 #   unchanged run  ours on its own archive vs  zip -ru on its own archive
 # Each side is timed as a whole process (wall time, peak memory); the ratios are ours / zip.
 #
-# Usage: bench/backup_run [FILES] [MEGABYTES] [ROUNDS]   (default 20000 600 3)
+# Usage: bench/backup_run.sh [FILES] [MEGABYTES] [ROUNDS]   (default 20000 600 3)
 #   BENCH_BUILD   build folder (default bench/build-release, a Release build of its own)
 #   BENCH_WORK    work folder; the tree is kept there between calls (default /tmp/palvren-bench)
 #   BENCH_JOBS    compile jobs (default 3)
