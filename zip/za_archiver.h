@@ -37,6 +37,9 @@ class TZABaseArchiver {
   void SetCompressionLevel(TZACompressionLevel level);
   uint8_t CompressionMode() const { return compressionMode_; }
   void SetCompressionMode(uint8_t mode);
+  // The component's version: "2.65 ", trailing blank included, whatever the
+  // locale. Writing it is accepted and ignored, so a window that stores the
+  // property loads without effect.
   std::string CurrentVersion() const;
   void SetCurrentVersion(const std::string&) {}
   std::string Password;

@@ -36,6 +36,7 @@ void TZABaseArchiver::SetCompressionMode(uint8_t mode) {
   InitCompressionMethod();
 }
 
+// Fixed text, not formatted: the decimal point and the trailing blank are part of it.
 std::string TZABaseArchiver::CurrentVersion() const { return "2.65 "; }
 
 void TZABaseArchiver::SetSpanningMode(TZASpanningMode mode) {
