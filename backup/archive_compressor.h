@@ -21,8 +21,8 @@ struct CompressedFile {
   int sysError = 0;      // opening or reading failed with this errno
   bool stored = false;
   std::uint32_t crc = 0;
-  std::uint64_t size = 0;  // bytes read
-  std::uint32_t mode = 0;  // permission bits
+  std::uint64_t size = 0;                // bytes read
+  std::uint32_t mode = 0;                // permission bits
   std::unique_ptr<std::uint8_t[]> data;  // what goes into the archive, deflated or raw
   std::size_t dataSize = 0;
 };
@@ -58,8 +58,8 @@ class ArchiveCompressor {
   std::vector<Job> jobs_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::size_t next_ = 0;      // next job a worker takes
-  std::size_t oldest_ = 0;    // oldest job not released: always allowed past the budget
+  std::size_t next_ = 0;    // next job a worker takes
+  std::size_t oldest_ = 0;  // oldest job not released: always allowed past the budget
   std::uint64_t held_ = 0;
   bool stopping_ = false;
   std::vector<std::thread> threads_;

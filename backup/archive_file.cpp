@@ -52,46 +52,31 @@ zip_int64_t ArchiveFile::callback(void* self, void* data, zip_uint64_t len, zip_
       auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, len, &file->error_);
       return st == nullptr ? -1 : file->stat(st);
     }
-    case ZIP_SOURCE_OPEN:
-      return file->open();
-    case ZIP_SOURCE_READ:
-      return file->read(static_cast<std::uint8_t*>(data), len);
+    case ZIP_SOURCE_OPEN: return file->open();
+    case ZIP_SOURCE_READ: return file->read(static_cast<std::uint8_t*>(data), len);
     case ZIP_SOURCE_CLOSE:
       file->fd_.reset();
       file->readLength_ = 0;
       return 0;
-    case ZIP_SOURCE_SEEK:
-      return file->seek(&file->readPos_, file->size_, data, len);
-    case ZIP_SOURCE_TELL:
-      return static_cast<zip_int64_t>(file->readPos_);
-    case ZIP_SOURCE_BEGIN_WRITE:
-      return file->beginWrite();
-    case ZIP_SOURCE_WRITE:
-      return file->write(static_cast<const std::uint8_t*>(data), len);
-    case ZIP_SOURCE_SEEK_WRITE:
-      return file->seek(&file->writePos_, file->writeSize_, data, len);
-    case ZIP_SOURCE_TELL_WRITE:
-      return static_cast<zip_int64_t>(file->writePos_);
-    case ZIP_SOURCE_COMMIT_WRITE:
-      return file->commitWrite();
-    case ZIP_SOURCE_ROLLBACK_WRITE:
-      file->rollbackWrite();
-      return 0;
+    case ZIP_SOURCE_SEEK: return file->seek(&file->readPos_, file->size_, data, len);
+    case ZIP_SOURCE_TELL: return static_cast<zip_int64_t>(file->readPos_);
+    case ZIP_SOURCE_BEGIN_WRITE: return file->beginWrite();
+    case ZIP_SOURCE_WRITE: return file->write(static_cast<const std::uint8_t*>(data), len);
+    case ZIP_SOURCE_SEEK_WRITE: return file->seek(&file->writePos_, file->writeSize_, data, len);
+    case ZIP_SOURCE_TELL_WRITE: return static_cast<zip_int64_t>(file->writePos_);
+    case ZIP_SOURCE_COMMIT_WRITE: return file->commitWrite();
+    case ZIP_SOURCE_ROLLBACK_WRITE: file->rollbackWrite(); return 0;
     case ZIP_SOURCE_REMOVE: {
       // No entry left: an empty archive takes the file's place rather than no file at all.
       int sysError = 0;
       return writeEmpty(file->fileName_, &sysError) ? 0 : file->fail(ZIP_ER_WRITE, sysError);
     }
-    case ZIP_SOURCE_ACCEPT_EMPTY:
-      return 1;  // a zero-length file holds nothing to lose: read it as an empty archive
-    case ZIP_SOURCE_ERROR:
-      return zip_error_to_data(&file->error_, data, len);
-    case ZIP_SOURCE_FREE:
-      return 0;  // the writer owns this object
+    case ZIP_SOURCE_ACCEPT_EMPTY: return 1;  // a zero-length file holds nothing to lose: read it as an empty archive
+    case ZIP_SOURCE_ERROR: return zip_error_to_data(&file->error_, data, len);
+    case ZIP_SOURCE_FREE: return 0;  // the writer owns this object
     case ZIP_SOURCE_SUPPORTS:
       return ZIP_SOURCE_SUPPORTS_WRITABLE | zip_source_make_command_bitmap(ZIP_SOURCE_ACCEPT_EMPTY, -1);
-    default:
-      return file->fail(ZIP_ER_OPNOTSUPP, 0);
+    default: return file->fail(ZIP_ER_OPNOTSUPP, 0);
   }
 }
 

@@ -52,8 +52,8 @@ z_stream* ArchiveSourceShared::startDeflate() {
   return &zs_;
 }
 
-ArchiveFileSource::ArchiveFileSource(const std::string& path, const std::string& storedName,
-                                     platform::DosDateTime date, ArchiveSourceShared* shared)
+ArchiveFileSource::ArchiveFileSource(const std::string& path, const std::string& storedName, platform::DosDateTime date,
+                                     ArchiveSourceShared* shared)
     : path_(path), storedName_(storedName), date_(date), shared_(shared) {
   zip_error_init(&error_);
 }
@@ -70,13 +70,9 @@ zip_source_t* ArchiveFileSource::makeSource(zip_error_t* error) {
 zip_int64_t ArchiveFileSource::callback(void* self, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
   auto* source = static_cast<ArchiveFileSource*>(self);
   switch (cmd) {
-    case ZIP_SOURCE_OPEN:
-      return source->open();
-    case ZIP_SOURCE_READ:
-      return source->read(static_cast<std::uint8_t*>(data), len);
-    case ZIP_SOURCE_CLOSE:
-      source->close();
-      return 0;
+    case ZIP_SOURCE_OPEN: return source->open();
+    case ZIP_SOURCE_READ: return source->read(static_cast<std::uint8_t*>(data), len);
+    case ZIP_SOURCE_CLOSE: source->close(); return 0;
     case ZIP_SOURCE_STAT: {
       auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, len, &source->error_);
       return st == nullptr ? -1 : source->stat(st);
@@ -85,16 +81,12 @@ zip_int64_t ArchiveFileSource::callback(void* self, void* data, zip_uint64_t len
       auto* attributes = ZIP_SOURCE_GET_ARGS(zip_file_attributes_t, data, len, &source->error_);
       return attributes == nullptr ? -1 : source->attributes(attributes);
     }
-    case ZIP_SOURCE_ERROR:
-      return zip_error_to_data(&source->error_, data, len);
-    case ZIP_SOURCE_FREE:
-      return 0;  // the writer owns this object
+    case ZIP_SOURCE_ERROR: return zip_error_to_data(&source->error_, data, len);
+    case ZIP_SOURCE_FREE: return 0;  // the writer owns this object
     case ZIP_SOURCE_SUPPORTS:
       return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
                                             ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_GET_FILE_ATTRIBUTES, -1);
-    default:
-      zip_error_set(&source->error_, ZIP_ER_OPNOTSUPP, 0);
-      return -1;
+    default: zip_error_set(&source->error_, ZIP_ER_OPNOTSUPP, 0); return -1;
   }
 }
 

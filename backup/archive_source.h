@@ -47,8 +47,8 @@ class ArchiveSourceShared {
   ArchiveCompressor* compressor = nullptr;
 
   z_stream* startDeflate();  // nullptr when zlib cannot start
-  ByteBuffer in;   // raw bytes waiting to be deflated
-  ByteBuffer out;  // bytes waiting to be handed to libzip
+  ByteBuffer in;             // raw bytes waiting to be deflated
+  ByteBuffer out;            // bytes waiting to be handed to libzip
 
  private:
   z_stream zs_{};

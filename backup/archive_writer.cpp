@@ -19,8 +19,7 @@ std::string zipErrorText(zip_error_t* error) { return zip_error_strerror(error);
 // Raises the error of a failed open of the archive.
 [[noreturn]] void raiseOpenError(const std::string& fileName, zip_error_t* error) {
   const int code = zip_error_code_zip(error);
-  if (code == ZIP_ER_NOZIP)
-    throw EArchiveError("Le fichier " + fileName + " n'est pas une archive ZIP");
+  if (code == ZIP_ER_NOZIP) throw EArchiveError("Le fichier " + fileName + " n'est pas une archive ZIP");
   if (code == ZIP_ER_INCONS || code == ZIP_ER_MULTIDISK)
     throw EArchiveError("L'archive " + fileName + " est endommagée ou illisible (" + zipErrorText(error) + ")");
   if (code == ZIP_ER_OPEN || code == ZIP_ER_READ || code == ZIP_ER_SEEK)
@@ -100,7 +99,8 @@ void ArchiveWriter::reopen() {
   storedCount_ = zip_get_num_entries(za_, 0);
   rawNames_.clear();
   for (std::int64_t i = 0; i < storedCount_; ++i)
-    if (const char* raw = zip_get_name(za_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW); raw != nullptr && !IsUtf8(raw))
+    if (const char* raw = zip_get_name(za_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
+        raw != nullptr && !IsUtf8(raw))
       rawNames_.emplace(raw, i);
 }
 
@@ -243,9 +243,9 @@ void ArchiveWriter::applyChanges() {
     const auto i = static_cast<zip_uint64_t>(index);
     // The source deflates itself (or stores); libzip must not compress again.
     if (zip_set_file_compression(za_, i, ZIP_CM_DEFLATE, 0) != 0 ||
-        zip_file_set_dostime(za_, i, platform::dosTimePart(addition.date), platform::dosDatePart(addition.date), 0) != 0 ||
-        (addition.password &&
-         zip_file_set_encryption(za_, i, ZIP_EM_TRAD_PKWARE, addition.password->c_str()) != 0))
+        zip_file_set_dostime(za_, i, platform::dosTimePart(addition.date), platform::dosDatePart(addition.date), 0) !=
+            0 ||
+        (addition.password && zip_file_set_encryption(za_, i, ZIP_EM_TRAD_PKWARE, addition.password->c_str()) != 0))
       raiseArchiveError(za_, "Impossible d'ajouter " + addition.path);
   }
 }
@@ -265,7 +265,9 @@ void ArchiveWriter::progressCallback(zip_t*, double progress, void* self) {
   });
 }
 
-int ArchiveWriter::cancelCallback(zip_t*, void* self) { return static_cast<ArchiveWriter*>(self)->shared_.cancelled ? 1 : 0; }
+int ArchiveWriter::cancelCallback(zip_t*, void* self) {
+  return static_cast<ArchiveWriter*>(self)->shared_.cancelled ? 1 : 0;
+}
 
 void ArchiveWriter::ensureFileExists() {
   struct stat st {};

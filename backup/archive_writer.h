@@ -116,7 +116,7 @@ class ArchiveWriter {
   dev_t archiveDev_ = 0;
   ino_t archiveIno_ = 0;
   bool archiveIdentity_ = false;
-  std::int64_t storedCount_ = 0;  // entries of the archive as opened
+  std::int64_t storedCount_ = 0;                            // entries of the archive as opened
   std::unordered_map<std::string, std::int64_t> rawNames_;  // stored names that are not UTF-8
 
   // A deque: grows without copying or spare capacity, and its elements stay where they are,

@@ -35,7 +35,8 @@ TfmMain::TfmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui:
   statusPanel_ = new QLabel(this);
   statusPanel_->setObjectName(QStringLiteral("StatusPanel0"));
   // Wide enough for the time of day, the panel's usual text.
-  statusPanel_->setMinimumWidth(std::max(50, statusPanel_->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 8));
+  statusPanel_->setMinimumWidth(
+      std::max(50, statusPanel_->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 8));
   ui->StatusBar1->addWidget(statusPanel_);
   ui->StatusBar1->setSizeGripEnabled(false);
   ui->SpeedButton2->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
@@ -187,7 +188,8 @@ void TfmMain::closeEvent(QCloseEvent* event) { FormClose(event); }
 void TfmMain::FormClose(QCloseEvent* event) {
   const platform::MessageRequest question{
       exeName,
-      QStringLiteral("Voulez-vous quitter PalvrenFtp \nSi vous quitter maintenant, les sauvegardes ne pourront plus s'effectuées"),
+      QStringLiteral(
+          "Voulez-vous quitter PalvrenFtp \nSi vous quitter maintenant, les sauvegardes ne pourront plus s'effectuées"),
       platform::MsgButtons::YesNo, platform::MsgIcon::None};
   if (platform::messageBox(question, this) == platform::MsgAnswer::No) {
     event->ignore();

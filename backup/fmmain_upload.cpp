@@ -178,7 +178,8 @@ void TfmMain::uploadAttempt() {
     SvgEditIni1->Save();
   });
   if (!opened) return;
-  attemptStep(a, [&] { sendArchive(*a.client, ZipFileName, a.remoteName, false); }, false);
+  attemptStep(
+      a, [&] { sendArchive(*a.client, ZipFileName, a.remoteName, false); }, false);
 
   if (a.client->connected()) sizeCheck(*a.client, a.folder, a.remoteName);
   // After a failure the resume decides on the report.
@@ -244,7 +245,8 @@ void TfmMain::Button7Click() {
     SetUpFtpClient(client, *Form1);
     Ui::Form1* f = Form1->ui.get();
     if (f->hote_vesk->text().isEmpty() || f->utilisateur_vesk->text().isEmpty()) {
-      f->Label23->setText(QStringLiteral(" Vous devez configurer (host, login) ou Mettre \"anonymous\" dans l'utilisateur ."));
+      f->Label23->setText(
+          QStringLiteral(" Vous devez configurer (host, login) ou Mettre \"anonymous\" dans l'utilisateur ."));
       return;
     }
     try {

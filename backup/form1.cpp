@@ -156,7 +156,8 @@ void TForm1::SpeedButton2Click() {
   QString folder = ui->Edit13->text();
   // A cancelled picker adds nothing: an entry with the initial (or an empty) folder would
   // back up a folder the user never chose.
-  if (!SelectFolder(QStringLiteral("Choisissez le dossier source"), QStringLiteral("rfNetwork"), folder, false, false, false))
+  if (!SelectFolder(QStringLiteral("Choisissez le dossier source"), QStringLiteral("rfNetwork"), folder, false, false,
+                    false))
     return;
   const QString sub = ui->CheckBox1->isChecked() ? QStringLiteral("oui") : QStringLiteral("non");
   ui->Repertoires_sauv->addItem(folder + '|' + ui->Edit1->text() + '|' + sub);

@@ -33,8 +33,7 @@ QString slice(const std::u32string& chars, std::size_t first, std::size_t last) 
 
 }  // namespace
 
-TForm2::TForm2(QWidget* parent)
-    : QMainWindow(parent), ui(std::make_unique<Ui::TForm2>()) {
+TForm2::TForm2(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::TForm2>()) {
   ui->setupUi(this);
   chooser_ = [this](const QString& folder) { return chosenPath(*newLogFileDialog(this, folder, logFileFilters())); };
   // An unreadable file's error goes to the application's error logging here, not through

@@ -20,7 +20,8 @@ void SetUpFtpClient(net::FtpClient& client, const TForm1& settings) {
   client.proxy.host = text(f.hote_proxy);
   client.proxy.password = text(f.passe_proxy);
   client.proxy.username = text(f.utilisateur_proxy);
-  client.proxy.port = f.port_proxy->text().isEmpty() ? net::FtpClient::defaultPort : platform::strToInt(text(f.port_proxy));
+  client.proxy.port =
+      f.port_proxy->text().isEmpty() ? net::FtpClient::defaultPort : platform::strToInt(text(f.port_proxy));
   client.proxy.type = net::ftpProxyTypeFromIndex(settings.Type_proxyItemIndex());
   client.passive = f.passive_ftp->isChecked();
 }

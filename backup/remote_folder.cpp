@@ -2,9 +2,8 @@
 
 namespace backup {
 
-const std::array<QString, 7> DayNames{QStringLiteral("lundi"),    QStringLiteral("mardi"),
-                                      QStringLiteral("mercredi"), QStringLiteral("jeudi"),
-                                      QStringLiteral("vendredi"), QStringLiteral("samedi"),
+const std::array<QString, 7> DayNames{QStringLiteral("lundi"),   QStringLiteral("mardi"),    QStringLiteral("mercredi"),
+                                      QStringLiteral("jeudi"),   QStringLiteral("vendredi"), QStringLiteral("samedi"),
                                       QStringLiteral("dimanche")};
 
 QString RemoteFolder(QString mainFolder, bool dayFolders, const QDate& today) {

@@ -59,7 +59,8 @@ int main(int argc, char** argv) {
   f->recevoir_mail->setChecked(false);
   f->reconstruire_zip->setChecked(false);
   f->Repertoires_sauv->clear();
-  for (int i = 2; i < argc; ++i) f->Repertoires_sauv->addItem(QString::fromLocal8Bit(argv[i]) + QStringLiteral("|*.*|oui"));
+  for (int i = 2; i < argc; ++i)
+    f->Repertoires_sauv->addItem(QString::fromLocal8Bit(argv[i]) + QStringLiteral("|*.*|oui"));
 
   const long long readBefore = readChars();
   const auto start = std::chrono::steady_clock::now();

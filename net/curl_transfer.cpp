@@ -140,8 +140,7 @@ std::string curlFailureText(CURLcode code, const CurlEasy& easy, const std::stri
     case CURLE_COULDNT_RESOLVE_HOST: return "Hôte introuvable : " + host;
     case CURLE_COULDNT_CONNECT: return "Impossible de se connecter à " + host;
     case CURLE_OPERATION_TIMEDOUT: return "Délai d'attente dépassé (" + host + ")";
-    case CURLE_LOGIN_DENIED:
-      return refused ? replyText(easy.lastRefusal()) : "Authentification refusée par le serveur";
+    case CURLE_LOGIN_DENIED: return refused ? replyText(easy.lastRefusal()) : "Authentification refusée par le serveur";
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR:
     case CURLE_GOT_NOTHING:

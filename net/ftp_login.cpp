@@ -34,9 +34,7 @@ void FtpClient::login() {
     if (!proxy.username.empty()) logIn(proxy.username, proxy.password);
   };
   switch (type) {
-    case fpcmNone:
-      logIn(username, password);
-      break;
+    case fpcmNone: logIn(username, password); break;
     case fpcmUserSite:
       proxyLogin();
       logIn(username + "@" + site, password);

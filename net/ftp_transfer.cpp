@@ -32,10 +32,8 @@ int portOf(const SocketAddress& a) {
 }
 
 void setPort(SocketAddress& a, int port) {
-  if (a.family() == AF_INET)
-    reinterpret_cast<sockaddr_in*>(&a.storage)->sin_port = htons(static_cast<uint16_t>(port));
-  else
-    reinterpret_cast<sockaddr_in6*>(&a.storage)->sin6_port = htons(static_cast<uint16_t>(port));
+  if (a.family() == AF_INET) reinterpret_cast<sockaddr_in*>(&a.storage)->sin_port = htons(static_cast<uint16_t>(port));
+  else reinterpret_cast<sockaddr_in6*>(&a.storage)->sin6_port = htons(static_cast<uint16_t>(port));
 }
 
 std::string portCommand(const SocketAddress& a) {
@@ -168,7 +166,8 @@ void FtpClient::failTransfer(const EIdException& cause) {
   // The server often says why on the control connection; without its
   // reply the session is out of step and cannot be used again.
   try {
-    if (control_.isOpen() && waitReady(control_.socket().fd(), POLLIN, deadlineIn(std::min(readTimeout(), reasonWaitMs)))) {
+    if (control_.isOpen() &&
+        waitReady(control_.socket().fd(), POLLIN, deadlineIn(std::min(readTimeout(), reasonWaitMs)))) {
       FtpReply reply = control_.readReply(reasonWaitMs);
       if (reply.code >= 400) throw EIdException(reply.text(), reply.code);
     }

@@ -93,10 +93,8 @@ std::string quotedPrintable(const std::vector<std::string>& lines) {
       unsigned char c = static_cast<unsigned char>(line[i]);
       bool last = i + 1 == line.size();
       bool literal = (c >= 33 && c <= 126 && c != '=') || ((c == ' ' || c == '\t') && !last);
-      if (literal)
-        put(std::string(1, static_cast<char>(c)));
-      else
-        put(std::string{'=', hex[c >> 4], hex[c & 15]});
+      if (literal) put(std::string(1, static_cast<char>(c)));
+      else put(std::string{'=', hex[c >> 4], hex[c & 15]});
     }
     out += "\r\n";
   }

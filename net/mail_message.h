@@ -10,7 +10,7 @@ struct MailMessage {
   std::string from;
   std::string subject;
   std::vector<std::string> to;
-  std::vector<std::string> bcc;  // in the envelope only, never in the headers
+  std::vector<std::string> bcc;   // in the envelope only, never in the headers
   std::vector<std::string> body;  // lines
 };
 

@@ -68,8 +68,8 @@ void SmtpClient::connect(int timeoutMs) {
   disconnect();
   if (host.empty()) throw EIdException("Aucun serveur SMTP indiqué");
   if (timeoutMs <= 0) timeoutMs = defaultConnectTimeoutMs;
-  const auto addresses =
-      resolveHost(host, port > 0 ? port : defaultPort, Clock::now() + std::chrono::milliseconds(defaultConnectTimeoutMs));
+  const auto addresses = resolveHost(host, port > 0 ? port : defaultPort,
+                                     Clock::now() + std::chrono::milliseconds(defaultConnectTimeoutMs));
   // The time-out covers the TCP connection only; the greeting waits like any other reply.
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   const std::string label = host + ":" + std::to_string(port > 0 ? port : defaultPort);

@@ -69,10 +69,8 @@ void TcpSocket::connect(const SocketAddress& address, const std::string& label, 
 void TcpSocket::listen(SocketAddress local) {
   close();
   fd_ = openSocket(local.family());
-  if (local.family() == AF_INET)
-    reinterpret_cast<sockaddr_in*>(&local.storage)->sin_port = 0;
-  else
-    reinterpret_cast<sockaddr_in6*>(&local.storage)->sin6_port = 0;
+  if (local.family() == AF_INET) reinterpret_cast<sockaddr_in*>(&local.storage)->sin_port = 0;
+  else reinterpret_cast<sockaddr_in6*>(&local.storage)->sin6_port = 0;
   if (::bind(fd_, reinterpret_cast<const sockaddr*>(&local.storage), local.length) != 0 || ::listen(fd_, 1) != 0) {
     int err = errno;
     close();

@@ -5,7 +5,8 @@
 namespace updater {
 
 void showApplicationError(const std::string& message) {
-  platform::messageBox({QString(), QString::fromStdString(message), platform::MsgButtons::Ok, platform::MsgIcon::Error});
+  platform::messageBox(
+      {QString(), QString::fromStdString(message), platform::MsgButtons::Ok, platform::MsgIcon::Error});
 }
 
 }  // namespace updater

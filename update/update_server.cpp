@@ -15,6 +15,8 @@ QString updateHost() { return overridden().isEmpty() ? defaultHost : overridden(
 void setUpdateHost(const QString& host) { overridden() = host; }
 
 QString versionUrl() { return QStringLiteral("http://") + updateHost() + QStringLiteral("/palvrenftp/update.html"); }
-QString downloadUrl(const QString& zipName) { return QStringLiteral("http://") + updateHost() + QStringLiteral("/rv/") + zipName; }
+QString downloadUrl(const QString& zipName) {
+  return QStringLiteral("http://") + updateHost() + QStringLiteral("/rv/") + zipName;
+}
 
 }  // namespace updater

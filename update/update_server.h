@@ -9,7 +9,7 @@ QString updateHost();
 // Tests point the updater at their own server; an empty text puts the default back.
 void setUpdateHost(const QString& host);
 
-QString versionUrl();   // the version page
+QString versionUrl();                         // the version page
 QString downloadUrl(const QString& zipName);  // the update archive
 
 }  // namespace updater

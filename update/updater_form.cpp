@@ -80,7 +80,8 @@ QString TForm1::missingExeText() const {
 }
 
 QString TForm1::noNewVersionText() const {
-  return QStringLiteral("Aucune nouvelle version de ") + ProductName + QStringLiteral("\nn'est disponible sur internet.");
+  return QStringLiteral("Aucune nouvelle version de ") + ProductName +
+         QStringLiteral("\nn'est disponible sur internet.");
 }
 
 }  // namespace updater

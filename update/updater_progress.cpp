@@ -28,7 +28,8 @@ void TForm1::IdHTTP1WorkBegin(net::WorkMode AWorkMode, std::int64_t AWorkCountMa
 void TForm1::IdHTTP1Work(net::WorkMode AWorkMode, std::int64_t AWorkCount) {
   if (AWorkMode != net::wmRead) return;
   if (lengthKnown_) {
-    ui->ProgressBar->setValue(static_cast<int>(std::min<std::int64_t>(AWorkCount >> progressShift_, ui->ProgressBar->maximum())));
+    ui->ProgressBar->setValue(
+        static_cast<int>(std::min<std::int64_t>(AWorkCount >> progressShift_, ui->ProgressBar->maximum())));
   }
   // StartTime stays: after the first second every block lets the window paint.
   if (StartTime.secsTo(platform::clock().now()) >= 1) QCoreApplication::processEvents();
@@ -36,8 +37,8 @@ void TForm1::IdHTTP1Work(net::WorkMode AWorkMode, std::int64_t AWorkCount) {
 
 void TForm1::IdHTTP1WorkEnd(net::WorkMode) { ui->ProgressBar->setValue(0); }
 
-void TForm1::ZipArchiver1FileProgress(zip::TZABaseArchiver*, const std::string&, double Progress, zip::TZAProcessOperation,
-                                      zip::TZAProgressPhase, bool&) {
+void TForm1::ZipArchiver1FileProgress(zip::TZABaseArchiver*, const std::string&, double Progress,
+                                      zip::TZAProcessOperation, zip::TZAProgressPhase, bool&) {
   ui->ProgressBar->setRange(0, 100);
   ui->ProgressBar->setValue(static_cast<int>(Progress));
 }

@@ -37,8 +37,8 @@ void TForm1::BitBtn1Click() {
   try {
     ui->Label1->setText(QStringLiteral("Téléchargement des mises à jour ") + ProductName + QStringLiteral("."));
     if (const std::optional<QString> error = downloadArchive()) {
-      abandonDownload(QStringLiteral("Le téléchargement de la mise à jour ") + ProductName + QStringLiteral(" a échoué."),
-                      *error);
+      abandonDownload(
+          QStringLiteral("Le téléchargement de la mise à jour ") + ProductName + QStringLiteral(" a échoué."), *error);
       return;
     }
     ui->Label1->setText(QStringLiteral("Installation de la mise à jour ") + ProductName + QStringLiteral("."));
@@ -46,10 +46,11 @@ void TForm1::BitBtn1Click() {
     QString fault;
     if (!Button3Click(fault)) {
       // Only a whole archive is installed: one that does not open or test is a failed download.
-      abandonDownload(QStringLiteral("L'archive de la mise à jour ") + ProductName +
-                          QStringLiteral(" est incomplète ou endommagée."),
-                      QStringLiteral("Erreur durant le téléchargement : l'archive reçue est incomplète ou endommagée (") +
-                          fault + QStringLiteral(")."));
+      abandonDownload(
+          QStringLiteral("L'archive de la mise à jour ") + ProductName +
+              QStringLiteral(" est incomplète ou endommagée."),
+          QStringLiteral("Erreur durant le téléchargement : l'archive reçue est incomplète ou endommagée (") + fault +
+              QStringLiteral(")."));
       return;
     }
   } catch (const platform::EFCreateError&) {
@@ -69,8 +70,9 @@ void TForm1::BitBtn1Click() {
   restartBackupProgram();
   if (QFile::exists(ZipPath)) QFile::remove(ZipPath);
   ui->BitBtn1->setEnabled(true);
-  platform::showMessage(QStringLiteral("La mise à jour de ") + ProductName + QStringLiteral(" est terminée et installée.\n") +
-                            ProductName + QStringLiteral(" à été redémarré automatiquement."),
+  platform::showMessage(QStringLiteral("La mise à jour de ") + ProductName +
+                            QStringLiteral(" est terminée et installée.\n") + ProductName +
+                            QStringLiteral(" à été redémarré automatiquement."),
                         this);
   close();
 }
@@ -99,7 +101,9 @@ void TForm1::abandonDownload(const QString& what, const QString& error) {
   platform::showMessage(error, this);
 }
 
-QString TForm1::restartedText() const { return QStringLiteral("L'ancienne version de ") + ProductName + QStringLiteral(" a été redémarrée."); }
+QString TForm1::restartedText() const {
+  return QStringLiteral("L'ancienne version de ") + ProductName + QStringLiteral(" a été redémarrée.");
+}
 
 void TForm1::restartBackupProgram() { platform::shellOpen(exePath()); }
 

@@ -16,8 +16,9 @@ namespace updater {
 void TForm1::Button5Click() {
   platform::TMemoryStream stream;
   try {
-    IdHTTP1.get(VersionUrl.toStdString(),
-                [&stream](const char* data, std::size_t size) { stream.WriteBuffer(data, static_cast<int64_t>(size)); });
+    IdHTTP1.get(VersionUrl.toStdString(), [&stream](const char* data, std::size_t size) {
+      stream.WriteBuffer(data, static_cast<int64_t>(size));
+    });
   } catch (...) {
     // A network error and any other one read alike: no version to compare with.
     ui->Label1->setText(noNewVersionText());

@@ -208,8 +208,7 @@ class TZABaseArchiver {
   bool nameMatchesSearch(const TDirItem& entry, const TZAArchiveItem& item) const;
   void processExtractItem(int32_t index, std::string name, const std::string& baseFolder);
   void processTestItem(int32_t index);
-  void writeEntryFile(int32_t index, const std::string& target, uint32_t attributes,
-                      const TZAExistingFile& existing);
+  void writeEntryFile(int32_t index, const std::string& target, uint32_t attributes, const TZAExistingFile& existing);
   int32_t FindFirstChangedItem() const;
   void BackupArchiveTail(uint64_t offset);
   bool StoreItem(int32_t index, TZAAction& action);

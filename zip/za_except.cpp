@@ -22,9 +22,8 @@ int32_t ZAMessageNumber(int32_t code) {
   for (const TZAErrorPair& pair : TZipArchiverErrorTable::Codes) {
     if (pair.Code == code) {
       // Codes 57-60 stand in the table without a text: they read as unknown.
-      return pair.MessageNumber >= 0 && pair.MessageNumber < TZipArchiverErrorTable::kMessageCount
-                 ? pair.MessageNumber
-                 : 0;
+      return pair.MessageNumber >= 0 && pair.MessageNumber < TZipArchiverErrorTable::kMessageCount ? pair.MessageNumber
+                                                                                                   : 0;
     }
   }
   return 0;
@@ -38,9 +37,8 @@ EZAException::EZAException(int32_t code, std::string_view componentName)
 
 EZAException::EZAException(Formatted, int32_t code, std::string_view componentName,
                            std::initializer_list<platform::FormatArg> args)
-    : platform::Exception(compose(
-          code, componentName,
-          platform::Format(TZipArchiverErrorTable::Messages[ZAMessageNumber(code)], args))),
+    : platform::Exception(compose(code, componentName,
+                                  platform::Format(TZipArchiverErrorTable::Messages[ZAMessageNumber(code)], args))),
       NativeError(code),
       ErrorCode(ZAMessageNumber(code)) {}
 

@@ -7,7 +7,16 @@
 namespace zip {
 
 enum TZAVolumeSize : uint8_t {
-  vsAutoDetect, vsCustom, vs1_44MB, vs100MB, vs200MB, vs250MB, vs600MB, vs650MB, vs700MB, vs4700MB
+  vsAutoDetect,
+  vsCustom,
+  vs1_44MB,
+  vs100MB,
+  vs200MB,
+  vs250MB,
+  vs600MB,
+  vs650MB,
+  vs700MB,
+  vs4700MB
 };
 
 class TZASpanningOptions {

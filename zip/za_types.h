@@ -12,7 +12,16 @@ enum TZASpanningMode : uint8_t { smNone, smSpanning, smSplitting };
 enum TZACompressionLevel : uint8_t { clNone, clFastest, clNormal, clMax };
 enum TZip64Mode : uint8_t { zmDisabled, zmAuto, zmAlways };
 enum TZAProcessOperation : uint8_t {
-  poAdd, poMove, poDelete, poUpdate, poExtract, poTest, poRename, poChangeAttr, poChangeComment, poMakeSFX
+  poAdd,
+  poMove,
+  poDelete,
+  poUpdate,
+  poExtract,
+  poTest,
+  poRename,
+  poChangeAttr,
+  poChangeComment,
+  poMakeSFX
 };
 enum TZAProgressPhase : uint8_t { ppStart, ppProcess, ppEnd };
 enum TZAAction : uint8_t { fxaRetry, fxaIgnore, fxaAbort };
@@ -31,8 +40,8 @@ using TZAConfirmOverwriteEvent = std::function<void(TZABaseArchiver* sender, con
 using TZAConfirmProcessFileEvent = std::function<void(TZABaseArchiver* sender, const std::string& fileName,
                                                       TZAProcessOperation operation, bool& confirm)>;
 using TZANotifyEvent = std::function<void(TZABaseArchiver* sender)>;
-using TZAOnPasswordEvent = std::function<void(TZABaseArchiver* sender, const std::string& fileName,
-                                              std::string& newPassword, bool& skipFile)>;
+using TZAOnPasswordEvent =
+    std::function<void(TZABaseArchiver* sender, const std::string& fileName, std::string& newPassword, bool& skipFile)>;
 using TZAProcessFileFailureEvent =
     std::function<void(TZABaseArchiver* sender, const std::string& fileName, TZAProcessOperation operation,
                        int32_t nativeError, int32_t errorCode, const std::string& errorMessage, TZAAction& action)>;
@@ -42,12 +51,12 @@ using TZAOnRequestFirstVolumeEvent =
     std::function<void(TZABaseArchiver* sender, std::string& volumeFileName, bool& cancel)>;
 using TZAOnRequestLastVolumeEvent = TZAOnRequestFirstVolumeEvent;
 using TZAOnRequestMiddleVolumeEvent = TZAOnRequestBlankVolumeEvent;
-using TZAOnDiskFullEvent = std::function<void(TZABaseArchiver* sender, int32_t volumeNumber,
-                                              const std::string& volumeFileName, bool& cancel)>;
+using TZAOnDiskFullEvent =
+    std::function<void(TZABaseArchiver* sender, int32_t volumeNumber, const std::string& volumeFileName, bool& cancel)>;
 using TZAOnProcessVolumeFailureEvent = std::function<void(TZABaseArchiver* sender, int32_t volumeNumber)>;
 using TZAOnStoreFileEvent = std::function<void(TZABaseArchiver* sender, std::string& fileName, uint32_t& fileAttr,
                                                std::string& comment, const std::string& originalFileName)>;
-using TZAOnExtractFileEvent = std::function<void(TZABaseArchiver* sender, std::string& fileName, uint32_t& fileAttr,
-                                                 const std::string& comment)>;
+using TZAOnExtractFileEvent =
+    std::function<void(TZABaseArchiver* sender, std::string& fileName, uint32_t& fileAttr, const std::string& comment)>;
 
 }  // namespace zip

@@ -15,14 +15,14 @@ class TScruteDossier {
  public:
   TScruteDossier();
 
-  std::string Dossier = "/";   // start folder
-  std::string Filtre = "*.*";  // file masks separated by ";"
-  bool SousDossier = true;     // enter subfolders
-  TScruteEvent OnFichier;      // once per regular file, per matching mask (full path)
-  TScruteEvent OnDossier;      // once per subfolder found (full path)
-  TScruteNotifyEvent OnExecute;      // the walk starts
-  TScruteNotifyEvent OnFinExecute;   // the walk has ended (not after a handler's error)
-  int MaxPenetration = 10000;  // folders deeper than this are not walked; negative: no limit
+  std::string Dossier = "/";        // start folder
+  std::string Filtre = "*.*";       // file masks separated by ";"
+  bool SousDossier = true;          // enter subfolders
+  TScruteEvent OnFichier;           // once per regular file, per matching mask (full path)
+  TScruteEvent OnDossier;           // once per subfolder found (full path)
+  TScruteNotifyEvent OnExecute;     // the walk starts
+  TScruteNotifyEvent OnFinExecute;  // the walk has ended (not after a handler's error)
+  int MaxPenetration = 10000;       // folders deeper than this are not walked; negative: no limit
 
   // Runs between entries; defaults to the application's event processing.
   std::function<void()> Pump;

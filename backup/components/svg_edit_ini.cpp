@@ -203,7 +203,8 @@ void TSvgEditIni::SaveStrings(platform::IniFile& ini, const QString& section, co
 int TSvgEditIni::LoadStrings(const platform::IniFile& ini, const QString& section, QStringList& lines) {
   const std::string s = u8(section);
   lines.clear();
-  for (int i = 0; ini.valueExists(s, "L" + std::to_string(i)); ++i) lines << fromU8(ini.readString(s, "L" + std::to_string(i), ""));
+  for (int i = 0; ini.valueExists(s, "L" + std::to_string(i)); ++i)
+    lines << fromU8(ini.readString(s, "L" + std::to_string(i), ""));
   return ini.readInteger(s, "ItemIndex", 0);
 }
 

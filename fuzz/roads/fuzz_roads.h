@@ -12,9 +12,9 @@ namespace fuzzroads {
 // How one input ended. A road aborts (a finding) rather than return on anything else: an
 // unexpected exception type, a file left where none may be, more bytes written than declared.
 enum class Outcome {
-  Done,            // read through without a refusal
-  Refused,         // the component's own error (EZAException, a failure event, EIdException, EConvertError)
-  StreamError,     // a stream error of the platform layer left the component
+  Done,         // read through without a refusal
+  Refused,      // the component's own error (EZAException, a failure event, EIdException, EConvertError)
+  StreamError,  // a stream error of the platform layer left the component
 };
 const char* outcomeName(Outcome outcome);
 

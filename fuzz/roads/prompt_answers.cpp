@@ -25,9 +25,7 @@ ScopedAnswers::ScopedAnswers(std::size_t budget) : budget_(budget) {
       case MsgButtons::OkCancel: return spent ? MsgAnswer::Cancel : MsgAnswer::Ok;
       case MsgButtons::YesNo: return spent ? MsgAnswer::No : MsgAnswer::Yes;
       case MsgButtons::YesNoNoAllYesAll: return spent ? MsgAnswer::NoToAll : MsgAnswer::Yes;
-      case MsgButtons::AbortRetryIgnore:
-        ++failures_;
-        return spent ? MsgAnswer::Abort : MsgAnswer::Ignore;
+      case MsgButtons::AbortRetryIgnore: ++failures_; return spent ? MsgAnswer::Abort : MsgAnswer::Ignore;
     }
     return MsgAnswer::Cancel;
   });

@@ -139,10 +139,8 @@ Outcome runArchive(const std::vector<Volume>& volumes, const Steps& steps) {
       TZAArchiveItem item;
       bool tooLarge = false;
       for (bool found = a.FindFirst("*.*", item, kAllAttributes, ""); found; found = a.FindNext(item)) {
-        if (item.UncompressedSize < 0 || item.UncompressedSize > kMaxDeclaredBytes - declared)
-          tooLarge = true;
-        else
-          declared += item.UncompressedSize;
+        if (item.UncompressedSize < 0 || item.UncompressedSize > kMaxDeclaredBytes - declared) tooLarge = true;
+        else declared += item.UncompressedSize;
       }
       if (!tooLarge && steps.test) {
         stage = "test";
@@ -177,13 +175,9 @@ uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8)
 
 Outcome zipList(const uint8_t* data, std::size_t size) { return runArchive(single(data, size), {}); }
 
-Outcome zipTest(const uint8_t* data, std::size_t size) {
-  return runArchive(single(data, size), {.test = true});
-}
+Outcome zipTest(const uint8_t* data, std::size_t size) { return runArchive(single(data, size), {.test = true}); }
 
-Outcome zipExtract(const uint8_t* data, std::size_t size) {
-  return runArchive(single(data, size), {.extract = true});
-}
+Outcome zipExtract(const uint8_t* data, std::size_t size) { return runArchive(single(data, size), {.extract = true}); }
 
 // Head: flags (bit 0: three volumes, else two; bit 1: Info-ZIP names "a.z01", else "a_001.zip";
 // bit 2: a removable medium), then the two cut offsets into the rest, little-endian.

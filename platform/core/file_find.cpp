@@ -43,8 +43,7 @@ std::vector<FindEntry> listFolder(const std::string& folder) {
     entries.push_back(std::move(entry));
   }
   dir.reset();
-  std::sort(entries.begin(), entries.end(),
-            [](const FindEntry& a, const FindEntry& b) { return a.name < b.name; });
+  std::sort(entries.begin(), entries.end(), [](const FindEntry& a, const FindEntry& b) { return a.name < b.name; });
   return entries;
 }
 

@@ -39,10 +39,8 @@ std::string convert(char type, const FormatArg& arg, std::string_view format) {
     case 'u':
       // A negative value shows as its 32-bit two's complement, like the class library.
       return digits(isSigned && s < 0 ? static_cast<uint32_t>(s) : u, 10);
-    case 'x':
-      return digits(isSigned && s < 0 && s >= INT32_MIN ? static_cast<uint32_t>(s) : u, 16);
-    default:
-      invalidFormat(format);
+    case 'x': return digits(isSigned && s < 0 && s >= INT32_MIN ? static_cast<uint32_t>(s) : u, 16);
+    default: invalidFormat(format);
   }
 }
 

@@ -16,7 +16,11 @@ enum class MsgAnswer { Ok, Yes, No, Closed, Cancel, Abort, Retry, Ignore, NoToAl
 struct MessageRequest {
   MessageRequest(QString caption = {}, QString text = {}, MsgButtons buttons = MsgButtons::Ok,
                  MsgIcon icon = MsgIcon::None, bool input = false, QString value = {})
-      : caption(std::move(caption)), text(std::move(text)), buttons(buttons), icon(icon), input(input),
+      : caption(std::move(caption)),
+        text(std::move(text)),
+        buttons(buttons),
+        icon(icon),
+        input(input),
         value(std::move(value)) {}
   QString caption;  // the application title when left empty
   QString text;

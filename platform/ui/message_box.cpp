@@ -55,9 +55,7 @@ MsgAnswer messageBox(const MessageRequest& request, QWidget* parent) {
       add("Non &pour tout", QMessageBox::NoRole, MsgAnswer::NoToAll);
       add("O&ui pour tout", QMessageBox::YesRole, MsgAnswer::YesToAll);
       break;
-    case MsgButtons::Ok:
-      add("OK", QMessageBox::AcceptRole, MsgAnswer::Ok);
-      break;
+    case MsgButtons::Ok: add("OK", QMessageBox::AcceptRole, MsgAnswer::Ok); break;
   }
   box.setDefaultButton(buttons.front().first);
   if (r.buttons == MsgButtons::YesNo || r.buttons == MsgButtons::YesNoNoAllYesAll) {
@@ -89,6 +87,8 @@ bool inputQuery(const QString& caption, const QString& prompt, QString& value, Q
   return ok;
 }
 
-void showMessage(const QString& text, QWidget* parent) { messageBox({QString(), text, MsgButtons::Ok, MsgIcon::None}, parent); }
+void showMessage(const QString& text, QWidget* parent) {
+  messageBox({QString(), text, MsgButtons::Ok, MsgIcon::None}, parent);
+}
 
 }  // namespace platform

@@ -21,7 +21,8 @@ int sevenZipTest(const std::string& archive, const std::string& password) {
 }
 
 std::uint32_t crcOf(const std::string& data) {
-  return static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+  return static_cast<std::uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
 }
 
 }  // namespace archivecheck

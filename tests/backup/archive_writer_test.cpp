@@ -126,7 +126,8 @@ TEST_F(ArchiveWriterTest, WritesEntriesThatOtherToolsReadBack) {
 }
 
 TEST_F(ArchiveWriterTest, UnchangedRunFindsEqualDatesAndLeavesTheFileAlone) {
-  const std::vector<std::string> files = {file("a.txt", text(5000)), file("b/c.bin", randomBytes(70000, 3), 1700000001)};
+  const std::vector<std::string> files = {file("a.txt", text(5000)),
+                                          file("b/c.bin", randomBytes(70000, 3), 1700000001)};
   runOnce(files);
   const struct stat before = statOf(archive);
   const std::string bytes = readFile(archive);
@@ -431,8 +432,7 @@ TEST_F(ArchiveWriterTest, CallsFromEventsDuringTheSaveAreRefusedAndAFailingEvent
     ArchiveWriter failing;
     if (fromItem)
       failing.OnArchiveItemProgress = [](const std::string&, int) { throw std::runtime_error("événement"); };
-    else
-      failing.OnArchiveProgress = [](int) { throw std::runtime_error("événement"); };
+    else failing.OnArchiveProgress = [](int) { throw std::runtime_error("événement"); };
     failing.open(archive);
     update(failing, {a, b});
     EXPECT_THROW(failing.save(), std::runtime_error);

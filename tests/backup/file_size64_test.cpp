@@ -20,8 +20,12 @@ TEST(FileSize64, SizeOfFilesZeroForWhatIsNoFile) {
     std::string path;
     std::int64_t size;
   } cases[] = {
-      {(dir / "trois.txt").string(), 3}, {(dir / "vide.txt").string(), 0}, {(dir / "absent").string(), 0},
-      {(dir / "dossier").string(), 0},   {(dir / "lien").string(), 3},     {(dir / "lien-mort").string(), 0},
+      {(dir / "trois.txt").string(), 3},
+      {(dir / "vide.txt").string(), 0},
+      {(dir / "absent").string(), 0},
+      {(dir / "dossier").string(), 0},
+      {(dir / "lien").string(), 3},
+      {(dir / "lien-mort").string(), 0},
       {"", 0},
   };
   for (const auto& c : cases) EXPECT_EQ(FileSize64(c.path), c.size) << c.path;

@@ -17,7 +17,8 @@ class CloseQuestion : public WindowsTest {
   }
   void expectSavedSections() {
     const platform::IniFile ini(iniPath().string());
-    for (const char* s : {"fmMain", "Form1", "Form1Repertoires_sauv", "Form1signature_mail"}) EXPECT_TRUE(ini.sectionExists(s)) << s;
+    for (const char* s : {"fmMain", "Form1", "Form1Repertoires_sauv", "Form1signature_mail"})
+      EXPECT_TRUE(ini.sectionExists(s)) << s;
   }
   int ended = 0;
 };
@@ -28,7 +29,9 @@ TEST_F(CloseQuestion, NoKeepsTheProgramInTheTrayWithTheSettingsSaved) {
   ASSERT_EQ(answers.asked().size(), 1u);
   const platform::MessageRequest& q = answers.asked()[0];
   EXPECT_EQ(q.caption, "PalvrenFtp");
-  EXPECT_EQ(q.text, "Voulez-vous quitter PalvrenFtp \nSi vous quitter maintenant, les sauvegardes ne pourront plus s'effectuées");
+  EXPECT_EQ(
+      q.text,
+      "Voulez-vous quitter PalvrenFtp \nSi vous quitter maintenant, les sauvegardes ne pourront plus s'effectuées");
   EXPECT_EQ(q.buttons, platform::MsgButtons::YesNo);
   EXPECT_EQ(q.icon, platform::MsgIcon::None);
   EXPECT_FALSE(main->isVisible());

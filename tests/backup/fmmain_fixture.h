@@ -50,9 +50,7 @@ class WindowsTest : public ::testing::Test {
   }
 
   std::filesystem::path iniPath() const { return dir / "serie.ini"; }
-  std::filesystem::path logPath(const QDate& d) const {
-    return dir / (d.toString("yyyyMMdd").toStdString() + ".log");
-  }
+  std::filesystem::path logPath(const QDate& d) const { return dir / (d.toString("yyyyMMdd").toStdString() + ".log"); }
   QString stamp() const { return platform::dateTimeToStr(clock.now()); }
   QString lastMemoLine() const { return main->ui->Memo1->toPlainText().section('\n', -1); }
 

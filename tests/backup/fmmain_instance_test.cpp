@@ -39,7 +39,8 @@ bool holdsALock(pid_t pid) {
 int waitExit(pid_t pid, int tenths) {
   for (int i = 0; i < tenths; ++i) {
     int status = 0;
-    if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (::waitpid(pid, &status, WNOHANG) == pid)
+      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   return -1;
@@ -47,7 +48,8 @@ int waitExit(pid_t pid, int tenths) {
 
 TEST(ProgramEntry, ASecondStartEndsAtOnceAndLeavesTheFirstRunning) {
   testsupport::TempDir runtime;
-  std::filesystem::permissions(runtime.path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::replace);
+  std::filesystem::permissions(runtime.path(), std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::replace);
   const pid_t first = startProgram(runtime.str());
   bool locked = false;
   for (int i = 0; i < 200 && !locked; ++i) {

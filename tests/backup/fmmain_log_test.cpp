@@ -30,7 +30,8 @@ TEST_F(RunLog, EachLineGoesToTheViewAndIsAppendedToTheDailyFile) {
   main->journal("-----------------------");
   main->logMessage("Démarrage de la sauvegarde");
   EXPECT_EQ(main->ui->Memo1->toPlainText(), "-----------------------\n" + stamp() + " : Démarrage de la sauvegarde");
-  EXPECT_EQ(todaysLog(), ("earlier\r\n-----------------------\r\n" + stamp() + " : Démarrage de la sauvegarde\r\n").toStdString());
+  EXPECT_EQ(todaysLog(),
+            ("earlier\r\n-----------------------\r\n" + stamp() + " : Démarrage de la sauvegarde\r\n").toStdString());
 }
 
 TEST_F(RunLog, EffacerEmptiesTheViewOnly) {
@@ -40,7 +41,8 @@ TEST_F(RunLog, EffacerEmptiesTheViewOnly) {
   EXPECT_EQ(main->ui->Memo1->toPlainText(), "");
   main->logMessage("trois");
   EXPECT_EQ(main->ui->Memo1->toPlainText(), stamp() + " : trois");
-  EXPECT_EQ(todaysLog(), ((stamp() + " : un\r\n") + (stamp() + " : deux\r\n") + (stamp() + " : trois\r\n")).toStdString());
+  EXPECT_EQ(todaysLog(),
+            ((stamp() + " : un\r\n") + (stamp() + " : deux\r\n") + (stamp() + " : trois\r\n")).toStdString());
 }
 
 TEST_F(RunLog, ARunPastMidnightGoesOnInTheNextDaysFile) {
@@ -55,7 +57,8 @@ TEST_F(RunLog, ARunPastMidnightGoesOnInTheNextDaysFile) {
   main->logMessage("après");
   EXPECT_EQ(testsupport::readFile(logPath(QDate(2026, 12, 31))),
             "31/12/2026 23:59:00 : avant\r\n31/12/2026 23:59:59 : juste avant\r\n");
-  EXPECT_EQ(testsupport::readFile(logPath(QDate(2027, 1, 1))), "01/01/2027 : minuit\r\n01/01/2027 00:00:01 : après\r\n");
+  EXPECT_EQ(testsupport::readFile(logPath(QDate(2027, 1, 1))),
+            "01/01/2027 : minuit\r\n01/01/2027 00:00:01 : après\r\n");
   EXPECT_EQ(main->ui->Memo1->toPlainText().split('\n').size(), 4);
 }
 
@@ -66,7 +69,8 @@ TEST_F(RunLog, AFileThatCannotBeWrittenLeavesTheVisibleLine) {
     std::function<void()> prepare;
   };
   const Case cases[] = {
-      {"program folder missing", [&] { platform::setProgramFolder(QString::fromStdString((dir / "absent").string())); }},
+      {"program folder missing",
+       [&] { platform::setProgramFolder(QString::fromStdString((dir / "absent").string())); }},
       {"a folder in the file's place", [&] { fs::create_directory(today); }},
       // Without a reader, a blocking open would hang the window.
       {"a FIFO in the file's place", [&] { ASSERT_EQ(::mkfifo(today.c_str(), 0600), 0); }},
@@ -129,10 +133,18 @@ TEST_F(LogPurgeRun, RemovesTheLogFilesWrittenBeforeNowMinusTheKeptDays) {
   };
   // Times are cut to the even second below before the strict comparison.
   const Case cases[] = {
-      {QTime(10, 30, 15), 30, -1, true},  {QTime(10, 30, 15), 30, 0, true},   {QTime(10, 30, 15), 30, 1, false},
-      {QTime(10, 30, 15), 30, 2, false},  {QTime(10, 30, 16), 30, -1, true},  {QTime(10, 30, 16), 30, 0, false},
-      {QTime(10, 30, 16), 30, 1, false},  {QTime(10, 30, 16), 30, -2, true},  {QTime(10, 30, 16), 1, -1, true},
-      {QTime(10, 30, 16), 1, 1, false},   {QTime(10, 30, 15), 365, -1, true}, {QTime(10, 30, 15), 365, 1, false},
+      {QTime(10, 30, 15), 30, -1, true},
+      {QTime(10, 30, 15), 30, 0, true},
+      {QTime(10, 30, 15), 30, 1, false},
+      {QTime(10, 30, 15), 30, 2, false},
+      {QTime(10, 30, 16), 30, -1, true},
+      {QTime(10, 30, 16), 30, 0, false},
+      {QTime(10, 30, 16), 30, 1, false},
+      {QTime(10, 30, 16), 30, -2, true},
+      {QTime(10, 30, 16), 1, -1, true},
+      {QTime(10, 30, 16), 1, 1, false},
+      {QTime(10, 30, 15), 365, -1, true},
+      {QTime(10, 30, 15), 365, 1, false},
       // 29 days and 23 hours stays.
       {QTime(12, 0, 0), 30, 3600, false},
   };
@@ -171,8 +183,8 @@ TEST_F(LogPurgeRun, WalksEveryFolderBelowAndLeavesLinksAndOtherFiles) {
   for (const char* gone :
        {"20261029.log", "sub/20261029.log", "sub/deep/er/JOURNAL.LOG", "dossier.log/vieux.log", "caf\xe9.log"})
     EXPECT_FALSE(exists(dir / gone)) << gone;
-  for (const char* kept : {"20261208.log", "sub/20261208.log", "notes.txt", "sub/copie.log.bak", "sub/log", "dossier.log",
-                           "lien.log", "sub/dossier-lien", "sub/boucle"})
+  for (const char* kept : {"20261208.log", "sub/20261208.log", "notes.txt", "sub/copie.log.bak", "sub/log",
+                           "dossier.log", "lien.log", "sub/dossier-lien", "sub/boucle"})
     EXPECT_TRUE(exists(dir / kept)) << kept;
   EXPECT_TRUE(exists(outside / "etranger.log"));
 }
@@ -193,7 +205,8 @@ class HistoryFromConfig : public RunLog {
 };
 
 TEST_F(HistoryFromConfig, ShowsTheChosenFilesLinesAndDate) {
-  testsupport::writeFile(dir / "20261208.log", "08/12/2026 10:00:00 : un\r\n-----------------------\r\n08/12/2026 : deux\r\n");
+  testsupport::writeFile(dir / "20261208.log",
+                         "08/12/2026 10:00:00 : un\r\n-----------------------\r\n08/12/2026 : deux\r\n");
   answer = QString::fromStdString((dir / "20261208.log").string());
   openFromMenu();
   EXPECT_EQ(askedIn, platform::programFolder());

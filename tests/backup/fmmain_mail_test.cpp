@@ -41,7 +41,8 @@ class LocalPort {
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof a;
-    if (bind(fd_, reinterpret_cast<sockaddr*>(&a), len) != 0 || getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+    if (bind(fd_, reinterpret_cast<sockaddr*>(&a), len) != 0 ||
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
       ADD_FAILURE() << "no local port";
     port_ = ntohs(a.sin_port);
     if (listening) listen(fd_, 8);
@@ -113,7 +114,8 @@ class MailReport : public WindowsTest {
   }
   // Errors that leave a handler reach the log as in the running program.
   void routeErrorsToTheLog() {
-    platform::setExceptionHandler([this](const std::string& m) { main->ApplicationEvents1Exception(QString::fromStdString(m)); });
+    platform::setExceptionHandler(
+        [this](const std::string& m) { main->ApplicationEvents1Exception(QString::fromStdString(m)); });
   }
   QStringList memoLines() const { return main->ui->Memo1->toPlainText().split('\n'); }
 
@@ -139,7 +141,9 @@ TEST_F(MailReport, TheTestButtonMailsTheLogWithTheSubjectAndItsSuffix) {
   EXPECT_EQ(r.header("To"), "admin@example.org");
   EXPECT_EQ(r.header("Subject"), "Rapport de sauvegarde — poste été (Attention voir Erreur)");
   EXPECT_NE(r.header("Date"), "<none>");
-  EXPECT_EQ(r.body(), stamp() + " : Démarrage de la sauvegarde\n-----------------------\n \nSociété Palvren\nTél. 01 02 03 04 05\n");
+  EXPECT_EQ(
+      r.body(),
+      stamp() + " : Démarrage de la sauvegarde\n-----------------------\n \nSociété Palvren\nTél. 01 02 03 04 05\n");
   EXPECT_TRUE(r.logins.isEmpty());
   // A sent report clears the warning; the log itself is left as it was.
   EXPECT_EQ(main->SubjectSuffix, "");
@@ -238,7 +242,8 @@ TEST_F(MailReport, AServerThatCannotBeReachedOrRefusesTheLoginGivesTheUndatedLin
        }},
       {"wrong password",
        [](auto& server, auto&) {
-         server = std::make_unique<ServerProcess>("smtp_server.py", std::vector<std::string>{"--user", "alice", "--password", "juste"});
+         server = std::make_unique<ServerProcess>("smtp_server.py",
+                                                  std::vector<std::string>{"--user", "alice", "--password", "juste"});
          return server->port();
        }},
   };
@@ -259,8 +264,7 @@ TEST_F(MailReport, AServerThatCannotBeReachedOrRefusesTheLoginGivesTheUndatedLin
 
 // 300 ms is the TCP connection's limit: a server that greets after 600 ms gets the report.
 TEST_F(MailReport, AServerThatGreetsLateStillGetsTheReportWithOneLogin) {
-  ServerProcess server("smtp_server.py",
-                       {"--user", "alice", "--password", "mot secret", "--greeting-delay", "0.6"});
+  ServerProcess server("smtp_server.py", {"--user", "alice", "--password", "mot secret", "--greeting-delay", "0.6"});
   pointAt(server.port());
   f->user_name->setText("alice");
   f->mot_de_passe->setText("mot secret");

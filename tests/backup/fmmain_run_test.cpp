@@ -142,7 +142,8 @@ TEST_F(BackupRun, FirstRunStoresEveryFileThatHasBytes) {
   folders({entry(data)});
   std::set<QString> panels;
   int highestProgress = 0;
-  QObject::connect(main->ui->ProgressBar1, &QProgressBar::valueChanged, [&](int v) { highestProgress = std::max(highestProgress, v); });
+  QObject::connect(main->ui->ProgressBar1, &QProgressBar::valueChanged,
+                   [&](int v) { highestProgress = std::max(highestProgress, v); });
   bool lockedOut = true;
   run([&] {
     panels.insert(main->statusPanelText());
@@ -155,7 +156,8 @@ TEST_F(BackupRun, FirstRunStoresEveryFileThatHasBytes) {
   EXPECT_EQ(lines[0], "-----------------------");
   EXPECT_EQ(lines[1], stamp() + " : Démarrage de la sauvegarde");
   EXPECT_EQ(lines[2], stamp() + " : Compression des données");
-  EXPECT_TRUE(logged("1 ").isEmpty() && logged("2 ").isEmpty() && logged("3 ").isEmpty()) << lines.join('\n').toStdString();
+  EXPECT_TRUE(logged("1 ").isEmpty() && logged("2 ").isEmpty() && logged("3 ").isEmpty())
+      << lines.join('\n').toStdString();
 
   const auto e = entries();
   ASSERT_EQ(e.size(), 4u);
@@ -444,8 +446,8 @@ TEST_F(BackupRun, AFileThatVanishesKeepsWhatTheArchiveHadOfIt) {
     setMtime(victim, 1700000100);
     writeFile(other, text(3000000, "autre fichier, changé "));
     setMtime(other, 1700000100);
-    const QString trigger = c.beforeSave ? QString::fromStdString(other.string())
-                                         : "Compression  " + QString::fromStdString(nameOf(other));
+    const QString trigger =
+        c.beforeSave ? QString::fromStdString(other.string()) : "Compression  " + QString::fromStdString(nameOf(other));
     run([&] {
       if (main->statusPanelText() == trigger) fs::remove(victim);
     });
@@ -486,7 +488,8 @@ TEST_F(BackupRun, ListEntriesAreReadFieldByField) {
     std::set<std::string> stored;
     bool skippedLine;
   };
-  const std::string haut = nameOf(data / "haut.txt"), doc = nameOf(data / "haut.doc"), bas = nameOf(data / "sous" / "bas.txt");
+  const std::string haut = nameOf(data / "haut.txt"), doc = nameOf(data / "haut.doc"),
+                    bas = nameOf(data / "sous" / "bas.txt");
   const QString d = QString::fromStdString(data.string());
   const Case cases[] = {
       {"oui walks below", {d + "|*.txt|oui"}, {haut, bas}, false},

@@ -27,10 +27,10 @@ TEST_F(Schedule, TargetTable) {
     bool starts;
   };
   const Case cases[] = {
-      {9, 5, QTime(9, 5, 0), true, "09:05:00", true},     {9, 5, QTime(9, 5, 59), true, "09:05:59", true},
-      {9, 5, QTime(9, 4, 59), true, "09:04:59", false},   {9, 5, QTime(9, 6, 0), true, "09:06:00", false},
-      {9, 5, QTime(19, 5, 0), true, "19:05:00", false},   {13, 0, QTime(13, 0, 30), true, "13:00:30", true},
-      {0, 0, QTime(0, 0, 0), true, "00:00:00", true},     {23, 59, QTime(23, 59, 10), true, "23:59:10", true},
+      {9, 5, QTime(9, 5, 0), true, "09:05:00", true},   {9, 5, QTime(9, 5, 59), true, "09:05:59", true},
+      {9, 5, QTime(9, 4, 59), true, "09:04:59", false}, {9, 5, QTime(9, 6, 0), true, "09:06:00", false},
+      {9, 5, QTime(19, 5, 0), true, "19:05:00", false}, {13, 0, QTime(13, 0, 30), true, "13:00:30", true},
+      {0, 0, QTime(0, 0, 0), true, "00:00:00", true},   {23, 59, QTime(23, 59, 10), true, "23:59:10", true},
       {9, 5, QTime(9, 5, 0), false, "", false},
   };
   QDate day(2026, 1, 1);

@@ -15,16 +15,16 @@ using Settings = WindowsTest;
 
 TEST_F(Settings, EverySavedControlOfBothWindowsIsRestoredAtTheNextStart) {
   const std::vector<std::pair<const char*, const char*>> edits = {
-      {"rep_principal", "/dossier"}, {"Edit_1", "clé"},          {"hote_vesk", "ftp.local"},
-      {"utilisateur_vesk", "bob"},   {"passe_vesk", "pw"},       {"Port_ftp", "2121"},
-      {"Smtp_tov", "smtp.local"},    {"Email_v", "a@b.c"},       {"Email_D", "d@e.f;g@h.i"},
-      {"Port_tov", "2525"},          {"Sujet_tov", "Sujet"},     {"user_name", "moi"},
-      {"mot_de_passe", "#pw"},       {"hote_proxy", "proxy"},    {"utilisateur_proxy", "pu"},
-      {"passe_proxy", "pp"},         {"port_proxy", "8021"},     {"proxy_type", "4"},
+      {"rep_principal", "/dossier"}, {"Edit_1", "clé"},       {"hote_vesk", "ftp.local"},  {"utilisateur_vesk", "bob"},
+      {"passe_vesk", "pw"},          {"Port_ftp", "2121"},    {"Smtp_tov", "smtp.local"},  {"Email_v", "a@b.c"},
+      {"Email_D", "d@e.f;g@h.i"},    {"Port_tov", "2525"},    {"Sujet_tov", "Sujet"},      {"user_name", "moi"},
+      {"mot_de_passe", "#pw"},       {"hote_proxy", "proxy"}, {"utilisateur_proxy", "pu"}, {"passe_proxy", "pp"},
+      {"port_proxy", "8021"},        {"proxy_type", "4"},
   };
   // Each box is set away from what a missing key would give (checked).
-  const std::vector<const char*> unchecked = {"rep_auto", "reconstruire_zip", "sauvegarde_auto", "CheckBox_1",
-                                              "CheckBox_15", "passive_ftp", "SFTP_vesk", "vesk_size", "recevoir_mail"};
+  const std::vector<const char*> unchecked = {"rep_auto",   "reconstruire_zip", "sauvegarde_auto",
+                                              "CheckBox_1", "CheckBox_15",      "passive_ftp",
+                                              "SFTP_vesk",  "vesk_size",        "recevoir_mail"};
   buildWindows();
   Ui::Form1* f = config->ui.get();
   f->anonyme_ftp->setChecked(true);

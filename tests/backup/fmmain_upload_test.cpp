@@ -56,7 +56,9 @@ TEST_F(Upload, ClientSettingsFromTheConfigurationWindow) {
     net::FtpProxyType type;
   };
   // An empty proxy port is the FTP port, not port 0.
-  const Case cases[] = {{"", 1, 21, net::fpcmUserSite}, {"8021", 3, 8021, net::fpcmOpen}, {"", -1, 21, net::fpcmNone},
+  const Case cases[] = {{"", 1, 21, net::fpcmUserSite},
+                        {"8021", 3, 8021, net::fpcmOpen},
+                        {"", -1, 21, net::fpcmNone},
                         {"21", 5, 21, net::fpcmTransparent}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.proxyIndex);
@@ -189,9 +191,12 @@ TEST_F(Upload, SameArchiveAgainWarnsAndIsStillSent) {
   EXPECT_EQ(remoteContent(), second);
   const QStringList lines = memoLines();
   const QString sep = "-----------------------";
-  const QStringList expected{line("Derniére sauvegarde = 5000 Octets "), line("Sauvegarde actuelle = 5000 Octets "), sep,
+  const QStringList expected{line("Derniére sauvegarde = 5000 Octets "),
+                             line("Sauvegarde actuelle = 5000 Octets "),
+                             sep,
                              line("Attention votre sauvegarde semble être la même que la précédente."),
-                             line("Si vous n'avez pas ajouté des données supplémentaires \" c'est normal ! \""), sep};
+                             line("Si vous n'avez pas ajouté des données supplémentaires \" c'est normal ! \""),
+                             sep};
   EXPECT_EQ(lines.mid(0, expected.size()), expected);
   EXPECT_FALSE(main->ui->Memo1->toPlainText().contains("Création du répertoire"));
   EXPECT_EQ(count("Transfert de 5000 sur 5000 Octets (/sauvegarde/mercredi)"), 1);
@@ -215,7 +220,8 @@ TEST_F(Upload, MissingOrEmptyArchiveConnectsNowhere) {
     main->ui->derniere_sauv->setText("1234");
     main->ui->bnStart->setEnabled(false);
     main->Button1Click();
-    EXPECT_EQ(memoLines(), QStringList({line("Derniére sauvegarde = 1234 Octets "), line("Sauvegarde actuelle = 0 Octets ")}));
+    EXPECT_EQ(memoLines(),
+              QStringList({line("Derniére sauvegarde = 1234 Octets "), line("Sauvegarde actuelle = 0 Octets ")}));
     EXPECT_EQ(main->ui->derniere_sauv->text(), "0");
     EXPECT_NE(testsupport::readFile(iniPath()).find("derniere_sauv=0"), std::string::npos);
     EXPECT_TRUE(main->ui->bnStart->isEnabled());
@@ -360,7 +366,7 @@ TEST_F(Upload, ConnectionTest) {
     const char* name;
     const char* host;
     const char* user;
-    const char* port;  // nullptr: the server's
+    const char* port;   // nullptr: the server's
     const char* label;  // nullptr: any error message
     const char* handlerLine;
   };

@@ -28,7 +28,8 @@ class Folders : public WindowsTest {
   }
   QStringList lines() const {
     QStringList out;
-    for (int i = 0; i < config->ui->Repertoires_sauv->count(); ++i) out << config->ui->Repertoires_sauv->item(i)->text();
+    for (int i = 0; i < config->ui->Repertoires_sauv->count(); ++i)
+      out << config->ui->Repertoires_sauv->item(i)->text();
     return out;
   }
   QStringList rows() const {

@@ -55,8 +55,8 @@ class WalkFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     const fs::path r = tmp.path();
-    for (const char* f : {".hidden", "B.TXT", "a.txt", "z.doc", ".hiddendir/h.txt", "match.txt/inner.doc",
-                          "sub1/c.txt", "sub1/deep/d.txt", "sub2/e.txt"})
+    for (const char* f : {".hidden", "B.TXT", "a.txt", "z.doc", ".hiddendir/h.txt", "match.txt/inner.doc", "sub1/c.txt",
+                          "sub1/deep/d.txt", "sub2/e.txt"})
       writeFile(r / f, "x");
     fs::create_symlink("a.txt", r / "link.txt");
     fs::create_symlink("missing", r / "broken.txt");
@@ -99,9 +99,9 @@ const Events kFullWalk = {"E",
                           "F ~/sub2/e.txt",
                           "X"};
 
-const Events kStartFolderOnly = {"E",           "F ~/.hidden",    "F ~/B.TXT", "F ~/a.txt", "F ~/link.txt",
-                                 "F ~/z.doc",   "D ~/.hiddendir", "D ~/match.txt",
-                                 "D ~/sub1",    "D ~/sub2",       "X"};
+const Events kStartFolderOnly = {"E",         "F ~/.hidden",    "F ~/B.TXT",     "F ~/a.txt", "F ~/link.txt",
+                                 "F ~/z.doc", "D ~/.hiddendir", "D ~/match.txt", "D ~/sub1",  "D ~/sub2",
+                                 "X"};
 
 struct WalkCase {
   const char* label;
@@ -122,39 +122,59 @@ TEST_P(WalkOrderTest, ReportsInOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, WalkOrderTest,
-    ::testing::Values(
-        WalkCase{"DefaultDepth", "*.*", true, 10000, kFullWalk}, WalkCase{"NoLimit", "*.*", true, -1, kFullWalk},
-        WalkCase{"DepthZero", "*.*", true, 0, kStartFolderOnly},
-        WalkCase{"NoSubfoldersWhateverTheDepth", "*.*", false, 10000, kStartFolderOnly},
-        WalkCase{"DepthOneAnnouncesButSkipsLevelTwo",
-                 "*",
-                 true,
-                 1,
-                 {"E", "F ~/.hidden", "F ~/B.TXT", "F ~/a.txt", "F ~/link.txt", "F ~/z.doc", "D ~/.hiddendir",
-                  "F ~/.hiddendir/h.txt", "D ~/match.txt", "F ~/match.txt/inner.doc", "D ~/sub1", "F ~/sub1/c.txt",
-                  "D ~/sub1/deep", "D ~/sub2", "F ~/sub2/e.txt", "X"}},
-        // Mask by mask within a folder: a file matching both masks comes twice.
-        WalkCase{"DoubledMask",
-                 "*.txt;*.TXT",
-                 true,
-                 10000,
-                 {"E", "F ~/B.TXT", "F ~/a.txt", "F ~/link.txt", "F ~/B.TXT", "F ~/a.txt", "F ~/link.txt",
-                  "D ~/.hiddendir", "F ~/.hiddendir/h.txt", "F ~/.hiddendir/h.txt", "D ~/match.txt", "D ~/sub1",
-                  "F ~/sub1/c.txt", "F ~/sub1/c.txt", "D ~/sub1/deep", "F ~/sub1/deep/d.txt", "F ~/sub1/deep/d.txt",
-                  "D ~/sub2", "F ~/sub2/e.txt", "F ~/sub2/e.txt", "X"}},
-        WalkCase{"EmptyMaskFindsNoFileButWalks",
-                 "",
-                 true,
-                 10000,
-                 {"E", "D ~/.hiddendir", "D ~/match.txt", "D ~/sub1", "D ~/sub1/deep", "D ~/sub2", "X"}},
-        WalkCase{"EmptyMasksBetweenSeparators",
-                 ";*.doc;;",
-                 true,
-                 10000,
-                 {"E", "F ~/z.doc", "D ~/.hiddendir", "D ~/match.txt", "F ~/match.txt/inner.doc", "D ~/sub1",
-                  "D ~/sub1/deep", "D ~/sub2", "X"}},
-        WalkCase{"BlanksAreNotTrimmed", " *.doc", false, 10000,
-                 {"E", "D ~/.hiddendir", "D ~/match.txt", "D ~/sub1", "D ~/sub2", "X"}}),
+    ::testing::Values(WalkCase{"DefaultDepth", "*.*", true, 10000, kFullWalk},
+                      WalkCase{"NoLimit", "*.*", true, -1, kFullWalk},
+                      WalkCase{"DepthZero", "*.*", true, 0, kStartFolderOnly},
+                      WalkCase{"NoSubfoldersWhateverTheDepth", "*.*", false, 10000, kStartFolderOnly},
+                      WalkCase{"DepthOneAnnouncesButSkipsLevelTwo",
+                               "*",
+                               true,
+                               1,
+                               {"E", "F ~/.hidden", "F ~/B.TXT", "F ~/a.txt", "F ~/link.txt", "F ~/z.doc",
+                                "D ~/.hiddendir", "F ~/.hiddendir/h.txt", "D ~/match.txt", "F ~/match.txt/inner.doc",
+                                "D ~/sub1", "F ~/sub1/c.txt", "D ~/sub1/deep", "D ~/sub2", "F ~/sub2/e.txt", "X"}},
+                      // Mask by mask within a folder: a file matching both masks comes twice.
+                      WalkCase{"DoubledMask",
+                               "*.txt;*.TXT",
+                               true,
+                               10000,
+                               {"E",
+                                "F ~/B.TXT",
+                                "F ~/a.txt",
+                                "F ~/link.txt",
+                                "F ~/B.TXT",
+                                "F ~/a.txt",
+                                "F ~/link.txt",
+                                "D ~/.hiddendir",
+                                "F ~/.hiddendir/h.txt",
+                                "F ~/.hiddendir/h.txt",
+                                "D ~/match.txt",
+                                "D ~/sub1",
+                                "F ~/sub1/c.txt",
+                                "F ~/sub1/c.txt",
+                                "D ~/sub1/deep",
+                                "F ~/sub1/deep/d.txt",
+                                "F ~/sub1/deep/d.txt",
+                                "D ~/sub2",
+                                "F ~/sub2/e.txt",
+                                "F ~/sub2/e.txt",
+                                "X"}},
+                      WalkCase{"EmptyMaskFindsNoFileButWalks",
+                               "",
+                               true,
+                               10000,
+                               {"E", "D ~/.hiddendir", "D ~/match.txt", "D ~/sub1", "D ~/sub1/deep", "D ~/sub2", "X"}},
+                      WalkCase{"EmptyMasksBetweenSeparators",
+                               ";*.doc;;",
+                               true,
+                               10000,
+                               {"E", "F ~/z.doc", "D ~/.hiddendir", "D ~/match.txt", "F ~/match.txt/inner.doc",
+                                "D ~/sub1", "D ~/sub1/deep", "D ~/sub2", "X"}},
+                      WalkCase{"BlanksAreNotTrimmed",
+                               " *.doc",
+                               false,
+                               10000,
+                               {"E", "D ~/.hiddendir", "D ~/match.txt", "D ~/sub1", "D ~/sub2", "X"}}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(WalkFixture, MissingStartFolderFiresOnlyStartAndEnd) {
@@ -226,7 +246,8 @@ TEST(ScruteDossier, DefaultPumpProcessesPendingEvents) {
   TempDir tmp;
   writeFile(tmp / "f1", "x");
   bool delivered = false;
-  QMetaObject::invokeMethod(QCoreApplication::instance(), [&delivered] { delivered = true; }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(), [&delivered] { delivered = true; }, Qt::QueuedConnection);
   TScruteDossier w;
   w.Dossier = tmp.str();
   bool seenInHandler = false;
@@ -266,7 +287,8 @@ int openDescriptors() {
 
 int highestDescriptor() {
   int high = 2;
-  for (const auto& e : fs::directory_iterator("/proc/self/fd")) high = std::max(high, std::stoi(e.path().filename().string()));
+  for (const auto& e : fs::directory_iterator("/proc/self/fd"))
+    high = std::max(high, std::stoi(e.path().filename().string()));
   return high;
 }
 

@@ -96,7 +96,8 @@ TEST_F(SettingsStore, EveryKindMakesTheRoundTrip) {
   EXPECT_EQ(f.readString("Winlist_l", "ItemIndex", "?"), "2");
   // Names without "_", the radio button (off on the program's windows) and the spin box's
   // inner edit are never written.
-  for (const char* key : {"Edit1", "CheckBox1", "rb_x", "qt_spinbox_lineedit"}) EXPECT_FALSE(f.valueExists("Win", key)) << key;
+  for (const char* key : {"Edit1", "CheckBox1", "rb_x", "qt_spinbox_lineedit"})
+    EXPECT_FALSE(f.valueExists("Win", key)) << key;
 
   Win back("Win");
   EXPECT_EQ(back.edit->text(), "é = valeur ; |x|");
@@ -118,9 +119,9 @@ TEST_F(SettingsStore, MissingKeysGiveTheDefaultsOfEachKind) {
     bool plainBoxChecked;
   };
   const Case cases[] = {
-      {"", "design", true, 5, true},                                   // no file at all
-      {"[Win]\r\ned_text=%ù@à*£\r\n", "design", true, 5, true},        // the mark counts as missing
-      {"[Win]\r\ned_text=\r\ncb_on=\r\n", "", true, 5, true},          // empty: empties an edit, checks a box
+      {"", "design", true, 5, true},                             // no file at all
+      {"[Win]\r\ned_text=%ù@à*£\r\n", "design", true, 5, true},  // the mark counts as missing
+      {"[Win]\r\ned_text=\r\ncb_on=\r\n", "", true, 5, true},    // empty: empties an edit, checks a box
       {"[Win]\r\ncb_on=0x0\r\nsp_val=0x9\r\nCheckBox1=0\r\n", "design", false, 9, false},
       {"[Win]\r\ncb_on=non\r\nsp_val=99\r\n", "design", true, 10, true},  // spin kept in its bounds
   };

@@ -18,7 +18,8 @@ class WindowsOnScreen : public WindowsTest {
     WindowsTest::SetUp();
     buildWindows();
     testsupport::writeFile(logPath(clock.now().date()), "ligne\r\n");
-    history->setFileChooser([this](const QString&) { return QString::fromStdString(logPath(clock.now().date()).string()); });
+    history->setFileChooser(
+        [this](const QString&) { return QString::fromStdString(logPath(clock.now().date()).string()); });
   }
   QRect available() const { return main->screen()->availableGeometry(); }
 };

@@ -23,7 +23,6 @@ struct Input {
   fs::path file;
 };
 
-
 std::vector<Input> inputs() {
   std::vector<Input> all;
   for (const char* kind : {"regressions", "corpus"}) {
@@ -39,9 +38,8 @@ std::vector<Input> inputs() {
         for (const std::string& road : roads) all.push_back({road, file.path()});
     }
   }
-  std::sort(all.begin(), all.end(), [](const Input& a, const Input& b) {
-    return std::tie(a.road, a.file) < std::tie(b.road, b.file);
-  });
+  std::sort(all.begin(), all.end(),
+            [](const Input& a, const Input& b) { return std::tie(a.road, a.file) < std::tie(b.road, b.file); });
   return all;
 }
 

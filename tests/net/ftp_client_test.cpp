@@ -285,8 +285,11 @@ TEST(FtpTimeouts, NoServerSilenceHangsTheClient) {
   testsupport::TempDir work;
   testsupport::writeFile(work / "a.zip", "archive");
   for (const Case& c : std::vector<Case>{
-           {"size unanswered", {"--mute", "SIZE"}, true, [](net::FtpClient& f, const std::string&) { f.size("/a"); }},
-           {"cwd unanswered", {"--mute", "CWD"}, true, [](net::FtpClient& f, const std::string&) { f.changeDir("/a/"); }},
+           {"size unanswered", {"--mute", "SIZE"}, true, [](net::FtpClient&f, const std::string&) { f.size("/a"); }},
+           {"cwd unanswered",
+            {"--mute", "CWD"},
+            true,
+            [](net::FtpClient&f, const std::string&) { f.changeDir("/a/"); }},
            {"store unanswered", {"--reply", "PORT=200 OK.", "--mute", "STOR"}, false, store},
            {"passive port closed", {"--reply", "PASV=227 Entering Passive Mode (127,0,0,1,0,1)."}, true, store},
            {"passive reply garbled", {"--reply", "PASV=227 Entering Passive Mode."}, true, store},

@@ -135,7 +135,8 @@ TEST(FtpProxyForward, EachTypeReachesTheServerOnItsPortAndUploads) {
 
       std::vector<std::string> expected;
       for (std::string line : c.commands) {
-        if (const auto at = line.find("{site}"); at != std::string::npos) line.replace(at, 6, onPort21 ? "127.0.0.1" : serverAt);
+        if (const auto at = line.find("{site}"); at != std::string::npos)
+          line.replace(at, 6, onPort21 ? "127.0.0.1" : serverAt);
         expected.push_back(line);
       }
       std::vector<std::string> sent;
@@ -158,7 +159,8 @@ TEST(FtpLogin, UserAcceptedWithoutPasswordSendsNoPass) {
   ftp.username = "anonymous";
   ftp.connect();
   ftp.disconnect();
-  EXPECT_EQ(nettest::linesWithPrefix(peer, "CMD ", "QUIT"), (std::vector<std::string>{"USER anonymous", "TYPE I", "QUIT"}));
+  EXPECT_EQ(nettest::linesWithPrefix(peer, "CMD ", "QUIT"),
+            (std::vector<std::string>{"USER anonymous", "TYPE I", "QUIT"}));
 }
 
 TEST(FtpLogin, RefusalRaisesTheServerTextAndLeavesNoConnection) {

@@ -79,7 +79,8 @@ TEST_F(HttpTest, SinkFailureEndsTheTransfer) {
   net::HttpClient http;
   int ends = 0;
   http.events.onWorkEnd = [&](net::WorkMode) { ++ends; };
-  EXPECT_THROW(http.get(url("/rv/PalvrenFtp.zip"), [](const char*, std::size_t) { throw platform::EWriteError("disque plein"); }),
+  EXPECT_THROW(http.get(url("/rv/PalvrenFtp.zip"),
+                        [](const char*, std::size_t) { throw platform::EWriteError("disque plein"); }),
                platform::EWriteError);
   EXPECT_EQ(ends, 1);
 }

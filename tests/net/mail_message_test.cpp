@@ -66,7 +66,8 @@ TEST(MailText, LongAccentedSubjectIsEncodedInWholeCharacters) {
     for (auto at = line.find(open); at != std::string::npos; at = line.find(open, at + 1)) {
       auto stop = line.find("?=", at + open.size());
       ASSERT_NE(stop, std::string::npos) << line;
-      QByteArray piece = QByteArray::fromBase64(QByteArray::fromStdString(line.substr(at + open.size(), stop - at - open.size())));
+      QByteArray piece =
+          QByteArray::fromBase64(QByteArray::fromStdString(line.substr(at + open.size(), stop - at - open.size())));
       // Each word holds whole characters: it decodes alone without loss.
       EXPECT_EQ(QString::fromUtf8(piece).toUtf8(), piece);
       decoded += piece.toStdString();
@@ -114,8 +115,8 @@ TEST(MailText, DateAndRecipients) {
   // "Date: Wed, 10 Dec 2025 10:15:00 +0100" whatever the zone.
   char day[4] = {}, month[4] = {}, sign = 0;
   int mday = 0, year = 0, hh = 0, mm = 0, ss = 0, zone = -1, used = 0;
-  ASSERT_EQ(std::sscanf(headers.c_str(), "Date: %3s, %d %3s %d %d:%d:%d %c%4d\r\n%n", day, &mday, month, &year, &hh, &mm, &ss,
-                        &sign, &zone, &used),
+  ASSERT_EQ(std::sscanf(headers.c_str(), "Date: %3s, %d %3s %d %d:%d:%d %c%4d\r\n%n", day, &mday, month, &year, &hh,
+                        &mm, &ss, &sign, &zone, &used),
             9)
       << headers;
   EXPECT_NE(std::string("MonTueWedThuFriSatSun").find(day), std::string::npos) << day;

@@ -189,8 +189,7 @@ TEST(Smtp, FailuresFallOnTheRightStep) {
     } catch (const net::EIdException& e) {
       EXPECT_EQ(c.fails, Send) << e.message();
       bool byCode = c.sendMessage == "530";
-      EXPECT_TRUE(byCode ? e.replyCode() == 530 : e.message().find(c.sendMessage) != std::string::npos)
-          << e.message();
+      EXPECT_TRUE(byCode ? e.replyCode() == 530 : e.message().find(c.sendMessage) != std::string::npos) << e.message();
     }
   }
 }

@@ -8,10 +8,8 @@ namespace {
 
 TEST(DayCount, CountsDaysSinceTheEpochWithTheTimeAsAFraction) {
   const std::pair<QDateTime, double> cases[] = {
-      {QDateTime(QDate(1899, 12, 30), QTime(0, 0)), 0.0},
-      {QDateTime(QDate(1900, 1, 1), QTime(0, 0)), 2.0},
-      {QDateTime(QDate(2000, 1, 1), QTime(12, 0)), 36526.5},
-      {QDateTime(QDate(2026, 12, 9), QTime(6, 0)), 46365.25},
+      {QDateTime(QDate(1899, 12, 30), QTime(0, 0)), 0.0},    {QDateTime(QDate(1900, 1, 1), QTime(0, 0)), 2.0},
+      {QDateTime(QDate(2000, 1, 1), QTime(12, 0)), 36526.5}, {QDateTime(QDate(2026, 12, 9), QTime(6, 0)), 46365.25},
       {QDateTime(QDate(1899, 12, 29), QTime(6, 0)), -1.25},
   };
   for (const auto& [t, days] : cases) {

@@ -67,8 +67,9 @@ TEST_F(DosDateTimeTest, FromTimeUsesLocalTimeInTwoSecondStepsAndClampsToTheRange
 }
 
 TEST_F(DosDateTimeTest, ConversionsRoundTripAndKeepOrder) {
-  for (const std::time_t t : {local(1980, 1, 1, 0, 0, 0), local(2024, 3, 31, 3, 0, 0), local(2024, 10, 27, 1, 59, 58),
-                              local(2024, 10, 27, 3, 0, 0), local(2038, 1, 19, 4, 14, 8), local(2107, 12, 31, 23, 59, 58)}) {
+  for (const std::time_t t :
+       {local(1980, 1, 1, 0, 0, 0), local(2024, 3, 31, 3, 0, 0), local(2024, 10, 27, 1, 59, 58),
+        local(2024, 10, 27, 3, 0, 0), local(2038, 1, 19, 4, 14, 8), local(2107, 12, 31, 23, 59, 58)}) {
     SCOPED_TRACE(t);
     const DosDateTime d = platform::dosDateTimeFromTime(t);
     EXPECT_EQ(platform::timeFromDosDateTime(d), t);

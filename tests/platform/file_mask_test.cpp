@@ -41,7 +41,10 @@ INSTANTIATE_TEST_SUITE_P(
         MaskCase{"é.txt", "?.txt", true}, MaskCase{"日本.txt", "??.txt", true}, MaskCase{"日本.txt", "???.txt", false},
         MaskCase{"😀", "?", true}, MaskCase{"é", "??", false},
         // A stray byte is a character of its own.
-        MaskCase{"\xff" "a", "??", true}, MaskCase{"\xc3", "?", true},
+        MaskCase{"\xff"
+                 "a",
+                 "??", true},
+        MaskCase{"\xc3", "?", true},
         // Letters outside ASCII keep their case; literals must match whole characters.
         MaskCase{"É.txt", "é.txt", false}, MaskCase{"é.txt", "é.txt", true}, MaskCase{"é", "\xc3", false},
         // The empty mask matches nothing; an exact name matches itself only.

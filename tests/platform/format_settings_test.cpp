@@ -8,10 +8,17 @@ namespace {
 
 TEST(FormatSettings, StrftimePatternsBecomeQtPatterns) {
   const std::pair<const char*, const char*> cases[] = {
-      {"%d/%m/%Y", "dd/MM/yyyy"}, {"%T", "HH:mm:ss"},      {"%H:%M:%S", "HH:mm:ss"},
-      {"%m/%d/%y", "MM/dd/yy"},   {"%d.%m.%Y", "dd.MM.yyyy"}, {"%Y-%m-%d", "yyyy-MM-dd"},
-      {"%r", "hh:mm:ss AP"},      {"%Ey", "yy"},           {"%q", ""},
-      {"%", ""},                  {"%Hh%M", "HH'h'mm"},
+      {"%d/%m/%Y", "dd/MM/yyyy"},
+      {"%T", "HH:mm:ss"},
+      {"%H:%M:%S", "HH:mm:ss"},
+      {"%m/%d/%y", "MM/dd/yy"},
+      {"%d.%m.%Y", "dd.MM.yyyy"},
+      {"%Y-%m-%d", "yyyy-MM-dd"},
+      {"%r", "hh:mm:ss AP"},
+      {"%Ey", "yy"},
+      {"%q", ""},
+      {"%", ""},
+      {"%Hh%M", "HH'h'mm"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(platform::qtPatternFromStrftime(in), out) << in;
 }

@@ -57,7 +57,9 @@ TEST(IniFile, WritesEraseAndReadBackAfterReopening) {
   EXPECT_EQ(again.readInteger("Form1Repertoires_sauv", "ItemIndex", 0), -1);
   EXPECT_EQ(again.readString("Form1Repertoires_sauv", "L0", ""), "/home/a|*.*|oui");
   EXPECT_FALSE(again.sectionExists("Gone"));
-  EXPECT_EQ(readFile(path), "[fmMain]\r\nderniere_sauv=99\r\n\r\n[Form1Repertoires_sauv]\r\nL0=/home/a|*.*|oui\r\nItemIndex=-1\r\n\r\n");
+  EXPECT_EQ(
+      readFile(path),
+      "[fmMain]\r\nderniere_sauv=99\r\n\r\n[Form1Repertoires_sauv]\r\nL0=/home/a|*.*|oui\r\nItemIndex=-1\r\n\r\n");
 }
 
 TEST(IniFile, ValuesAreCutAt2047Characters) {

@@ -18,7 +18,8 @@ TEST(ShellOpen, AnExecutableIsStartedWithoutWaiting) {
   testsupport::writeFile(program, "#!/bin/sh\ntouch '" + mark.string() + "'\n");
   ::chmod(program.c_str(), 0755);
   ASSERT_TRUE(platform::shellOpen(QString::fromStdString(program.string())));
-  for (int i = 0; i < 100 && !std::filesystem::exists(mark); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  for (int i = 0; i < 100 && !std::filesystem::exists(mark); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_TRUE(std::filesystem::exists(mark));
 }
 

@@ -36,8 +36,9 @@ TEST(SingleInstanceLock, OneHolderAcrossProcesses) {
   }
   EXPECT_EQ(lockInChild("PalvrenFtp"), 0);  // released with its holder
   ::unsetenv("XDG_RUNTIME_DIR");
-  EXPECT_NE(platform::SingleInstanceLock::lockPath("PalvrenFtp").find("PalvrenFtp-" + std::to_string(::getuid()) + ".lock"),
-            std::string::npos);
+  EXPECT_NE(
+      platform::SingleInstanceLock::lockPath("PalvrenFtp").find("PalvrenFtp-" + std::to_string(::getuid()) + ".lock"),
+      std::string::npos);
   if (saved) ::setenv("XDG_RUNTIME_DIR", keep.c_str(), 1);
 }
 

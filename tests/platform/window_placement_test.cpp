@@ -21,8 +21,7 @@ TEST(WindowPlacement, TheFrameIsCentredOnItsOwnerThenKeptInsideTheAvailableArea)
       {"only the overflowing direction moves", {300, 700, 557, 430}, frame, screen, {229, 400}},
       {"larger than the area: its corner stays reachable", {300, 200, 557, 430}, {1400, 1000}, screen, {0, 0}},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(platform::placeFrame(c.owner, c.frame, c.available), c.topLeft) << c.name;
+  for (const auto& c : cases) EXPECT_EQ(platform::placeFrame(c.owner, c.frame, c.available), c.topLeft) << c.name;
 }
 
 }  // namespace

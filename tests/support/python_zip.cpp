@@ -72,8 +72,13 @@ std::map<std::string, PythonZipEntry> readWithPython(const std::string& archive,
     std::getline(fields, date, '\t');
     std::getline(fields, crc, '\t');
     std::getline(fields, hex, '\t');
-    entries[stored] = PythonZipEntry{name, std::stoull(size), std::stoi(method), encrypted == "1", date,
-                                     static_cast<std::uint32_t>(std::stoul(crc)), fromHex(hex)};
+    entries[stored] = PythonZipEntry{name,
+                                     std::stoull(size),
+                                     std::stoi(method),
+                                     encrypted == "1",
+                                     date,
+                                     static_cast<std::uint32_t>(std::stoul(crc)),
+                                     fromHex(hex)};
   }
   return entries;
 }

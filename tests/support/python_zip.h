@@ -12,7 +12,7 @@ struct PythonZipEntry {
   std::uint64_t size = 0;
   int method = -1;  // 0 stored, 8 deflated
   bool encrypted = false;
-  std::string date;  // "YYYY-MM-DD hh:mm:ss" as the entry holds it
+  std::string date;       // "YYYY-MM-DD hh:mm:ss" as the entry holds it
   std::uint32_t crc = 0;  // of the data python read back (its own CRC check passed)
   std::string data;
 };

@@ -64,7 +64,8 @@ std::string ServerProcess::readLine(int timeoutMs) {
       return line;
     }
     if (out_ < 0) return {};
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
     if (left <= 0) return {};
     pollfd p{out_, POLLIN, 0};
     int r = poll(&p, 1, static_cast<int>(left));
@@ -87,7 +88,10 @@ void ServerProcess::stop() {
   if (pid_ > 0) {
     kill(pid_, SIGTERM);
     for (int i = 0; i < 100; ++i) {
-      if (waitpid(pid_, nullptr, WNOHANG) == pid_) { pid_ = -1; break; }
+      if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+        pid_ = -1;
+        break;
+      }
       usleep(20000);
     }
     if (pid_ > 0) {

@@ -54,8 +54,9 @@ TEST_F(DateTextTest, ReadsTheOrderAndSeparatorOfTheFormat) {
 
 TEST_F(DateTextTest, RefusesWhatIsNotADate) {
   useFormat("dd/MM/yyyy");
-  for (const char* text : {"", "0", "version 2", "12/03/2007 10:00", "12-03-2007", "32/01/2007", "29/02/2007",
-                           "12/13/2007", "00/03/2007", "12/03/", "/03/2007", "12//2007", "12/03/2007x", "12/03/2007//"}) {
+  for (const char* text :
+       {"", "0", "version 2", "12/03/2007 10:00", "12-03-2007", "32/01/2007", "29/02/2007", "12/13/2007", "00/03/2007",
+        "12/03/", "/03/2007", "12//2007", "12/03/2007x", "12/03/2007//"}) {
     try {
       updater::StrToDate(QString::fromLatin1(text));
       ADD_FAILURE() << "accepted '" << text << "'";

@@ -95,8 +95,9 @@ std::string zipOf(const std::vector<ArchiveFile>& files, bool store) {
   std::string names;
   for (const ArchiveFile& f : files) {
     testsupport::writeFile(staging / f.name, f.content);
-    std::filesystem::permissions(staging / f.name, f.executable ? std::filesystem::perms::owner_all
-                                                                : std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::permissions(
+        staging / f.name, f.executable ? std::filesystem::perms::owner_all
+                                       : std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     names += " '" + f.name + "'";
   }
   const std::string command = "cd '" + staging.str() + "' && zip -q -X " + (store ? "-0 " : "") + "out.zip" + names;
@@ -107,19 +108,23 @@ std::string zipOf(const std::vector<ArchiveFile>& files, bool store) {
 std::string zipWithNames(const std::vector<ArchiveFile>& entries) {
   testsupport::TempDir staging;
   std::string script = "import sys, zipfile\nz = zipfile.ZipFile(sys.argv[1], 'w')\n";
-  for (const ArchiveFile& e : entries) script += "z.writestr(" + std::string("'") + e.name + "', '" + e.content + "')\n";
+  for (const ArchiveFile& e : entries)
+    script += "z.writestr(" + std::string("'") + e.name + "', '" + e.content + "')\n";
   script += "z.close()\n";
   testsupport::writeFile(staging / "make.py", script);
-  const std::string command = testsupport::pythonPath() + " '" + (staging / "make.py").string() + "' '" +
-                              (staging / "out.zip").string() + "'";
+  const std::string command =
+      testsupport::pythonPath() + " '" + (staging / "make.py").string() + "' '" + (staging / "out.zip").string() + "'";
   EXPECT_EQ(testsupport::runCommand(command).status, 0) << command;
   return testsupport::readFile(staging / "out.zip");
 }
 
-QString noNewVersionText() { return QStringLiteral("Aucune nouvelle version de PalvrenFtp\nn'est disponible sur internet."); }
+QString noNewVersionText() {
+  return QStringLiteral("Aucune nouvelle version de PalvrenFtp\nn'est disponible sur internet.");
+}
 
 QString finalMessageText() {
-  return QStringLiteral("La mise à jour de PalvrenFtp est terminée et installée.\nPalvrenFtp à été redémarré automatiquement.");
+  return QStringLiteral(
+      "La mise à jour de PalvrenFtp est terminée et installée.\nPalvrenFtp à été redémarré automatiquement.");
 }
 
 }  // namespace updatertest

@@ -25,7 +25,8 @@ TEST(UpdaterFormTest, CreationSetsTheNamesAddressesAndCaptions) {
   EXPECT_EQ(form.ui->Label2->text(), QStringLiteral("Mise à jour PalvrenFtp"));
   EXPECT_EQ(form.ui->BitBtn1->toolTip(), QStringLiteral("Recherchez maintenant une nouvelle version de PalvrenFtp"));
   EXPECT_EQ(form.ui->Label1->text(),
-            QStringLiteral("Pour rechercher une nouvelle version de PalvrenFtp\nVeuillez cliquer sur le bouton \"Mise à jour\"."));
+            QStringLiteral(
+                "Pour rechercher une nouvelle version de PalvrenFtp\nVeuillez cliquer sur le bouton \"Mise à jour\"."));
   EXPECT_EQ(form.objectName(), QStringLiteral("Form1"));
   EXPECT_EQ(form.PageDate, 0.0);
 

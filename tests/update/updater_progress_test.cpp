@@ -17,7 +17,8 @@ class UpdaterProgressTest : public ::testing::Test {
   template <typename F>
   bool pumpsDuring(F call) {
     bool ran = false;
-    QMetaObject::invokeMethod(&form, [&ran] { ran = true; }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &form, [&ran] { ran = true; }, Qt::QueuedConnection);
     call();
     const bool result = ran;
     QCoreApplication::processEvents();  // leaves no queued call behind

@@ -188,7 +188,10 @@ TEST_F(UpdaterRoadTest, FailedDownloadIsNeverExtractedAndTheOldVersionRunsAgain)
   };
   const Case cases[] = {
       {"archive missing", false, {}, false, QStringLiteral("Erreur durant le téléchargement : HTTP/1.0 404")},
-      {"connection dropped", true, {"--cut", ".zip=100"}, false,
+      {"connection dropped",
+       true,
+       {"--cut", ".zip=100"},
+       false,
        QStringLiteral("Erreur durant le téléchargement : La connexion avec le serveur a été interrompue")},
       {"disk full", true, {}, true, QStringLiteral("Erreur inconnue : ")},
   };
@@ -215,14 +218,15 @@ TEST_F(UpdaterRoadTest, ArchiveThatCannotBeCreatedEndsTheRoadWithTheProgramResta
   runRoad();
 
   EXPECT_TRUE(program->endedByKill());
-  EXPECT_TRUE(onlyBox(MsgIcon::Error).startsWith(QStringLiteral("Impossible de créer le fichier \"") +
-                                                  QString::fromStdString(zipPath().string()) + QStringLiteral("\". ")));
+  EXPECT_TRUE(onlyBox(MsgIcon::Error)
+                  .startsWith(QStringLiteral("Impossible de créer le fichier \"") +
+                              QString::fromStdString(zipPath().string()) + QStringLiteral("\". ")));
   EXPECT_EQ(requestedPaths(), std::vector<std::string>{"/palvrenftp/update.html"});
   EXPECT_EQ(shellOpened, std::vector<QString>{exeTarget()});
   expectUntouched();
   EXPECT_FALSE(form->ui->BitBtn1->isEnabled());
-  EXPECT_EQ(form->ui->Label1->text(), QStringLiteral("L'archive de la mise à jour PalvrenFtp n'a pas pu être créée.\n") +
-                                          restartedText());
+  EXPECT_EQ(form->ui->Label1->text(),
+            QStringLiteral("L'archive de la mise à jour PalvrenFtp n'a pas pu être créée.\n") + restartedText());
 }
 
 // Only an archive that opens and whose every entry reads back whole is installed. Anything else is
@@ -239,13 +243,16 @@ TEST_F(UpdaterRoadTest, ArchiveThatDoesNotTestWholeIsAFailedDownload) {
     return bytes;
   };
   const std::string newBinary = newProgram + noise();
-  const std::string archive = zipOf({{"bruit1.bin", noise()}, {"PalvrenFtp", newBinary, true},
-                                     {"lisezmoi.txt", "Nouveautés"}, {"bruit2.bin", noise()}},
-                                     true);
+  const std::string archive = zipOf({{"bruit1.bin", noise()},
+                                     {"PalvrenFtp", newBinary, true},
+                                     {"lisezmoi.txt", "Nouveautés"},
+                                     {"bruit2.bin", noise()}},
+                                    true);
   // Where the central directory starts, as the end record says.
   const std::size_t endRecord = archive.size() - 22;
   std::size_t centralDirectory = 0;
-  for (int i = 3; i >= 0; --i) centralDirectory = centralDirectory * 256 + static_cast<unsigned char>(archive[endRecord + 16 + i]);
+  for (int i = 3; i >= 0; --i)
+    centralDirectory = centralDirectory * 256 + static_cast<unsigned char>(archive[endRecord + 16 + i]);
   std::string damaged = archive;
   ASSERT_NE(damaged.find(newBinary), std::string::npos);
   damaged[damaged.find(newBinary) + newBinary.size() / 2] ^= 0x55;  // a check sum that no longer matches
@@ -258,13 +265,21 @@ TEST_F(UpdaterRoadTest, ArchiveThatDoesNotTestWholeIsAFailedDownload) {
   };
   const Case cases[] = {
       // HTTP/1.0 with no length: the closed connection reads as the end of the body.
-      {"cut half-way, no length", archive, {"--no-length", "--cut", ".zip=" + std::to_string(archive.size() / 2)},
+      {"cut half-way, no length",
+       archive,
+       {"--no-length", "--cut", ".zip=" + std::to_string(archive.size() / 2)},
        QStringLiteral("ZipArchiver1: ")},
-      {"every entry but no directory", archive, {"--no-length", "--cut", ".zip=" + std::to_string(centralDirectory)},
+      {"every entry but no directory",
+       archive,
+       {"--no-length", "--cut", ".zip=" + std::to_string(centralDirectory)},
        QStringLiteral("ZipArchiver1: ")},
-      {"end record cut short", archive, {"--no-length", "--cut", ".zip=" + std::to_string(archive.size() - 5)},
+      {"end record cut short",
+       archive,
+       {"--no-length", "--cut", ".zip=" + std::to_string(archive.size() - 5)},
        QStringLiteral("ZipArchiver1: ")},
-      {"not an archive", "Ceci n'est pas une archive ZIP.\n", {},
+      {"not an archive",
+       "Ceci n'est pas une archive ZIP.\n",
+       {},
        QStringLiteral("ZipArchiver1: Archive is damaged. Open failed - Native error: 00048")},
       {"damaged entry", damaged, {}, QStringLiteral("PalvrenFtp : ")},
   };
@@ -275,8 +290,8 @@ TEST_F(UpdaterRoadTest, ArchiveThatDoesNotTestWholeIsAFailedDownload) {
     runRoadAgain();
 
     const QString box = onlyBox(MsgIcon::None);
-    EXPECT_TRUE(box.startsWith(QStringLiteral("Erreur durant le téléchargement : l'archive reçue est incomplète ou endommagée (") +
-                               c.fault))
+    EXPECT_TRUE(box.startsWith(
+        QStringLiteral("Erreur durant le téléchargement : l'archive reçue est incomplète ou endommagée (") + c.fault))
         << box.toStdString();
     // No question about an entry: nothing was extracted to fail.
     EXPECT_EQ(boxes->asked().size(), 1u);
@@ -327,7 +342,8 @@ TEST_F(UpdaterRoadTest, EntriesThatFailAreAskedAboutAndTheRoadGoesOn) {
     for (const auto& r : boxes->asked()) {
       if (r.buttons != MsgButtons::AbortRetryIgnore) continue;
       ++questions;
-      EXPECT_TRUE(r.text.endsWith(QStringLiteral(". File processing error, possibly disk is full"))) << r.text.toStdString();
+      EXPECT_TRUE(r.text.endsWith(QStringLiteral(". File processing error, possibly disk is full")))
+          << r.text.toStdString();
     }
     EXPECT_EQ(questions, c.answers.size());
     for (const std::string& name : c.extracted) EXPECT_TRUE(fs::exists(scratch / name)) << name;

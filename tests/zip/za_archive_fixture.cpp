@@ -15,22 +15,15 @@ Tree sampleTree() {
   std::string text;
   for (int i = 0; text.size() < 2500000; ++i) text += "ligne " + std::to_string(i) + " du journal de sauvegarde\n";
   return {
-      {"a.txt", "bonjour\n"},
-      {"empty.txt", ""},
-      {"sub/", ""},
-      {"sub/noise.bin", noise},
-      {"sub/deep/", ""},
-      {"sub/deep/log.txt", text},
-      {"vide/", ""},
+      {"a.txt", "bonjour\n"}, {"empty.txt", ""},          {"sub/", ""},  {"sub/noise.bin", noise},
+      {"sub/deep/", ""},      {"sub/deep/log.txt", text}, {"vide/", ""},
   };
 }
 
 void writeTree(const fs::path& root, const Tree& tree) {
   for (const auto& [name, content] : tree) {
-    if (name.back() == '/')
-      fs::create_directories(root / name);
-    else
-      testsupport::writeFile(root / name, content);
+    if (name.back() == '/') fs::create_directories(root / name);
+    else testsupport::writeFile(root / name, content);
   }
 }
 
@@ -39,10 +32,8 @@ Tree readTree(const fs::path& root) {
   if (!fs::exists(root)) return out;
   for (const auto& e : fs::recursive_directory_iterator(root)) {
     const std::string rel = fs::relative(e.path(), root).string();
-    if (e.is_directory())
-      out[rel + "/"] = "";
-    else
-      out[rel] = testsupport::readFile(e.path());
+    if (e.is_directory()) out[rel + "/"] = "";
+    else out[rel] = testsupport::readFile(e.path());
   }
   return out;
 }
@@ -51,10 +42,8 @@ std::string treeDiff(const Tree& got, const Tree& want) {
   std::string out;
   for (const auto& [name, content] : want) {
     const auto it = got.find(name);
-    if (it == got.end())
-      out += "missing " + name + "\n";
-    else if (it->second != content)
-      out += "differs " + name + " (" + std::to_string(it->second.size()) + " bytes)\n";
+    if (it == got.end()) out += "missing " + name + "\n";
+    else if (it->second != content) out += "differs " + name + " (" + std::to_string(it->second.size()) + " bytes)\n";
   }
   for (const auto& [name, content] : got) {
     if (!want.count(name)) out += "extra " + name + "\n";

@@ -70,8 +70,7 @@ TEST(Open, ChecksComeBeforeClosing) {
     ADD_FAILURE();
   } catch (const EZAException& e) {
     EXPECT_EQ(e.NativeError, 12);
-    EXPECT_EQ(std::string(e.what()),
-              "ZipArchiver1: File \"" + a.FileName + "\" not found - Native error: 00012");
+    EXPECT_EQ(std::string(e.what()), "ZipArchiver1: File \"" + a.FileName + "\" not found - Native error: 00012");
   }
   EXPECT_TRUE(a.Active()) << "the archive open before stays open";
   a.FileName = dir.str() + "/";
@@ -164,9 +163,8 @@ TEST(Extract, PermissionsFromTheEntryOrTheReplacedFile) {
   };
   const mode_t mask = ::umask(022);
   for (const Row& r : {Row{"unix_executable", 0x031E, (0100755u << 16) | 0x20, -1, 0755},
-                       Row{"unix_private", 0x031E, (0100600u << 16), 0644, 0600},
-                       Row{"dos_new", 20, 0x20, -1, 0644}, Row{"dos_read_only_new", 20, 0x21, -1, 0444},
-                       Row{"dos_keeps_executable", 20, 0x20, 0755, 0755},
+                       Row{"unix_private", 0x031E, (0100600u << 16), 0644, 0600}, Row{"dos_new", 20, 0x20, -1, 0644},
+                       Row{"dos_read_only_new", 20, 0x21, -1, 0444}, Row{"dos_keeps_executable", 20, 0x20, 0755, 0755},
                        Row{"dos_read_only_over_executable", 20, 0x21, 0755, 0555},
                        Row{"dos_writable_over_read_only", 20, 0x20, 0444, 0644}}) {
     SCOPED_TRACE(r.label);
@@ -200,8 +198,7 @@ TEST(Extract, MasksSelect) {
     std::vector<std::string> extracted;
   };
   for (const Row& r : {Row{"SANSEXT.", {"SANSEXT"}}, Row{"*.DOC", {"SANSEXT.DOC", "note.doc"}},
-                       Row{"un.txt", {"autre/un.txt", "dossier/un.txt"}},
-                       Row{"dossier/*", {"dossier/un.txt"}}}) {
+                       Row{"un.txt", {"autre/un.txt", "dossier/un.txt"}}, Row{"dossier/*", {"dossier/un.txt"}}}) {
     Fixture f;
     TZipArchiver a;
     f.open(a);
@@ -223,13 +220,13 @@ TEST(Extract, OverwriteRules) {
     int32_t existingMinusEntry;  // the existing file's age against the entry's, in seconds
     bool replaced;
   };
-  for (const Row& r : {Row{"always", omAlways, true, false, 0, true}, Row{"never", omNever, true, false, 0, false},
-                       Row{"if_newer_equal", omIfNewer, true, false, 0, false},
-                       Row{"if_newer_older_file", omIfNewer, true, false, -3600, true},
-                       Row{"if_older_newer_file", omIfOlder, true, false, 3600, true},
-                       Row{"if_older_equal", omIfOlder, true, false, 0, false},
-                       Row{"read_only_kept", omAlways, false, true, 0, false},
-                       Row{"read_only_replaced", omAlways, true, true, 0, true}}) {
+  for (const Row& r :
+       {Row{"always", omAlways, true, false, 0, true}, Row{"never", omNever, true, false, 0, false},
+        Row{"if_newer_equal", omIfNewer, true, false, 0, false},
+        Row{"if_newer_older_file", omIfNewer, true, false, -3600, true},
+        Row{"if_older_newer_file", omIfOlder, true, false, 3600, true},
+        Row{"if_older_equal", omIfOlder, true, false, 0, false}, Row{"read_only_kept", omAlways, false, true, 0, false},
+        Row{"read_only_replaced", omAlways, true, true, 0, true}}) {
     SCOPED_TRACE(r.label);
     Fixture f;
     const fs::path target = f.base / "note.doc";
@@ -427,11 +424,11 @@ TEST(Search, RecordsAttributesAndFolders) {
     bool recurse;
     std::vector<std::string> found;
   };
-  for (const Row& r : {Row{"*.*", 0x20, true, {"dossier/texte.txt"}},
-                       Row{"*.*", 0x10, true, {"dossier/", "dossier/texte.txt"}},
-                       Row{"*.*", 0x02, true, {"dossier/texte.txt", "cache.bin"}},
-                       Row{"*.txt", 0x3F, false, {}}, Row{"dossier\\*.txt", 0x3F, false, {"dossier/texte.txt"}},
-                       Row{"C:\\dossier\\*.TXT", 0x3F, true, {"dossier/texte.txt"}}}) {
+  for (const Row& r :
+       {Row{"*.*", 0x20, true, {"dossier/texte.txt"}}, Row{"*.*", 0x10, true, {"dossier/", "dossier/texte.txt"}},
+        Row{"*.*", 0x02, true, {"dossier/texte.txt", "cache.bin"}}, Row{"*.txt", 0x3F, false, {}},
+        Row{"dossier\\*.txt", 0x3F, false, {"dossier/texte.txt"}},
+        Row{"C:\\dossier\\*.TXT", 0x3F, true, {"dossier/texte.txt"}}}) {
     a.Options().Recurse = r.recurse;
     std::vector<std::string> found;
     TZAArchiveItem s;

@@ -50,8 +50,8 @@ TEST(ZACollation, TablesArePermutations) {
 
 TEST(ZACollation, FrenchLetters) {
   const TZACollation c(false);
-  expectAscending(c, {"a", "A", "à", "â", "b", "c", "C", "ç", "Ç", "d", "e", "E", "é", "É", "è", "ê", "ë", "f", "i",
-                      "î", "ï", "o", "ô", "œ", "p", "u", "ù", "û", "ü", "v", "y", "ÿ", "z"});
+  expectAscending(c, {"a", "A", "à", "â", "b", "c", "C", "ç", "Ç", "d", "e", "E", "é", "É", "è", "ê", "ë",
+                      "f", "i", "î", "ï", "o", "ô", "œ", "p", "u", "ù", "û", "ü", "v", "y", "ÿ", "z"});
   expectAscending(c, {"0", "9", "a"});  // digits before letters
   expectAscending(c, {" ", "!", "0"});  // punctuation before digits
   expectCases(c, {
@@ -69,8 +69,8 @@ TEST(ZACollation, FrenchLetters) {
 
 TEST(ZACollation, TurkishLetters) {
   const TZACollation c(true);
-  expectAscending(c, {"c", "ç", "d", "g", "ğ", "h", "ı", "I", "i", "İ", "j", "o", "ö", "p", "s", "ş", "t", "u", "ü",
-                      "v"});
+  expectAscending(c,
+                  {"c", "ç", "d", "g", "ğ", "h", "ı", "I", "i", "İ", "j", "o", "ö", "p", "s", "ş", "t", "u", "ü", "v"});
   expectCases(c, {
                      {"i", "I", 1, 1},   // dotted i is not I
                      {"i", "İ", -1, 0},  // its capital carries the dot
@@ -96,10 +96,10 @@ TEST(ZACollation, LengthsAndOutsideThePage) {
            {"abc", "xyz", 0, 0},
            {"", "", 5, 0},
            {"", "a", 5, -1},
-           {"é", "e", 1, 1},    // one character, two bytes
-           {"éa", "éb", 1, 0},  // MaxLen counts characters
-           {"ā", "ÿ", 1, 1},    // a character the page lacks sorts after the page
-           {"ā", "ă", 1, -1},   // two of them by code point
+           {"é", "e", 1, 1},     // one character, two bytes
+           {"éa", "éb", 1, 0},   // MaxLen counts characters
+           {"ā", "ÿ", 1, 1},     // a character the page lacks sorts after the page
+           {"ā", "ă", 1, -1},    // two of them by code point
            {"\xFF", "ÿ", 1, 1},  // a raw byte that is no UTF-8 sorts apart from ÿ
        }) {
     EXPECT_EQ(sign(c.StrLComp(r.a, r.b, r.maxLen)), r.expected) << r.a << " / " << r.b << " " << r.maxLen;

@@ -230,7 +230,8 @@ TEST(ZACrypt, WeReadOtherToolsEncryption) {
        }) {
     SCOPED_TRACE(t.name);
     ASSERT_EQ(ziptest::runCommand(t.command).status, 0);
-    const std::string bytes = ziptest::readBytes((dir / (std::string(t.name) == "zip" ? "info.zip" : "sevenzip.zip")).string());
+    const std::string bytes =
+        ziptest::readBytes((dir / (std::string(t.name) == "zip" ? "info.zip" : "sevenzip.zip")).string());
     const auto a = ziptest::readArchive(bytes);
     ASSERT_TRUE(a);
     ASSERT_EQ(a->items.size(), 1u);

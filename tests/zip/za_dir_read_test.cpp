@@ -88,7 +88,8 @@ TEST_P(TrailingBytes, SoundArchiveOpensFromItsDirectory) {
   ziptest::ZipBuilder b = twoEntries();
   b.end.comment = "commentaire";
   GetParam().shape(b);
-  for (const std::string& tail : std::vector<std::string>{std::string(1, '\0'), std::string(3000, 'x'), "PK\x05\x06 et la suite, plus longue qu'un enregistrement"}) {
+  for (const std::string& tail : std::vector<std::string>{std::string(1, '\0'), std::string(3000, 'x'),
+                                                          "PK\x05\x06 et la suite, plus longue qu'un enregistrement"}) {
     b.trailing = tail;
     testsupport::TempDir dir;
     testsupport::writeFile(dir / "t.zip", b.build());
@@ -116,7 +117,8 @@ INSTANTIATE_TEST_SUITE_P(Shapes, TrailingBytes,
                                                           b.stub = std::string(500, 'S');
                                                           b.offsetsFromStubEnd = true;
                                                           b.build();
-                                                          b.end.dirOffset = static_cast<uint32_t>(b.directoryOffset - 500);
+                                                          b.end.dirOffset =
+                                                              static_cast<uint32_t>(b.directoryOffset - 500);
                                                         },
                                                         false},
                                            TrailingCase{"zip64",
@@ -184,7 +186,7 @@ TEST(Zip64, CountAndPlaceFromTheZip64Record) {
   EXPECT_EQ(o.m().ArchiveDir.Count(), 2);
   EXPECT_EQ(o.item(0).FileName, "un.txt");
 
-  b.zip64.locatorOffset = 0;  // points at a local header
+  b.zip64.locatorOffset = 0;             // points at a local header
   b.zip64.recordSignature = 0x06064b51;  // and none stands before the locator either
   EXPECT_EQ(openErrorCode(b.build()), 40);
 }
@@ -346,7 +348,7 @@ std::vector<std::string> rebuiltNames(const std::string& bytes) {
 
 struct CutCase {
   const char* label;
-  size_t entry;      // the entry the cut falls in
+  size_t entry;        // the entry the cut falls in
   int64_t fromHeader;  // bytes kept of that entry, from its local header; -1 for all of it
   std::vector<std::string> kept;
 };
@@ -375,15 +377,16 @@ const std::vector<std::string> kFirst{"un.txt"};
 const std::vector<std::string> kTwo{"un.txt", "decrit.txt"};
 const std::vector<std::string> kAll{"un.txt", "decrit.txt", "trois.bin"};
 
-INSTANTIATE_TEST_SUITE_P(
-    Cuts, CutArchives,
-    ::testing::Values(CutCase{"inside_a_header", 2, 12, kTwo}, CutCase{"inside_a_name", 2, 33, kTwo},
-                      CutCase{"inside_data", 2, 39 + 250, kTwo}, CutCase{"one_byte_short", 2, 39 + 499, kTwo},
-                      CutCase{"just_after_the_last_data", 2, -1, kAll},
-                      CutCase{"inside_data_before_its_descriptor", 1, 40 + 200, kFirst},
-                      CutCase{"inside_a_descriptor", 1, 40 + 400 + 10, kFirst},
-                      CutCase{"after_a_descriptor", 1, -1, kTwo}),
-    [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Cuts, CutArchives,
+                         ::testing::Values(CutCase{"inside_a_header", 2, 12, kTwo},
+                                           CutCase{"inside_a_name", 2, 33, kTwo},
+                                           CutCase{"inside_data", 2, 39 + 250, kTwo},
+                                           CutCase{"one_byte_short", 2, 39 + 499, kTwo},
+                                           CutCase{"just_after_the_last_data", 2, -1, kAll},
+                                           CutCase{"inside_data_before_its_descriptor", 1, 40 + 200, kFirst},
+                                           CutCase{"inside_a_descriptor", 1, 40 + 400 + 10, kFirst},
+                                           CutCase{"after_a_descriptor", 1, -1, kTwo}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
 
@@ -406,7 +409,8 @@ TEST(RebuildInnerArchive, NoPhantomEntries) {
   // Without its directory (22-byte end record, no comment).
   const std::string tail = whole.substr(whole.size() - 22);
   const uint32_t dirOffset = static_cast<uint8_t>(tail[16]) | static_cast<uint8_t>(tail[17]) << 8 |
-                             static_cast<uint8_t>(tail[18]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(tail[19])) << 24;
+                             static_cast<uint8_t>(tail[18]) << 16 |
+                             static_cast<uint32_t>(static_cast<uint8_t>(tail[19])) << 24;
   testsupport::writeFile(dir / "cut.zip", whole.substr(0, dirOffset));
   testsupport::ScopedResponder noDialogs;
   TZipArchiver a;
@@ -442,7 +446,8 @@ TEST(RebuildNames, DecodedAsTheDirectoryWouldAndFoldersByTheirSlash) {
   b.addStored("vide.txt", "");
   b.addStored("dossier/", "");
   // Unix name bytes, told by the Info-ZIP Unix block of the local extra field.
-  b.addStored("brut/né.txt", "unix").localExtra = ziptest::extraBlock(0x7875, std::string("\x01\x04\0\0\0\0\x04\0\0\0\0", 11));
+  b.addStored("brut/né.txt", "unix").localExtra =
+      ziptest::extraBlock(0x7875, std::string("\x01\x04\0\0\0\0\x04\0\0\0\0", 11));
   b.end.totalEntries = b.end.entriesOnDisk = 9;
   b.trailing = "?";
   Opened o(b.build());
@@ -516,7 +521,8 @@ namespace {
 // rebuild or not: one small stream must not be written a hundred times.
 TEST(Overlaps, EntriesSharingDataAreRefused) {
   const std::vector<std::pair<const char*, std::function<void(ziptest::ZipBuilder&)>>> cases{
-      {"same_header", [](auto& b) {
+      {"same_header",
+       [](auto& b) {
          for (int i = 0; i < 100; ++i) {
            ziptest::ZipEntry& e = b.addStored("copie" + std::to_string(i) + ".bin", "");
            e.localHeaderOffset = 0;
@@ -525,7 +531,8 @@ TEST(Overlaps, EntriesSharingDataAreRefused) {
          }
        }},
       {"header_inside_data", [](auto& b) { b.entries[1].localHeaderOffset = 40; }},
-      {"header_inside_data_other_disk_field", [](auto& b) {
+      {"header_inside_data_other_disk_field",
+       [](auto& b) {
          b.entries[1].localHeaderOffset = 40;
          b.entries[1].diskNumberStart = 3;
        }},

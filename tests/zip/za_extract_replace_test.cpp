@@ -74,8 +74,7 @@ TEST(ExtractReplace, TargetIsTheOldFileOrTheNewOneWhole) {
   const ReplaceCase cases[] = {
       {"good entry", Place::File, nullptr, false, Left::New},
       {"CRC damaged", Place::File, [](auto& e) { e.crc = ziptest::crcOf(e.plain) ^ 1u; }, false, Left::Old},
-      {"data cut short",
-       Place::File,
+      {"data cut short", Place::File,
        [](auto& e) {
          e.data = ziptest::rawDeflate(e.plain.substr(0, e.plain.size() / 2));
          e.method = 8;
@@ -107,9 +106,7 @@ TEST(ExtractReplace, TargetIsTheOldFileOrTheNewOneWhole) {
         old = testsupport::readFile(target);
         running = std::make_unique<Running>(target);
         break;
-      case Place::Link:
-        fs::create_symlink(work / "outside", target);
-        break;
+      case Place::Link: fs::create_symlink(work / "outside", target); break;
     }
     if (c.place != Place::Link) fs::permissions(target, fs::perms(0755));
     if (running) {

@@ -25,8 +25,8 @@ const char kPython[] = "/usr/bin/python3";
 
 struct ToolCase {
   const char* label;
-  const char* archive;   // file name made in the work folder
-  const char* command;   // run in the work folder; the tree is in ./src
+  const char* archive;  // file name made in the work folder
+  const char* command;  // run in the work folder; the tree is in ./src
   const char* password;
   bool keepsEmptyFolders;
 };
@@ -37,15 +37,22 @@ struct ToolCase {
 std::string pythonZip(const char* method, bool force, bool streamed = false) {
   return std::string(kPython) +
          " -c \"import zipfile,os,sys\n"
-         "z=zipfile.ZipFile(" + (streamed ? "sys.stdout.buffer" : "'py.zip'") + ",'w')\n"
+         "z=zipfile.ZipFile(" +
+         (streamed ? "sys.stdout.buffer" : "'py.zip'") +
+         ",'w')\n"
          "for d,ds,fs in sorted(os.walk('src')):\n"
          "  r=os.path.relpath(d,'src')\n"
          "  if r!='.': z.write(d, r)\n"
          "  for f in sorted(fs):\n"
          "    p=os.path.join(d,f); i=zipfile.ZipInfo.from_file(p, os.path.normpath(os.path.join(r,f)))\n"
-         "    i.compress_type=zipfile." + method + "\n"
-         "    with open(p,'rb') as s, z.open(i,'w',force_zip64=" + (force ? "True" : "False") + ") as o: o.write(s.read())\n"
-         "z.close()\"" + (streamed ? " | cat > py.zip" : "");
+         "    i.compress_type=zipfile." +
+         method +
+         "\n"
+         "    with open(p,'rb') as s, z.open(i,'w',force_zip64=" +
+         (force ? "True" : "False") +
+         ") as o: o.write(s.read())\n"
+         "z.close()\"" +
+         (streamed ? " | cat > py.zip" : "");
 }
 
 void PrintTo(const ToolCase& c, std::ostream* os) { *os << c.label; }
@@ -104,22 +111,24 @@ std::vector<ToolCase> toolCases() {
       {"zip_encrypted", "z.zip", "cd src && zip -q -r -P 'mot de passe' ../z.zip .", "mot de passe", true},
       {"zip_split", "z.zip", "cd src && zip -q -r -s 64k ../z.zip . && ls ../z.z01 ../z.z02", "", true},
       {"zip_sfx_adjusted", "setup.exe",
-       "head -c 5000 /dev/urandom > stub && (cd src && zip -q -r ../z.zip .) && cat stub z.zip > setup.exe && zip -q -A "
+       "head -c 5000 /dev/urandom > stub && (cd src && zip -q -r ../z.zip .) && cat stub z.zip > setup.exe && zip -q "
+       "-A "
        "setup.exe",
        "", true},
       {"zip_sfx_raw", "setup.exe",
-       "printf 'MZ stub without ZIP offsets' > stub && (cd src && zip -q -r ../z.zip .) && cat stub z.zip > setup.exe", "",
-       true},
+       "printf 'MZ stub without ZIP offsets' > stub && (cd src && zip -q -r ../z.zip .) && cat stub z.zip > setup.exe",
+       "", true},
       {"sevenzip", "s.zip", "cd src && 7z a -tzip -bd ../s.zip . > /dev/null", "", true},
-      {"sevenzip_encrypted", "s.zip", "cd src && 7z a -tzip -psecret -mem=ZipCrypto -bd ../s.zip . > /dev/null", "secret",
-       true},
+      {"sevenzip_encrypted", "s.zip", "cd src && 7z a -tzip -psecret -mem=ZipCrypto -bd ../s.zip . > /dev/null",
+       "secret", true},
       {"python_streamed", "py.zip", streamed.c_str(), "", true},
       {"sevenzip_stored", "s.zip", "cd src && 7z a -tzip -mx=0 -bd ../s.zip . > /dev/null", "", true},
       {"python_deflated", "py.zip", py.c_str(), "", true},
       {"python_zip64", "py.zip", py64.c_str(), "", true},
       {"python_zip64_stored", "py.zip", py64Stored.c_str(), "", true},
       {"sevenzip_sfx_raw", "setup.exe",
-       "(cd src && 7z a -tzip -bd ../s.zip . > /dev/null) && printf 'MZ' > stub && cat stub s.zip > setup.exe", "", true},
+       "(cd src && 7z a -tzip -bd ../s.zip . > /dev/null) && printf 'MZ' > stub && cat stub s.zip > setup.exe", "",
+       true},
   };
 }
 

@@ -93,17 +93,17 @@ TEST_P(HostileNames, StayBelowTheBase) {
 
 void PrintTo(const NameCase& c, std::ostream* os) { *os << c.label; }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, HostileNames,
-    ::testing::Values(NameCase{"parent", "../evil.txt", ""}, NameCase{"deep_parent", "a/../../evil.txt", ""},
-                      NameCase{"backslash_parent", "..\\evil.txt", ""},
-                      NameCase{"inner_parent", "a/b/../c.txt", "a/c.txt"},
-                      NameCase{"absolute", "/evil.txt", "evil.txt"},
-                      NameCase{"drive", "C:\\dossier\\evil.txt", "dossier/evil.txt"},
-                      NameCase{"drive_slash", "C:/evil.txt", "evil.txt"},
-                      NameCase{"network_share", "\\\\serveur\\partage\\evil.txt", "evil.txt"},
-                      NameCase{"drive_parent", "C:..\\evil.txt", ""}),
-    [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Names, HostileNames,
+                         ::testing::Values(NameCase{"parent", "../evil.txt", ""},
+                                           NameCase{"deep_parent", "a/../../evil.txt", ""},
+                                           NameCase{"backslash_parent", "..\\evil.txt", ""},
+                                           NameCase{"inner_parent", "a/b/../c.txt", "a/c.txt"},
+                                           NameCase{"absolute", "/evil.txt", "evil.txt"},
+                                           NameCase{"drive", "C:\\dossier\\evil.txt", "dossier/evil.txt"},
+                                           NameCase{"drive_slash", "C:/evil.txt", "evil.txt"},
+                                           NameCase{"network_share", "\\\\serveur\\partage\\evil.txt", "evil.txt"},
+                                           NameCase{"drive_parent", "C:..\\evil.txt", ""}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 TEST(HostileLinks, NeverWriteThroughALinkThatLeavesTheBase) {
   testsupport::TempDir work;
@@ -117,10 +117,10 @@ TEST(HostileLinks, NeverWriteThroughALinkThatLeavesTheBase) {
   fs::create_directory_symlink(work / "base/interne", work / "base/lien_interne");
 
   ziptest::ZipBuilder b;
-  b.addStored("lien/victim.txt", "charge");      // a folder link that leads outside: refused
-  b.addStored("lien/neuf/x.txt", "charge");      // no folder is made through it either
-  b.addStored("fichier", "remplace");            // a file link: the link is replaced, not its target
-  b.addStored("lien_interne/y.txt", "dedans");   // a link that stays inside is fine
+  b.addStored("lien/victim.txt", "charge");     // a folder link that leads outside: refused
+  b.addStored("lien/neuf/x.txt", "charge");     // no folder is made through it either
+  b.addStored("fichier", "remplace");           // a file link: the link is replaced, not its target
+  b.addStored("lien_interne/y.txt", "dedans");  // a link that stays inside is fine
   const Extraction r = extractAll(work / "h.zip", b.build(), work / "base");
   ASSERT_TRUE(r.opened) << r.openError;
   EXPECT_EQ(r.failures.size(), 2u);
@@ -193,23 +193,28 @@ INSTANTIATE_TEST_SUITE_P(
                   [](auto& b) {
                     b.entries[0].localHeaderOffset = 0xFFFFFFFFu;
                     b.entries[0].centralExtra = ziptest::zip64Block({0xFFFFFFFFFFFF0000ull});
-                  }, true},
+                  },
+                  true},
         FieldCase{"zip64_count_beyond_bytes",
                   [](auto& b) {
                     b.zip64.write = true;
                     b.zip64.totalEntries = 0xFFFFFFFFull;
-                  }, true},
+                  },
+                  true},
         FieldCase{"zip64_locator_past_the_end",
                   [](auto& b) {
                     b.zip64.write = true;
                     b.zip64.locatorOffset = 0xFFFFFFFFFFFFFF00ull;
-                  }, true},  // the record just before the locator is taken
+                  },
+                  true},  // the record just before the locator is taken
         FieldCase{"unknown_method", [](auto& b) { b.entries[1].method = 99; }, false},
         FieldCase{"deflate64", [](auto& b) { b.entries[1].method = 9; }, false},
-        FieldCase{"block_format", [](auto& b) {
+        FieldCase{"block_format",
+                  [](auto& b) {
                     b.entries[1].method = 12;
                     b.entries[1].versionNeeded = 20;
-                  }, false},
+                  },
+                  false},
         FieldCase{"corrupt_deflate", [](auto& b) { b.entries[1].data = std::string(40, '\xFF'); }, false},
         FieldCase{"wrong_crc", [](auto& b) { b.entries[1].crc = 1; }, false}),
     [](const auto& info) { return std::string(info.param.label); });

@@ -80,7 +80,8 @@ Zipinfo parseZipinfo(const std::string& out) {
 uint64_t leadingNumber(const std::string& s) { return std::stoull(s); }
 
 std::string dosDateTime(uint16_t date, uint16_t time) {
-  static const char* months[] = {"?", "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec", "?", "?", "?"};
+  static const char* months[] = {"?",   "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul",
+                                 "Aug", "Sep", "Oct", "Nov", "Dec", "?",   "?",   "?"};
   char buf[64];
   std::snprintf(buf, sizeof buf, "%d %s %d %02d:%02d:%02d", (date >> 9) + 1980, months[(date >> 5) & 15], date & 31,
                 time >> 11, (time >> 5) & 63, (time & 31) * 2);
@@ -223,8 +224,8 @@ with zipfile.ZipFile('t.zip', 'w') as z:
     std::string header = raw.substr(0, 46);
     header.replace(8, 2, ziptest::le16(item.Flags));
     header.replace(30, 2, ziptest::le16(static_cast<uint16_t>(zip64.size() + others.size())));
-    const std::string expected = header + raw.substr(46, item.NameLength) + zip64 + others +
-                                 raw.substr(46 + item.NameLength + item.ExtraLength);
+    const std::string expected =
+        header + raw.substr(46, item.NameLength) + zip64 + others + raw.substr(46 + item.NameLength + item.ExtraLength);
     EXPECT_EQ(std::string(written.begin(), written.end()), expected) << item.FileName;
     directory += std::string(written.begin(), written.end());
   }
@@ -248,10 +249,11 @@ with zipfile.ZipFile('t.zip', 'w') as z:
 INSTANTIATE_TEST_SUITE_P(
     Tools, ZAInterop,
     ::testing::Values(
-        Maker{"InfoZip",
-              "printf 'first comment\\nsecond\\n\\nthird\\nfourth\\n' | zip -q -c t.zip a.txt long.txt d 'd/é ü.txt' && "
-              "printf 'archive comment' | zip -q -z t.zip",
-              false},
+        Maker{
+            "InfoZip",
+            "printf 'first comment\\nsecond\\n\\nthird\\nfourth\\n' | zip -q -c t.zip a.txt long.txt d 'd/é ü.txt' && "
+            "printf 'archive comment' | zip -q -z t.zip",
+            false},
         Maker{"InfoZipZip64", "zip -q -fz t.zip a.txt long.txt d 'd/é ü.txt'", true},
         Maker{"PythonZipfile", "/usr/bin/python3 mk.py", false},
         Maker{"SevenZip", "7z a -tzip t.zip a.txt long.txt d", false}),

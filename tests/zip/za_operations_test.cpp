@@ -63,11 +63,11 @@ TEST(Events, OrderForOneExtractedEntry) {
     c = true;
   };
   a.ExtractFiles("*.*", 0x28BF, "");
-  EXPECT_EQ(events, (std::vector<std::string>{
-                        "overall start 0", "confirm", "file start 0", "extract gros.bin", "overwrite",
-                        "file process 0", "overall process 0", "file process 33", "overall process 33",
-                        "file process 66", "overall process 66", "file process 99", "overall process 99",
-                        "file end 100", "overall end 100"}));
+  EXPECT_EQ(events,
+            (std::vector<std::string>{"overall start 0", "confirm", "file start 0", "extract gros.bin", "overwrite",
+                                      "file process 0", "overall process 0", "file process 33", "overall process 33",
+                                      "file process 66", "overall process 66", "file process 99", "overall process 99",
+                                      "file end 100", "overall end 100"}));
   EXPECT_EQ(testsupport::readFile(dir / "base/gros.bin"), big);
 }
 
@@ -227,8 +227,7 @@ TEST(Lock, HeldByTheRunningOperationForEveryInstance) {
   a.BaseDir = (dir / "base").string();
   std::vector<bool> otherThreadGotIt;
   bool nestedRan = false;
-  a.OnFileProgress = [&](TZABaseArchiver*, const std::string&, double, TZAProcessOperation, TZAProgressPhase p,
-                         bool&) {
+  a.OnFileProgress = [&](TZABaseArchiver*, const std::string&, double, TZAProcessOperation, TZAProgressPhase p, bool&) {
     if (p != ppStart) return;
     std::thread other([&] {
       const bool got = ZAComponentLock().try_lock();

@@ -59,7 +59,7 @@ TEST_F(ZAPaths, NormalizeStoredPathInEveryMode) {
       {"/", spFullPath, ""},  // the root leaves nothing
       {"/", spNoPath, ""},
       {"/", spRelativePath, ""},
-      {"file.", spRelativePath, "file."},  // a final dot belongs to a Linux name
+      {"file.", spRelativePath, "file."},      // a final dot belongs to a Linux name
       {"a:b.txt", spRelativePath, "a:b.txt"},  // so does a colon
       {"c:/x.txt", spRelativePath, "c:/x.txt"},
       {"back\\slash.txt", spRelativePath, "back\\slash.txt"},
@@ -79,7 +79,7 @@ TEST_F(ZAPaths, ExpandPathFromBase) {
     std::string base, path, expanded;
   };
   const std::vector<Row> rows = {
-      {base_, "", base_},              // absolute base: as given
+      {base_, "", base_},  // absolute base: as given
       {"/no/such/dir/", "", "/no/such/dir/"},
       {"no-such-relative", "", "no-such-relative"},  // not a folder: as given
       {"", "", cwd},

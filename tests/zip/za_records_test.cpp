@@ -33,18 +33,16 @@ std::string text(const std::vector<uint8_t>& v) { return std::string(v.begin(), 
 // Every field lands at its offset and comes back unchanged.
 TEST(ZARecords, FieldByFieldRoundTrips) {
   TZipLocalHeader lh{0x04034b50, 0x0B14, 0x0809, 8, 0x4A3D, 0x5D8A, 0xCBF43926, 0x01020304, 0x0A0B0C0D, 999, 260};
-  const std::string lhBytes = le32(0x04034b50) + le16(0x0B14) + le16(0x0809) + le16(8) + le16(0x4A3D) +
-                              le16(0x5D8A) + le32(0xCBF43926) + le32(0x01020304) + le32(0x0A0B0C0D) + le16(999) +
-                              le16(260);
+  const std::string lhBytes = le32(0x04034b50) + le16(0x0B14) + le16(0x0809) + le16(8) + le16(0x4A3D) + le16(0x5D8A) +
+                              le32(0xCBF43926) + le32(0x01020304) + le32(0x0A0B0C0D) + le16(999) + le16(260);
   EXPECT_EQ(text(EncodeLocalHeader(lh)), lhBytes);
   EXPECT_EQ(DecodeLocalHeader(bytesOf(lhBytes)), lh);
 
-  TZipCentralHeader ch{0x02014b50, 0x031E, 45,     0x0801, 8,      0x1111, 0x2222, 0x33333333, 0xFFFFFFFF,
-                       0x44444444, 12,     34,     56,     0xFFFF, 0x0001, 0x81A40020, 0xFFFFFFFF};
+  TZipCentralHeader ch{0x02014b50, 0x031E, 45, 0x0801, 8,      0x1111, 0x2222,     0x33333333, 0xFFFFFFFF,
+                       0x44444444, 12,     34, 56,     0xFFFF, 0x0001, 0x81A40020, 0xFFFFFFFF};
   const std::string chBytes = le32(0x02014b50) + le16(0x031E) + le16(45) + le16(0x0801) + le16(8) + le16(0x1111) +
                               le16(0x2222) + le32(0x33333333) + le32(0xFFFFFFFF) + le32(0x44444444) + le16(12) +
-                              le16(34) + le16(56) + le16(0xFFFF) + le16(0x0001) + le32(0x81A40020) +
-                              le32(0xFFFFFFFF);
+                              le16(34) + le16(56) + le16(0xFFFF) + le16(0x0001) + le32(0x81A40020) + le32(0xFFFFFFFF);
   EXPECT_EQ(text(EncodeCentralHeader(ch)), chBytes);
   EXPECT_EQ(DecodeCentralHeader(bytesOf(chBytes)), ch);
 
@@ -189,7 +187,7 @@ TEST(ZAStoredNames, Writing) {
            {"plain.txt", 20, 0x0800, true, "plain.txt", true},
            {"café.txt", 20, 0, true, "caf\x82.txt", false},
            {"café.txt", 20, 0x0800, true, "café.txt", true},  // UTF-8 already: stays so
-           {"€uro.txt", 20, 0, true, "€uro.txt", true},  // 850 has no euro sign
+           {"€uro.txt", 20, 0, true, "€uro.txt", true},       // 850 has no euro sign
            {"日本", 20, 0, true, "日本", true},
            {"café.txt", 0x031E, 0, true, "café.txt", false},  // Unix readers take the bytes raw
            {"café.txt", 0x0B14, 0, false, "café.txt", true},
@@ -278,7 +276,8 @@ TEST(ZAExtraField, BlocksAsStoredAndCut) {
     std::vector<std::pair<uint16_t, std::string>> blocks;
   };
   const std::vector<Row> rows = {
-      {"two blocks", ziptest::extraBlock(0x5455, "abcde") + ziptest::extraBlock(0x7875, "uid"),
+      {"two blocks",
+       ziptest::extraBlock(0x5455, "abcde") + ziptest::extraBlock(0x7875, "uid"),
        {{0x5455, "abcde"}, {0x7875, "uid"}}},
       {"claims more than there is", le16(0x000A) + le16(100) + "six b!", {{0x000A, "six b!"}}},
       {"claims 65535 with nothing left", le16(0x000B) + le16(0xFFFF), {{0x000B, ""}}},
@@ -309,8 +308,8 @@ TEST(ZAExtraField, Zip64ValuesFollowTheMarkers) {
   };
   const uint64_t U = 0x100000001ULL, C = 0x200000002ULL, O = 0x300000003ULL;
   const std::vector<Row> rows = {
-      {"all markers, all values", kMarker32, kMarker32, kMarker32, kMarker16, le64(U) + le64(C) + le64(O) + le32(0x00070005),
-       U, C, O, 5},
+      {"all markers, all values", kMarker32, kMarker32, kMarker32, kMarker16,
+       le64(U) + le64(C) + le64(O) + le32(0x00070005), U, C, O, 5},
       {"compressed only", 10, kMarker32, 20, 0, le64(C), 0, C, 0, 0},
       {"offset only", 10, 20, kMarker32, 0, le64(O), 0, 0, O, 0},
       {"short block leaves zeros", kMarker32, kMarker32, kMarker32, 0, le64(U) + "abc", U, 0, 0, 0},
@@ -369,8 +368,8 @@ TEST(ZAExtraField, WrittenWithAFreshZip64BlockFirst) {
   // Blocks that no longer fit beside the Zip64 block are left out, never wrapped.
   TDirItem full;
   full.UncompressedSize = kMarker32;
-  full.ExtraBlocks = {{0x0A0A, std::vector<uint8_t>(40000)}, {0x0B0B, std::vector<uint8_t>(25600)},
-                      {0x0C0C, std::vector<uint8_t>(10)}};
+  full.ExtraBlocks = {
+      {0x0A0A, std::vector<uint8_t>(40000)}, {0x0B0B, std::vector<uint8_t>(25600)}, {0x0C0C, std::vector<uint8_t>(10)}};
   const std::vector<uint8_t> field = EncodeCentralExtraField(full);
   EXPECT_LE(field.size(), 0xFFFFu);
   const std::vector<ExtraBlock> back = ParseExtraField(field);

@@ -102,16 +102,15 @@ class UpdateTest : public ::testing::Test {
 
 struct UpdateCase {
   const char* what;
-  Contents added;                     // new files on disk, added
-  Contents replaced;                  // new content for existing entries
-  std::vector<std::string> deleted;   // entries removed
-  int backups;  // backup files seen while entries were stored; -1: nothing is stored
+  Contents added;                    // new files on disk, added
+  Contents replaced;                 // new content for existing entries
+  std::vector<std::string> deleted;  // entries removed
+  int backups;                       // backup files seen while entries were stored; -1: nothing is stored
 };
 
 TEST_F(UpdateTest, ChangesApplyInOnePassOverAnArchiveMadeByZip) {
-  const Contents original = {{"a.txt", std::string(3000, 'a')},
-                             {"b.bin", randomBytes(70000, 1)},
-                             {"c.txt", "the third entry\n"}};
+  const Contents original = {
+      {"a.txt", std::string(3000, 'a')}, {"b.bin", randomBytes(70000, 1)}, {"c.txt", "the third entry\n"}};
   const std::vector<UpdateCase> cases = {
       {"append only", {{"d.txt", "new file\n"}, {"e.bin", randomBytes(5000, 2)}}, {}, {}, 0},
       {"delete the first", {}, {}, {"a.txt"}, -1},
@@ -130,9 +129,7 @@ TEST_F(UpdateTest, ChangesApplyInOnePassOverAnArchiveMadeByZip) {
     {
       TZipArchiver a;
       open(a);
-      auto offsetOf = [&](const std::string& n) {
-        return a.Entry(indexOf(a, n)).TrueLocalHeaderOffset();
-      };
+      auto offsetOf = [&](const std::string& n) { return a.Entry(indexOf(a, n)).TrueLocalHeaderOffset(); };
       keptPrefix = TZAArchiverInternals::DirManager(a).CentralDirStart;
       for (const auto& [n, d] : c.replaced) keptPrefix = std::min<size_t>(keptPrefix, offsetOf(n));
       for (const auto& n : c.deleted) keptPrefix = std::min<size_t>(keptPrefix, offsetOf(n));
@@ -182,7 +179,12 @@ TEST_F(UpdateTest, UpdateCountAndIndexesAreChecked) {
       {"replace without update", [&] { a.AddItemForFile(0, "a.txt"); }, 25},
       {"delete without update", [&] { a.MarkItemDeleted(0); }, 22},
       {"add without update", [&] { a.AddFile("a.txt"); }, 25},
-      {"replace out of range", [&] { a.BeginUpdate(); a.AddItemForFile(1, "a.txt"); }, 24},
+      {"replace out of range",
+       [&] {
+         a.BeginUpdate();
+         a.AddItemForFile(1, "a.txt");
+       },
+       24},
       {"delete out of range", [&] { a.MarkItemDeleted(-1); }, 21},
   };
   for (const Call& c : calls) {
@@ -221,8 +223,8 @@ TEST_F(UpdateTest, EncryptedEntriesAreReadWithTheirPassword) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, secret);
   EXPECT_EQ(runCommand("unzip -p -P s3cret " + shellQuote(archive) + " stored.txt").out, "stored and encrypted");
-  EXPECT_EQ(contentsOf(archive, "s3cret"), (Contents{{"plain.txt", "not secret\n"}, {"secret.bin", secret},
-                                                  {"stored.txt", "stored and encrypted"}}));
+  EXPECT_EQ(contentsOf(archive, "s3cret"),
+            (Contents{{"plain.txt", "not secret\n"}, {"secret.bin", secret}, {"stored.txt", "stored and encrypted"}}));
   EXPECT_NE(runCommand("unzip -p -P wrong " + shellQuote(archive) + " secret.bin 2>/dev/null").out, secret);
 }
 
@@ -429,10 +431,10 @@ TEST_F(UpdateTest, SelectedEntriesAreReplacedByTheOverwriteRules) {
     bool replaced;
   };
   const std::vector<Case> cases = {
-      {"always", omAlways, -3, false, true},     {"never", omNever, 3, true, false},
+      {"always", omAlways, -3, false, true},           {"never", omNever, 3, true, false},
       {"if newer, newer", omIfNewer, 3, false, true},  {"if newer, older", omIfNewer, -3, false, false},
       {"if older, older", omIfOlder, -3, false, true}, {"if older, newer", omIfOlder, 3, false, false},
-      {"prompt, yes", omPrompt, 0, true, true},   {"prompt, no", omPrompt, 0, false, false},
+      {"prompt, yes", omPrompt, 0, true, true},        {"prompt, no", omPrompt, 0, false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -798,8 +800,8 @@ TEST_F(UpdateTest, ADirectoryOutOfFileOrderLosesNoEntry) {
     const char* what;
     const char* deleted;
   };
-  for (const Case& c : {Case{"first in the file", "a.txt"}, Case{"second in the file", "b.txt"},
-                        Case{"last in the file", "c.txt"}}) {
+  for (const Case& c :
+       {Case{"first in the file", "a.txt"}, Case{"second in the file", "b.txt"}, Case{"last in the file", "c.txt"}}) {
     SCOPED_TRACE(c.what);
     fs::remove(archive);
     makeWithZip({{"a.txt", "aaa"}, {"b.txt", "bbb"}, {"c.txt", "ccc"}});
@@ -831,8 +833,10 @@ TEST_F(UpdateTest, NoCompressionMasksStoreMatchingFiles) {
     const char* name;
     uint16_t method;
   };
-  const std::vector<Case> cases = {{"photo.JPG", kMethodStored}, {"deep/archive.zip", kMethodStored},
-                                   {"notes.txt", kMethodDeflated}, {"jpg", kMethodDeflated}};
+  const std::vector<Case> cases = {{"photo.JPG", kMethodStored},
+                                   {"deep/archive.zip", kMethodStored},
+                                   {"notes.txt", kMethodDeflated},
+                                   {"jpg", kMethodDeflated}};
   fs::remove(archive);
   for (const Case& c : cases) writeFile(src / c.name, std::string(5000, 'z'));
   {
@@ -978,13 +982,13 @@ void createArchive(const Where& t, const std::vector<std::string>& names) {
 // that other tools read back whole, or with a failure the caller is told of.
 TEST_F(UpdateTest, FaultsLeaveASoundArchiveOrAReportedFailure) {
   constexpr size_t kPiece = 300000;
-  const std::vector<std::string> names = {"f0.bin", "f1.bin", "f2.bin", "f3.bin",
-                                          "f4.bin", "f5.bin", "f6.bin", "f7.bin", "notes.txt"};
+  const std::vector<std::string> names = {"f0.bin", "f1.bin", "f2.bin", "f3.bin",   "f4.bin",
+                                          "f5.bin", "f6.bin", "f7.bin", "notes.txt"};
   struct Outcome {
-    Contents want;               // what the archive holds at the end; empty: no archive is left
-    int32_t error = 0;           // the code the caller got, 0 for none
-    std::vector<int32_t> events; // codes the failure event reported
-    size_t backups = 0;          // ZT files left beside the archive
+    Contents want;                // what the archive holds at the end; empty: no archive is left
+    int32_t error = 0;            // the code the caller got, 0 for none
+    std::vector<int32_t> events;  // codes the failure event reported
+    size_t backups = 0;           // ZT files left beside the archive
   };
   struct Case {
     const char* what;
@@ -993,7 +997,8 @@ TEST_F(UpdateTest, FaultsLeaveASoundArchiveOrAReportedFailure) {
   };
 
   const std::vector<Case> cases = {
-      {"killed pass then update", {},
+      {"killed pass then update",
+       {},
        [](const Where& t, const std::vector<std::string>& names, Contents& tree) {
          createArchive(t, names);
          const auto before = ziptest::readArchive(readFile(t.archive));
@@ -1041,15 +1046,16 @@ TEST_F(UpdateTest, FaultsLeaveASoundArchiveOrAReportedFailure) {
          }
          return o;
        }},
-      {"failed first entry then retry and ignore", {34, 34},
+      {"failed first entry then retry and ignore",
+       {34, 34},
        [](const Where& t, const std::vector<std::string>& names, Contents& tree) {
          Outcome o;
          TZipArchiver a;
          a.FileName = t.archive;
          a.BaseDir = t.src.string();
          a.TempDir = t.temp.string();
-         a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t code,
-                                      int32_t, const std::string&, TZAAction& action) {
+         a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t code, int32_t,
+                                      const std::string&, TZAAction& action) {
            o.events.push_back(code);
            action = o.events.size() == 1 ? fxaRetry : fxaIgnore;
          };
@@ -1068,7 +1074,8 @@ TEST_F(UpdateTest, FaultsLeaveASoundArchiveOrAReportedFailure) {
          EXPECT_TRUE(read && read->items[0].TrueLocalHeaderOffset() == 0);
          return o;
        }},
-      {"FIFO and link in the tree", {},
+      {"FIFO and link in the tree",
+       {},
        [](const Where& t, const std::vector<std::string>& names, Contents& tree) {
          createArchive(t, names);
          EXPECT_EQ(::mkfifo((t.src / "pipe").c_str(), 0600), 0);
@@ -1105,7 +1112,8 @@ TEST_F(UpdateTest, FaultsLeaveASoundArchiveOrAReportedFailure) {
          EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
          return o;
        }},
-      {"full disk while splitting", {45},
+      {"full disk while splitting",
+       {45},
        [](const Where& t, const std::vector<std::string>& names, Contents&) {
          const fs::path disk = t.dir / "disk";
          fs::create_directories(disk);

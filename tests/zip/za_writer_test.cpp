@@ -194,10 +194,10 @@ TEST(Compression, TablesOfModes) {
     int64_t buffer;
     uint16_t header;
   };
-  for (const Row& r : {Row{0, clNone, 0x100000, 0x78DA}, Row{1, clFastest, 0x80000, 0x7801},
-                       Row{3, clFastest, 0x80000, 0x785E}, Row{4, clNormal, 0x100000, 0x785E},
-                       Row{6, clNormal, 0x100000, 0x789C}, Row{7, clMax, 0x180000, 0x78DA},
-                       Row{9, clMax, 0x180000, 0x78DA}, Row{10, clNone, 0x100000, 0}}) {
+  for (const Row& r :
+       {Row{0, clNone, 0x100000, 0x78DA}, Row{1, clFastest, 0x80000, 0x7801}, Row{3, clFastest, 0x80000, 0x785E},
+        Row{4, clNormal, 0x100000, 0x785E}, Row{6, clNormal, 0x100000, 0x789C}, Row{7, clMax, 0x180000, 0x78DA},
+        Row{9, clMax, 0x180000, 0x78DA}, Row{10, clNone, 0x100000, 0}}) {
     EXPECT_EQ(CompressionLevelForMode(r.mode), r.level) << int{r.mode};
     EXPECT_EQ(BufferSizeForCompressionMode(r.mode), r.buffer) << int{r.mode};
     EXPECT_EQ(ZlibHeaderForMode(r.mode), r.header) << int{r.mode};

@@ -71,14 +71,14 @@ std::string ZipBuilder::build() {
   directoryOffset = out.size();
   for (size_t i = 0; i < entries.size(); ++i) {
     const ZipEntry& e = entries[i];
-    out += le32(e.centralSignature) + le16(e.versionMadeBy) + le16(e.versionNeeded) + le16(e.flags) +
-           le16(e.method) + le16(e.modTime) + le16(e.modDate) + le32(e.crcValue()) + le32(e.compressedValue()) +
-           le32(e.uncompressedValue()) +
-           le16(e.centralNameLength.value_or(static_cast<uint16_t>(e.name.size()))) +
+    out += le32(e.centralSignature) + le16(e.versionMadeBy) + le16(e.versionNeeded) + le16(e.flags) + le16(e.method) +
+           le16(e.modTime) + le16(e.modDate) + le32(e.crcValue()) + le32(e.compressedValue()) +
+           le32(e.uncompressedValue()) + le16(e.centralNameLength.value_or(static_cast<uint16_t>(e.name.size()))) +
            le16(e.centralExtraLength.value_or(static_cast<uint16_t>(e.centralExtra.size()))) +
-           le16(e.centralCommentLength.value_or(static_cast<uint16_t>(e.comment.size()))) +
-           le16(e.diskNumberStart) + le16(e.internalAttributes) + le32(e.externalAttributes) +
-           le32(e.localHeaderOffset.value_or(static_cast<uint32_t>(localOffsets[i] - (offsetsFromStubEnd ? stub.size() : 0)))) +
+           le16(e.centralCommentLength.value_or(static_cast<uint16_t>(e.comment.size()))) + le16(e.diskNumberStart) +
+           le16(e.internalAttributes) + le32(e.externalAttributes) +
+           le32(e.localHeaderOffset.value_or(
+               static_cast<uint32_t>(localOffsets[i] - (offsetsFromStubEnd ? stub.size() : 0)))) +
            e.name + e.centralExtra + e.comment;
   }
   const uint64_t dirSize = out.size() - directoryOffset;

@@ -71,7 +71,7 @@ struct ZipZip64 {
 
 class ZipBuilder {
  public:
-  std::string stub;  // bytes in front of the ZIP data
+  std::string stub;                 // bytes in front of the ZIP data
   bool offsetsFromStubEnd = false;  // offsets count from the ZIP data, as some tools write them
   std::vector<ZipEntry> entries;
   ZipEnd end;

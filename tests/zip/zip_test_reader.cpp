@@ -32,8 +32,7 @@ std::optional<ReadArchive> readArchive(const std::string& bytes, bool oemFileNam
   bool found = false;
   for (size_t p = all.size() - zip::TZipEndOfCentralDir::kSize + 1; p-- > 0;) {
     const auto e = zip::DecodeEndOfCentralDir(all.subspan(p));
-    if (e->Signature == zip::kEndOfCentralDirSignature &&
-        zip::ZAEndRecordAccepted(p, e->CommentLength, all.size())) {
+    if (e->Signature == zip::kEndOfCentralDirSignature && zip::ZAEndRecordAccepted(p, e->CommentLength, all.size())) {
       a.end = *e;
       a.endOffset = p;
       found = true;

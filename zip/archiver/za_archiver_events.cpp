@@ -24,18 +24,14 @@ bool okCancelled(const std::string& text) { return ask(text, MsgButtons::OkCance
 
 void TZABaseArchiver::DoOnOverallProgress(double progress, TZAProcessOperation operation, TZAProgressPhase phase,
                                           bool& cancel) {
-  if (OnOverallProgress)
-    OnOverallProgress(this, progress, operation, phase, cancel);
-  else
-    cancel = false;
+  if (OnOverallProgress) OnOverallProgress(this, progress, operation, phase, cancel);
+  else cancel = false;
 }
 
 void TZABaseArchiver::DoOnFileProgress(const std::string& fileName, double progress, TZAProcessOperation operation,
                                        TZAProgressPhase phase, bool& cancel) {
-  if (OnFileProgress)
-    OnFileProgress(this, fileName, progress, operation, phase, cancel);
-  else
-    cancel = false;
+  if (OnFileProgress) OnFileProgress(this, fileName, progress, operation, phase, cancel);
+  else cancel = false;
 }
 
 void TZABaseArchiver::DoOnCopyTempFileProgress(double progress, TZAProgressPhase phase, bool& cancel) {
@@ -74,8 +70,11 @@ void TZABaseArchiver::DoOnPassword(const std::string& fileName, std::string& new
     return;
   }
   platform::MessageRequest request{QString::fromStdString(platform::Format("Password for \"%s\"", {fileName})),
-                                   QStringLiteral("Enter password: "), MsgButtons::OkCancel, platform::MsgIcon::None,
-                                   true, QString::fromStdString(newPassword)};
+                                   QStringLiteral("Enter password: "),
+                                   MsgButtons::OkCancel,
+                                   platform::MsgIcon::None,
+                                   true,
+                                   QString::fromStdString(newPassword)};
   const bool ok = platform::prompt(request) == MsgAnswer::Ok;
   skipFile = !ok;
   if (ok) newPassword = request.value.toStdString();
@@ -131,8 +130,8 @@ void TZABaseArchiver::DoOnRequestLastVolume(std::string& volumeFileName, bool& c
   } else if (SpanningMode() == smSpanning) {
     std::string text = "Please insert the last disk";
     while (!(cancel = okCancelled(text)) && !ZAFileExists(volumeFileName))
-      text = platform::Format(
-          "File '%s' not found on inserted disk. Please insert last disk with required file", {volumeFileName});
+      text = platform::Format("File '%s' not found on inserted disk. Please insert last disk with required file",
+                              {volumeFileName});
   } else {
     cancel = !ZAFileExists(volumeFileName);
   }
@@ -148,8 +147,7 @@ void TZABaseArchiver::DoOnRequestMiddleVolume(int32_t volumeNumber, std::string&
   }
   if (SpanningMode() == smSpanning)
     cancel = okCancelled(platform::Format("Please insert disk #%d", {volumeNumber + 1}));
-  else
-    cancel = !ZAFileExists(volumeFileName);
+  else cancel = !ZAFileExists(volumeFileName);
   volumeFileName = passed;
   GetVolumeFileName(volumeFileName, volumeNumber, true);
 }

@@ -44,10 +44,8 @@ void TZABaseArchiver::InternalOpenArchive() {
   } else {
     spanningMode_ = smNone;
     volumeInfo_.Reset();
-    if (HasExeExtension(FileName))
-      OpenSelfExtractingArchive();
-    else
-      OpenExistingArchive();
+    if (HasExeExtension(FileName)) OpenSelfExtractingArchive();
+    else OpenExistingArchive();
     if (dirManager_->HasEndOfCentralDir() || allowDamagedOpen_) {
       dirManager_->ReadDirectory();
     } else {
@@ -183,10 +181,8 @@ void TZABaseArchiver::FindLastVolume() {
   so.AdvancedNaming = !so.AdvancedNaming;
   // Disks are asked for only on removable media: on a fixed disk the volume
   // is missing, and the entries it holds fail with zeVolumeCancelled when requested.
-  if (ZALowerAscii(FileName).find(".exe") != std::string::npos)
-    spanningMode_ = smNone;
-  else if (DriveIsRemovable(FileName))
-    spanningMode_ = smSpanning;
+  if (ZALowerAscii(FileName).find(".exe") != std::string::npos) spanningMode_ = smNone;
+  else if (DriveIsRemovable(FileName)) spanningMode_ = smSpanning;
 }
 
 }  // namespace zip

@@ -62,10 +62,12 @@ bool TZABaseArchiver::searchStep(TZAArchiveItem& item) {
     item.StoredFolder = ZAFolderPart(name);
     item.CompressedSize = static_cast<int64_t>(entry.TrueCompressedSize());
     item.UncompressedSize = static_cast<int64_t>(entry.TrueUncompressedSize());
-    item.SavedPercent = item.UncompressedSize > 0
-                            ? std::max(0.0, (1.0 - static_cast<double>(item.CompressedSize) /
-                                                       static_cast<double>(item.UncompressedSize)) * 100.0)
-                            : 100.0;
+    item.SavedPercent =
+        item.UncompressedSize > 0
+            ? std::max(
+                  0.0,
+                  (1.0 - static_cast<double>(item.CompressedSize) / static_cast<double>(item.UncompressedSize)) * 100.0)
+            : 100.0;
     item.Encrypted = (entry.Flags & kFlagEncrypted) != 0;
     item.LastModFileTime = entry.ModTime;
     item.LastModFileDate = entry.ModDate;

@@ -31,8 +31,7 @@ int32_t TZABaseArchiver::FindFirstChangedItem() const {
     const TDirItem& r = *rollback.GetItemPtr(i);
     // Names alone would take an entry for its same-named predecessor after
     // a deletion: the offset tells them apart.
-    if (w.StorePending || w.FileName != r.FileName || w.TrueLocalHeaderOffset() != r.TrueLocalHeaderOffset())
-      return i;
+    if (w.StorePending || w.FileName != r.FileName || w.TrueLocalHeaderOffset() != r.TrueLocalHeaderOffset()) return i;
   }
   return shorter;
 }
@@ -246,7 +245,8 @@ void TZABaseArchiver::ApplyPendingUpdates() {
   indexRollbackDir();
   try {
     volumeInfo_.SetVolumeNumber(0);
-    if (spanningMode_ == smSpanning && IsFloppyDrive(FileName)) updateBuffer_ = std::make_unique<platform::TMemoryStream>();
+    if (spanningMode_ == smSpanning && IsFloppyDrive(FileName))
+      updateBuffer_ = std::make_unique<platform::TMemoryStream>();
     aborted = writeItemsFrom(first, movedSources);
     if (updateBuffer_ && !cancel_ && !aborted && updateBuffer_->Size() > 0) {
       platform::TStream* out = archiveStream_.get();

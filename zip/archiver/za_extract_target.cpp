@@ -104,10 +104,8 @@ uint32_t ZAModeForAttributes(uint32_t attributes, const TZAExistingFile& replace
     // A link's own bits (0777) are not a file's: the usual ones apply.
     mode = ZADefaultFileMode();
   }
-  if (attributes & 0x01)
-    mode &= ~0222u;
-  else
-    mode |= 0200u;
+  if (attributes & 0x01) mode &= ~0222u;
+  else mode |= 0200u;
   return mode;
 }
 

@@ -108,7 +108,7 @@ int32_t TZABaseArchiver::findRollbackItem(const std::string& name, uint64_t offs
   TZADirArray& rollback = dirManager_->RollbackDir;
   const size_t mask = rollbackSlots_.size() - 1;
   int32_t first = -1;
-  for (size_t s = std::hash<std::string_view>{}(name) & mask;; s = (s + 1) & mask) {
+  for (size_t s = std::hash<std::string_view>{}(name)&mask;; s = (s + 1) & mask) {
     const int32_t slot = rollbackSlots_[s];
     if (slot < 0) return -1;
     if (rollback.GetItemPtr(slot)->FileName == name) {
@@ -189,8 +189,8 @@ void TZABaseArchiver::CopyUnchangedItem(int32_t index) {
 
   if (item.StorePending && renamed) {
     const uint64_t extraAt = at + TZipLocalHeader::kSize + header.NameLength;
-    const TZAStoredName name = ZAEncodeStoredName(item.FileName, item.VersionMadeBy, item.Flags,
-                                                  Options().OEMFileNames);
+    const TZAStoredName name =
+        ZAEncodeStoredName(item.FileName, item.VersionMadeBy, item.Flags, Options().OEMFileNames);
     header.NameLength = static_cast<uint16_t>(name.Bytes.size());
     header.Flags = static_cast<uint16_t>((header.Flags & ~kFlagUtf8) | (item.Flags & kFlagUtf8));
     const auto bytes = EncodeLocalHeader(header);

@@ -39,10 +39,8 @@ void TZABaseArchiver::BeginUpdate() {
 }
 
 void TZABaseArchiver::EndUpdate() {
-  if (updateCount_ > 1)
-    --updateCount_;
-  else if (updateCount_ == 1)
-    ApplyPendingUpdates();
+  if (updateCount_ > 1) --updateCount_;
+  else if (updateCount_ == 1) ApplyPendingUpdates();
 }
 
 bool TZABaseArchiver::noCompression(const std::string& storedName) const {
@@ -82,7 +80,7 @@ void TZABaseArchiver::FillItemForFile(int32_t index, const std::string& fileName
   fresh.SourceFileName = source;
   fresh.CompressionMode = folder || noCompression(stored) ? 0 : compressionMode_;
   const bool oem = Options().OEMFileNames;
-  fresh.Method = fresh.CompressionMode == 0       ? kMethodStored
+  fresh.Method = fresh.CompressionMode == 0     ? kMethodStored
                  : compressionMethod_ == 0xFFFF ? kMethodDeflated
                                                 : compressionMethod_;
   fresh.VersionMadeBy = fresh.VersionNeeded = ZAVersionFor(false, oem);

@@ -80,8 +80,7 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
   TDirItem& item = *dirManager_->ArchiveDir.GetItemPtr(index);
   InitCompressionMethod();
   const auto operation = static_cast<TZAProcessOperation>(item.PendingOperation);
-  const std::string progressName =
-      operation == poAdd || operation == poMove ? item.SourceFileName : item.FileName;
+  const std::string progressName = operation == poAdd || operation == poMove ? item.SourceFileName : item.FileName;
   DoOnFileProgress(progressName, 0, operation, ppStart, cancel_);
   if (cancel_) return false;
 
@@ -99,8 +98,8 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
       if (::stat(item.SourceFileName.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
         throw EZAException::CreateFmt(zeCannotOpenFile, Name, {item.SourceFileName});
       try {
-        source.file = std::make_unique<platform::TFileStream>(
-            item.SourceFileName, platform::fmOpenRead | ZAShareFlags(Options().ShareMode));
+        source.file = std::make_unique<platform::TFileStream>(item.SourceFileName,
+                                                              platform::fmOpenRead | ZAShareFlags(Options().ShareMode));
       } catch (const platform::EStreamError&) {
         throw EZAException::CreateFmt(zeCannotOpenFile, Name, {item.SourceFileName});
       }
@@ -121,8 +120,8 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
     setOffset(item, static_cast<uint64_t>(archiveStream_->Position()), always);
     item.DiskNumberStart = 0;
     // Without Zip64 a source just under 4 GiB is still tried: only its output decides.
-    const bool sizeMarkers =
-        source.stream && (always || sourceSize >= kMarker32 || (Zip64Mode != zmDisabled && sourceSize >= kZip64SourceSize));
+    const bool sizeMarkers = source.stream && (always || sourceSize >= kMarker32 ||
+                                               (Zip64Mode != zmDisabled && sourceSize >= kZip64SourceSize));
     if (sizeMarkers) item.HasZip64 = true;
     const bool oem = Options().OEMFileNames;
     item.VersionMadeBy = item.VersionNeeded = ZAVersionFor(item.HasZip64 || sourceSize >= kMarker32, oem);
@@ -185,8 +184,8 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
     if (multiVolume) {
       single.Restore();
       onVolumes = true;
-      copyCancelled = copyEntryToVolumes(*temp.stream, item, TZipLocalHeader::kSize + header.NameLength +
-                                                                header.ExtraLength);
+      copyCancelled =
+          copyEntryToVolumes(*temp.stream, item, TZipLocalHeader::kSize + header.NameLength + header.ExtraLength);
       temp.Drop();
     }
     source.Release();

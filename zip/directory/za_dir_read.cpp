@@ -278,8 +278,8 @@ bool TZADirManager::dataOverlap() {
     if (item.IsFolder()) continue;
     const uint64_t start = item.TrueLocalHeaderOffset();
     const uint64_t length = TZipLocalHeader::kSize + item.TrueCompressedSize();
-    const uint64_t end = length > std::numeric_limits<uint64_t>::max() - start ? std::numeric_limits<uint64_t>::max()
-                                                                                 : start + length;
+    const uint64_t end =
+        length > std::numeric_limits<uint64_t>::max() - start ? std::numeric_limits<uint64_t>::max() : start + length;
     extents.push_back({volumes ? item.TrueDiskNumberStart() : 0u, start, end});
   }
   std::sort(extents.begin(), extents.end(),
@@ -438,7 +438,7 @@ void TZADirManager::rebuildFromLocalHeaders() {
             item.UncompressedSize = dd->UncompressedSize;
             whole = true;
             next = dataStart + dd->CompressedSize == static_cast<uint64_t>(d) ? d + TZipDataDescriptor::kSize
-                                                                               : static_cast<int64_t>(dataStart);
+                                                                              : static_cast<int64_t>(dataStart);
           }
         }
       } else {

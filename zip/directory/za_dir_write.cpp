@@ -65,8 +65,8 @@ void TZADirManager::WriteDirectory(platform::TStream* stream) {
     // A header goes only where its name and extra field fit behind it.
     archiver_->WriteArchiveBuffer(entry.data(), TZipCentralHeader::kSize, pending, nameAndExtra, info, out);
     archiver_->WriteArchiveBuffer(entry.data() + TZipCentralHeader::kSize, nameAndExtra, pending, 0, info, out);
-    archiver_->WriteArchiveBuffer(entry.data() + TZipCentralHeader::kSize + nameAndExtra, rest - nameAndExtra,
-                                  pending, -1, info, out);
+    archiver_->WriteArchiveBuffer(entry.data() + TZipCentralHeader::kSize + nameAndExtra, rest - nameAndExtra, pending,
+                                  -1, info, out);
   }
   flushBlock();
   if (pending && pending->Size() > 0) {
@@ -102,7 +102,8 @@ void TZADirManager::WriteDirectory(platform::TStream* stream) {
   }
   const auto rec = EncodeEndOfCentralDir(end);
   archiver_->WriteArchiveBuffer(rec.data(), rec.size(), nullptr, end.CommentLength, info, stream_);
-  if (end.CommentLength > 0) archiver_->WriteArchiveBuffer(comment.data(), end.CommentLength, nullptr, 0, info, stream_);
+  if (end.CommentLength > 0)
+    archiver_->WriteArchiveBuffer(comment.data(), end.CommentLength, nullptr, 0, info, stream_);
 
   if (multiVolume() && !customStream_ && archiver_->VolumeFileName() != archiver_->FileName) {
     std::string own = archiver_->FileName;
@@ -115,8 +116,7 @@ void TZADirManager::WriteDirectory(platform::TStream* stream) {
       std::filesystem::remove(own, ec);
       std::filesystem::rename(current, own, ec);
     }
-    auto reopened = std::make_unique<platform::TFileStream>(
-        own, platform::fmOpenReadWrite | platform::fmShareDenyNone);
+    auto reopened = std::make_unique<platform::TFileStream>(own, platform::fmOpenReadWrite | platform::fmShareDenyNone);
     reopened->Seek(0, platform::TSeekOrigin::soEnd);
     archiver_->ReplaceStream(std::move(reopened), own);
     stream_ = archiver_->ArchiveStream();

@@ -31,7 +31,8 @@ int64_t TZASignatureScanner::Find(int64_t start) {
     const uint8_t* data = buf_.data();
     const size_t from = static_cast<size_t>(pos - bufStart_);
     for (size_t i = from; i + 4 <= buf_.size(); ++i) {
-      if (data[i] == sig_[0] && std::memcmp(data + i, sig_, 4) == 0) return lastHit_ = bufStart_ + static_cast<int64_t>(i);
+      if (data[i] == sig_[0] && std::memcmp(data + i, sig_, 4) == 0)
+        return lastHit_ = bufStart_ + static_cast<int64_t>(i);
     }
     // The last three bytes may begin a signature: the next window starts there.
     pos = bufStart_ + static_cast<int64_t>(buf_.size()) - 3;

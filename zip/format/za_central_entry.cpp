@@ -10,9 +10,7 @@ namespace zip {
 
 namespace {
 
-std::string_view asText(std::span<const uint8_t> b) {
-  return {reinterpret_cast<const char*>(b.data()), b.size()};
-}
+std::string_view asText(std::span<const uint8_t> b) { return {reinterpret_cast<const char*>(b.data()), b.size()}; }
 
 std::span<const uint8_t> asBytes(const std::string& s) {
   return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};

@@ -7,6 +7,7 @@ namespace zip {
 namespace {
 
 // The reflected CRC-32 of ISO 3309 (polynomial 0xEDB88320).
+// clang-format off
 const uint32_t kCrcTable[256] = {
     0x00000000, 0x77073096, 0xEE0E612C, 0x990951BA, 0x076DC419, 0x706AF48F,
     0xE963A535, 0x9E6495A3, 0x0EDB8832, 0x79DCB8A4, 0xE0D5E91E, 0x97D2D988,
@@ -52,6 +53,7 @@ const uint32_t kCrcTable[256] = {
     0x54DE5729, 0x23D967BF, 0xB3667A2E, 0xC4614AB8, 0x5D681B02, 0x2A6F2B94,
     0xB40BBE37, 0xC30C8EA1, 0x5A05DF1B, 0x2D02EF8D,
 };
+// clang-format on
 
 }  // namespace
 
@@ -61,8 +63,8 @@ uint32_t UpdateCRC32(uint32_t value, const void* buffer, int64_t length) {
   if (buffer == nullptr || length <= 0) return value;
   // zlib seeds and finishes its CRC itself: the complements on both sides
   // keep the running value of the table step.
-  return ~static_cast<uint32_t>(crc32_z(~value & 0xFFFFFFFFu, static_cast<const Bytef*>(buffer),
-                                        static_cast<z_size_t>(length)));
+  return ~static_cast<uint32_t>(
+      crc32_z(~value & 0xFFFFFFFFu, static_cast<const Bytef*>(buffer), static_cast<z_size_t>(length)));
 }
 
 void CalcCRC32(const void* buffer, int64_t length, uint32_t& value) { value = UpdateCRC32(value, buffer, length); }

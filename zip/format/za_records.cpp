@@ -33,6 +33,7 @@ struct FieldWriter {
   void operator()(uint64_t v) { w.U64(v); }
 };
 
+// clang-format off
 template <class R, class F>
 void Fields(R& h, F&& f) requires std::is_same_v<std::remove_const_t<R>, TZipLocalHeader> {
   f(h.Signature); f(h.VersionNeeded); f(h.Flags); f(h.Method); f(h.ModTime); f(h.ModDate);
@@ -68,6 +69,7 @@ template <class R, class F>
 void Fields(R& l, F&& f) requires std::is_same_v<std::remove_const_t<R>, TZip64Locator> {
   f(l.Signature); f(l.Zip64EndDisk); f(l.Zip64EndOffset); f(l.TotalDisks);
 }
+// clang-format on
 
 template <class Rec>
 std::optional<Rec> decode(std::span<const uint8_t> bytes) {
@@ -121,9 +123,7 @@ std::array<uint8_t, TZip64EndOfCentralDir::kSize> EncodeZip64EndOfCentralDir(con
   return encode(e);
 }
 
-std::optional<TZip64Locator> DecodeZip64Locator(std::span<const uint8_t> bytes) {
-  return decode<TZip64Locator>(bytes);
-}
+std::optional<TZip64Locator> DecodeZip64Locator(std::span<const uint8_t> bytes) { return decode<TZip64Locator>(bytes); }
 
 std::array<uint8_t, TZip64Locator::kSize> EncodeZip64Locator(const TZip64Locator& l) { return encode(l); }
 

@@ -6,6 +6,7 @@ namespace {
 
 // Code points of bytes 0x80-0xFF; bytes below 0x80 are ASCII in every page.
 // Bytes a Windows page leaves undefined stand for the C1 control of the same value.
+// clang-format off
 const uint16_t kCp850[128] = {
     0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,
     0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,
@@ -62,6 +63,7 @@ const uint16_t kCp1254[128] = {
     0x011F, 0x00F1, 0x00F2, 0x00F3, 0x00F4, 0x00F5, 0x00F6, 0x00F7,
     0x00F8, 0x00F9, 0x00FA, 0x00FB, 0x00FC, 0x0131, 0x015F, 0x00FF,
 };
+// clang-format on
 
 const uint16_t* upperHalf(TZACodePage page) {
   switch (page) {
@@ -74,9 +76,7 @@ const uint16_t* upperHalf(TZACodePage page) {
 
 }  // namespace
 
-uint32_t ZACodePointOf(uint8_t byte, TZACodePage page) {
-  return byte < 0x80 ? byte : upperHalf(page)[byte - 0x80];
-}
+uint32_t ZACodePointOf(uint8_t byte, TZACodePage page) { return byte < 0x80 ? byte : upperHalf(page)[byte - 0x80]; }
 
 int ZAPageByteOf(uint32_t codePoint, TZACodePage page) {
   if (codePoint < 0x80) return static_cast<int>(codePoint);

@@ -10,6 +10,7 @@ namespace zip::collation {
 
 namespace {
 
+// clang-format off
 const uint8_t kTurkishRanks[256] = {
     0x00, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x10,
     0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x19, 0x1A, 0x1B, 0x1C, 0x1D, 0x1E, 0x1F, 0x20,
@@ -46,6 +47,7 @@ const Letter kLetters[] = {
     {0xDF, 's', 9}, {0x152, 'o', 9}, {0x160, 's', 10}, {0x17D, 'z', 10}, {0x178, 'y', 4},
     {0x192, 'f', 11}, {0xAA, 'a', 11}, {0xBA, 'o', 11},
 };
+// clang-format on
 
 bool isUpper(uint32_t cp) {
   return (cp >= 'A' && cp <= 'Z') || (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) || cp == 0x152 || cp == 0x160 ||
@@ -88,9 +90,8 @@ std::array<uint8_t, 256> TurkishRanks() {
 std::array<uint8_t, 256> WesternRanks() {
   std::vector<int> order(256);
   for (int i = 0; i < 256; ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [](int a, int b) {
-    return sortKey(static_cast<uint8_t>(a)) < sortKey(static_cast<uint8_t>(b));
-  });
+  std::stable_sort(order.begin(), order.end(),
+                   [](int a, int b) { return sortKey(static_cast<uint8_t>(a)) < sortKey(static_cast<uint8_t>(b)); });
   std::array<uint8_t, 256> r{};
   for (int rank = 0; rank < 256; ++rank) r[order[rank]] = static_cast<uint8_t>(rank);
   return r;

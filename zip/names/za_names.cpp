@@ -19,7 +19,8 @@ void trimCutSequence(std::string& s) {
     --lead;
     if ((static_cast<uint8_t>(s[lead]) & 0xC0) != 0x80) break;
   }
-  if (lead < s.size() && !ZAIsValidUtf8(std::string_view(s).substr(lead)) && ZAIsValidUtf8(std::string_view(s).substr(0, lead)))
+  if (lead < s.size() && !ZAIsValidUtf8(std::string_view(s).substr(lead)) &&
+      ZAIsValidUtf8(std::string_view(s).substr(0, lead)))
     s.resize(lead);
 }
 

@@ -141,7 +141,8 @@ std::string NormalizeStoredPath(const std::string& fileName, const std::string& 
     }
     case spRelativePath: {
       // Relative only when the file lies in the base or below it.
-      const std::vector<std::string> baseParts = components(lexicalFull(absoluteFolder(ZAIncludeTrailingBackslash(base))));
+      const std::vector<std::string> baseParts =
+          components(lexicalFull(absoluteFolder(ZAIncludeTrailingBackslash(base))));
       const std::vector<std::string> parts = components(full);
       bool inside = !parts.empty() && parts.size() > baseParts.size();
       for (size_t i = 0; inside && i < baseParts.size(); ++i) inside = parts[i] == baseParts[i];
@@ -153,8 +154,7 @@ std::string NormalizeStoredPath(const std::string& fileName, const std::string& 
       break;
     }
     case spFullPath:
-    case spFullPathWithDrive:
-      break;
+    case spFullPathWithDrive: break;
   }
   if (storePath != spFullPathWithDrive && !full.empty() && full[0] == '/') full.erase(0, 1);
   return full;

@@ -77,6 +77,8 @@ void TZABaseArchiver::GetVolumeFileName(std::string& name, int32_t index, bool c
   name = out;
 }
 
-std::string TZABaseArchiver::spanningLabel(int32_t volumeNumber) { return "pkback# " + number("%.3d", volumeNumber + 1); }
+std::string TZABaseArchiver::spanningLabel(int32_t volumeNumber) {
+  return "pkback# " + number("%.3d", volumeNumber + 1);
+}
 
 }  // namespace zip

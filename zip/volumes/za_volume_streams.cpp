@@ -63,12 +63,9 @@ void TZABaseArchiver::OpenVolume(TZAVolumeNumberInfo& info) {
   for (;;) {
     std::string name = FileName;
     cancel = true;
-    if (info.GetFirstVolume())
-      DoOnRequestFirstVolume(name, cancel);
-    else if (info.GetLastVolume())
-      DoOnRequestLastVolume(name, cancel);
-    else
-      DoOnRequestMiddleVolume(info.VolumeNumber, name, cancel);
+    if (info.GetFirstVolume()) DoOnRequestFirstVolume(name, cancel);
+    else if (info.GetLastVolume()) DoOnRequestLastVolume(name, cancel);
+    else DoOnRequestMiddleVolume(info.VolumeNumber, name, cancel);
     if (cancel) raise(zeVolumeCancelled);
     if (spanningMode_ == smSplitting && name.empty()) return;
     if (ZAFileExists(name)) {
