@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <chrono>
 
+#include "platform/core/posix_file.h"
+
 namespace backup {
 
 namespace {
@@ -100,18 +102,17 @@ void ArchiveCompressor::work() {
 // zs is the worker's deflate state, ready for a new stream: one per thread, not one per file.
 void ArchiveCompressor::compress(Job& job, z_stream& zs) {
   CompressedFile& r = job.result;
-  const int fd = ::open(job.path->c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  const platform::FileDescriptor fd(::open(job.path->c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) {
     r.sysError = errno;
     return;
   }
   struct stat st {};
   std::unique_ptr<std::uint8_t[]> in;
   std::size_t inSize = 0;
-  if (::fstat(fd, &st) != 0) r.sysError = errno;
+  if (::fstat(fd.get(), &st) != 0) r.sysError = errno;
   else if (S_ISDIR(st.st_mode)) r.sysError = EISDIR;
-  else r.sysError = readAll(fd, in, inSize, static_cast<std::size_t>(st.st_size) + 1);
-  ::close(fd);
+  else r.sysError = readAll(fd.get(), in, inSize, static_cast<std::size_t>(st.st_size) + 1);
   if (r.sysError != 0) return;
   r.mode = st.st_mode & 07777;
   r.size = inSize;

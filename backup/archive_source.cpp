@@ -103,10 +103,10 @@ zip_int64_t ArchiveFileSource::open() {
     const zip_int64_t result = openReady();
     if (result != 1) return result;
   }
-  fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) return fail(ZIP_ER_OPEN, errno);
+  fd_.reset(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd_.valid()) return fail(ZIP_ER_OPEN, errno);
   struct stat st {};
-  if (::fstat(fd_, &st) != 0) return fail(ZIP_ER_OPEN, errno);
+  if (::fstat(fd_.get(), &st) != 0) return fail(ZIP_ER_OPEN, errno);
   if (S_ISDIR(st.st_mode)) return fail(ZIP_ER_OPEN, EISDIR);
   expectedSize_ = static_cast<std::uint64_t>(st.st_size);
   mode_ = st.st_mode & 07777;
@@ -183,8 +183,7 @@ zip_int64_t ArchiveFileSource::readReady(std::uint8_t* data, std::uint64_t len) 
 void ArchiveFileSource::close() {
   if (ready_ != nullptr && shared_->compressor != nullptr) shared_->compressor->release(job_);
   ready_ = nullptr;
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  fd_.reset();
   zs_ = nullptr;
 }
 
@@ -193,7 +192,7 @@ bool ArchiveFileSource::readInput(ByteBuffer& into, std::size_t want) {
   into.resize(start + want);
   std::size_t got = 0;
   while (got < want) {
-    const ssize_t n = ::read(fd_, into.data() + start + got, want - got);
+    const ssize_t n = ::read(fd_.get(), into.data() + start + got, want - got);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       into.resize(start + got);
@@ -276,7 +275,7 @@ bool ArchiveFileSource::produceMore() {
 
 zip_int64_t ArchiveFileSource::read(std::uint8_t* data, std::uint64_t len) {
   if (ready_ != nullptr) return readReady(data, len);
-  if (fd_ < 0) return fail(ZIP_ER_INTERNAL, 0);
+  if (!fd_.valid()) return fail(ZIP_ER_INTERNAL, 0);
   if (method_ == Mode::Undecided && !decide()) return -1;
   ByteBuffer& out = shared_->out;
   while (outPos_ >= out.size()) {

@@ -12,6 +12,7 @@
 
 #include "backup/archive_compressor.h"
 #include "platform/core/dos_datetime.h"
+#include "platform/core/posix_file.h"
 
 namespace backup {
 
@@ -109,7 +110,7 @@ class ArchiveFileSource {
   bool failed_ = false;
   int sysError_ = 0;
 
-  int fd_ = -1;
+  platform::FileDescriptor fd_;
   z_stream* zs_ = nullptr;
   std::uint64_t expectedSize_ = 0;
   std::uint32_t mode_ = 0;  // permission bits for the entry

@@ -6,7 +6,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 namespace net {
 
@@ -19,15 +18,6 @@ int openSocket(int family) {
 }
 
 }  // namespace
-
-TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
-  if (this != &other) {
-    close();
-    fd_ = other.fd_;
-    other.fd_ = -1;
-  }
-  return *this;
-}
 
 void TcpSocket::connect(const std::string& host, int port, Clock::time_point deadline) {
   auto addresses = resolveHost(host, port, deadline);
@@ -47,18 +37,18 @@ void TcpSocket::connect(const std::string& host, int port, Clock::time_point dea
 
 void TcpSocket::connect(const SocketAddress& address, const std::string& label, Clock::time_point deadline) {
   close();
-  fd_ = openSocket(address.family());
+  fd_.reset(openSocket(address.family()));
   int one = 1;
-  ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-  int r = ::connect(fd_, reinterpret_cast<const sockaddr*>(&address.storage), address.length);
+  ::setsockopt(fd_.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  int r = ::connect(fd_.get(), reinterpret_cast<const sockaddr*>(&address.storage), address.length);
   int err = r == 0 ? 0 : errno;
   if (err == EINPROGRESS) {
-    if (!waitReady(fd_, POLLOUT, deadline)) {
+    if (!waitReady(fd_.get(), POLLOUT, deadline)) {
       close();
       throw EIdException("Délai de connexion dépassé (" + label + ")");
     }
     socklen_t len = sizeof err;
-    ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len);
+    ::getsockopt(fd_.get(), SOL_SOCKET, SO_ERROR, &err, &len);
   }
   if (err != 0) {
     close();
@@ -68,10 +58,11 @@ void TcpSocket::connect(const SocketAddress& address, const std::string& label, 
 
 void TcpSocket::listen(SocketAddress local) {
   close();
-  fd_ = openSocket(local.family());
+  fd_.reset(openSocket(local.family()));
   if (local.family() == AF_INET) reinterpret_cast<sockaddr_in*>(&local.storage)->sin_port = 0;
   else reinterpret_cast<sockaddr_in6*>(&local.storage)->sin6_port = 0;
-  if (::bind(fd_, reinterpret_cast<const sockaddr*>(&local.storage), local.length) != 0 || ::listen(fd_, 1) != 0) {
+  if (::bind(fd_.get(), reinterpret_cast<const sockaddr*>(&local.storage), local.length) != 0 ||
+      ::listen(fd_.get(), 1) != 0) {
     int err = errno;
     close();
     throw EIdException("Impossible d'ouvrir la connexion de données : " + socketErrorText(err));
@@ -80,9 +71,9 @@ void TcpSocket::listen(SocketAddress local) {
 
 TcpSocket TcpSocket::accept(Clock::time_point deadline) {
   for (;;) {
-    if (!waitReady(fd_, POLLIN, deadline))
+    if (!waitReady(fd_.get(), POLLIN, deadline))
       throw EIdException("Délai dépassé : le serveur n'a pas ouvert la connexion de données");
-    int fd = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    int fd = ::accept4(fd_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd >= 0) return TcpSocket(fd);
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR && errno != ECONNABORTED)
       throw EIdException("Erreur réseau : " + socketErrorText(errno));
@@ -91,7 +82,7 @@ TcpSocket TcpSocket::accept(Clock::time_point deadline) {
 
 std::size_t TcpSocket::sendSome(const char* data, std::size_t size) {
   for (;;) {
-    ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL);
+    ssize_t n = ::send(fd_.get(), data, size, MSG_NOSIGNAL);
     if (n >= 0) return static_cast<std::size_t>(n);
     if (errno == EINTR) continue;
     if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
@@ -104,13 +95,13 @@ void TcpSocket::sendAll(const std::string& data, Clock::time_point deadline) {
   while (done < data.size()) {
     std::size_t n = sendSome(data.data() + done, data.size() - done);
     done += n;
-    if (n == 0 && !waitReady(fd_, POLLOUT, deadline)) throw EIdException("Délai d'écriture dépassé");
+    if (n == 0 && !waitReady(fd_.get(), POLLOUT, deadline)) throw EIdException("Délai d'écriture dépassé");
   }
 }
 
 ssize_t TcpSocket::recvSome(char* buffer, std::size_t size) {
   for (;;) {
-    ssize_t n = ::recv(fd_, buffer, size, 0);
+    ssize_t n = ::recv(fd_.get(), buffer, size, 0);
     if (n >= 0) return n;
     if (errno == EINTR) continue;
     if (errno == EAGAIN || errno == EWOULDBLOCK) return -1;
@@ -119,12 +110,12 @@ ssize_t TcpSocket::recvSome(char* buffer, std::size_t size) {
 }
 
 bool TcpSocket::alive() const {
-  if (fd_ < 0) return false;
-  pollfd p{fd_, POLLIN, 0};
+  if (!fd_.valid()) return false;
+  pollfd p{fd_.get(), POLLIN, 0};
   if (::poll(&p, 1, 0) <= 0) return true;
   if (p.revents & (POLLERR | POLLNVAL)) return false;
   char c;
-  ssize_t n = ::recv(fd_, &c, 1, MSG_PEEK);
+  ssize_t n = ::recv(fd_.get(), &c, 1, MSG_PEEK);
   if (n == 0) return false;
   return n > 0 || errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
 }
@@ -132,22 +123,17 @@ bool TcpSocket::alive() const {
 SocketAddress TcpSocket::localAddress() const {
   SocketAddress a;
   a.length = sizeof a.storage;
-  ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a.storage), &a.length);
+  ::getsockname(fd_.get(), reinterpret_cast<sockaddr*>(&a.storage), &a.length);
   return a;
 }
 
 SocketAddress TcpSocket::peerAddress() const {
   SocketAddress a;
   a.length = sizeof a.storage;
-  ::getpeername(fd_, reinterpret_cast<sockaddr*>(&a.storage), &a.length);
+  ::getpeername(fd_.get(), reinterpret_cast<sockaddr*>(&a.storage), &a.length);
   return a;
 }
 
-void TcpSocket::close() noexcept {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
-  }
-}
+void TcpSocket::close() noexcept { fd_.reset(); }
 
 }  // namespace net

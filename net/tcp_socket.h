@@ -2,6 +2,7 @@
 // A non-blocking TCP socket whose waits go through the pumping poll.
 #include "net/poll_wait.h"
 #include "net/resolver.h"
+#include "platform/core/posix_file.h"
 
 #include <cstddef>
 #include <string>
@@ -13,11 +14,8 @@ class TcpSocket {
  public:
   TcpSocket() = default;
   explicit TcpSocket(int fd) : fd_(fd) {}
-  ~TcpSocket() { close(); }
-  TcpSocket(TcpSocket&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-  TcpSocket& operator=(TcpSocket&& other) noexcept;
-  TcpSocket(const TcpSocket&) = delete;
-  TcpSocket& operator=(const TcpSocket&) = delete;
+  TcpSocket(TcpSocket&&) noexcept = default;
+  TcpSocket& operator=(TcpSocket&&) noexcept = default;
 
   // Tries the host's addresses in turn until one accepts or the deadline passes.
   void connect(const std::string& host, int port, Clock::time_point deadline);
@@ -32,16 +30,16 @@ class TcpSocket {
   // Bytes read, 0 when the peer closed, -1 when nothing is there now.
   ssize_t recvSome(char* buffer, std::size_t size);
 
-  bool isOpen() const { return fd_ >= 0; }
+  bool isOpen() const { return fd_.valid(); }
   // False once the peer has closed its side or the socket failed.
   bool alive() const;
-  int fd() const { return fd_; }
+  int fd() const { return fd_.get(); }
   SocketAddress localAddress() const;
   SocketAddress peerAddress() const;
   void close() noexcept;
 
  private:
-  int fd_ = -1;
+  platform::FileDescriptor fd_;
 };
 
 }  // namespace net

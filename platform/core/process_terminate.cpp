@@ -5,6 +5,7 @@
 
 #include <csignal>
 
+#include "platform/core/posix_file.h"
 #include "platform/core/process_list.h"
 
 namespace platform {
@@ -16,13 +17,12 @@ int pidfdSendSignal(int fd, int sig) { return static_cast<int>(::syscall(SYS_pid
 
 bool terminateProcess(pid_t pid, const std::string& expectedExe) {
   if (pid <= 0) return false;
-  const int fd = pidfdOpen(pid);
-  if (fd < 0) return false;
+  const FileDescriptor fd(pidfdOpen(pid));
+  if (!fd.valid()) return false;
   // Read after the open: the pidfd pins this very process, so the name cannot belong to another.
   bool ok = expectedExe.empty() || executableName(pid) == expectedExe;
   // A hard kill, as the program is about to be replaced: nothing of it may run on.
-  if (ok) ok = pidfdSendSignal(fd, SIGKILL) == 0;
-  ::close(fd);
+  if (ok) ok = pidfdSendSignal(fd.get(), SIGKILL) == 0;
   return ok;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
 
 namespace platform {
 
@@ -17,17 +18,8 @@ std::string SingleInstanceLock::lockPath(const std::string& name) {
 
 SingleInstanceLock::SingleInstanceLock(const std::string& name) : path_(lockPath(name)) {
   // O_CLOEXEC: a program started from here (the updater) must not keep the lock alive.
-  const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    return;
-  }
-  fd_ = fd;
-}
-
-SingleInstanceLock::~SingleInstanceLock() {
-  if (fd_ >= 0) ::close(fd_);
+  FileDescriptor fd(::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  if (fd.valid() && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) fd_ = std::move(fd);
 }
 
 }  // namespace platform

@@ -3,17 +3,18 @@
 // life of the object (the process, in the program entry).
 #include <string>
 
+#include "platform/core/posix_file.h"
+
 namespace platform {
 
 class SingleInstanceLock {
  public:
   explicit SingleInstanceLock(const std::string& name);
-  ~SingleInstanceLock();
   SingleInstanceLock(const SingleInstanceLock&) = delete;
   SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
 
   // False when another process holds the lock (or the lock file cannot be opened).
-  bool acquired() const { return fd_ >= 0; }
+  bool acquired() const { return fd_.valid(); }
   const std::string& path() const { return path_; }
 
   // $XDG_RUNTIME_DIR/<name>.lock, else <tmp>/<name>-<uid>.lock.
@@ -21,7 +22,7 @@ class SingleInstanceLock {
 
  private:
   std::string path_;
-  int fd_ = -1;
+  FileDescriptor fd_;
 };
 
 }  // namespace platform

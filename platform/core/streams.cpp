@@ -53,32 +53,24 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
 
 TFileStream::TFileStream(const std::string& fileName, uint16_t mode) : fileName_(fileName) {
   if ((mode & fmCreate) == fmCreate) {
-    fd_ = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd_ < 0) throw EFCreateError(fileName, errno);
+    fd_.reset(::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!fd_.valid()) throw EFCreateError(fileName, errno);
     return;
   }
   int flags = O_RDONLY;
   if ((mode & 3) == fmOpenWrite) flags = O_WRONLY;
   if ((mode & 3) == fmOpenReadWrite) flags = O_RDWR;
-  fd_ = ::open(fileName.c_str(), flags | O_CLOEXEC);
-  if (fd_ < 0) throw EFOpenError(fileName, errno);
+  fd_.reset(::open(fileName.c_str(), flags | O_CLOEXEC));
+  if (!fd_.valid()) throw EFOpenError(fileName, errno);
   struct stat st {};
-  if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd_);
-    fd_ = -1;
-    throw EFOpenError(fileName, EISDIR);
-  }
-}
-
-TFileStream::~TFileStream() {
-  if (fd_ >= 0) ::close(fd_);
+  if (::fstat(fd_.get(), &st) == 0 && S_ISDIR(st.st_mode)) throw EFOpenError(fileName, EISDIR);
 }
 
 int64_t TFileStream::Read(void* buffer, int64_t count) {
   int64_t done = 0;
   auto* out = static_cast<uint8_t*>(buffer);
   while (done < count) {
-    const ssize_t n = ::read(fd_, out + done, static_cast<size_t>(count - done));
+    const ssize_t n = ::read(fd_.get(), out + done, static_cast<size_t>(count - done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += n;
@@ -90,7 +82,7 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
   int64_t done = 0;
   const auto* in = static_cast<const uint8_t*>(buffer);
   while (done < count) {
-    const ssize_t n = ::write(fd_, in + done, static_cast<size_t>(count - done));
+    const ssize_t n = ::write(fd_.get(), in + done, static_cast<size_t>(count - done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += n;
@@ -102,17 +94,17 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
   const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
                      : origin == TSeekOrigin::soCurrent ? SEEK_CUR
                                                         : SEEK_END;
-  const off_t r = ::lseek(fd_, static_cast<off_t>(offset), whence);
+  const off_t r = ::lseek(fd_.get(), static_cast<off_t>(offset), whence);
   if (r < 0) throw EStreamError(kSeekError);
   return r;
 }
 
 void TFileStream::SetSize(int64_t size) {
-  if (size < 0 || ::ftruncate(fd_, static_cast<off_t>(size)) != 0) throw EWriteError(kWriteError);
+  if (size < 0 || ::ftruncate(fd_.get(), static_cast<off_t>(size)) != 0) throw EWriteError(kWriteError);
   if (Position() > size) Seek(size, TSeekOrigin::soBeginning);
 }
 
-bool TFileStream::Flush() { return ::fsync(fd_) == 0; }
+bool TFileStream::Flush() { return ::fsync(fd_.get()) == 0; }
 
 int64_t TMemoryStream::Read(void* buffer, int64_t count) {
   const int64_t size = Size();

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/posix_file.h"
+
 namespace platform {
 
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
@@ -48,7 +50,6 @@ class TFileStream : public TStream {
   // an existing file (EFOpenError). Linux has no mandatory sharing: the share
   // flags are accepted and left to the file system.
   TFileStream(const std::string& fileName, uint16_t mode);
-  ~TFileStream() override;
   TFileStream(const TFileStream&) = delete;
   TFileStream& operator=(const TFileStream&) = delete;
 
@@ -60,11 +61,11 @@ class TFileStream : public TStream {
   bool Flush();
 
   const std::string& FileName() const { return fileName_; }
-  int Handle() const { return fd_; }
+  int Handle() const { return fd_.get(); }
 
  private:
   std::string fileName_;
-  int fd_ = -1;
+  FileDescriptor fd_;
 };
 
 class TMemoryStream : public TStream {
