@@ -47,7 +47,8 @@ TEST_F(Resume, WhatTheServerHoldsDecidesBetweenAppendAndStore) {
     const std::string archive = writeArchive(5000, 3);
     std::string held;
     if (c.serverBytes >= 0) {
-      held = c.marked ? testsupport::randomBytes(static_cast<std::size_t>(c.serverBytes), 9) : archive.substr(0, c.serverBytes);
+      held = c.marked ? testsupport::randomBytes(static_cast<std::size_t>(c.serverBytes), 9)
+                      : archive.substr(0, c.serverBytes);
       serverHolds(held);
     }
     main->RetryCount = 1;
