@@ -9,6 +9,7 @@
 #include "backup/archive_slice.h"
 #include "backup/fmmain.h"
 #include "backup/form1.h"
+#include "backup/resume_decision.h"
 #include "net/ftp_client.h"
 #include "ui_fmmain.h"
 #include "ui_form1.h"
@@ -58,21 +59,19 @@ void TfmMain::resumeAttempt() {
   attemptStep(a, [&] { serverSize = a.client->size(a.remoteName.toStdString()); });
 
   if (!a.failed) {
-    // Only a file this run began to write is a beginning of the local archive; last week's
-    // archive or an older run's would turn into a damaged file of the right size.
-    const bool ours = StartedRemoteName == a.remoteName;
-    if (ours && serverSize == ArchiveSize) {
+    const ResumeDecision next = DecideResume(serverSize, ArchiveSize, StartedRemoteName, a.remoteName);
+    if (next.action == ResumeAction::Done) {
       logMessage(QStringLiteral("Transfert de %1 sur %2 Octets (%3)").arg(serverSize).arg(ArchiveSize).arg(a.folder));
       logMessage(QStringLiteral("Sauvegarde terminée"));
       if (mail) Button11Click();
       a.client->disconnect();
       return;
     }
-    const bool appendTail = ours && serverSize > 0 && serverSize < ArchiveSize;
+    const bool appendTail = next.action == ResumeAction::AppendFrom;
     if (appendTail) {
       attemptStep(a, [&] {
         sliceMade = true;
-        WriteArchiveSlice(ZipFileName, slice, serverSize, ArchiveSize);
+        WriteArchiveSlice(ZipFileName, slice, next.from, ArchiveSize);
       });
     }
     attemptStep(a, [&] {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <utility>
 
 namespace platform {
@@ -83,6 +84,11 @@ bool replaceFile(const std::string& fileName, std::string_view data, const Repla
     return false;
   }
   return true;
+}
+
+void removeQuietly(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
 }
 
 }  // namespace platform

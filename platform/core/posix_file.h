@@ -54,4 +54,7 @@ struct ReplaceOptions {
 // renamed over. False, errno set, on failure, the temporary file removed.
 bool replaceFile(const std::string& fileName, std::string_view data, const ReplaceOptions& options);
 
+// Removes the file (or empty folder) when it is there, for clean-ups whose failure changes nothing.
+void removeQuietly(const std::string& path);
+
 }  // namespace platform

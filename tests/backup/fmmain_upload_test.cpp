@@ -9,6 +9,7 @@
 #include "platform/core/exceptions.h"
 #include "platform/core/format_settings.h"
 #include "support/python_zip.h"
+#include "support/random_bytes.h"
 #include "upload_fixture.h"
 
 using namespace backup;
@@ -123,7 +124,7 @@ TEST_F(Upload, FullRunSendsItsArchiveAndReports) {
   startMailServer();
   const std::filesystem::path data = dir / "donnees";
   testsupport::writeFile(data / "lettre.txt", std::string(200000, 'a'));
-  testsupport::writeFile(data / "sous" / "photo.jpg", pattern(300000, 5));
+  testsupport::writeFile(data / "sous" / "photo.jpg", testsupport::randomBytes(300000, 5));
   config->ui->Repertoires_sauv->addItem(QString::fromStdString(data.string()) + "|*.*|oui");
   main->requestStart();
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fmmain_fixture.h"
+#include "support/random_bytes.h"
 #include "support/server_process.h"
 #include "support/temp_dir.h"
 
@@ -76,18 +77,8 @@ class UploadTest : public WindowsTest {
     return mails;
   }
 
-  // Bytes that differ from one position and one seed to the next.
-  static std::string pattern(std::size_t size, unsigned seed = 1) {
-    std::string data(size, '\0');
-    unsigned x = seed * 2654435761u + 7;
-    for (char& c : data) {
-      x = x * 1103515245u + 12345u;
-      c = static_cast<char>(x >> 16);
-    }
-    return data;
-  }
   std::string writeArchive(std::size_t size, unsigned seed = 1) {
-    std::string data = pattern(size, seed);
+    std::string data = testsupport::randomBytes(size, seed);
     testsupport::writeFile(archivePath(), data);
     return data;
   }

@@ -1,6 +1,7 @@
 // The FTP client against a real pyftpdlib server and a scripted peer.
 #include "net/ftp_client.h"
 #include "net_test_support.h"
+#include "support/random_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -35,8 +36,8 @@ class FtpServerTest : public ::testing::Test {
 
 TEST_F(FtpServerTest, StoreAppendAndSizeInBothModes) {
   start();
-  std::string first = nettest::patternData(300 * 1024, 1);
-  std::string tail = nettest::patternData(70 * 1000 + 7, 2);
+  std::string first = testsupport::randomBytes(300 * 1024, 1);
+  std::string tail = testsupport::randomBytes(70 * 1000 + 7, 2);
   std::string a = local("a.zip", first);
   std::string b = local("b.zip", tail);
   for (bool passive : {true, false}) {
@@ -57,7 +58,7 @@ TEST_F(FtpServerTest, StoreAppendAndSizeInBothModes) {
 
 TEST_F(FtpServerTest, WorkEventsCountTheWholeFile) {
   start();
-  std::string data = nettest::patternData(5 * 1024 * 1024 + 3);
+  std::string data = testsupport::randomBytes(5 * 1024 * 1024 + 3, 1);
   std::string file = local("big.zip", data);
   std::vector<std::int64_t> counts;
   int begins = 0, ends = 0;
@@ -122,7 +123,7 @@ TEST_F(FtpServerTest, BrokenTransfersFail) {
     int expectedCode;  // 0: our own message
   };
   // Larger than what the socket buffers of both sides can swallow.
-  std::string file = local("archive.zip", nettest::patternData(24 * 1024 * 1024));
+  std::string file = local("archive.zip", testsupport::randomBytes(24 * 1024 * 1024, 1));
   for (const Case& c : std::vector<Case>{
            {"stalled", {"--stall-after", "65536"}, 0},
            {"dropped", {"--drop-after", "65536"}, 426},

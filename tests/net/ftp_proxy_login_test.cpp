@@ -2,6 +2,7 @@
 // records every command line, and through a relaying proxy to a real server.
 #include "net/ftp_client.h"
 #include "net_test_support.h"
+#include "support/random_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -107,7 +108,7 @@ TEST(FtpProxyForward, EachTypeReachesTheServerOnItsPortAndUploads) {
   ServerProcess server("ftp_server.py", {"--root", root.str()});
   const std::string serverAt = "127.0.0.1:" + std::to_string(server.port());
   testsupport::TempDir local;
-  const std::string data = nettest::patternData(300 * 1024);
+  const std::string data = testsupport::randomBytes(300 * 1024, 1);
   testsupport::writeFile(local / "palvrenftp.zip", data);
 
   for (const ForwardCase& c : cases) {

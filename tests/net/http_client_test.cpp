@@ -1,6 +1,7 @@
 // The HTTP client against python's http.server.
 #include "net/http_client.h"
 #include "net_test_support.h"
+#include "support/random_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,7 @@ class HttpTest : public ::testing::Test {
   }
 
   TempDir root;
-  std::string archive = nettest::patternData(3 * 1024 * 1024 + 11);
+  std::string archive = testsupport::randomBytes(3 * 1024 * 1024 + 11, 1);
   std::unique_ptr<ServerProcess> server;
 };
 

@@ -4,6 +4,7 @@
 #include "net/http_client.h"
 #include "net/smtp_client.h"
 #include "net_test_support.h"
+#include "support/random_bytes.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -18,7 +19,7 @@ using testsupport::TempDir;
 void slowStore(const std::function<void()>& during) {
   TempDir root, work;
   ServerProcess server("ftp_server.py", {"--root", root.str(), "--read-limit", "262144"});
-  testsupport::writeFile(work / "a.zip", nettest::patternData(512 * 1024));
+  testsupport::writeFile(work / "a.zip", testsupport::randomBytes(512 * 1024, 1));
   net::FtpClient ftp;
   nettest::useTestAccount(ftp, server);
   ftp.connect();
@@ -72,7 +73,7 @@ TEST(IdlePump, RunsWhileASlowSmtpServerThinks) {
 
 TEST(IdlePump, RunsDuringASlowDownload) {
   TempDir root;
-  testsupport::writeFile(root / "rv" / "PalvrenFtp.zip", nettest::patternData(256 * 1024));
+  testsupport::writeFile(root / "rv" / "PalvrenFtp.zip", testsupport::randomBytes(256 * 1024, 1));
   ServerProcess server("http_server.py", {"--root", root.str(), "--chunk-delay", "30"});
   net::HttpClient http;
   std::size_t got = 0;
@@ -87,7 +88,7 @@ TEST(IdlePump, RunsDuringASlowDownload) {
 // client can be used again.
 TEST(IdlePump, ErrorOfThePumpLeavesTheCall) {
   TempDir root;
-  testsupport::writeFile(root / "page.html", nettest::patternData(64 * 1024));
+  testsupport::writeFile(root / "page.html", testsupport::randomBytes(64 * 1024, 1));
   ServerProcess server("http_server.py", {"--root", root.str(), "--chunk-delay", "30"});
   std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/page.html";
   net::HttpClient http;

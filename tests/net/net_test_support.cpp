@@ -27,16 +27,6 @@ void useTestAccount(net::FtpClient& ftp, const testsupport::ServerProcess& serve
   ftp.passive = true;
 }
 
-std::string patternData(std::size_t size, unsigned seed) {
-  std::string data(size, '\0');
-  unsigned x = seed * 2654435761u + 1;
-  for (std::size_t i = 0; i < size; ++i) {
-    x = x * 1103515245u + 12345u;
-    data[i] = static_cast<char>(x >> 16);
-  }
-  return data;
-}
-
 std::vector<std::string> linesWithPrefix(testsupport::ServerProcess& server, const std::string& prefix,
                                          const std::string& stopAt, int timeoutMs) {
   std::vector<std::string> out;

@@ -14,9 +14,6 @@ namespace nettest {
 // A port on 127.0.0.1 where nothing listens.
 int closedPort();
 
-// A file of size bytes whose content depends on seed and on the position.
-std::string patternData(std::size_t size, unsigned seed = 1);
-
 // Lines the server printed with the given prefix ("CMD ", "MAIL ") until
 // stopAt is seen (included) or the server has been quiet for timeoutMs.
 std::vector<std::string> linesWithPrefix(testsupport::ServerProcess& server, const std::string& prefix,

@@ -3,9 +3,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <filesystem>
-#include <random>
 
 #include "ui_updater_form.h"
+#include "support/random_bytes.h"
 #include "update/update_server.h"
 #include "updater_fixture.h"
 
@@ -236,17 +236,11 @@ TEST_F(UpdaterRoadTest, ArchiveThatDoesNotTestWholeIsAFailedDownload) {
     installBackupProgram(exeWritten);
     return testsupport::readFile(programDir / "PalvrenFtp");
   }();
-  std::mt19937 random(10);
-  auto noise = [&random] {
-    std::string bytes(200 * 1024, '\0');
-    for (char& b : bytes) b = static_cast<char>(random());
-    return bytes;
-  };
-  const std::string newBinary = newProgram + noise();
-  const std::string archive = zipOf({{"bruit1.bin", noise()},
+  const std::string newBinary = newProgram + testsupport::randomBytes(200 * 1024, 10);
+  const std::string archive = zipOf({{"bruit1.bin", testsupport::randomBytes(200 * 1024, 11)},
                                      {"PalvrenFtp", newBinary, true},
                                      {"lisezmoi.txt", "Nouveautés"},
-                                     {"bruit2.bin", noise()}},
+                                     {"bruit2.bin", testsupport::randomBytes(200 * 1024, 12)}},
                                     true);
   // Where the central directory starts, as the end record says.
   const std::size_t endRecord = archive.size() - 22;

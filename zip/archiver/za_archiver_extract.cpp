@@ -1,6 +1,5 @@
 #include <sys/stat.h>
 
-#include <filesystem>
 #include <mutex>
 
 #include "platform/core/dos_datetime.h"
@@ -15,15 +14,6 @@
 #include "zip/names/za_paths.h"
 
 namespace zip {
-
-namespace {
-
-void removeQuietly(const std::string& path) {
-  std::error_code ec;
-  std::filesystem::remove(path, ec);
-}
-
-}  // namespace
 
 void TZABaseArchiver::ExtractFiles(const std::string& fileMask, int32_t searchAttr, const std::string& exclusionMask) {
   CheckActive();
@@ -105,7 +95,7 @@ void TZABaseArchiver::writeEntryFile(int32_t index, const std::string& target, u
   struct TempGuard {
     std::string path;
     ~TempGuard() {
-      if (!path.empty()) removeQuietly(path);
+      if (!path.empty()) platform::removeQuietly(path);
     }
   } guard{*temp};
   {
@@ -132,10 +122,10 @@ void TZABaseArchiver::processTestItem(int32_t index) {
     platform::TFileStream file(*temp, platform::fmOpenReadWrite);
     InternalExtractItem(index, file);
   } catch (...) {
-    removeQuietly(*temp);
+    platform::removeQuietly(*temp);
     throw;
   }
-  removeQuietly(*temp);
+  platform::removeQuietly(*temp);
 }
 
 void TZABaseArchiver::InternalExtractItem(int32_t index, platform::TStream& target) {

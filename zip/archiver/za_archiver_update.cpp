@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/core/posix_file.h"
 #include "zip/za_archiver.h"
 #include "zip/directory/za_dir_manager.h"
 #include "zip/volumes/za_medium.h"
@@ -9,11 +10,6 @@
 namespace zip {
 
 namespace {
-
-void removeQuietly(const std::string& path) {
-  std::error_code ec;
-  std::filesystem::remove(path, ec);
-}
 
 bool changesData(const TDirItem& item) {
   return item.StorePending && item.PendingOperation != poRename && item.PendingOperation != poChangeAttr &&
@@ -291,7 +287,7 @@ void TZABaseArchiver::RollbackUpdate() {
   // whole, rather than stay behind looking like an archive.
   if (spanningMode_ != smNone && fileOpenMode_ == kCreateMode && !inMemory_) {
     ReplaceStream(nullptr, {});
-    for (const std::string& name : createdVolumes_) removeQuietly(name);
+    for (const std::string& name : createdVolumes_) platform::removeQuietly(name);
     createdVolumes_.clear();
     DeleteBackupFile();
     return;
@@ -328,7 +324,7 @@ void TZABaseArchiver::DeleteBackupFile() {
   std::vector<uint8_t>().swap(backupWindow_);
   backupWindowAt_ = -1;
   backupStream_.reset();
-  if (!backupFileName_.empty()) removeQuietly(backupFileName_);
+  if (!backupFileName_.empty()) platform::removeQuietly(backupFileName_);
   backupFileName_.clear();
 }
 
