@@ -234,6 +234,23 @@ TEST(KilledOverInnerArchive, NoPhantomEntries) {
   EXPECT_EQ(listOf(dir / "cut.zip").names, (std::vector<std::string>{"c.bin", "b.bin", "inner.zip"}));
 }
 
+// Bytes in a stub that only look like a header, with data that would run past
+// the end, do not end the rebuild: the entries behind the stub come back.
+TEST(RebuildBehindAStub, FalseHeaderIsNoCutPoint) {
+  ziptest::ZipBuilder b;
+  // Version and method out of any writer's range, a size past the end, a name, no extra field.
+  b.stub = "MZ" + ziptest::le32(0x04034b50) + ziptest::le16(0xEEEE) + ziptest::le16(0) + ziptest::le16(0xEEEE) +
+           std::string(8, '\xEE') + ziptest::le32(0x7EEEEEEE) + ziptest::le32(0x7EEEEEEE) + ziptest::le16(4) +
+           ziptest::le16(0) + std::string(200, 's');
+  b.addStored("un.txt", "premier");
+  b.addStored("deux.txt", "second");
+  b.build();
+  const std::string bytes = b.build().substr(0, b.directoryOffset);
+  testsupport::TempDir dir;
+  testsupport::writeFile(dir / "t.zip", bytes);
+  EXPECT_EQ(listOf(dir / "t.zip").names, (std::vector<std::string>{"un.txt", "deux.txt"}));
+}
+
 // An end record that counts entries where none can be read is damage, never
 // an empty archive; one that counts none still opens empty.
 TEST(EndRecordNamingEntries, NoneReadableIsTheDamagedCode) {

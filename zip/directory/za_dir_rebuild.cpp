@@ -114,7 +114,11 @@ void TZADirManager::rebuildFromLocalHeaders() {
     // file is where a download was cut or an update killed: it is left out,
     // and what lies inside its data (a stored archive's own headers) is
     // never taken for entries.
-    if (e->Sized && !ZARangeFits(e->DataStart, e->CompressedSize, size)) break;
+    if (e->Sized && !ZARangeFits(e->DataStart, e->CompressedSize, size)) {
+      if (e->Plausible()) break;
+      p += 4;
+      continue;
+    }
     int64_t next = p + 4;
     TDirItem item = rebuiltItem(*e, p);
     bool whole = false;
@@ -150,7 +154,7 @@ bool TZADirManager::insideAnEntry(uint64_t position) {
   TZASignatureScanner headers(*stream_, kLocalHeaderSignature, kRebuildWindow);
   for (int64_t p = headers.Find(0); p >= 0 && static_cast<uint64_t>(p) < position;) {
     int64_t next = p + 4;
-    if (const auto e = ZAReadLocalEntry(*stream_, p, size); e && e->DataStart <= position) {
+    if (const auto e = ZAReadLocalEntry(*stream_, p, size); e && e->Plausible() && e->DataStart <= position) {
       const uint64_t into = position - e->DataStart;
       // Data of unknown size may hold anything.
       if (!e->Sized || into < e->CompressedSize) return true;

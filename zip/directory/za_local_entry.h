@@ -21,6 +21,10 @@ struct TZALocalEntry {
   uint64_t CompressedSize = 0;
   uint64_t UncompressedSize = 0;
   bool Described() const { return (Header.Flags & kFlagDataDescriptor) != 0; }
+  // Fields no writer puts in a real header are what bytes that only look like
+  // one (in a stub, in compressed data) hold: a version beyond 9.9, a method
+  // number above 99, no name.
+  bool Plausible() const { return Header.VersionNeeded < 100 && Header.Method < 100 && Header.NameLength > 0; }
   uint64_t DataEnd() const { return DataStart + CompressedSize; }
 };
 
