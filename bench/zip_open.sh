@@ -28,12 +28,19 @@ if command -v strace >/dev/null; then
   strace -c -f -o "$work/strace.txt" "$driver" "$archive" >/dev/null
   awk '$NF ~ /^(lseek|read|pread64|openat|fstat|newfstatat)$/ {print "  " $NF ": " $4 " calls"}' "$work/strace.txt"
 fi
-# Whole processes, paired and interleaved: ours, then unzip -l, per round.
+# Whole processes, paired and interleaved (the order alternates): "ours unzip" seconds a round.
+wall() { { /usr/bin/time -f %e "$@" >/dev/null; } 2>&1 | tail -1; }
 : >"$work/times.txt"
-for _ in $(seq "$rounds"); do
-  a=$( { /usr/bin/time -f %e "$driver" "$archive" >/dev/null; } 2>&1 | tail -1)
-  b=$( { /usr/bin/time -f %e unzip -l "$archive" >/dev/null; } 2>&1 | tail -1)
+for r in $(seq "$rounds"); do
+  if [ $((r % 2)) -eq 1 ]; then
+    a=$(wall "$driver" "$archive"); b=$(wall unzip -l "$archive")
+  else
+    b=$(wall unzip -l "$archive"); a=$(wall "$driver" "$archive")
+  fi
   echo "$a $b" >>"$work/times.txt"
 done
-sort -n -k1 "$work/times.txt" | awk '{o[NR]=$1} END {printf "open, whole process: ours min %s median %s s;", o[1], o[int((NR+1)/2)]}'
-sort -n -k2 "$work/times.txt" | awk '{u[NR]=$2} END {printf " unzip -l min %s median %s s\n", u[1], u[int((NR+1)/2)]}'
+awk '{ours[NR] = $1; peer[NR] = $2; ratio[NR] = ($2 > 0 ? $1 / $2 : 0)}
+  function med(v, n,   i, j, t) { for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (v[j] < v[i]) { t = v[i]; v[i] = v[j]; v[j] = t }
+    return v[int((n + 1) / 2)] }
+  END { n = NR; mo = med(ours, n); mp = med(peer, n); mr = med(ratio, n)
+    printf "open, whole process, %d rounds: ours median %.2f s (min %.2f), unzip -l median %.2f s (min %.2f); ratio min %.2f, median %.2f\n", n, mo, ours[1], mp, peer[1], ratio[1], mr }' "$work/times.txt"

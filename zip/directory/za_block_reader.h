@@ -15,7 +15,7 @@ namespace zip {
 // read leaves it.
 class TZABlockReader {
  public:
-  static constexpr size_t kBlock = size_t{1} << 20;
+  static constexpr size_t kBlock = size_t{1} << 18;
 
   TZABlockReader(platform::TStream& stream, int64_t position);
   // Whether the n bytes from the position lie inside the stream; when they
