@@ -13,7 +13,7 @@ bool TZABlockReader::Fill(size_t n) {
   if (Position() > size_ || static_cast<uint64_t>(Remaining()) < n) return false;
   // What is left of the block moves to its front; the rest is read after it.
   const size_t kept = buf_.size() - at_;
-  std::memmove(buf_.data(), buf_.data() + at_, kept);
+  if (kept > 0) std::memmove(buf_.data(), buf_.data() + at_, kept);
   bufStart_ += static_cast<int64_t>(at_);
   at_ = 0;
   const int64_t bufEnd = bufStart_ + static_cast<int64_t>(kept);
