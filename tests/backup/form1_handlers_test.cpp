@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <map>
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -252,6 +253,64 @@ TEST_F(ConfigWindow, ALongConnectionTestResultWrapsWithinThePage) {
   // Every line of the text is inside the label.
   EXPECT_LE(f->Label23->geometry().right(), f->Label23->parentWidget()->contentsRect().right());
   EXPECT_GE(f->Label23->height(), f->Label23->heightForWidth(f->Label23->width()));
+}
+
+TEST_F(ConfigWindow, EachPortFieldLinesUpWithTheFieldsAboveIt) {
+  buildWindows();
+  config->show();
+  QApplication::processEvents();
+  Ui::Form1* f = config->ui.get();
+  const struct {
+    QWidget* port;
+    QWidget* above;
+  } cases[] = {{f->Port_ftp, f->passe_vesk}, {f->port_proxy, f->passe_proxy}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.port->objectName().toStdString());
+    EXPECT_EQ(c.port->geometry().left(), c.above->geometry().left());
+    EXPECT_EQ(c.port->geometry().right(), c.above->geometry().right());
+  }
+}
+
+TEST_F(ConfigWindow, TheConnectionResultChangesOnlyItsOwnSpace) {
+  buildWindows();
+  config->show();
+  Ui::Form1* f = config->ui.get();
+  const auto settle = [] {
+    for (int round = 0; round < 10; ++round) QApplication::processEvents();
+  };
+  settle();
+  const auto place = [f](QWidget* w) { return QRect(w->mapTo(f->scrollContent, QPoint(0, 0)), w->size()); };
+  const QRect list = place(f->ListView1);
+  const QRect button = place(f->Button4);
+  const QRect mailTitle = place(f->title46);
+  // The height of every section of the page but the label's own.
+  const auto otherSections = [f] {
+    std::map<std::string, int> heights;
+    for (const QWidget* w : f->scrollContent->findChildren<QFrame*>(Qt::FindDirectChildrenOnly)) {
+      if (!w->isAncestorOf(f->Label23)) heights[w->objectName().toStdString()] = w->height();
+    }
+    return heights;
+  };
+  const std::map<std::string, int> sections = otherSections();
+  const QString longText =
+      "Impossible de se connecter au serveur ftp.un-hote-tres-lointain.example.com sur le port 2121 : "
+      "la connexion a été refusée par l'hôte distant après plusieurs tentatives, vérifiez l'adresse et le port "
+      "ainsi que le nom d'utilisateur et le mot de passe du compte";
+  for (const QString& text : {longText, QStringLiteral("Connexion OK"), longText, QString()}) {
+    SCOPED_TRACE(text.toStdString());
+    f->Label23->setText(text);
+    settle();
+    if (text == longText) {
+      ASSERT_GE(f->Label23->height(), 3 * f->Label23->fontMetrics().height());
+    }
+    EXPECT_EQ(place(f->ListView1), list);
+    EXPECT_EQ(place(f->Button4), button);
+    EXPECT_EQ(otherSections(), sections);
+    // A one-line result gives the page back its first layout.
+    if (text != longText) {
+      EXPECT_EQ(place(f->title46), mailTitle);
+    }
+  }
 }
 
 }  // namespace
