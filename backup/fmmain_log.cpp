@@ -33,7 +33,7 @@ bool appendToLogFile(const QString& path, const QByteArray& bytes) {
 }  // namespace
 
 void TfmMain::journal(const QString& line) {
-  ui->Memo1->appendPlainText(line);
+  ui->Memo1->appendLine(line);
   // The visible line is kept whatever happens to the file, and a file that cannot be
   // written raises nothing: the application-wide error handler logs through here too,
   // and a run must not stop for its log.

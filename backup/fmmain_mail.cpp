@@ -21,9 +21,8 @@ const QString missingSettingsLine = QStringLiteral(
 const QString cannotSendLine = QStringLiteral("Impossible d'envoyer E-MAIL");
 constexpr int connectTimeoutMs = 300;
 
-// A memo's lines as the user sees them; an empty memo has none.
-void appendLines(const QPlainTextEdit* memo, std::vector<std::string>& lines) {
-  const QString text = memo->toPlainText();
+// A memo's lines as the user typed or the log wrote them; an empty memo has none.
+void appendLines(const QString& text, std::vector<std::string>& lines) {
   if (text.isEmpty()) return;
   for (const QString& line : text.split(QLatin1Char('\n'))) lines.push_back(line.toStdString());
 }
@@ -61,9 +60,9 @@ void TfmMain::Button11Click() {
   message.from = f->Email_v->text().toStdString();
   message.subject = (f->Sujet_tov->text() + SubjectSuffix).toStdString();
   addRecipients(f->Email_D->text(), message);
-  appendLines(ui->Memo1, message.body);
+  appendLines(ui->Memo1->text(), message.body);
   message.body.push_back(" ");
-  appendLines(f->signature_mail, message.body);
+  appendLines(f->signature_mail->toPlainText(), message.body);
 
   net::SmtpClient client;
   // A port that is no number leaves here, before any connection.

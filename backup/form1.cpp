@@ -67,8 +67,13 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::F
   connect(ui->Apropos1, &QAction::triggered, this, &TForm1::Apropos1Click);
   // The wheel anywhere over the page scrolls the page: every control on it is watched, so that
   // the one under the pointer cannot change a setting behind the user's back.
+  // No control takes the focus from the wheel (spin boxes do by default, before any filter sees
+  // the event): the wheel reaches a control only once a click or Tab gave it the keyboard.
   ui->ScrollBox3->viewport()->installEventFilter(this);
-  for (QWidget* w : ui->scrollContent->findChildren<QWidget*>()) w->installEventFilter(this);
+  for (QWidget* w : ui->scrollContent->findChildren<QWidget*>()) {
+    w->installEventFilter(this);
+    if (w->focusPolicy() == Qt::WheelFocus) w->setFocusPolicy(Qt::StrongFocus);
+  }
 
   SvgEditIni1 = TSvgEditIni::forWindow(this);
 }

@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
   const long long read = readChars() - readBefore;
 
   int errors = 0;
-  for (const QString& line : fmMain->ui->Memo1->toPlainText().split('\n'))
+  for (const QString& line : fmMain->ui->Memo1->text().split('\n'))
     if (line.contains(QStringLiteral(" : 1 ")) || line.contains(QStringLiteral(" : 2 ")) ||
         line.contains(QStringLiteral(" : 3 "))) {
       ++errors;

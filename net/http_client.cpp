@@ -17,6 +17,8 @@ struct Response {
   std::string pending;  // body bytes not yet handed to the sink
 };
 
+const char* const cancelledText = "Transfert annulé";
+
 bool success(long status) { return status >= 200 && status < 300; }
 
 size_t onHeader(char* data, size_t size, size_t count, void* user) {
@@ -53,6 +55,7 @@ HttpClient::HttpClient() = default;
 HttpClient::~HttpClient() = default;
 
 void HttpClient::get(const std::string& url, const ByteSink& sink) {
+  if (cancelled_) throw EIdException(cancelledText);
   // One handle for the client's life: its cookies and its connection serve
   // the next request too.
   if (!easy_) {
@@ -84,6 +87,8 @@ void HttpClient::get(const std::string& url, const ByteSink& sink) {
   bool begun = false;
   std::int64_t received = 0;
   auto deliver = [&] {
+    // Raised between slices, this leaves the transfer and drops its connection.
+    if (cancelled_) throw EIdException(cancelledText);
     if (!success(response.status) || !response.headersDone) return;
     if (!begun) {
       curl_off_t length = -1;

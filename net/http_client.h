@@ -36,8 +36,14 @@ class HttpClient {
   // network failure or a status other than 2xx (the status line as message).
   void get(const std::string& url, const ByteSink& sink);
 
+  // Ends the GET under way at the next slice (from a window handler run by the idle pump), and
+  // makes every later GET of this client fail at once: both raise EIdException.
+  void cancel() { cancelled_ = true; }
+  bool cancelled() const { return cancelled_; }
+
  private:
   std::unique_ptr<CurlEasy> easy_;
+  bool cancelled_ = false;
 };
 
 }  // namespace net

@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config make
-  qt6-base-dev libgl-dev qt6-translations-l10n
+  qt6-base-dev qt6-base-private-dev libgl-dev qt6-translations-l10n
   libcurl4-openssl-dev libzip-dev zlib1g-dev libgtest-dev
   python3 python3-pyftpdlib python3-aiosmtpd
   unzip zip p7zip-full libarchive-tools

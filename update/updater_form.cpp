@@ -70,7 +70,12 @@ void TForm1::FormCreate() {
                       QStringLiteral("\nVeuillez cliquer sur le bouton \"Mise à jour\"."));
 }
 
-void TForm1::BitBtn2Click() { close(); }
+void TForm1::BitBtn2Click() {
+  // During a transfer the road is still on the stack: the transfer ends at once, and the road,
+  // seeing the client cancelled, tidies up and returns to the loop, which then ends.
+  IdHTTP1.cancel();
+  close();
+}
 
 QString TForm1::exePath() const { return platform::programFolder() + ExeName; }
 

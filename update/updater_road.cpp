@@ -26,6 +26,7 @@ void TForm1::BitBtn1Click() {
     return;
   }
   Button5Click();
+  if (IdHTTP1.cancelled()) return;  // "Quitter" during the version check: nothing was stopped yet
   Button2Click();
   if (!(PageDate > ExeDate)) {
     ui->Label1->setText(noNewVersionText());
@@ -37,6 +38,12 @@ void TForm1::BitBtn1Click() {
   try {
     ui->Label1->setText(QStringLiteral("Téléchargement des mises à jour ") + ProductName + QStringLiteral("."));
     if (const std::optional<QString> error = downloadArchive()) {
+      if (IdHTTP1.cancelled()) {
+        // "Quitter": the old version runs again, without the partial file and without a box.
+        restartBackupProgram();
+        QFile::remove(ZipPath);
+        return;
+      }
       abandonDownload(
           QStringLiteral("Le téléchargement de la mise à jour ") + ProductName + QStringLiteral(" a échoué."), *error);
       return;

@@ -1,6 +1,5 @@
 #include "platform/ui/application.h"
 
-#include <QTranslator>
 #include <cstdio>
 
 #include "platform/ui/message_box.h"
@@ -38,15 +37,6 @@ bool deliverSafely(const std::function<void()>& work) {
     report("Exception inconnue");
   }
   return false;
-}
-
-QTranslator* installQtTranslations(const QString& folder) {
-  auto* translator = new QTranslator(QCoreApplication::instance());
-  if (!translator->load(QStringLiteral("qtbase_fr"), folder) || !QCoreApplication::installTranslator(translator)) {
-    delete translator;
-    return nullptr;
-  }
-  return translator;
 }
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {

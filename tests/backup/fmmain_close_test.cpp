@@ -36,7 +36,7 @@ TEST_F(CloseQuestion, NoKeepsTheProgramInTheTrayWithTheSettingsSaved) {
   EXPECT_EQ(q.icon, platform::MsgIcon::None);
   EXPECT_FALSE(main->isVisible());
   EXPECT_EQ(ended, 0);
-  EXPECT_TRUE(main->ui->Memo1->toPlainText().isEmpty());
+  EXPECT_TRUE(main->ui->Memo1->text().isEmpty());
   expectSavedSections();
 }
 

@@ -52,7 +52,7 @@ class WindowsTest : public ::testing::Test {
   std::filesystem::path iniPath() const { return dir / "serie.ini"; }
   std::filesystem::path logPath(const QDate& d) const { return dir / (d.toString("yyyyMMdd").toStdString() + ".log"); }
   QString stamp() const { return platform::dateTimeToStr(clock.now()); }
-  QString lastMemoLine() const { return main->ui->Memo1->toPlainText().section('\n', -1); }
+  QString lastMemoLine() const { return main->ui->Memo1->text().section('\n', -1); }
 
   testsupport::TempDir dir;
   platform::FixedClock clock{QDateTime(QDate(2026, 12, 9), QTime(10, 30, 15))};

@@ -1,6 +1,8 @@
 #include <QAction>
 #include <QPlainTextEdit>
 #include <QSpinBox>
+#include <QTextBlock>
+#include <QTextLayout>
 
 #include <filesystem>
 #include <fcntl.h>
@@ -29,18 +31,41 @@ TEST_F(RunLog, EachLineGoesToTheViewAndIsAppendedToTheDailyFile) {
   testsupport::writeFile(logPath(clock.now().date()), "earlier\r\n");
   main->journal("-----------------------");
   main->logMessage("Démarrage de la sauvegarde");
-  EXPECT_EQ(main->ui->Memo1->toPlainText(), "-----------------------\n" + stamp() + " : Démarrage de la sauvegarde");
+  EXPECT_EQ(main->ui->Memo1->text(), "-----------------------\n" + stamp() + " : Démarrage de la sauvegarde");
   EXPECT_EQ(todaysLog(),
             ("earlier\r\n-----------------------\r\n" + stamp() + " : Démarrage de la sauvegarde\r\n").toStdString());
+}
+
+TEST_F(RunLog, ALongLineBreaksAtItsSpacesOnly) {
+  main->show();
+  const QString line = QStringLiteral(
+      "Le fichier palvrenftp.zip a été envoyé sur le serveur : 1 234 567 Octets (/sauvegarde/vendredi) "
+      "depuis /home/utilisateur/Documents/comptabilite-2026/archives/palvrenftp.zip");
+  for (const int width : {300, 420, 547, 700}) {
+    SCOPED_TRACE(width);
+    main->resize(width, 394);
+    main->ui->Memo1->clear();
+    main->journal(line);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(main->ui->Memo1->text(), line);
+    const QTextBlock block = main->ui->Memo1->document()->firstBlock();
+    const QTextLayout* layout = block.layout();
+    ASSERT_GT(layout->lineCount(), 1);
+    const QString shown = block.text();
+    for (int i = 1; i < layout->lineCount(); ++i) {
+      const int start = layout->lineAt(i).textStart();
+      EXPECT_EQ(shown.at(start - 1), ' ') << shown.left(start).toStdString() << " | " << shown.mid(start).toStdString();
+    }
+  }
 }
 
 TEST_F(RunLog, EffacerEmptiesTheViewOnly) {
   main->logMessage("un");
   main->logMessage("deux");
   main->ui->Button2->click();
-  EXPECT_EQ(main->ui->Memo1->toPlainText(), "");
+  EXPECT_EQ(main->ui->Memo1->text(), "");
   main->logMessage("trois");
-  EXPECT_EQ(main->ui->Memo1->toPlainText(), stamp() + " : trois");
+  EXPECT_EQ(main->ui->Memo1->text(), stamp() + " : trois");
   EXPECT_EQ(todaysLog(),
             ((stamp() + " : un\r\n") + (stamp() + " : deux\r\n") + (stamp() + " : trois\r\n")).toStdString());
 }
@@ -59,7 +84,7 @@ TEST_F(RunLog, ARunPastMidnightGoesOnInTheNextDaysFile) {
             "31/12/2026 23:59:00 : avant\r\n31/12/2026 23:59:59 : juste avant\r\n");
   EXPECT_EQ(testsupport::readFile(logPath(QDate(2027, 1, 1))),
             "01/01/2027 : minuit\r\n01/01/2027 00:00:01 : après\r\n");
-  EXPECT_EQ(main->ui->Memo1->toPlainText().split('\n').size(), 4);
+  EXPECT_EQ(main->ui->Memo1->text().split('\n').size(), 4);
 }
 
 TEST_F(RunLog, AFileThatCannotBeWrittenLeavesTheVisibleLine) {

@@ -117,7 +117,7 @@ class MailReport : public WindowsTest {
     platform::setExceptionHandler(
         [this](const std::string& m) { main->ApplicationEvents1Exception(QString::fromStdString(m)); });
   }
-  QStringList memoLines() const { return main->ui->Memo1->toPlainText().split('\n'); }
+  QStringList memoLines() const { return main->ui->Memo1->text().split('\n'); }
 
   Ui::Form1* f = nullptr;
 };
@@ -130,7 +130,7 @@ TEST_F(MailReport, TheTestButtonMailsTheLogWithTheSubjectAndItsSuffix) {
   main->logMessage("Démarrage de la sauvegarde");
   main->journal("-----------------------");
   main->SubjectSuffix = warningSuffix;
-  const QString log = main->ui->Memo1->toPlainText();
+  const QString log = main->ui->Memo1->text();
 
   f->Button6->click();
 
@@ -147,7 +147,7 @@ TEST_F(MailReport, TheTestButtonMailsTheLogWithTheSubjectAndItsSuffix) {
   EXPECT_TRUE(r.logins.isEmpty());
   // A sent report clears the warning; the log itself is left as it was.
   EXPECT_EQ(main->SubjectSuffix, "");
-  EXPECT_EQ(main->ui->Memo1->toPlainText(), log);
+  EXPECT_EQ(main->ui->Memo1->text(), log);
 }
 
 TEST_F(MailReport, BodyIsTheLogThenOneBlankLineThenTheSignature) {
@@ -274,7 +274,7 @@ TEST_F(MailReport, AServerThatGreetsLateStillGetsTheReportWithOneLogin) {
   EXPECT_EQ(r.rcpts(), QStringList{"admin@example.org"});
   EXPECT_EQ(r.logins, QStringList{"AUTH LOGIN alice"});
   EXPECT_TRUE(main->SubjectSuffix.isEmpty());
-  EXPECT_FALSE(main->ui->Memo1->toPlainText().contains(cannotSendLine));
+  EXPECT_FALSE(main->ui->Memo1->text().contains(cannotSendLine));
 }
 
 TEST_F(MailReport, MissingSettingsAreLoggedWithoutTrying) {
@@ -315,7 +315,7 @@ TEST_F(MailReport, ARefusedRecipientRaisesToTheCallerAndKeepsTheSuffix) {
   } catch (const net::EIdException& e) {
     EXPECT_NE(std::string(e.what()).find("Destinataire inconnu"), std::string::npos) << e.what();
   }
-  EXPECT_EQ(main->ui->Memo1->toPlainText(), "");
+  EXPECT_EQ(main->ui->Memo1->text(), "");
   EXPECT_EQ(main->SubjectSuffix, warningSuffix);
 
   // From the test button the error is logged with its date, and one refused address in a

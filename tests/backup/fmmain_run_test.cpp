@@ -119,7 +119,7 @@ class BackupRun : public WindowsTest {
     EXPECT_EQ(archivecheck::sevenZipTest(archive(), password), 0);
     return testsupport::readWithPython(archive(), password);
   }
-  QStringList logLines() const { return main->ui->Memo1->toPlainText().split('\n'); }
+  QStringList logLines() const { return main->ui->Memo1->text().split('\n'); }
   // Lines of the log after the date, " : " and the given code.
   QStringList logged(const QString& code) const {
     QStringList found;

@@ -62,14 +62,14 @@ TEST_F(Settings, EverySavedControlOfBothWindowsIsRestoredAtTheNextStart) {
 TEST_F(Settings, TheLogViewIsReadBackButNeverSaved) {
   testsupport::writeFile(iniPath(), "[fmMainMemo1]\r\nL0=never\r\n");
   buildWindows();
-  EXPECT_EQ(main->ui->Memo1->toPlainText(), "never");  // read back, as every memo is
+  EXPECT_EQ(main->ui->Memo1->text(), "never");  // read back, as every memo is
   main->logMessage("x");
   main->BitBtn1Click();
   EXPECT_FALSE(platform::IniFile(iniPath().string()).valueExists("fmMainMemo1", "L1"));  // its name has no "_"
   std::filesystem::remove(iniPath());
   destroyWindows();
   buildWindows();
-  EXPECT_TRUE(main->ui->Memo1->toPlainText().isEmpty());
+  EXPECT_TRUE(main->ui->Memo1->text().isEmpty());
 }
 
 }  // namespace

@@ -162,7 +162,7 @@ TEST_F(Upload, ThePauseBeforeTheDisconnectKeepsTheWindowAliveAndTheRunBusy) {
   });
   main->requestStart();
   EXPECT_EQ(starts, 1);
-  const QStringList lines = main->ui->Memo1->toPlainText().split('\n');
+  const QStringList lines = main->ui->Memo1->text().split('\n');
   const auto indexOf = [&](const QString& text) {
     for (qsizetype i = 0; i < lines.size(); ++i)
       if (lines[i].endsWith(" : " + text)) return i;
@@ -199,7 +199,7 @@ TEST_F(Upload, SameArchiveAgainWarnsAndIsStillSent) {
                              line("Si vous n'avez pas ajouté des données supplémentaires \" c'est normal ! \""),
                              sep};
   EXPECT_EQ(lines.mid(0, expected.size()), expected);
-  EXPECT_FALSE(main->ui->Memo1->toPlainText().contains("Création du répertoire"));
+  EXPECT_FALSE(main->ui->Memo1->text().contains("Création du répertoire"));
   EXPECT_EQ(count("Transfert de 5000 sur 5000 Octets (/sauvegarde/mercredi)"), 1);
 }
 
@@ -210,7 +210,7 @@ TEST_F(Upload, NoMainFolderAndNoDayFolderGoesToTheRoot) {
   main->Button1Click();
   EXPECT_EQ(testsupport::readFile(ftpRoot / "palvrenftp.zip"), data);
   EXPECT_EQ(count("Transfert de 1000 sur 1000 Octets ()"), 1);
-  EXPECT_FALSE(main->ui->Memo1->toPlainText().contains("Création du répertoire"));
+  EXPECT_FALSE(main->ui->Memo1->text().contains("Création du répertoire"));
 }
 
 TEST_F(Upload, MissingOrEmptyArchiveConnectsNowhere) {
@@ -270,7 +270,7 @@ TEST_F(Upload, FailuresArmTheRetryAndKeepTheStartOff) {
     const qsizetype retry = lines.indexOf(line("Reprise dans 3 minutes"));
     ASSERT_GT(retry, 0);
     EXPECT_TRUE(lines[retry - 1].startsWith(stamp() + " : ")) << lines[retry - 1].toStdString();
-    EXPECT_FALSE(main->ui->Memo1->toPlainText().contains("Sauvegarde terminée"));
+    EXPECT_FALSE(main->ui->Memo1->text().contains("Sauvegarde terminée"));
     EXPECT_TRUE(waits.empty());
     // The resume is pending: nothing may start a run before it.
     EXPECT_FALSE(main->ui->bnStart->isEnabled());

@@ -91,7 +91,7 @@ class UploadTest : public WindowsTest {
     return std::filesystem::exists(remoteFile(day)) ? testsupport::readFile(remoteFile(day)) : std::string("<none>");
   }
 
-  QStringList memoLines() const { return main->ui->Memo1->toPlainText().split('\n'); }
+  QStringList memoLines() const { return main->ui->Memo1->text().split('\n'); }
   // A dated line: the stamp, " : " and the message.
   QString line(const QString& message) const { return stamp() + " : " + message; }
   int count(const QString& message) const { return static_cast<int>(memoLines().count(line(message))); }

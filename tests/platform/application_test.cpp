@@ -1,6 +1,7 @@
 #include "platform/ui/application.h"
 
 #include <QCoreApplication>
+#include <QFileSystemModel>
 #include <QTranslator>
 #include <gtest/gtest.h>
 
@@ -48,6 +49,17 @@ TEST(QtTranslations, QtsOwnDialogTextsComeOutFrenchAndAMissingFileIsNoError) {
   ASSERT_NE(french, nullptr) << "qtbase_fr.qm missing: the setup step installs it";
   EXPECT_EQ(lookIn(), "Voir dans :");
   EXPECT_EQ(QCoreApplication::translate("QLineEdit", "&Copy"), "Cop&ier");
+  // The file system model's type names, filed under another context in the catalogue.
+  EXPECT_EQ(QCoreApplication::translate("QAbstractFileIconProvider", "Folder", "All other platforms"), "Dossier");
+  EXPECT_EQ(QCoreApplication::translate("QAbstractFileIconProvider", "%1 File", "%1 is a file name suffix, for example txt")
+                .arg("log"),
+            "Fichier log");
+  testsupport::TempDir folder;
+  std::filesystem::create_directory(folder / "journaux");
+  QFileSystemModel model;
+  const QModelIndex sub = model.index(QString::fromStdString((folder / "journaux").string()));
+  ASSERT_TRUE(sub.isValid());
+  EXPECT_EQ(model.type(sub), "Dossier");
   QCoreApplication::removeTranslator(french);
   delete french;
 }

@@ -2,8 +2,10 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <filesystem>
 
+#include "support/random_bytes.h"
 #include "ui_updater_form.h"
 #include "support/random_bytes.h"
 #include "update/update_server.h"
@@ -208,6 +210,45 @@ TEST_F(UpdaterRoadTest, FailedDownloadIsNeverExtractedAndTheOldVersionRunsAgain)
     expectUntouched();
     expectFailedDownload(QStringLiteral("Le téléchargement de la mise à jour PalvrenFtp a échoué."));
   }
+}
+
+// "Quitter" pressed while a slow server sends the archive, delivered as a click through the
+// window's event processing during the transfer.
+TEST_F(UpdaterRoadTest, QuitDuringTheDownloadStopsItAndRestartsTheOldVersion) {
+  const std::string archive =
+      zipOf({{"PalvrenFtp", newProgram, true}, {"gros.bin", testsupport::randomBytes(1 << 20, 7)}}, true);
+  installBackupProgram(exeWritten);
+  publish("13/03/2007", archive);
+  startServer({"--chunk-delay", "20"});
+  program = &runBackupProgram();
+  form = makeForm();
+  std::int64_t expected = 0;
+  std::int64_t received = 0;
+  std::int64_t receivedAtQuit = -1;
+  const net::WorkEvents original = form->IdHTTP1.events;
+  form->IdHTTP1.events.onWorkBegin = [&](net::WorkMode mode, std::int64_t max) {
+    expected = max;
+    original.onWorkBegin(mode, max);
+  };
+  form->IdHTTP1.events.onWork = [&](net::WorkMode mode, std::int64_t count) {
+    received = count;
+    if (expected == static_cast<std::int64_t>(archive.size()) && receivedAtQuit < 0) {
+      receivedAtQuit = count;
+      QTimer::singleShot(0, form->ui->BitBtn2, &QPushButton::click);
+    }
+    original.onWork(mode, count);
+  };
+  form->ui->BitBtn1->click();
+
+  ASSERT_GT(receivedAtQuit, 0);
+  // The transfer ended where it was: a block or two more at most, never the rest of the archive.
+  EXPECT_LT(received, static_cast<std::int64_t>(archive.size()) / 2);
+  EXPECT_TRUE(program->endedByKill());
+  EXPECT_EQ(shellOpened, std::vector<QString>{exeTarget()});
+  EXPECT_FALSE(fs::exists(fs::symlink_status(zipPath())));
+  expectUntouched();
+  EXPECT_TRUE(boxes->asked().empty());
+  EXPECT_FALSE(form->isVisible());
 }
 
 TEST_F(UpdaterRoadTest, ArchiveThatCannotBeCreatedEndsTheRoadWithTheProgramRestarted) {
