@@ -276,8 +276,10 @@ class TZABaseArchiver {
   PendingCopy pendingCopy_;
   std::vector<uint8_t> backupWindow_;
   int64_t backupWindowAt_ = -1;
-  // Volumes this archiver created: a failed creation of a multi-volume set takes them away.
+  // Volumes this archiver created: a failed creation of a multi-volume set
+  // takes them away. Whether one of them replaced a file of an older set.
   std::vector<std::string> createdVolumes_;
+  bool overwroteVolume_ = false;
   // Staging for a spanned archive on a floppy disk, handed to the volume writer.
   std::unique_ptr<platform::TMemoryStream> updateBuffer_;
   // The rollback directory by stored name for one pass: a hash table of

@@ -15,6 +15,21 @@ void removeQuietly(const std::string& path) {
   std::filesystem::remove(path, ec);
 }
 
+// Whether the file is the last volume of a multi-volume set: its end record
+// names a disk after the first.
+bool endsVolumeSet(TZABaseArchiver& archiver, const std::string& name) {
+  try {
+    platform::TFileStream file(name, platform::fmOpenRead | platform::fmShareDenyNone);
+    TZADirManager probe(&file, &archiver, false);
+    TZipEndOfCentralDir record;
+    int64_t position = -1;
+    std::string comment;
+    return probe.FindEndOfCentralDir(kEndOfCentralDirSignature, record, position, comment) && record.ThisDisk != 0;
+  } catch (const platform::EStreamError&) {
+    return false;
+  }
+}
+
 bool changesData(const TDirItem& item) {
   return item.StorePending && item.PendingOperation != poRename && item.PendingOperation != poChangeAttr &&
          item.PendingOperation != poChangeComment;
@@ -48,6 +63,10 @@ void TZABaseArchiver::BackupArchiveTail(uint64_t offset) {
       archiveStream_->SetPosition(static_cast<int64_t>(offset));
       backupStream_->CopyFrom(*archiveStream_, count);
     }
+  } catch (const platform::EWriteError&) {
+    // A full disk where the backup goes: nothing of the archive is touched yet.
+    DeleteBackupFile();
+    raise(zeWriteFailed);
   } catch (...) {
     DeleteBackupFile();
     throw;
@@ -207,12 +226,13 @@ void TZABaseArchiver::ApplyPendingUpdates() {
     work.Assign(rollback);
     return;
   }
-  // Nothing to write: the file stays as it is, byte for byte.
-  if (first == work.Count() && first == rollback.Count()) {
+  const bool readOnly = !inMemory_ && fileOpenMode_ != kCreateMode && (fileOpenMode_ & 0x03) == platform::fmOpenRead;
+  // Nothing to write: the file stays as it is, byte for byte. A directory
+  // rebuilt from the local headers is not in the file: it is written.
+  if (first == work.Count() && first == rollback.Count() && (!dirManager_->Rebuilt || readOnly)) {
     DoOnOverallProgress(100, operation, ppEnd, cancel_);
     return;
   }
-  const bool readOnly = !inMemory_ && fileOpenMode_ != kCreateMode && (fileOpenMode_ & 0x03) == platform::fmOpenRead;
   try {
     if (readOnly) raise(zeReadOnly);
     // Volumes already written are not rewritten: a multi-volume archive is
@@ -279,6 +299,9 @@ void TZABaseArchiver::ApplyPendingUpdates() {
     item.ReleaseSourceStream();
   }
   rollback.Assign(work);
+  // What this pass created stays: a later failed creation takes only its own volumes.
+  createdVolumes_.clear();
+  overwroteVolume_ = false;
   if (Options().FlushBuffers)
     if (auto* file = dynamic_cast<platform::TFileStream*>(archiveStream_.get())) file->Flush();
 }
@@ -292,7 +315,12 @@ void TZABaseArchiver::RollbackUpdate() {
   if (spanningMode_ != smNone && fileOpenMode_ == kCreateMode && !inMemory_) {
     ReplaceStream(nullptr, {});
     for (const std::string& name : createdVolumes_) removeQuietly(name);
+    // An older set under the same name lost volumes to the new one: its last
+    // volume would still list entries whose data are gone.
+    const bool ownName = std::find(createdVolumes_.begin(), createdVolumes_.end(), FileName) != createdVolumes_.end();
+    if (overwroteVolume_ && !ownName && endsVolumeSet(*this, FileName)) removeQuietly(FileName);
     createdVolumes_.clear();
+    overwroteVolume_ = false;
     DeleteBackupFile();
     return;
   }
@@ -314,8 +342,12 @@ void TZABaseArchiver::RestoreArchiveTail() {
     archiveStream_->SetSize(startPosition_);
     archiveStream_->SetPosition(startPosition_);
     archiveStream_->CopyFrom(*backupStream_, 0);
-  } catch (...) {
+  } catch (const platform::EWriteError&) {
     // The backup is the only copy left of the archive's tail: it stays on disk.
+    backupStream_.reset();
+    backupFileName_.clear();
+    raise(zeWriteFailed);
+  } catch (...) {
     backupStream_.reset();
     backupFileName_.clear();
     throw;

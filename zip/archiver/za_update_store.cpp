@@ -170,6 +170,9 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
       header.Crc = item.Crc;
       header.Method = item.Method;
       header.CompressedSize = sizeMarkers ? kMarker32 : item.CompressedSize;
+      // The file may have grown since its size was first taken: the header
+      // gives the size of what was stored.
+      header.UncompressedSize = sizeMarkers ? kMarker32 : item.UncompressedSize;
       const int64_t end = out->Position();
       out->SetPosition(static_cast<int64_t>(offset));
       writeHeader();

@@ -376,6 +376,7 @@ int64_t TZADirManager::findFirstLocalHeader(int64_t endPosition) {
 }
 
 void TZADirManager::rebuildFromLocalHeaders() {
+  Rebuilt = true;
   const int64_t size = stream_->Size();
   const uint64_t usize = static_cast<uint64_t>(size);
   TZASignatureScanner headers(*stream_, kLocalHeaderSignature, kRebuildWindow);

@@ -104,6 +104,7 @@ void TZADirManager::WriteDirectory(platform::TStream* stream) {
   archiver_->WriteArchiveBuffer(rec.data(), rec.size(), nullptr, end.CommentLength, info, stream_);
   if (end.CommentLength > 0)
     archiver_->WriteArchiveBuffer(comment.data(), end.CommentLength, nullptr, 0, info, stream_);
+  Rebuilt = false;
 
   if (multiVolume() && !customStream_ && archiver_->VolumeFileName() != archiver_->FileName) {
     std::string own = archiver_->FileName;
