@@ -396,7 +396,7 @@ TEST_F(UpdateTest, ArenamedEntryKeepsItsData) {
     open(a);
     a.BeginUpdate();
     TDirItem& item = TZAArchiverInternals::Entry(a, 0);
-    item.PreviousName = item.FileName;
+    item.EditExtras().PreviousName = item.FileName;
     ZASetStoredName(item, "renamed/first.txt", true);
     item.PendingOperation = poRename;
     item.StorePending = true;

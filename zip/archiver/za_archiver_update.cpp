@@ -157,7 +157,7 @@ bool TZABaseArchiver::writeItemsFrom(int32_t first, std::vector<std::string>& mo
     TDirItem& item = *work.GetItemPtr(i);
     if (written) {
       ++itemsDone_;
-      if (store && item.PendingOperation == poMove && !item.IsFolder()) movedSources.push_back(item.SourceFileName);
+      if (store && item.PendingOperation == poMove && !item.IsFolder()) movedSources.push_back(item.Extras().SourceFileName);
       ++i;
       continue;
     }
@@ -295,7 +295,7 @@ void TZABaseArchiver::ApplyPendingUpdates() {
     TDirItem& item = *work.GetItemPtr(i);
     item.StorePending = false;
     item.PendingOperation = 0;
-    item.PreviousName.clear();
+    if (!item.Extras().PreviousName.empty()) item.EditExtras().PreviousName.clear();
     item.ReleaseSourceStream();
   }
   rollback.Assign(work);

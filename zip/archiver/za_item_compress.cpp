@@ -64,7 +64,7 @@ bool TZABaseArchiver::CompressItemData(platform::TStream& source, platform::TStr
   uint32_t crc = kCrcSeed;
   const uint8_t mode = item.CompressionMode;
   const int64_t bufferSize = BufferSizeForCompressionMode(mode);
-  const bool encrypted = !item.Password.empty();
+  const bool encrypted = !item.Extras().Password.empty();
   const bool deflated = item.Method == kMethodDeflated;
   platform::TStream* out = &archive;
   cancel_ = false;
@@ -83,7 +83,7 @@ bool TZABaseArchiver::CompressItemData(platform::TStream& source, platform::TStr
       pre = UpdateCRC32(pre, block.data(), n);
       left -= n;
     }
-    const TZAEncryptionHeader header = ZipCryptMakeHeader(item.Password, ~pre, keys);
+    const TZAEncryptionHeader header = ZipCryptMakeHeader(item.Extras().Password, ~pre, keys);
     if (WriteToVolumes(header.data(), kEncryptionHeaderSize, nullptr, -1, volumeInfo_, out) < kEncryptionHeaderSize)
       raise(zeWriteFailed);
     compressed += kEncryptionHeaderSize;

@@ -148,7 +148,7 @@ void TZABaseArchiver::CopyUnchangedItem(int32_t index) {
   TDirItem& item = *dirManager_->ArchiveDir.GetItemPtr(index);
   TZADirArray& rollback = dirManager_->RollbackDir;
   const bool renamed = item.PendingOperation == poRename;
-  const std::string& oldName = renamed ? item.PreviousName : item.FileName;
+  const std::string& oldName = renamed ? item.Extras().PreviousName : item.FileName;
   const int32_t found = findRollbackItem(oldName, item.TrueLocalHeaderOffset());
   if (found < 0) raise(zeKeptEntryMissing);
   const TDirItem& old = *rollback.GetItemPtr(found);
