@@ -63,6 +63,7 @@ void TZABaseArchiver::BackupArchiveTail(uint64_t offset) {
       archiveStream_->SetPosition(static_cast<int64_t>(offset));
       backupStream_->CopyFrom(*archiveStream_, count);
     }
+    backupSize_ = std::max<int64_t>(count, 0);
   } catch (const platform::EWriteError&) {
     // A full disk where the backup goes: nothing of the archive is touched yet.
     DeleteBackupFile();
@@ -138,7 +139,8 @@ bool TZABaseArchiver::writeItemsFrom(int32_t first, std::vector<std::string>& mo
     if (store) flushBackupCopy();
     do {
       action = fxaIgnore;
-      const int64_t attemptStart = archiveStream_->Seek(0, platform::TSeekOrigin::soEnd);
+      // A copy either lands whole or fails the pass: only a store has an attempt to cut back.
+      const int64_t attemptStart = store ? archiveStream_->Seek(0, platform::TSeekOrigin::soEnd) : 0;
       if (store) {
         written = StoreItem(i, action);
       } else {
@@ -360,6 +362,7 @@ void TZABaseArchiver::DeleteBackupFile() {
   std::vector<uint8_t>().swap(backupWindow_);
   backupWindowAt_ = -1;
   backupStream_.reset();
+  backupSize_ = 0;
   if (!backupFileName_.empty()) removeQuietly(backupFileName_);
   backupFileName_.clear();
 }
