@@ -13,7 +13,7 @@ namespace zip {
 
 namespace {
 
-constexpr int64_t kCopyBlock = 1 << 20;
+constexpr int64_t kCopyBlock = 256 * 1024;
 
 uint32_t u32At(const uint8_t* p) {
   return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
