@@ -74,6 +74,35 @@ def split_set(archive, cuts, info_zip):
     return head + whole
 
 
+def larger_seeds(work):
+    """Seeds of a few kilobytes, so that the archive roads start beyond the smallest shapes: a Zip64
+    archive, a data-descriptor archive and a split set of three volumes."""
+    src = os.path.join(work, "big")
+    os.makedirs(os.path.join(src, "sous"))
+    x = 7
+    for i in range(6):
+        # Letters of a small generator: text that deflate shrinks only by half.
+        letters = []
+        for _ in range(700):
+            x = (x * 1103515245 + 12345) % 2**31
+            letters.append("abcdefghij klmnop\n"[x >> 16 & 15])
+        with open(os.path.join(src, "sous", "t%d.txt" % i), "w") as f:
+            f.write("".join(letters))
+    with open(os.path.join(src, "octets.bin"), "wb") as f:
+        f.write(bytes((i * 37 + 11) % 256 for i in range(1500)))
+    put("zip", "infozip-zip64.zip", tool(src, "zip", "-q", "-r", "-X", "-fz", "../z64.zip", ".", out="../z64.zip"))
+    subprocess.run("zip -q -r -X - . | cat > ../dd.zip", shell=True, cwd=src, check=True)
+    with open(os.path.join(work, "dd.zip"), "rb") as f:
+        put("zip", "infozip-descriptors.zip", f.read())
+    names = ["un.bin", "deux.bin", "trois.bin"]
+    plain = python_zip([(n, bytes((i * 13 + k) % 251 for i in range(1800)), {}) for k, n in enumerate(names)],
+                       compression=zipfile.ZIP_STORED)
+    with zipfile.ZipFile(io.BytesIO(plain)) as z:
+        starts = [i.header_offset + 30 + len(i.filename) for i in z.infolist()]
+    # Cuts in the data of the second and third entries.
+    put("zip_split", "three-volumes-large.bin", split_set(plain, [starts[1] + 900, starts[2] + 900], False))
+
+
 def main():
     if os.path.isdir(CORPUS):
         shutil.rmtree(CORPUS)
@@ -102,6 +131,7 @@ def main():
         # Cuts inside entry data, never inside a header.
         put("zip_split", "two-volumes.bin", split_set(plain, [60], True))
         put("zip_split", "three-volumes.bin", split_set(plain, [60, 230], False))
+        larger_seeds(work)
     put("ini_file", "serie.ini",
         "[Serveur]\r\nHote=ftp.exemple.fr\r\nPort=21\r\nPassif=1\r\n\r\n[Dossiers]\r\nL0=/home/moi\r\nItemIndex=0x1\r\n")
     put("ini_file", "loose.ini", "; note\nsans section=1\n[ Tri ]\n  Cle = valeur \n[tri]\ncle=autre\n[]\n=x\nHEURE=-12\n")

@@ -12,6 +12,11 @@ build=$(cd "${3:-$here/../build-fuzz}" && pwd)
 seeds=$here/corpus/$road
 # The three single-file archive roads share one set of seeds.
 [ -d "$seeds" ] || seeds=$here/corpus/zip
+# The archive roads take inputs of the full length at once and know the ZIP signatures.
+extra=()
+case $road in
+  zip_*) extra=(-len_control=0 -dict="$here/zip.dict") ;;
+esac
 work=$build/fuzz/work/$road
 mkdir -p "$work/corpus" "$work/artifacts"
 export LSAN_OPTIONS=suppressions=$here/lsan.supp
@@ -22,7 +27,7 @@ status=0
 # so that one known fault cannot hide the others.
 while left=$((seconds - (SECONDS - start))); [ "$left" -gt 0 ]; do
   nice -n 10 "$build/fuzz/fuzz_$road" -max_total_time="$left" -max_len=16384 -timeout=30 -rss_limit_mb=2048 \
-    -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$work/corpus" "$seeds" && break
+    "${extra[@]}" -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$work/corpus" "$seeds" && break
   status=1
 done
 # An input that crashed left its scratch folder behind; those of ended processes go.

@@ -120,6 +120,13 @@ INSTANTIATE_TEST_SUITE_P(Shapes, TrailingBytes,
                                                           b.end.dirOffset =
                                                               static_cast<uint32_t>(b.directoryOffset - 500);
                                                         },
+                                                        true},
+                                           TrailingCase{"offsets_that_disagree",
+                                                        [](auto& b) {
+                                                          b.build();
+                                                          b.end.dirOffset =
+                                                              static_cast<uint32_t>(b.directoryOffset + 7);
+                                                        },
                                                         false},
                                            TrailingCase{"zip64",
                                                         [](auto& b) {

@@ -13,6 +13,7 @@
 namespace zip {
 
 class TZABaseArchiver;
+struct TZALocalEntry;
 
 class TZADirManager {
  public:
@@ -65,6 +66,14 @@ class TZADirManager {
   // Sets the stub size; gives how far the entries' offsets fall short of their headers.
   int64_t findFirstLocalHeader(int64_t endPosition);
   void rebuildFromLocalHeaders();
+  // The rebuild, where an end record counted entries: none recovered is damage, not an empty archive.
+  void rebuildCounting(uint64_t namedEntries);
+  TDirItem rebuiltItem(const TZALocalEntry& entry, int64_t position);
+  // Whether position lies inside the data of an entry whose local header
+  // stands before it: ZIP data there belong to an archive stored in that entry.
+  bool insideAnEntry(uint64_t position);
+  // The most entries an end record found by the last search counted, taken or not.
+  uint64_t namedEntries_ = 0;
   void writeZip64EndRecord(int64_t dirStart, uint32_t volume, uint32_t dirStartDisk, int64_t entries);
   void writeZip64Locator(uint32_t volume);
   // The volume being written; 0 for a single file.

@@ -1,15 +1,15 @@
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "platform/core/exceptions.h"
 #include "zip/za_archiver.h"
 #include "zip/format/za_central_entry.h"
+#include "zip/directory/za_block_reader.h"
 #include "zip/directory/za_dir_manager.h"
 #include "zip/directory/za_signature_scanner.h"
 #include "zip/za_except.h"
-#include "zip/format/za_extra_field.h"
-#include "zip/names/za_names.h"
 #include "zip/format/za_range.h"
 
 namespace zip {
@@ -18,11 +18,6 @@ namespace {
 
 constexpr int64_t kEndSearchBlock = 65600;
 constexpr int64_t kStubSearchWindow = 10000;
-constexpr int64_t kRebuildWindow = 65535;
-constexpr uint16_t kMaxRebuildExtra = 260;
-constexpr uint16_t kUnixExtraId = 0x000d;
-constexpr uint16_t kInfoZipUnixExtraId = 0x7875;
-constexpr uint16_t kInfoZipOldUnixExtraId = 0x5855;
 
 std::vector<uint8_t> readAt(platform::TStream& s, int64_t pos, int64_t count) {
   std::vector<uint8_t> b(static_cast<size_t>(count));
@@ -30,8 +25,6 @@ std::vector<uint8_t> readAt(platform::TStream& s, int64_t pos, int64_t count) {
   s.ReadBuffer(b.data(), count);
   return b;
 }
-
-std::string_view asText(const std::vector<uint8_t>& b) { return {reinterpret_cast<const char*>(b.data()), b.size()}; }
 
 }  // namespace
 
@@ -70,6 +63,7 @@ bool TZADirManager::FindEndOfCentralDir(uint32_t signature, TZipEndOfCentralDir&
   comment.clear();
   record = TZipEndOfCentralDir{};
   record.Signature = 0;
+  namedEntries_ = 0;
   const int64_t size = stream_->Size();
   const int64_t length = std::min(size, kEndSearchBlock);
   if (length < static_cast<int64_t>(TZipEndOfCentralDir::kSize)) return false;
@@ -83,6 +77,7 @@ bool TZADirManager::FindEndOfCentralDir(uint32_t signature, TZipEndOfCentralDir&
     const int64_t at = i - 3;
     if (!ZARangeFits(static_cast<uint64_t>(at), TZipEndOfCentralDir::kSize, static_cast<uint64_t>(length))) continue;
     const auto rec = DecodeEndOfCentralDir(std::span(block).subspan(static_cast<size_t>(at)));
+    namedEntries_ = std::max<uint64_t>(namedEntries_, rec->TotalEntries);
     if (!ZAEndRecordAccepted(static_cast<uint64_t>(blockStart + at), rec->CommentLength, static_cast<uint64_t>(size)))
       continue;
     record = *rec;
@@ -116,6 +111,8 @@ bool TZADirManager::directoryChecksOut(int64_t position, const TZipEndOfCentralD
   if (disk(rec.ThisDisk) != disk(rec.DirStartDisk) || rec.EntriesOnDisk != rec.TotalEntries) return false;
   uint64_t end = static_cast<uint64_t>(position);
   uint64_t dirSize = rec.DirSize, dirOffset = rec.DirOffset, count = rec.TotalEntries;
+  // How far the Zip64 record stands from where the locator says: a stub's size.
+  std::optional<uint64_t> locatorShift;
   constexpr uint64_t kZip64Tail = TZip64Locator::kSize + TZip64EndOfCentralDir::kSize;
   if (end >= kZip64Tail) {
     const auto loc = DecodeZip64Locator(readAt(*stream_, position - 20, 20));
@@ -123,6 +120,8 @@ bool TZADirManager::directoryChecksOut(int64_t position, const TZipEndOfCentralD
       const auto z = DecodeZip64EndOfCentralDir(readAt(*stream_, static_cast<int64_t>(end - kZip64Tail), 56));
       if (z->Signature != kZip64EndOfCentralDirSignature || z->EntriesOnDisk != z->TotalEntries) return false;
       end -= kZip64Tail;
+      if (loc->Zip64EndOffset > end) return false;
+      locatorShift = end - loc->Zip64EndOffset;
       dirSize = z->DirSize;
       dirOffset = z->DirOffset;
       count = z->TotalEntries;
@@ -130,20 +129,30 @@ bool TZADirManager::directoryChecksOut(int64_t position, const TZipEndOfCentralD
   }
   if (dirSize > end || !ZACountFits(count, TZipCentralHeader::kSize, dirSize)) return false;
   const uint64_t start = end - dirSize;
-  // The offset must agree too: an archive stored whole inside an entry of
-  // another (its offsets count from its own start) is never taken for it.
-  if (dirOffset != start) return false;
-  std::vector<uint8_t> fixed(TZipCentralHeader::kSize);
-  uint64_t pos = start;
-  for (uint64_t i = 0; i < count; ++i) {
-    if (!ZARangeFits(pos, TZipCentralHeader::kSize, end)) return false;
-    stream_->SetPosition(static_cast<int64_t>(pos));
-    stream_->ReadBuffer(fixed.data(), static_cast<int64_t>(fixed.size()));
-    const auto h = DecodeCentralHeader(fixed);
-    if (h->Signature != kCentralHeaderSignature) return false;
-    pos += TZipCentralHeader::kSize + uint64_t{h->NameLength} + h->ExtraLength + h->CommentLength;
+  // The offsets must agree too, from the file's start or all from the end of
+  // a stub; and an archive stored whole inside an entry of another (its
+  // offsets count from its own start) is never taken for it.
+  if (dirOffset > start) return false;
+  const uint64_t stub = start - dirOffset;
+  if (locatorShift && *locatorShift != stub) return false;
+  if (stub > 0 && insideAnEntry(stub)) return false;
+  try {
+    TZABlockReader r(*stream_, static_cast<int64_t>(start));
+    for (uint64_t i = 0; i < count; ++i) {
+      if (static_cast<uint64_t>(r.Position()) + TZipCentralHeader::kSize > end || !r.Fill(TZipCentralHeader::kSize))
+        return false;
+      const auto h = DecodeCentralHeader(r.View());
+      if (h->Signature != kCentralHeaderSignature) return false;
+      r.Skip(TZipCentralHeader::kSize);
+      const uint64_t tail = uint64_t{h->NameLength} + h->ExtraLength + h->CommentLength;
+      if (tail > end - static_cast<uint64_t>(r.Position())) return false;
+      if (!r.Fill(static_cast<size_t>(tail))) return false;
+      r.Skip(static_cast<size_t>(tail));
+    }
+    return static_cast<uint64_t>(r.Position()) == end;
+  } catch (const platform::EReadError&) {
+    return false;
   }
-  return pos == end;
 }
 
 bool TZADirManager::HasEndOfCentralDir() {
@@ -186,7 +195,7 @@ void TZADirManager::ReadDirectory() {
   if (!FindEndOfCentralDir(kEndOfCentralDirSignature, EndOfCentralDir, e, ArchiveComment)) {
     EndOfCentralDir = TZipEndOfCentralDir{};
     if (multiVolume()) throw EZAException(zeOpenFailed, archiver_->Name);
-    rebuildFromLocalHeaders();
+    rebuildCounting(namedEntries_);
     CentralDirStart = stream_->Size();
     return;
   }
@@ -256,6 +265,9 @@ void TZADirManager::ReadDirectory() {
 
   if (lastVolume == 0) {
     const int64_t displacement = findFirstLocalHeader(e);
+    // Offsets that count from inside an entry of the file: the directory is
+    // that of an archive stored in the entry, and the file was cut after it.
+    if (displacement > 0 && insideAnEntry(static_cast<uint64_t>(StubSize))) return damagedDirectory();
     if (displacement > 0) AddStubOffset();
   }
   if (dataOverlap()) throw EZAException(zeDamagedArchive, archiver_->Name);
@@ -291,28 +303,25 @@ bool TZADirManager::dataOverlap() {
 }
 
 bool TZADirManager::readEntries(int64_t count, TZAVolumeNumberInfo& info) {
-  std::vector<uint8_t> fixed(TZipCentralHeader::kSize);
-  std::vector<uint8_t> tail;
   try {
+    TZABlockReader r(*stream_, stream_->Position());
     for (int64_t i = 0; i < count; ++i) {
-      if (multiVolume() && stream_->Size() - stream_->Position() < static_cast<int64_t>(TZipCentralHeader::kSize)) {
+      if (multiVolume() && r.Remaining() < static_cast<int64_t>(TZipCentralHeader::kSize)) {
         info.SetVolumeNumber(info.VolumeNumber + 1);
         RequestVolume(info);
-        stream_->SetPosition(0);
+        r = TZABlockReader(*stream_, 0);
       }
-      if (i == 0) CentralDirStart = stream_->Position();
-      const uint64_t size = static_cast<uint64_t>(stream_->Size());
-      const uint64_t at = static_cast<uint64_t>(stream_->Position());
-      if (!ZARangeFits(at, TZipCentralHeader::kSize, size)) return false;
-      stream_->ReadBuffer(fixed.data(), static_cast<int64_t>(fixed.size()));
-      const auto header = DecodeCentralHeader(fixed);
+      if (i == 0) CentralDirStart = r.Position();
+      if (!r.Fill(TZipCentralHeader::kSize)) return false;
+      const auto header = DecodeCentralHeader(r.View());
       // A header out of step (a name length that lies) is damage, not an entry.
       if (header->Signature != kCentralHeaderSignature) return false;
-      tail.resize(size_t{header->NameLength} + header->ExtraLength + header->CommentLength);
-      if (!ZARangeFits(at + TZipCentralHeader::kSize, tail.size(), size)) return false;
-      stream_->ReadBuffer(tail.data(), static_cast<int64_t>(tail.size()));
+      const size_t tail = size_t{header->NameLength} + header->ExtraLength + header->CommentLength;
+      if (!r.Fill(TZipCentralHeader::kSize + tail)) return false;
       ArchiveDir.SetCount(static_cast<int32_t>(i + 1));
-      ReadCentralEntryTail(*header, tail, oemFileNames(), *ArchiveDir.GetItemPtr(static_cast<int32_t>(i)));
+      ReadCentralEntryTail(*header, r.View().subspan(TZipCentralHeader::kSize, tail), oemFileNames(),
+                           *ArchiveDir.GetItemPtr(static_cast<int32_t>(i)));
+      r.Skip(TZipCentralHeader::kSize + tail);
     }
   } catch (const platform::EReadError&) {
     // A volume shorter than its directory says.
@@ -323,11 +332,21 @@ bool TZADirManager::readEntries(int64_t count, TZAVolumeNumberInfo& info) {
 
 void TZADirManager::damagedDirectory() {
   if (multiVolume() || !archiver_->AllowDamagedOpen()) throw EZAException(zeDamagedArchive, archiver_->Name);
+  const uint64_t named = IsZip64 ? Zip64EndOfCentralDir.TotalEntries : EndOfCentralDir.TotalEntries;
   ClearEndOfCentralDir();
   IsZip64 = false;
   StubSize = 0;
-  rebuildFromLocalHeaders();
+  rebuildCounting(named);
   CentralDirStart = stream_->Size();
+}
+
+void TZADirManager::rebuildCounting(uint64_t namedEntries) {
+  try {
+    rebuildFromLocalHeaders();
+  } catch (const EZAException& e) {
+    if (namedEntries == 0 || e.NativeError != zeInvalidArchive) throw;
+  }
+  if (namedEntries > 0 && ArchiveDir.Count() == 0) throw EZAException(zeDamagedArchive, archiver_->Name);
 }
 
 int64_t TZADirManager::findFirstLocalHeader(int64_t endPosition) {
@@ -373,88 +392,6 @@ int64_t TZADirManager::findFirstLocalHeader(int64_t endPosition) {
     from = at + 1;
   }
   return 0;
-}
-
-void TZADirManager::rebuildFromLocalHeaders() {
-  Rebuilt = true;
-  const int64_t size = stream_->Size();
-  const uint64_t usize = static_cast<uint64_t>(size);
-  TZASignatureScanner headers(*stream_, kLocalHeaderSignature, kRebuildWindow);
-  TZASignatureScanner descriptors(*stream_, kDataDescriptorSignature, kRebuildWindow);
-  int64_t p = headers.Find(0);
-  if (p < 0 || !ZARangeFits(static_cast<uint64_t>(p), TZipLocalHeader::kSize, usize))
-    throw EZAException(zeInvalidArchive, archiver_->Name);
-  while (p >= 0 && ZARangeFits(static_cast<uint64_t>(p), TZipLocalHeader::kSize, usize)) {
-    const auto lh = DecodeLocalHeader(readAt(*stream_, p, TZipLocalHeader::kSize));
-    const uint64_t dataStart = static_cast<uint64_t>(p) + TZipLocalHeader::kSize + lh->NameLength + lh->ExtraLength;
-    int64_t next = p + 4;
-    // An entry is kept only whole: its header, name, extra field and data all
-    // lie inside the file, so a cut download or a killed update never yields
-    // an entry whose data are missing.
-    if (lh->CompressedSize < usize && lh->ExtraLength <= kMaxRebuildExtra && dataStart <= usize) {
-      TDirItem item;
-      item.Signature = kCentralHeaderSignature;
-      item.VersionMadeBy = item.VersionNeeded = lh->VersionNeeded;
-      item.Flags = lh->Flags;
-      item.Method = lh->Method;
-      item.ModTime = lh->ModTime;
-      item.ModDate = lh->ModDate;
-      item.Crc = lh->Crc;
-      item.CompressedSize = lh->CompressedSize;
-      item.UncompressedSize = lh->UncompressedSize;
-      item.NameLength = lh->NameLength;
-      item.ExtraLength = lh->ExtraLength;
-      const bool descriptor = (lh->Flags & kFlagDataDescriptor) != 0;
-      // The local header has no host: a Unix block in its extra field tells
-      // that the name was stored raw, as the central directory would say.
-      const auto extra = readAt(*stream_, p + TZipLocalHeader::kSize + lh->NameLength, lh->ExtraLength);
-      for (const ExtraBlock& block : ParseExtraField(extra)) {
-        if (block.HeaderId == kUnixExtraId || block.HeaderId == kInfoZipUnixExtraId ||
-            block.HeaderId == kInfoZipOldUnixExtraId)
-          item.VersionMadeBy = static_cast<uint16_t>((uint16_t{kHostUnix} << 8) | (lh->VersionNeeded & 0xFF));
-      }
-      if (static_cast<uint64_t>(p) < kMarker32) {
-        item.LocalHeaderOffset = static_cast<uint32_t>(p);
-      } else {
-        item.LocalHeaderOffset = kMarker32;
-        item.LocalHeaderOffset64 = static_cast<uint64_t>(p);
-        item.HasZip64 = true;
-      }
-      const uint64_t nameLength = std::min<uint64_t>(lh->NameLength, kMaxNameLength);
-      const auto raw = readAt(*stream_, p + TZipLocalHeader::kSize, static_cast<int64_t>(nameLength));
-      ZASetStoredName(item, ZADecodeStoredName(asText(raw), item.Flags, item.VersionMadeBy, oemFileNames()),
-                      oemFileNames());
-      // Only a name that ends with "/" is a folder: an empty file stays a file.
-      item.ExternalAttributes = !item.FileName.empty() && item.FileName.back() == '/' ? 0x10 : 0x20;
-      bool whole = false;
-      if (descriptor) {
-        // Sizes unknown: the data are scanned, and skipped only when the
-        // descriptor found ends them exactly.
-        const int64_t d = descriptors.Find(static_cast<int64_t>(dataStart));
-        if (d >= 0 && ZARangeFits(static_cast<uint64_t>(d), TZipDataDescriptor::kSize, usize)) {
-          const auto dd = DecodeDataDescriptor(readAt(*stream_, d, TZipDataDescriptor::kSize));
-          if (dd && ZARangeFits(dataStart, dd->CompressedSize, usize)) {
-            item.Crc = dd->Crc;
-            item.CompressedSize = dd->CompressedSize;
-            item.UncompressedSize = dd->UncompressedSize;
-            whole = true;
-            next = dataStart + dd->CompressedSize == static_cast<uint64_t>(d) ? d + TZipDataDescriptor::kSize
-                                                                              : static_cast<int64_t>(dataStart);
-          }
-        }
-      } else {
-        // The data are skipped: a stored archive inside them yields no entries.
-        whole = ZARangeFits(dataStart, lh->CompressedSize, usize);
-        if (whole) next = static_cast<int64_t>(dataStart + lh->CompressedSize);
-      }
-      if (whole) {
-        const int32_t n = ArchiveDir.Count();
-        ArchiveDir.SetCount(n + 1);
-        *ArchiveDir.GetItemPtr(n) = std::move(item);
-      }
-    }
-    p = headers.Find(next);
-  }
 }
 
 }  // namespace zip

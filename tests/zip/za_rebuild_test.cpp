@@ -1,0 +1,293 @@
+// The rebuild from local headers over cut and foreign archives: whole entries
+// only, none taken from inside another entry's data, Zip64 sizes from the
+// local extra field and the Zip64 descriptor, and an end record that names
+// entries never reads as an empty archive.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/scoped_responder.h"
+#include "support/server_process.h"
+#include "support/temp_dir.h"
+#include "zip/archiver/za_archiver_internals.h"
+#include "zip/za_archiver.h"
+#include "zip/za_except.h"
+#include "zip/zip_builder.h"
+
+using namespace zip;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Listing {
+  int error = 0;  // the open's code, 0 when it opened
+  std::vector<std::string> names;
+};
+
+Listing listOf(const fs::path& file) {
+  Listing l;
+  TZipArchiver a;
+  a.FileName = file.string();
+  try {
+    a.OpenArchive(0x20);
+  } catch (const EZAException& e) {
+    l.error = e.NativeError;
+    return l;
+  }
+  for (int i = 0; i < a.EntryCount(); ++i) l.names.push_back(a.Entry(i).FileName);
+  return l;
+}
+
+// Extracts every entry below into; gives the number of failures reported.
+int extractAll(const fs::path& file, const fs::path& into) {
+  testsupport::ScopedResponder noDialogs;
+  TZipArchiver a;
+  a.FileName = file.string();
+  a.OpenArchive(0x20);
+  a.BaseDir = into.string();
+  int failures = 0;
+  a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t, int32_t,
+                               const std::string&, TZAAction& action) {
+    ++failures;
+    action = fxaIgnore;
+  };
+  a.ExtractFiles("*.*", 0x28BF, "");
+  a.CloseArchive();
+  return failures;
+}
+
+fs::path copyFixture(const std::string& name, const fs::path& into) {
+  const fs::path to = into / name;
+  fs::copy_file(fs::path(testsupport::fixturesDir()) / "zip" / name, to);
+  fs::permissions(to, fs::perms::owner_write, fs::perm_options::add);
+  return to;
+}
+
+std::string sh(const std::string& command) {
+  const auto r = ziptest::runCommand(command + " 2>&1");
+  EXPECT_EQ(r.status, 0) << command << "\n" << r.out;
+  return r.out;
+}
+
+// Where the directory of a whole archive starts, as our reader finds it.
+uint64_t directoryStart(const fs::path& file) {
+  TZipArchiver a;
+  a.FileName = file.string();
+  a.OpenArchive(0x20);
+  return static_cast<uint64_t>(TZAArchiverInternals::DirManager(a).CentralDirStart);
+}
+
+struct ForeignCase {
+  const char* fixture;
+  const char* peer;  // extracts the archive in the current folder: "%s" is its path
+  std::vector<std::string> names;
+  bool fromDirectory;  // else rebuilt from the local headers
+};
+
+// Foreign archives that are cut, Zip64 without directory, or behind a stub
+// with a byte after them: the entries and bytes a peer recovers.
+TEST(ForeignArchives, SameEntriesAndBytesAsThePeer) {
+  const std::vector<std::string> five{"empty.txt", "sub/", "sub/été.txt", "sub/r.bin", "a.txt"};
+  const std::vector<ForeignCase> cases{
+      // 7-Zip also writes the cut inner.zip (and fails); the whole entry is config.txt.
+      {"innerzip-cut241.zip", "7z x -y %s >/dev/null; true", {"config.txt"}, false},
+      {"z64-nocd.zip", "7z x -y %s >/dev/null; true", five, false},
+      {"sfxz64-trail.zip", "unzip -qo %s; true", five, true},
+  };
+  for (const ForeignCase& c : cases) {
+    SCOPED_TRACE(c.fixture);
+    testsupport::TempDir dir;
+    const fs::path file = copyFixture(c.fixture, dir.path());
+    EXPECT_EQ(listOf(file).names, c.names);
+    {
+      TZipArchiver a;
+      a.FileName = file.string();
+      a.OpenArchive(0x20);
+      EXPECT_EQ(TZAArchiverInternals::DirManager(a).EndRecordFound, c.fromDirectory);
+    }
+    fs::create_directories(dir / "ours");
+    fs::create_directories(dir / "peer");
+    EXPECT_EQ(extractAll(file, dir / "ours"), 0);
+    std::string peer = c.peer;
+    peer.replace(peer.find("%s"), 2, ziptest::shellQuote(file.string()));
+    sh("cd " + ziptest::shellQuote((dir / "peer").string()) + " && " + peer);
+    for (const std::string& name : c.names) {
+      if (name.back() == '/') {
+        EXPECT_TRUE(fs::is_directory(dir / "ours" / name)) << name;
+        continue;
+      }
+      ASSERT_TRUE(fs::exists(dir / "peer" / name)) << name;
+      // Compared whole, not printed: some are 200 kB.
+      EXPECT_TRUE(testsupport::readFile(dir / "ours" / name) == testsupport::readFile(dir / "peer" / name)) << name;
+    }
+  }
+}
+
+// The pipe entry of "zip -" (Zip64 markers, sizes in the 24-byte descriptor)
+// comes back from its local header once the directory is gone.
+TEST(ForeignArchives, PipeEntryWithoutItsDirectory) {
+  testsupport::TempDir dir;
+  std::string data;
+  for (int i = 0; i < 3000; ++i) data += std::to_string(i * 7919 % 1000) + " ";
+  testsupport::writeFile(dir / "in.txt", data);
+  const std::string d = ziptest::shellQuote(dir.str());
+  sh("cd " + d + " && zip -q - - < in.txt | cat > pipe.zip");
+  const std::string whole = testsupport::readFile(dir / "pipe.zip");
+  testsupport::writeFile(dir / "cut.zip", whole.substr(0, directoryStart(dir / "pipe.zip")));
+  EXPECT_EQ(listOf(dir / "cut.zip").names, std::vector<std::string>{"-"});
+  fs::create_directories(dir / "out");
+  EXPECT_EQ(extractAll(dir / "cut.zip", dir / "out"), 0);
+  EXPECT_TRUE(testsupport::readFile(dir / "out/-") == data);
+}
+
+// The names of the entries of a whole archive that end at or before each cut.
+struct Extents {
+  std::vector<std::string> names;
+  std::vector<uint64_t> ends;
+  uint64_t directory = 0;
+};
+
+Extents extentsOf(const fs::path& file) {
+  Extents x;
+  TZipArchiver a;
+  a.FileName = file.string();
+  a.OpenArchive(0x20);
+  x.directory = static_cast<uint64_t>(TZAArchiverInternals::DirManager(a).CentralDirStart);
+  for (int i = 0; i < a.EntryCount(); ++i) {
+    x.names.push_back(a.Entry(i).FileName);
+    x.ends.push_back(i + 1 < a.EntryCount() ? a.Entry(i + 1).TrueLocalHeaderOffset() : x.directory);
+  }
+  return x;
+}
+
+struct SweepCase {
+  const char* label;
+  const char* make;  // run in a folder holding the tree; makes outer.zip
+};
+
+class CutSweep : public ::testing::TestWithParam<SweepCase> {};
+
+// Every cut point over an archive that holds a stored inner archive whose
+// first entry is named like a file of the outer tree: the rebuild gives the
+// whole entries before the cut, never one of the inner archive's.
+TEST_P(CutSweep, OnlyWholeEntriesBeforeTheCut) {
+  testsupport::TempDir dir;
+  const std::string d = ziptest::shellQuote(dir.str());
+  testsupport::writeFile(dir / "config.txt", "inner config\n");
+  testsupport::writeFile(dir / "other.txt", std::string(300, 'o'));
+  sh("cd " + d + " && zip -q -X inner.zip config.txt other.txt && rm config.txt other.txt");
+  testsupport::writeFile(dir / "config.txt", "outer config\n");
+  fs::create_directories(dir / "sub");
+  testsupport::writeFile(dir / "sub/last.txt", std::string(200, 'l'));
+  sh("cd " + d + " && " + GetParam().make);
+  const Extents x = extentsOf(dir / "outer.zip");
+  ASSERT_EQ(x.names, (std::vector<std::string>{"config.txt", "inner.zip", "sub/last.txt"}));
+  const std::string whole = testsupport::readFile(dir / "outer.zip");
+  // Below 30 bytes not even a header is there (code 35).
+  for (uint64_t cut = 30; cut <= whole.size(); ++cut) {
+    std::vector<std::string> want;
+    for (size_t i = 0; i < x.names.size(); ++i)
+      if (x.ends[i] <= cut) want.push_back(x.names[i]);
+    testsupport::writeFile(dir / "cut.zip", whole.substr(0, cut));
+    const Listing got = listOf(dir / "cut.zip");
+    ASSERT_EQ(got.error, 0) << "cut at " << cut;
+    ASSERT_EQ(got.names, want) << "cut at " << cut;
+  }
+}
+
+void PrintTo(const SweepCase& c, std::ostream* os) { *os << c.label; }
+
+INSTANTIATE_TEST_SUITE_P(Archives, CutSweep,
+                         ::testing::Values(SweepCase{"info_zip", "zip -q -X outer.zip config.txt inner.zip sub/last.txt"},
+                                           SweepCase{"zip64_local_headers",
+                                                     "zip -q -X -fz outer.zip config.txt inner.zip sub/last.txt"}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// An update killed while it stored a large inner archive (its data claim more
+// than the whole file holds): the inner entries are not taken, and its c.bin
+// does not replace the real one.
+TEST(KilledOverInnerArchive, NoPhantomEntries) {
+  ziptest::ZipBuilder inner;
+  inner.addStored("c.bin", "PHANTOM");
+  for (int i = 0; i < 40; ++i) inner.addStored("f" + std::to_string(i) + ".bin", std::string(1000, 'i'));
+  const std::string innerBytes = inner.build();
+  ziptest::ZipBuilder outer;
+  outer.addStored("c.bin", "REAL");
+  outer.addStored("b.bin", "kept");
+  outer.addStored("inner.zip", innerBytes);
+  const std::string whole = outer.build();
+  testsupport::TempDir dir;
+  for (const double part : {0.05, 0.6, 0.99}) {
+    SCOPED_TRACE(part);
+    const size_t cut = outer.localOffsets[2] + 30 + 9 + static_cast<size_t>(part * static_cast<double>(innerBytes.size()));
+    testsupport::writeFile(dir / "cut.zip", whole.substr(0, cut));
+    EXPECT_EQ(listOf(dir / "cut.zip").names, (std::vector<std::string>{"c.bin", "b.bin"}));
+    fs::remove_all(dir / "out");
+    fs::create_directories(dir / "out");
+    EXPECT_EQ(extractAll(dir / "cut.zip", dir / "out"), 0);
+    EXPECT_EQ(testsupport::readFile(dir / "out/c.bin"), "REAL");
+  }
+  // Cut just after the inner archive's end record, which then ends the file.
+  testsupport::writeFile(dir / "cut.zip", whole.substr(0, outer.localOffsets[2] + 30 + 9 + innerBytes.size()));
+  EXPECT_EQ(listOf(dir / "cut.zip").names, (std::vector<std::string>{"c.bin", "b.bin", "inner.zip"}));
+}
+
+// Bytes in a stub that only look like a header, with data that would run past
+// the end, do not end the rebuild: the entries behind the stub come back.
+TEST(RebuildBehindAStub, FalseHeaderIsNoCutPoint) {
+  ziptest::ZipBuilder b;
+  // Version and method out of any writer's range, a size past the end, a name, no extra field.
+  b.stub = "MZ" + ziptest::le32(0x04034b50) + ziptest::le16(0xEEEE) + ziptest::le16(0) + ziptest::le16(0xEEEE) +
+           std::string(8, '\xEE') + ziptest::le32(0x7EEEEEEE) + ziptest::le32(0x7EEEEEEE) + ziptest::le16(4) +
+           ziptest::le16(0) + std::string(200, 's');
+  b.addStored("un.txt", "premier");
+  b.addStored("deux.txt", "second");
+  b.build();
+  const std::string bytes = b.build().substr(0, b.directoryOffset);
+  testsupport::TempDir dir;
+  testsupport::writeFile(dir / "t.zip", bytes);
+  EXPECT_EQ(listOf(dir / "t.zip").names, (std::vector<std::string>{"un.txt", "deux.txt"}));
+}
+
+// An end record that counts entries where none can be read is damage, never
+// an empty archive; one that counts none still opens empty.
+TEST(EndRecordNamingEntries, NoneReadableIsTheDamagedCode) {
+  struct Case {
+    const char* label;
+    void (*shape)(ziptest::ZipBuilder&);
+  };
+  const std::vector<Case> cases{
+      {"directory_elsewhere_no_header_left",
+       [](ziptest::ZipBuilder& b) {
+         b.end.dirSize = 5;
+         b.entries[0].localExtra = b.entries[1].localExtra = std::string(300, 'e');
+       }},
+      {"directory_elsewhere_no_signature",
+       [](ziptest::ZipBuilder& b) {
+         b.stub = std::string(100, 's');
+         b.entries.clear();
+         b.end.totalEntries = b.end.entriesOnDisk = 2;
+         b.end.dirSize = 92;
+       }},
+      {"byte_after_the_record_no_header_left",
+       [](ziptest::ZipBuilder& b) {
+         b.trailing = "\n";
+         b.end.totalEntries = b.end.entriesOnDisk = 3;
+         b.entries[0].localExtra = b.entries[1].localExtra = std::string(300, 'e');
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    ziptest::ZipBuilder b;
+    b.addStored("un.txt", "premier");
+    b.addStored("deux.txt", "second");
+    c.shape(b);
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir / "t.zip", b.build());
+    EXPECT_EQ(listOf(dir / "t.zip").error, zeDamagedArchive);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,169 @@
+#include <optional>
+
+#include "zip/directory/za_dir_manager.h"
+#include "zip/directory/za_local_entry.h"
+#include "zip/directory/za_signature_scanner.h"
+#include "zip/format/za_bytes.h"
+#include "zip/format/za_extra_field.h"
+#include "zip/format/za_range.h"
+#include "zip/names/za_names.h"
+#include "zip/za_archiver.h"
+#include "zip/za_except.h"
+
+namespace zip {
+
+namespace {
+
+constexpr int64_t kRebuildWindow = 65535;
+constexpr uint16_t kUnixExtraId = 0x000d;
+constexpr uint16_t kInfoZipUnixExtraId = 0x7875;
+constexpr uint16_t kInfoZipOldUnixExtraId = 0x5855;
+
+std::string_view asText(const std::vector<uint8_t>& b) { return {reinterpret_cast<const char*>(b.data()), b.size()}; }
+
+// A size too wide for its field, or one whose field carries the marker, goes to the Zip64 value.
+void setSize(uint32_t& field, uint64_t& wide, uint64_t value) {
+  if (field == kMarker32 || value >= kMarker32) {
+    field = kMarker32;
+    wide = value;
+  } else {
+    field = static_cast<uint32_t>(value);
+  }
+}
+
+struct Descriptor {
+  uint32_t Crc = 0;
+  uint64_t CompressedSize = 0, UncompressedSize = 0;
+  int64_t Length = 0;
+};
+
+// The signed descriptor at position, 16 bytes or, after a Zip64 header, 24.
+std::optional<Descriptor> readDescriptor(platform::TStream& s, int64_t position, bool zip64, uint64_t size) {
+  Descriptor d;
+  d.Length = zip64 ? 24 : 16;
+  if (position < 0 || !ZARangeFits(static_cast<uint64_t>(position), static_cast<uint64_t>(d.Length), size))
+    return std::nullopt;
+  std::vector<uint8_t> raw(static_cast<size_t>(d.Length));
+  s.SetPosition(position);
+  s.ReadBuffer(raw.data(), d.Length);
+  TZAByteReader r(raw);
+  if (r.U32() != kDataDescriptorSignature) return std::nullopt;
+  d.Crc = r.U32();
+  d.CompressedSize = zip64 ? r.U64() : r.U32();
+  d.UncompressedSize = zip64 ? r.U64() : r.U32();
+  return d;
+}
+
+}  // namespace
+
+TDirItem TZADirManager::rebuiltItem(const TZALocalEntry& e, int64_t position) {
+  const TZipLocalHeader& lh = e.Header;
+  TDirItem item;
+  item.Signature = kCentralHeaderSignature;
+  item.VersionMadeBy = item.VersionNeeded = lh.VersionNeeded;
+  item.Flags = lh.Flags;
+  item.Method = lh.Method;
+  item.ModTime = lh.ModTime;
+  item.ModDate = lh.ModDate;
+  item.Crc = lh.Crc;
+  item.CompressedSize = lh.CompressedSize;
+  item.UncompressedSize = lh.UncompressedSize;
+  item.NameLength = lh.NameLength;
+  item.ExtraLength = lh.ExtraLength;
+  if (e.Sized) {
+    setSize(item.CompressedSize, item.CompressedSize64, e.CompressedSize);
+    setSize(item.UncompressedSize, item.UncompressedSize64, e.UncompressedSize);
+  }
+  // The local header has no host: a Unix block in its extra field tells
+  // that the name was stored raw, as the central directory would say.
+  for (const ExtraBlock& block : ParseExtraField(e.Extra)) {
+    if (block.HeaderId == kUnixExtraId || block.HeaderId == kInfoZipUnixExtraId ||
+        block.HeaderId == kInfoZipOldUnixExtraId)
+      item.VersionMadeBy = static_cast<uint16_t>((uint16_t{kHostUnix} << 8) | (lh.VersionNeeded & 0xFF));
+  }
+  setSize(item.LocalHeaderOffset, item.LocalHeaderOffset64, static_cast<uint64_t>(position));
+  item.HasZip64 = item.CompressedSize == kMarker32 || item.UncompressedSize == kMarker32 ||
+                  item.LocalHeaderOffset == kMarker32;
+  const uint64_t nameLength = std::min<uint64_t>(lh.NameLength, kMaxNameLength);
+  std::vector<uint8_t> raw(static_cast<size_t>(nameLength));
+  stream_->SetPosition(position + static_cast<int64_t>(TZipLocalHeader::kSize));
+  stream_->ReadBuffer(raw.data(), static_cast<int64_t>(raw.size()));
+  ZASetStoredName(item, ZADecodeStoredName(asText(raw), item.Flags, item.VersionMadeBy, oemFileNames()),
+                  oemFileNames());
+  // Only a name that ends with "/" is a folder: an empty file stays a file.
+  item.ExternalAttributes = !item.FileName.empty() && item.FileName.back() == '/' ? 0x10 : 0x20;
+  return item;
+}
+
+void TZADirManager::rebuildFromLocalHeaders() {
+  Rebuilt = true;
+  const uint64_t size = static_cast<uint64_t>(stream_->Size());
+  TZASignatureScanner headers(*stream_, kLocalHeaderSignature, kRebuildWindow);
+  TZASignatureScanner descriptors(*stream_, kDataDescriptorSignature, kRebuildWindow);
+  const auto headerFits = [&](int64_t p) {
+    return p >= 0 && ZARangeFits(static_cast<uint64_t>(p), TZipLocalHeader::kSize, size);
+  };
+  int64_t p = headers.Find(0);
+  if (!headerFits(p)) throw EZAException(zeInvalidArchive, archiver_->Name);
+  for (; headerFits(p); p = headers.Find(p)) {
+    const std::optional<TZALocalEntry> e = ZAReadLocalEntry(*stream_, p, size);
+    if (!e) {
+      p += 4;
+      continue;
+    }
+    // An entry whose sizes are known and whose data run past the end of the
+    // file is where a download was cut or an update killed: it is left out,
+    // and what lies inside its data (a stored archive's own headers) is
+    // never taken for entries.
+    if (e->Sized && !ZARangeFits(e->DataStart, e->CompressedSize, size)) {
+      if (e->Plausible()) break;
+      p += 4;
+      continue;
+    }
+    int64_t next = p + 4;
+    TDirItem item = rebuiltItem(*e, p);
+    bool whole = false;
+    if (e->Described()) {
+      // Sizes unknown: the data are scanned, and skipped only when the
+      // descriptor found ends them exactly.
+      const int64_t at = descriptors.Find(static_cast<int64_t>(e->DataStart));
+      const auto d = readDescriptor(*stream_, at, e->Zip64, size);
+      if (d && ZARangeFits(e->DataStart, d->CompressedSize, size)) {
+        item.Crc = d->Crc;
+        setSize(item.CompressedSize, item.CompressedSize64, d->CompressedSize);
+        setSize(item.UncompressedSize, item.UncompressedSize64, d->UncompressedSize);
+        item.HasZip64 = item.HasZip64 || item.CompressedSize == kMarker32 || item.UncompressedSize == kMarker32;
+        whole = true;
+        next = e->DataStart + d->CompressedSize == static_cast<uint64_t>(at) ? at + d->Length
+                                                                            : static_cast<int64_t>(e->DataStart);
+      }
+    } else if (e->Sized) {
+      whole = true;
+      next = static_cast<int64_t>(e->DataEnd());
+    }
+    if (whole) {
+      const int32_t n = ArchiveDir.Count();
+      ArchiveDir.SetCount(n + 1);
+      *ArchiveDir.GetItemPtr(n) = std::move(item);
+    }
+    p = next;
+  }
+}
+
+bool TZADirManager::insideAnEntry(uint64_t position) {
+  const uint64_t size = static_cast<uint64_t>(stream_->Size());
+  TZASignatureScanner headers(*stream_, kLocalHeaderSignature, kRebuildWindow);
+  for (int64_t p = headers.Find(0); p >= 0 && static_cast<uint64_t>(p) < position;) {
+    int64_t next = p + 4;
+    if (const auto e = ZAReadLocalEntry(*stream_, p, size); e && e->Plausible() && e->DataStart <= position) {
+      const uint64_t into = position - e->DataStart;
+      // Data of unknown size may hold anything.
+      if (!e->Sized || into < e->CompressedSize) return true;
+      next = static_cast<int64_t>(e->DataEnd());
+    }
+    p = headers.Find(next);
+  }
+  return false;
+}
+
+}  // namespace zip

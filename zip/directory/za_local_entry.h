@@ -1,0 +1,39 @@
+#pragma once
+// What a local header found by a signature search says of its entry.
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "platform/core/streams.h"
+#include "zip/format/za_records.h"
+
+namespace zip {
+
+struct TZALocalEntry {
+  TZipLocalHeader Header;
+  std::vector<uint8_t> Extra;
+  uint64_t DataStart = 0;  // after the name and the extra field
+  // Sizes marked 0xFFFFFFFF or a Zip64 block in the extra field: the data
+  // descriptor, if any, has its 24-byte form.
+  bool Zip64 = false;
+  // The header gives the size of the data (no descriptor, and a marked size has its Zip64 value).
+  bool Sized = false;
+  uint64_t CompressedSize = 0;
+  uint64_t UncompressedSize = 0;
+  bool Described() const { return (Header.Flags & kFlagDataDescriptor) != 0; }
+  // Fields no writer puts in a real header are what bytes that only look like
+  // one (in a stub, in compressed data) hold: a version beyond 9.9, a method
+  // number above 99, no name.
+  bool Plausible() const { return Header.VersionNeeded < 100 && Header.Method < 100 && Header.NameLength > 0; }
+  uint64_t DataEnd() const { return DataStart + CompressedSize; }
+};
+
+// The longest extra field a local header found by a search is believed with:
+// longer ones are taken for bytes that only look like a header.
+inline constexpr uint16_t kMaxLocalExtra = 260;
+
+// Reads the header at position with its extra field; nothing when they do not
+// lie whole in the stream or the extra field is longer than kMaxLocalExtra.
+std::optional<TZALocalEntry> ZAReadLocalEntry(platform::TStream& stream, int64_t position, uint64_t streamSize);
+
+}  // namespace zip
