@@ -159,7 +159,8 @@ bool TZABaseArchiver::writeItemsFrom(int32_t first, std::vector<std::string>& mo
     TDirItem& item = *work.GetItemPtr(i);
     if (written) {
       ++itemsDone_;
-      if (store && item.PendingOperation == poMove && !item.IsFolder()) movedSources.push_back(item.Extras().SourceFileName);
+      if (store && item.PendingOperation == poMove && !item.IsFolder())
+        movedSources.push_back(item.Extras().SourceFileName);
       ++i;
       continue;
     }

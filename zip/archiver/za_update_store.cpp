@@ -107,7 +107,8 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
       source.stream = source.file.get();
     }
     const uint64_t sourceSize =
-        source.stream ? static_cast<uint64_t>(std::max<int64_t>(source.stream->Size() - item.Extras().SourceStart, 0)) : 0;
+        source.stream ? static_cast<uint64_t>(std::max<int64_t>(source.stream->Size() - item.Extras().SourceStart, 0))
+                      : 0;
 
     const bool multiVolume = spanningMode_ != smNone;
     TempEntryFile temp;
