@@ -1,32 +1,24 @@
 #!/usr/bin/env bash
-# Times the component's update pass against Info-ZIP's "zip -u" on the same tree: trees of
+# Times the component's update pass against Info-ZIP's "zip -u -r" on the same tree: trees of
 # 20,000 and 60,000 small files (BENCH_COUNTS to change), each updated after the first, a middle
-# and the last entry's file changed. Rounds interleave the two tools (BENCH_ROUNDS, default 3);
-# the figures are the best time and the highest peak memory of each.
-# zip: wall time and peak memory of the process (/usr/bin/time -v). Ours: the same for the
-# driver's process ("proc"), and the pass alone ("pass": the time inside the driver, and the peak
-# memory less what the process held before the pass, i.e. the Qt libraries it is linked with;
-# in the programs the pass runs inside a process that has loaded them already).
-# Usage: bench/zip_update.sh [WORK_DIR] (default: a fresh folder under /tmp). Builds into build/.
+# and the last entry's file changed. Each side runs as a whole process on one core (taskset,
+# BENCH_CORE), in paired rounds whose order alternates (BENCH_ROUNDS, default 5); per case it
+# prints min and median of the paired time and peak-memory ratios ours / zip.
+# Usage: bench/zip_update.sh [build folder, a Release build made there when missing] [WORK_DIR]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-work=${1:-$(mktemp -d /tmp/palvren-bench-XXXXXX)}
+build=$(realpath -m "${1:-$top/build-bench}")
+work=${2:-$(mktemp -d /tmp/palvren-update-XXXXXX)}
 counts=${BENCH_COUNTS:-"20000 60000"}
-rounds=${BENCH_ROUNDS:-3}
+rounds=${BENCH_ROUNDS:-5}
+core=${BENCH_CORE:-1}
+source "$top/bench/paired_rounds.sh"
 
-cmake -S "$top" -B "$top/build" -G Ninja >/dev/null
-cmake --build "$top/build" -j3 --target zip_update_driver >/dev/null
-driver="$top/build/bench/zip_update_driver"
+[ -f "$build/CMakeCache.txt" ] || cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j3 --target zip_update_driver >/dev/null
+driver="$build/bench/zip_update_driver"
 
-# "seconds kilobytes" from the report of /usr/bin/time -v on stdin.
-times_of() {
-  awk -F': ' '/Elapsed \(wall clock\)/ {wall = $2} /Maximum resident set size/ {kb = $2}
-    END { n = split(wall, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; printf "%.3f %d\n", s, kb }'
-}
-min() { echo "$1 $2" | awk '{print ($1 < $2) ? $1 : $2}'; }
-
-printf '%-7s %-7s %8s %8s %8s %6s | %8s %8s %8s %6s\n' files changed "pass s" "proc s" "zip s" ratio \
-  "pass MB" "proc MB" "zip MB" ratio
+echo "$(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg), both sides on core $core, $rounds rounds"
 for n in $counts; do
   tree="$work/tree$n"
   rm -rf "$tree" "$work/ours$n.zip" "$work/zip$n.zip"
@@ -52,32 +44,15 @@ PY
       middle) name=${names[$((total / 2))]} ;;
       last) name=${names[$((total - 1))]} ;;
     esac
-    best_pass=999999 best_proc=999999 best_zip=999999 mem_pass=0 mem_proc=0 mem_zip=0
-    for round in $(seq 1 "$rounds"); do
-      # A new date each round: both tools see the file changed.
+    # Before each timed run the file changes again, with a newer date: each tool finds it changed.
+    touch_file() {
       stamp=$((stamp + 10))
-      echo "changed $round" >> "$tree/$name"
+      echo "changed $stamp" >> "$tree/$name"
       touch -d "@$stamp" "$tree/$name"
-      if [ $((round % 2)) -eq 1 ]; then order="ours zip"; else order="zip ours"; fi
-      for tool in $order; do
-        if [ "$tool" = ours ]; then
-          out=$( { /usr/bin/time -v "$driver" "$work/ours$n.zip" "$tree" > "$work/driver.out"; } 2>&1 )
-          read -r s kb < <(echo "$out" | times_of)
-          read -r pass peak floor _ < "$work/driver.out"
-          best_proc=$(min "$s" "$best_proc"); best_pass=$(min "$pass" "$best_pass")
-          mem_proc=$(( kb > mem_proc ? kb : mem_proc ))
-          mem_pass=$(( peak - floor > mem_pass ? peak - floor : mem_pass ))
-        else
-          out=$( { cd "$tree" && /usr/bin/time -v zip -q -u -r "$work/zip$n.zip" . >/dev/null; } 2>&1 )
-          read -r s kb < <(echo "$out" | times_of)
-          best_zip=$(min "$s" "$best_zip")
-          mem_zip=$(( kb > mem_zip ? kb : mem_zip ))
-        fi
-      done
-    done
-    echo "$n $which $best_pass $best_proc $best_zip $mem_pass $mem_proc $mem_zip" | awk '{
-      printf "%-7s %-7s %8.3f %8.3f %8.3f %6.2f | %8.1f %8.1f %8.1f %6.2f\n", $1, $2, $3, $4, $5,
-             ($5 > 0 ? $3 / $5 : 0), $6 / 1024, $7 / 1024, $8 / 1024, ($8 > 0 ? $6 / $8 : 0) }'
+    }
+    paired_rounds "$n files, $which changed" "$rounds" \
+      touch_file "taskset -c $core '$driver' '$work/ours$n.zip' '$tree'" \
+      touch_file "cd '$tree' && exec taskset -c $core zip -q -u -r '$work/zip$n.zip' ."
   done
 done
 unzip -tq "$work/ours${counts##* }.zip" >/dev/null && echo "last archive tested by unzip: no errors"

@@ -224,7 +224,8 @@ class TZABaseArchiver {
   // Lays an entry written to a temporary file down across the volumes; whether the copy was cancelled.
   bool copyEntryToVolumes(platform::TStream& temp, TDirItem& item, int64_t headerLength);
   void copyBackupBytes(int64_t from, int64_t count);
-  void queueBackupCopy(int64_t from, int64_t count);
+  // Positions are known to the caller: a pass over many kept entries asks the file for none.
+  void queueBackupCopy(int64_t from, int64_t count, int64_t to);
   void flushBackupCopy();
   // Reads from the backup through a window kept in memory; the bytes read.
   int64_t readBackupAt(int64_t at, uint8_t* buffer, int64_t count);
@@ -267,17 +268,21 @@ class TZABaseArchiver {
   // what lay there.
   int64_t startPosition_ = 0;
   std::unique_ptr<platform::TFileStream> backupStream_;
+  int64_t backupSize_ = 0;
   std::string backupFileName_;
   // Kept entries' bytes not yet copied from the backup, and a read window on it.
   struct PendingCopy {
     int64_t from = 0;
     int64_t count = 0;
+    int64_t to = 0;  // where the run goes in the archive
   };
   PendingCopy pendingCopy_;
   std::vector<uint8_t> backupWindow_;
   int64_t backupWindowAt_ = -1;
-  // Volumes this archiver created: a failed creation of a multi-volume set takes them away.
+  // Volumes this archiver created: a failed creation of a multi-volume set
+  // takes them away. Whether one of them replaced a file of an older set.
   std::vector<std::string> createdVolumes_;
+  bool overwroteVolume_ = false;
   // Staging for a spanned archive on a floppy disk, handed to the volume writer.
   std::unique_ptr<platform::TMemoryStream> updateBuffer_;
   // The rollback directory by stored name for one pass: a hash table of

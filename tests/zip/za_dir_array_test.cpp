@@ -163,13 +163,13 @@ TEST(ZADirArray, SourceStreamsSharedBetweenArrays) {
     working.SetCount(2);
     working.GetItemPtr(0)->SetOwnedSourceStream(std::make_unique<CountedStream>(destroyed));
     working.GetItemPtr(1)->SetBorrowedSourceStream(borrowed);
-    EXPECT_TRUE(working.GetItem(0).OwnsSourceStream);
-    EXPECT_FALSE(working.GetItem(1).OwnsSourceStream);
+    EXPECT_TRUE(working.GetItem(0).Extras().OwnsSourceStream);
+    EXPECT_FALSE(working.GetItem(1).Extras().OwnsSourceStream);
 
     rollback.Assign(working);
     working.Delete(0);
     EXPECT_EQ(destroyed, 0);  // the rollback copy still holds it
-    EXPECT_EQ(rollback.GetItem(0).SourceStream->Write("abc", 3), 3);
+    EXPECT_EQ(rollback.GetItem(0).Extras().SourceStream->Write("abc", 3), 3);
 
     working.Assign(rollback);
     rollback.SetCount(0);

@@ -276,7 +276,7 @@ TEST(Names, SeparatorsOemAndLength) {
   EXPECT_EQ(o.item(2).FileName, std::string(999, 'n'));
   ASSERT_EQ(o.item(2).ExtraBlocks.size(), 1u);
   EXPECT_EQ(o.item(2).ExtraBlocks[0].HeaderId, 0x5455);
-  EXPECT_EQ(o.item(2).Comment, "commentaire d'entrée");
+  EXPECT_EQ(o.item(2).Extras().Comment, "commentaire d'entrée");
   EXPECT_EQ(o.m().ArchiveDir.Count(), 4);
 }
 

@@ -125,7 +125,7 @@ void expectSameAsZipinfo(const TDirItem& item, const ZipinfoEntry& z) {
   EXPECT_EQ(item.ExtraLength, leadingNumber(f("length of extra field")));
   EXPECT_EQ(item.CommentLength, leadingNumber(f("length of file comment")));
   EXPECT_EQ("disk " + std::to_string(item.TrueDiskNumberStart() + 1), f("disk number on which file begins"));
-  EXPECT_EQ(item.Comment, z.comment);
+  EXPECT_EQ(item.Extras().Comment, z.comment);
   for (const auto& [key, value] : z.fields) {
     const auto inParens = [&](const std::string& prefix, int base) {
       return std::stoul(key.substr(prefix.size()), nullptr, base);

@@ -210,7 +210,7 @@ TEST(ZACentralEntry, CutNamesWriteBackAligned) {
   ASSERT_TRUE(a);
   ASSERT_EQ(a->items.size(), 3u);
   EXPECT_EQ(a->items[0].NameLength, 999);
-  EXPECT_EQ(a->items[0].Comment, "first comment");
+  EXPECT_EQ(a->items[0].Extras().Comment, "first comment");
   ASSERT_EQ(a->items[0].ExtraBlocks.size(), 1u);
   EXPECT_EQ(a->items[1].FileName, "zero");
   EXPECT_EQ(a->items[1].NameLength, 4);
@@ -224,7 +224,7 @@ TEST(ZACentralEntry, CutNamesWriteBackAligned) {
     TDirItem again;
     ASSERT_TRUE(ReadCentralEntry(bytesOf(written), pos, true, again));
     names.push_back(again.FileName);
-    comments.push_back(again.Comment);
+    comments.push_back(again.Extras().Comment);
   }
   EXPECT_EQ(names, (std::vector<std::string>{std::string(999, 'n'), "zero", "after.txt"}));
   EXPECT_EQ(comments, (std::vector<std::string>{"first comment", "second", "third"}));

@@ -6,10 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/python_zip.h"
@@ -392,7 +396,7 @@ TEST_F(UpdateTest, ArenamedEntryKeepsItsData) {
     open(a);
     a.BeginUpdate();
     TDirItem& item = TZAArchiverInternals::Entry(a, 0);
-    item.PreviousName = item.FileName;
+    item.EditExtras().PreviousName = item.FileName;
     ZASetStoredName(item, "renamed/first.txt", true);
     item.PendingOperation = poRename;
     item.StorePending = true;
@@ -967,11 +971,54 @@ struct Where {
   std::string archive;
 };
 
+// A small tmpfs at folder stands for a full disk; false when none can be mounted (needs root).
+bool mountSmallDisk(const fs::path& folder, const char* size) {
+  fs::create_directories(folder);
+  return ::geteuid() == 0 &&
+         runCommand(std::string("mount -t tmpfs -o size=") + size + " tmpfs " + shellQuote(folder.string())).status ==
+             0;
+}
+
+// Whether our reader or python's takes the file for an archive.
+bool opensAsArchive(const std::string& file) {
+  bool ours = true;
+  try {
+    TZipArchiver a;
+    a.FileName = file;
+    a.OpenArchive(platform::fmOpenRead | platform::fmShareDenyNone);
+  } catch (const std::exception&) {
+    ours = false;
+  }
+  const std::string py = "/usr/bin/python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).namelist()' ";
+  return ours || runCommand(py + shellQuote(file) + " 2>/dev/null").status == 0;
+}
+
 void createArchive(const Where& t, const std::vector<std::string>& names) {
   TZipArchiver a;
   a.FileName = t.archive;
   a.BaseDir = t.src.string();
   a.TempDir = t.temp.string();
+  a.OpenArchive(kCreateMode);
+  a.BeginUpdate();
+  for (const std::string& n : names) a.AddFile(n);
+  a.EndUpdate();
+}
+
+// A set split at 700,000 bytes of the given files; failure events' codes go to events.
+void createSplit(const Where& t, const std::string& file, const std::vector<std::string>& names,
+                 std::vector<int32_t>& events) {
+  TZipArchiver a;
+  a.FileName = file;
+  a.BaseDir = t.src.string();
+  a.TempDir = t.temp.string();
+  a.SetSpanningMode(smSplitting);
+  a.SpanningOptions().VolumeSize = vsCustom;
+  a.SpanningOptions().SetCustomVolumeSize(700000);
+  a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t code, int32_t,
+                               const std::string&, TZAAction& action) {
+    events.push_back(code);
+    action = fxaIgnore;
+  };
   a.OpenArchive(kCreateMode);
   a.BeginUpdate();
   for (const std::string& n : names) a.AddFile(n);
@@ -989,6 +1036,7 @@ TEST_F(UpdateTest, FaultsLeaveASoundArchiveOrAReportedFailure) {
     int32_t error = 0;            // the code the caller got, 0 for none
     std::vector<int32_t> events;  // codes the failure event reported
     size_t backups = 0;           // ZT files left beside the archive
+    std::string password;         // of the archive's entries
   };
   struct Case {
     const char* what;
@@ -1112,39 +1160,179 @@ TEST_F(UpdateTest, FaultsLeaveASoundArchiveOrAReportedFailure) {
          EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
          return o;
        }},
+      {"killed after the last entry, then an update with nothing to change",
+       {},
+       [](const Where& t, const std::vector<std::string>& names, Contents& tree) {
+         createArchive(t, names);
+         writeFile(t.src / "late.txt", "late\n");
+         // Killed once late.txt is whole, before the directory goes after it.
+         const pid_t child = fork();
+         if (child == 0) {
+           TZipArchiver a;
+           a.FileName = t.archive;
+           a.BaseDir = t.src.string();
+           a.TempDir = t.temp.string();
+           a.OnFileProgress = [](TZABaseArchiver*, const std::string& name, double, TZAProcessOperation,
+                                 TZAProgressPhase phase, bool&) {
+             if (phase == ppEnd && name.ends_with("late.txt")) _exit(0);
+           };
+           a.OpenArchive(platform::fmOpenReadWrite | platform::fmShareDenyWrite);
+           a.BeginUpdate();
+           a.AddFile("late.txt");
+           a.EndUpdate();
+           _exit(1);
+         }
+         int status = 0;
+         waitpid(child, &status, 0);
+         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+         EXPECT_FALSE(ziptest::readArchive(readFile(t.archive))) << "the kill came after the directory";
+         // Opened through the rebuild, the archive gets its directory back
+         // from an update that changes nothing.
+         for (int pass = 0; pass < 2; ++pass) {
+           TZipArchiver a;
+           a.FileName = t.archive;
+           a.BaseDir = t.src.string();
+           a.TempDir = t.temp.string();
+           a.OpenArchive(platform::fmOpenReadWrite | platform::fmShareDenyWrite);
+           a.BeginUpdate();
+           a.EndUpdate();
+         }
+         Outcome o;
+         o.want = tree;
+         o.want["late.txt"] = "late\n";
+         return o;
+       }},
+      {"a file that grows while it is stored",
+       {},
+       [](const Where& t, const std::vector<std::string>&, Contents&) {
+         std::string text;
+         for (int i = 0; text.size() < 3000000; ++i)
+           text += "ligne " + std::to_string(i * 7919 % 100003) + " du journal\n";
+         Outcome o;
+         // Every road: stored and deflated, with and without a password.
+         for (const std::string password : {"", "secret"}) {
+           for (const uint8_t mode : {0, 6}) {
+             SCOPED_TRACE(password + " mode " + std::to_string(mode));
+             writeFile(t.src / "grow.txt", text);
+             fs::remove(t.archive);
+             std::atomic<bool> stop{false};
+             std::thread writer;
+             auto stopWriter = [&] {
+               stop = true;
+               if (writer.joinable()) writer.join();
+             };
+             TZipArchiver a;
+             a.FileName = t.archive;
+             a.BaseDir = t.src.string();
+             a.TempDir = t.temp.string();
+             a.Password = password;
+             a.SetCompressionMode(mode);
+             a.OnFileProgress = [&](TZABaseArchiver*, const std::string& name, double, TZAProcessOperation,
+                                    TZAProgressPhase phase, bool&) {
+               if (phase == ppEnd && name.ends_with("grow.txt")) stopWriter();
+             };
+             a.OpenArchive(kCreateMode);
+             a.BeginUpdate();
+             a.AddFile("grow.txt");
+             a.AddFile("notes.txt");
+             // Another program appends to the file for as long as it is stored.
+             std::atomic<int> appended{0};
+             writer = std::thread([&stop, &appended, path = t.src / "grow.txt"] {
+               std::ofstream out(path, std::ios::binary | std::ios::app);
+               const std::string block(4096, 'g');
+               while (!stop) {
+                 out << block << std::flush;
+                 ++appended;
+                 std::this_thread::sleep_for(std::chrono::microseconds(20));
+               }
+             });
+             while (appended == 0) std::this_thread::yield();
+             a.EndUpdate();
+             a.CloseArchive();
+             stopWriter();
+             expectSound(t.archive, password);
+             // What was stored is the file as it stood when its storing began.
+             const std::string grown = readFile(t.src / "grow.txt");
+             const Contents read = contentsOf(t.archive, password);
+             const auto stored = read.find("grow.txt");
+             if (stored == read.end()) {
+               ADD_FAILURE() << "grow.txt is not read back";
+               continue;
+             }
+             EXPECT_GE(stored->second.size(), text.size());
+             EXPECT_EQ(grown.compare(0, stored->second.size(), stored->second), 0);
+             o.want = read;
+             o.password = password;
+           }
+         }
+         return o;
+       }},
       {"full disk while splitting",
        {45},
        [](const Where& t, const std::vector<std::string>& names, Contents&) {
          const fs::path disk = t.dir / "disk";
-         fs::create_directories(disk);
-         if (::geteuid() != 0 || runCommand("mount -t tmpfs -o size=2m tmpfs " + shellQuote(disk.string())).status != 0)
-           return Outcome{{}, -1, {}, 0};
+         if (!mountSmallDisk(disk, "2m")) return Outcome{{}, -1, {}, 0, {}};
          Outcome o;
-         {
-           TZipArchiver a;
-           a.FileName = (disk / "s.zip").string();
-           a.BaseDir = t.src.string();
-           a.TempDir = t.temp.string();
-           a.SetSpanningMode(smSplitting);
-           a.SpanningOptions().VolumeSize = vsCustom;
-           a.SpanningOptions().SetCustomVolumeSize(700000);
-           a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t code,
-                                        int32_t, const std::string&, TZAAction& action) {
-             o.events.push_back(code);
-             action = fxaIgnore;
-           };
-           try {
-             a.OpenArchive(kCreateMode);
-             a.BeginUpdate();
-             for (const std::string& n : names) a.AddFile(n);
-             a.EndUpdate();
-           } catch (const EZAException& e) {
-             o.error = e.ErrorCode;
-           }
+         try {
+           createSplit(t, (disk / "s.zip").string(), names, o.events);
+         } catch (const EZAException& e) {
+           o.error = e.ErrorCode;
          }
          // Nothing that looks like an archive is left on the disk.
          EXPECT_EQ(filesIn(disk), 0u);
          runCommand("umount " + shellQuote(disk.string()));
+         return o;
+       }},
+      {"full disk while a split set is made over an older one",
+       {},
+       [](const Where& t, const std::vector<std::string>& names, Contents&) {
+         const fs::path disk = t.dir / "disk";
+         if (!mountSmallDisk(disk, "2m")) return Outcome{{}, -1, {}, 0, {}};
+         const std::string set = (disk / "d.zip").string();
+         Outcome o;
+         createSplit(t, set, {names.begin(), names.begin() + 4}, o.events);
+         EXPECT_TRUE(fs::exists(disk / "d_001.zip") && opensAsArchive(set)) << "no older set to spoil";
+         try {
+           createSplit(t, set, names, o.events);
+         } catch (const EZAException& e) {
+           o.error = e.ErrorCode;
+         }
+         // The older set lost its first volume to the new one: its last one
+         // must not stay behind looking like an archive.
+         for (const auto& e : fs::directory_iterator(disk))
+           EXPECT_FALSE(opensAsArchive(e.path().string())) << e.path().filename() << " is left";
+         runCommand("umount " + shellQuote(disk.string()));
+         return o;
+       }},
+      {"the tail backup does not fit on the disk",
+       {},
+       [](const Where& t, const std::vector<std::string>& names, Contents& tree) {
+         const fs::path disk = t.dir / "disk";
+         if (!mountSmallDisk(disk, "1m")) return Outcome{{}, -1, {}, 0, {}};
+         createArchive(t, names);
+         const std::string before = readFile(t.archive);
+         writeFile(t.src / "f0.bin", randomBytes(kPiece, 77));
+         int32_t code = 0;
+         try {
+           TZipArchiver a;
+           a.FileName = t.archive;
+           a.BaseDir = t.src.string();
+           a.TempDir = disk.string();
+           a.OpenArchive(platform::fmOpenReadWrite | platform::fmShareDenyWrite);
+           a.BeginUpdate();
+           a.AddItemForFile(0, "f0.bin");
+           a.EndUpdate();
+         } catch (const EZAException& e) {
+           code = e.NativeError;
+         } catch (const std::exception& e) {
+           ADD_FAILURE() << "not the component's error: " << e.what();
+         }
+         EXPECT_EQ(code, zeWriteFailed);
+         EXPECT_EQ(readFile(t.archive), before);
+         EXPECT_EQ(filesIn(disk), 0u);
+         runCommand("umount " + shellQuote(disk.string()));
+         Outcome o;
+         o.want = tree;
          return o;
        }},
   };
@@ -1162,15 +1350,15 @@ TEST_F(UpdateTest, FaultsLeaveASoundArchiveOrAReportedFailure) {
     for (const auto& [n, d] : tree) writeFile(src / n, d);
 
     const Outcome o = c.run(Where{dir.path(), src, temp, archive}, names, tree);
-    // The full disk comes last: without a tmpfs it is skipped alone.
-    if (o.error == -1) GTEST_SKIP() << c.what << ": a 2 MB tmpfs cannot be mounted here (needs root)";
+    // The full disks come last: without a tmpfs they are skipped alone.
+    if (o.error == -1) GTEST_SKIP() << c.what << ": a small tmpfs cannot be mounted here (needs root)";
     if (o.want.empty()) {
       EXPECT_NE(o.error, 0) << "the caller was not told";
       EXPECT_FALSE(o.events.empty()) << "no failure event";
     } else {
       EXPECT_EQ(o.error, 0);
-      expectSound(archive);
-      EXPECT_EQ(digest(contentsOf(archive)), digest(o.want));
+      expectSound(archive, o.password);
+      EXPECT_EQ(digest(contentsOf(archive, o.password)), digest(o.want));
     }
     if (!c.events.empty()) {
       EXPECT_EQ(o.events, c.events);

@@ -39,7 +39,7 @@ void writeArchive(TZipArchiver& a, const std::vector<Source>& sources) {
     item.ExternalAttributes = 0x20;
     item.CompressionMode = src.mode;
     item.Method = src.mode == 0 ? kMethodStored : kMethodDeflated;
-    item.Password = src.password;
+    item.EditExtras().Password = src.password;
     if (!src.password.empty()) item.Flags |= kFlagEncrypted;
     ZASetStoredName(item, src.name, true);
     item.LocalHeaderOffset = static_cast<uint32_t>(s.Position());

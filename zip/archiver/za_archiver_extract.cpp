@@ -26,7 +26,7 @@ void TZABaseArchiver::processExtractItem(int32_t index, std::string name, const 
   const TDirItem& entry = *dirManager_->ArchiveDir.GetItemPtr(index);
   uint32_t attributes = entry.ExternalAttributes;
   const bool folderEntry = entry.IsFolder() || (!entry.FileName.empty() && entry.FileName.back() == '/');
-  const std::string comment = entry.Comment;
+  const std::string comment = entry.Extras().Comment;
   DoOnExtractFile(name, attributes, comment);
   if (!Options().CreateDirs) name = ZAFilePart(name);
 

@@ -73,7 +73,7 @@ bool TZABaseArchiver::searchStep(TZAArchiveItem& item) {
     item.LastModFileDate = entry.ModDate;
     item.CRC = entry.Crc;
     item.ExternalFileAttributes = entry.ExternalAttributes;
-    item.Comment = entry.Comment;
+    item.Comment = entry.Extras().Comment;
     return true;
   }
   item.Index = dir.Count();

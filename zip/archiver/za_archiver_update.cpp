@@ -11,6 +11,21 @@ namespace zip {
 
 namespace {
 
+// Whether the file is the last volume of a multi-volume set: its end record
+// names a disk after the first.
+bool endsVolumeSet(TZABaseArchiver& archiver, const std::string& name) {
+  try {
+    platform::TFileStream file(name, platform::fmOpenRead | platform::fmShareDenyNone);
+    TZADirManager probe(&file, &archiver, false);
+    TZipEndOfCentralDir record;
+    int64_t position = -1;
+    std::string comment;
+    return probe.FindEndOfCentralDir(kEndOfCentralDirSignature, record, position, comment) && record.ThisDisk != 0;
+  } catch (const platform::EStreamError&) {
+    return false;
+  }
+}
+
 bool changesData(const TDirItem& item) {
   return item.StorePending && item.PendingOperation != poRename && item.PendingOperation != poChangeAttr &&
          item.PendingOperation != poChangeComment;
@@ -44,6 +59,11 @@ void TZABaseArchiver::BackupArchiveTail(uint64_t offset) {
       archiveStream_->SetPosition(static_cast<int64_t>(offset));
       backupStream_->CopyFrom(*archiveStream_, count);
     }
+    backupSize_ = std::max<int64_t>(count, 0);
+  } catch (const platform::EWriteError&) {
+    // A full disk where the backup goes: nothing of the archive is touched yet.
+    DeleteBackupFile();
+    raise(zeWriteFailed);
   } catch (...) {
     DeleteBackupFile();
     throw;
@@ -115,7 +135,8 @@ bool TZABaseArchiver::writeItemsFrom(int32_t first, std::vector<std::string>& mo
     if (store) flushBackupCopy();
     do {
       action = fxaIgnore;
-      const int64_t attemptStart = archiveStream_->Seek(0, platform::TSeekOrigin::soEnd);
+      // A copy either lands whole or fails the pass: only a store has an attempt to cut back.
+      const int64_t attemptStart = store ? archiveStream_->Seek(0, platform::TSeekOrigin::soEnd) : 0;
       if (store) {
         written = StoreItem(i, action);
       } else {
@@ -134,7 +155,8 @@ bool TZABaseArchiver::writeItemsFrom(int32_t first, std::vector<std::string>& mo
     TDirItem& item = *work.GetItemPtr(i);
     if (written) {
       ++itemsDone_;
-      if (store && item.PendingOperation == poMove && !item.IsFolder()) movedSources.push_back(item.SourceFileName);
+      if (store && item.PendingOperation == poMove && !item.IsFolder())
+        movedSources.push_back(item.Extras().SourceFileName);
       ++i;
       continue;
     }
@@ -203,12 +225,13 @@ void TZABaseArchiver::ApplyPendingUpdates() {
     work.Assign(rollback);
     return;
   }
-  // Nothing to write: the file stays as it is, byte for byte.
-  if (first == work.Count() && first == rollback.Count()) {
+  const bool readOnly = !inMemory_ && fileOpenMode_ != kCreateMode && (fileOpenMode_ & 0x03) == platform::fmOpenRead;
+  // Nothing to write: the file stays as it is, byte for byte. A directory
+  // rebuilt from the local headers is not in the file: it is written.
+  if (first == work.Count() && first == rollback.Count() && (!dirManager_->Rebuilt || readOnly)) {
     DoOnOverallProgress(100, operation, ppEnd, cancel_);
     return;
   }
-  const bool readOnly = !inMemory_ && fileOpenMode_ != kCreateMode && (fileOpenMode_ & 0x03) == platform::fmOpenRead;
   try {
     if (readOnly) raise(zeReadOnly);
     // Volumes already written are not rewritten: a multi-volume archive is
@@ -271,10 +294,13 @@ void TZABaseArchiver::ApplyPendingUpdates() {
     TDirItem& item = *work.GetItemPtr(i);
     item.StorePending = false;
     item.PendingOperation = 0;
-    item.PreviousName.clear();
+    if (!item.Extras().PreviousName.empty()) item.EditExtras().PreviousName.clear();
     item.ReleaseSourceStream();
   }
   rollback.Assign(work);
+  // What this pass created stays: a later failed creation takes only its own volumes.
+  createdVolumes_.clear();
+  overwroteVolume_ = false;
   if (Options().FlushBuffers)
     if (auto* file = dynamic_cast<platform::TFileStream*>(archiveStream_.get())) file->Flush();
 }
@@ -288,7 +314,12 @@ void TZABaseArchiver::RollbackUpdate() {
   if (spanningMode_ != smNone && fileOpenMode_ == kCreateMode && !inMemory_) {
     ReplaceStream(nullptr, {});
     for (const std::string& name : createdVolumes_) platform::removeQuietly(name);
+    // An older set under the same name lost volumes to the new one: its last
+    // volume would still list entries whose data are gone.
+    const bool ownName = std::find(createdVolumes_.begin(), createdVolumes_.end(), FileName) != createdVolumes_.end();
+    if (overwroteVolume_ && !ownName && endsVolumeSet(*this, FileName)) platform::removeQuietly(FileName);
     createdVolumes_.clear();
+    overwroteVolume_ = false;
     DeleteBackupFile();
     return;
   }
@@ -310,8 +341,12 @@ void TZABaseArchiver::RestoreArchiveTail() {
     archiveStream_->SetSize(startPosition_);
     archiveStream_->SetPosition(startPosition_);
     archiveStream_->CopyFrom(*backupStream_, 0);
-  } catch (...) {
+  } catch (const platform::EWriteError&) {
     // The backup is the only copy left of the archive's tail: it stays on disk.
+    backupStream_.reset();
+    backupFileName_.clear();
+    raise(zeWriteFailed);
+  } catch (...) {
     backupStream_.reset();
     backupFileName_.clear();
     throw;
@@ -324,6 +359,7 @@ void TZABaseArchiver::DeleteBackupFile() {
   std::vector<uint8_t>().swap(backupWindow_);
   backupWindowAt_ = -1;
   backupStream_.reset();
+  backupSize_ = 0;
   if (!backupFileName_.empty()) platform::removeQuietly(backupFileName_);
   backupFileName_.clear();
 }

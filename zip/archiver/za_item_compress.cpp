@@ -64,7 +64,7 @@ bool TZABaseArchiver::CompressItemData(platform::TStream& source, platform::TStr
   uint32_t crc = kCrcSeed;
   const uint8_t mode = item.CompressionMode;
   const int64_t bufferSize = BufferSizeForCompressionMode(mode);
-  const bool encrypted = !item.Password.empty();
+  const bool encrypted = !item.Extras().Password.empty();
   const bool deflated = item.Method == kMethodDeflated;
   platform::TStream* out = &archive;
   cancel_ = false;
@@ -73,12 +73,17 @@ bool TZABaseArchiver::CompressItemData(platform::TStream& source, platform::TStr
   if (deflated) deflater = std::make_unique<Deflater>(std::min<int>(mode, 9));
   std::vector<uint8_t> block(static_cast<size_t>(std::min<int64_t>(bufferSize, std::max<int64_t>(size, 1))));
   TZipCryptKeys keys;
+  // The encryption header carries the CRC before the data: it is taken over
+  // the bytes that will be stored, not over what a writer has appended since.
+  uint32_t pre = kCrcSeed;
   if (encrypted) {
-    uint32_t pre = kCrcSeed;
-    for (int64_t n; (n = source.Read(block.data(), static_cast<int64_t>(block.size()))) > 0;)
+    for (int64_t left = size; left > 0;) {
+      const int64_t n = source.Read(block.data(), std::min<int64_t>(static_cast<int64_t>(block.size()), left));
+      if (n <= 0) break;
       pre = UpdateCRC32(pre, block.data(), n);
-    crc = pre;
-    const TZAEncryptionHeader header = ZipCryptMakeHeader(item.Password, ~pre, keys);
+      left -= n;
+    }
+    const TZAEncryptionHeader header = ZipCryptMakeHeader(item.Extras().Password, ~pre, keys);
     if (WriteToVolumes(header.data(), kEncryptionHeaderSize, nullptr, -1, volumeInfo_, out) < kEncryptionHeaderSize)
       raise(zeWriteFailed);
     compressed += kEncryptionHeaderSize;
@@ -90,7 +95,7 @@ bool TZABaseArchiver::CompressItemData(platform::TStream& source, platform::TStr
     if (cancel_) break;
     const int64_t n = std::min<int64_t>(bufferSize, size - done);
     if (source.Read(block.data(), n) != n) break;
-    if (!encrypted) crc = UpdateCRC32(crc, block.data(), n);
+    crc = UpdateCRC32(crc, block.data(), n);
     const bool last = done + n >= size;
     std::vector<uint8_t> output;
     if (deflated) {
@@ -118,6 +123,8 @@ bool TZABaseArchiver::CompressItemData(platform::TStream& source, platform::TStr
     if (cancel_) return false;
     throw EZAException::CreateFmt(zeCompressedSize, Name, {static_cast<long long>(size), static_cast<long long>(done)});
   }
+  // Bytes changed in place between the two reads: the header's check would lie.
+  if (encrypted && crc != pre) throw EZAException(zeBadEntryData, Name);
   const bool always = Zip64Mode == zmAlways;
   if (compressed >= kMarker32 || always) {
     item.HasZip64 = true;

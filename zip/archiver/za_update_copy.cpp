@@ -13,7 +13,7 @@ namespace zip {
 
 namespace {
 
-constexpr int64_t kCopyBlock = 1 << 20;
+constexpr int64_t kCopyBlock = 256 * 1024;
 
 uint32_t u32At(const uint8_t* p) {
   return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
@@ -45,13 +45,14 @@ void TZABaseArchiver::copyBackupBytes(int64_t from, int64_t count) {
 
 // Kept entries that follow each other in the backup are copied as one run:
 // a pass over many small entries costs a few large reads and writes.
-void TZABaseArchiver::queueBackupCopy(int64_t from, int64_t count) {
-  if (pendingCopy_.count > 0 && pendingCopy_.from + pendingCopy_.count == from) {
+void TZABaseArchiver::queueBackupCopy(int64_t from, int64_t count, int64_t to) {
+  if (pendingCopy_.count > 0 && pendingCopy_.from + pendingCopy_.count == from &&
+      pendingCopy_.to + pendingCopy_.count == to) {
     pendingCopy_.count += count;
     return;
   }
   flushBackupCopy();
-  pendingCopy_ = {from, count};
+  pendingCopy_ = {from, count, to};
 }
 
 void TZABaseArchiver::flushBackupCopy() {
@@ -148,7 +149,7 @@ void TZABaseArchiver::CopyUnchangedItem(int32_t index) {
   TDirItem& item = *dirManager_->ArchiveDir.GetItemPtr(index);
   TZADirArray& rollback = dirManager_->RollbackDir;
   const bool renamed = item.PendingOperation == poRename;
-  const std::string& oldName = renamed ? item.PreviousName : item.FileName;
+  const std::string& oldName = renamed ? item.Extras().PreviousName : item.FileName;
   const int32_t found = findRollbackItem(oldName, item.TrueLocalHeaderOffset());
   if (found < 0) raise(zeKeptEntryMissing);
   const TDirItem& old = *rollback.GetItemPtr(found);
@@ -158,7 +159,7 @@ void TZABaseArchiver::CopyUnchangedItem(int32_t index) {
   // bytes and are held to what the backup holds.
   if (!backupStream_) raise(zeKeptEntryMissing);
   const uint64_t oldOffset = old.TrueLocalHeaderOffset();
-  const int64_t backupSize = backupStream_->Size();
+  const int64_t backupSize = backupSize_;
   if (oldOffset < static_cast<uint64_t>(startPosition_)) raise(zeKeptEntryMissing);
   const uint64_t at = oldOffset - static_cast<uint64_t>(startPosition_);
   if (!ZARangeFits(at, TZipLocalHeader::kSize, static_cast<uint64_t>(backupSize))) raise(zeInvalidArchive);
@@ -177,7 +178,8 @@ void TZABaseArchiver::CopyUnchangedItem(int32_t index) {
   }
 
   platform::TStream* out = archiveStream_.get();
-  const uint64_t position = static_cast<uint64_t>(out->Position() + pendingCopy_.count);
+  const uint64_t position =
+      static_cast<uint64_t>(pendingCopy_.count > 0 ? pendingCopy_.to + pendingCopy_.count : out->Position());
   if (position >= kMarker32) {
     if (Zip64Mode == zmDisabled) throw EZAException::CreateFmt(zeZip64Off, Name, {item.FileName});
     item.HasZip64 = true;
@@ -197,9 +199,11 @@ void TZABaseArchiver::CopyUnchangedItem(int32_t index) {
     flushBackupCopy();
     WriteArchiveBuffer(bytes.data(), static_cast<int64_t>(bytes.size()), nullptr, -1, volumeInfo_, out);
     WriteArchiveBuffer(name.Bytes.data(), static_cast<int64_t>(name.Bytes.size()), nullptr, -1, volumeInfo_, out);
-    queueBackupCopy(static_cast<int64_t>(extraAt), static_cast<int64_t>(dataStart - extraAt) + tail);
+    const int64_t to = static_cast<int64_t>(position + bytes.size() + name.Bytes.size());
+    queueBackupCopy(static_cast<int64_t>(extraAt), static_cast<int64_t>(dataStart - extraAt) + tail, to);
   } else {
-    queueBackupCopy(static_cast<int64_t>(at), static_cast<int64_t>(dataStart - at) + tail);
+    queueBackupCopy(static_cast<int64_t>(at), static_cast<int64_t>(dataStart - at) + tail,
+                    static_cast<int64_t>(position));
   }
 }
 

@@ -73,11 +73,12 @@ void TZABaseArchiver::FillItemForFile(int32_t index, const std::string& fileName
 
   TDirItem& item = *dirManager_->ArchiveDir.GetItemPtr(index);
   TDirItem fresh;
-  fresh.Comment = item.Comment;
+  TDirItemExtras& extras = fresh.EditExtras();
+  extras.Comment = item.Extras().Comment;
+  extras.Password = Password;
+  extras.SourceFileName = source;
   fresh.Selected = item.Selected;
   fresh.StorePending = true;
-  fresh.Password = Password;
-  fresh.SourceFileName = source;
   fresh.CompressionMode = folder || noCompression(stored) ? 0 : compressionMode_;
   const bool oem = Options().OEMFileNames;
   fresh.Method = fresh.CompressionMode == 0     ? kMethodStored

@@ -26,7 +26,7 @@ struct ItemSource {
   void Release() {
     if (file) {
       file.reset();
-    } else if (stream && item.OwnsSourceStream) {
+    } else if (stream && item.Extras().OwnsSourceStream) {
       item.ReleaseSourceStream();
     } else if (stream) {
       stream->SetPosition(previousPosition);
@@ -80,7 +80,8 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
   TDirItem& item = *dirManager_->ArchiveDir.GetItemPtr(index);
   InitCompressionMethod();
   const auto operation = static_cast<TZAProcessOperation>(item.PendingOperation);
-  const std::string progressName = operation == poAdd || operation == poMove ? item.SourceFileName : item.FileName;
+  const std::string& sourceName = item.Extras().SourceFileName;
+  const std::string progressName = operation == poAdd || operation == poMove ? sourceName : item.FileName;
   DoOnFileProgress(progressName, 0, operation, ppStart, cancel_);
   if (cancel_) return false;
 
@@ -88,25 +89,26 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
   bool onVolumes = false;
   try {
     item.HasZip64 = false;
-    if (item.SourceStream) {
-      source.stream = item.SourceStream.get();
+    if (item.Extras().SourceStream) {
+      source.stream = item.Extras().SourceStream.get();
       source.previousPosition = source.stream->Position();
-      source.stream->SetPosition(item.SourceStart);
+      source.stream->SetPosition(item.Extras().SourceStart);
     } else if (!item.IsFolder()) {
       // Opening a FIFO put in the file's place would wait for a writer forever.
       struct stat st {};
-      if (::stat(item.SourceFileName.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-        throw EZAException::CreateFmt(zeCannotOpenFile, Name, {item.SourceFileName});
+      if (::stat(sourceName.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        throw EZAException::CreateFmt(zeCannotOpenFile, Name, {sourceName});
       try {
-        source.file = std::make_unique<platform::TFileStream>(item.SourceFileName,
+        source.file = std::make_unique<platform::TFileStream>(sourceName,
                                                               platform::fmOpenRead | ZAShareFlags(Options().ShareMode));
       } catch (const platform::EStreamError&) {
-        throw EZAException::CreateFmt(zeCannotOpenFile, Name, {item.SourceFileName});
+        throw EZAException::CreateFmt(zeCannotOpenFile, Name, {sourceName});
       }
       source.stream = source.file.get();
     }
     const uint64_t sourceSize =
-        source.stream ? static_cast<uint64_t>(std::max<int64_t>(source.stream->Size() - item.SourceStart, 0)) : 0;
+        source.stream ? static_cast<uint64_t>(std::max<int64_t>(source.stream->Size() - item.Extras().SourceStart, 0))
+                      : 0;
 
     const bool multiVolume = spanningMode_ != smNone;
     TempEntryFile temp;
@@ -135,7 +137,7 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
 
     if (item.HasZip64 && Zip64Mode == zmDisabled) {
       source.Release();
-      throw EZAException::CreateFmt(zeZip64Off, Name, {item.SourceFileName});
+      throw EZAException::CreateFmt(zeZip64Off, Name, {sourceName});
     }
 
     auto writeHeader = [&] {
@@ -170,6 +172,9 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
       header.Crc = item.Crc;
       header.Method = item.Method;
       header.CompressedSize = sizeMarkers ? kMarker32 : item.CompressedSize;
+      // The file may have grown since its size was first taken: the header
+      // gives the size of what was stored.
+      header.UncompressedSize = sizeMarkers ? kMarker32 : item.UncompressedSize;
       const int64_t end = out->Position();
       out->SetPosition(static_cast<int64_t>(offset));
       writeHeader();
@@ -194,7 +199,7 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
     return true;
   } catch (const EZAException& e) {
     source.Release();
-    const std::string& failed = operation == poUpdate ? item.FileName : item.SourceFileName;
+    const std::string& failed = operation == poUpdate ? item.FileName : sourceName;
     if (onVolumes) {
       // Part of the entry may already lie on earlier volumes: whatever the
       // answer, the set cannot go on, and the pass fails with the volume error.

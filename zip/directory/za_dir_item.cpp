@@ -4,19 +4,50 @@
 
 namespace zip {
 
+TDirItem& TDirItem::operator=(const TDirItem& other) {
+  if (this == &other) return *this;
+  static_cast<TZipCentralHeader&>(*this) = other;
+  FileName = other.FileName;
+  ExtraBlocks = other.ExtraBlocks;
+  HasZip64 = other.HasZip64;
+  StorePending = other.StorePending;
+  Selected = other.Selected;
+  CompressionMode = other.CompressionMode;
+  PendingOperation = other.PendingOperation;
+  DiskNumberStart32 = other.DiskNumberStart32;
+  UncompressedSize64 = other.UncompressedSize64;
+  CompressedSize64 = other.CompressedSize64;
+  LocalHeaderOffset64 = other.LocalHeaderOffset64;
+  extras_ = other.extras_ ? std::make_unique<TDirItemExtras>(*other.extras_) : nullptr;
+  return *this;
+}
+
+const TDirItemExtras& TDirItem::Extras() const {
+  static const TDirItemExtras none;
+  return extras_ ? *extras_ : none;
+}
+
+TDirItemExtras& TDirItem::EditExtras() {
+  if (!extras_) extras_ = std::make_unique<TDirItemExtras>();
+  return *extras_;
+}
+
 void TDirItem::SetOwnedSourceStream(std::unique_ptr<platform::TStream> stream) {
-  SourceStream = std::shared_ptr<platform::TStream>(std::move(stream));
-  OwnsSourceStream = SourceStream != nullptr;
+  TDirItemExtras& e = EditExtras();
+  e.SourceStream = std::shared_ptr<platform::TStream>(std::move(stream));
+  e.OwnsSourceStream = e.SourceStream != nullptr;
 }
 
 void TDirItem::SetBorrowedSourceStream(platform::TStream& stream) {
-  SourceStream = std::shared_ptr<platform::TStream>(&stream, [](platform::TStream*) {});
-  OwnsSourceStream = false;
+  TDirItemExtras& e = EditExtras();
+  e.SourceStream = std::shared_ptr<platform::TStream>(&stream, [](platform::TStream*) {});
+  e.OwnsSourceStream = false;
 }
 
 void TDirItem::ReleaseSourceStream() {
-  SourceStream.reset();
-  OwnsSourceStream = false;
+  if (!extras_) return;
+  extras_->SourceStream.reset();
+  extras_->OwnsSourceStream = false;
 }
 
 uint64_t TDirItem::TrueUncompressedSize() const {

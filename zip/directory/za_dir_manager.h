@@ -47,6 +47,9 @@ class TZADirManager {
   int64_t CentralDirStart = 0;
   // Whether the last search of the end record found one.
   bool EndRecordFound = false;
+  // The directory was rebuilt from the local headers: the file holds none
+  // that lists these entries until one is written.
+  bool Rebuilt = false;
 
  private:
   bool multiVolume() const;

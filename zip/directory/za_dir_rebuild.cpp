@@ -96,6 +96,7 @@ TDirItem TZADirManager::rebuiltItem(const TZALocalEntry& e, int64_t position) {
 }
 
 void TZADirManager::rebuildFromLocalHeaders() {
+  Rebuilt = true;
   const uint64_t size = static_cast<uint64_t>(stream_->Size());
   TZASignatureScanner headers(*stream_, kLocalHeaderSignature, kRebuildWindow);
   TZASignatureScanner descriptors(*stream_, kDataDescriptorSignature, kRebuildWindow);

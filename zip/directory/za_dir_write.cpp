@@ -42,8 +42,11 @@ void TZADirManager::WriteDirectory(platform::TStream* stream) {
   platform::TStream* out = stream_;
   const bool oem = oemFileNames();
   uint64_t dirSize = 0;
-  // On a single file the entries go out in large blocks, not three writes each.
+  // On a single file the entries go out in large blocks, not three writes
+  // each; the block never grows past its first size.
+  constexpr size_t kBlock = 256 * 1024;
   std::vector<uint8_t> block;
+  if (!multiVolume()) block.reserve(kBlock);
   auto flushBlock = [&] {
     if (!block.empty())
       archiver_->WriteArchiveBuffer(block.data(), static_cast<int64_t>(block.size()), nullptr, -1, info, out);
@@ -55,8 +58,12 @@ void TZADirManager::WriteDirectory(platform::TStream* stream) {
     const std::vector<uint8_t> entry = EncodeCentralEntry(item, oem);
     dirSize += entry.size();
     if (!multiVolume()) {
+      if (block.size() + entry.size() > kBlock) flushBlock();
+      if (entry.size() > kBlock) {
+        archiver_->WriteArchiveBuffer(entry.data(), static_cast<int64_t>(entry.size()), nullptr, -1, info, out);
+        continue;
+      }
       block.insert(block.end(), entry.begin(), entry.end());
-      if (block.size() >= (1u << 20)) flushBlock();
       continue;
     }
     const auto header = DecodeCentralHeader(entry);
@@ -104,6 +111,7 @@ void TZADirManager::WriteDirectory(platform::TStream* stream) {
   archiver_->WriteArchiveBuffer(rec.data(), rec.size(), nullptr, end.CommentLength, info, stream_);
   if (end.CommentLength > 0)
     archiver_->WriteArchiveBuffer(comment.data(), end.CommentLength, nullptr, 0, info, stream_);
+  Rebuilt = false;
 
   if (multiVolume() && !customStream_ && archiver_->VolumeFileName() != archiver_->FileName) {
     std::string own = archiver_->FileName;

@@ -50,7 +50,7 @@ bool ReadCentralEntryTail(const TZipCentralHeader& header, std::span<const uint8
     ApplyZip64Block(item, b);
     item.HasZip64 = true;
   }
-  item.Comment.assign(asText(comment));
+  if (!comment.empty()) item.EditExtras().Comment.assign(asText(comment));
   return true;
 }
 
@@ -106,12 +106,12 @@ std::vector<uint8_t> EncodeCentralEntry(const TDirItem& item, bool oemFileNames)
   header.NameLength = static_cast<uint16_t>(std::min<size_t>(name.Bytes.size(), 0xFFFF));
   header.Flags = name.Utf8 ? (header.Flags | kFlagUtf8) : (header.Flags & ~kFlagUtf8);
   header.ExtraLength = static_cast<uint16_t>(extra.size());
-  header.CommentLength = static_cast<uint16_t>(std::min<size_t>(item.Comment.size(), 0xFFFF));
+  header.CommentLength = static_cast<uint16_t>(std::min<size_t>(item.Extras().Comment.size(), 0xFFFF));
   TZAByteWriter w;
   w.Bytes(EncodeCentralHeader(header));
   w.Bytes(asBytes(name.Bytes).first(header.NameLength));
   w.Bytes(extra);
-  w.Bytes(asBytes(item.Comment).first(header.CommentLength));
+  w.Bytes(asBytes(item.Extras().Comment).first(header.CommentLength));
   return w.Take();
 }
 

@@ -12,6 +12,7 @@ namespace zip {
 
 void TZABaseArchiver::CreateVolumeFile(const std::string& name) {
   archiveStream_.reset();
+  if (fileOpenMode_ == kCreateMode && ZAFileExists(name)) overwroteVolume_ = true;
   archiveStream_ = std::make_unique<platform::TFileStream>(
       name, fileOpenMode_ == kCreateMode ? uint16_t{platform::fmCreate} : fileOpenMode_);
   volumeFileName_ = name;
