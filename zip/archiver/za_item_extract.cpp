@@ -1,6 +1,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,6 +20,10 @@ namespace zip {
 namespace {
 
 constexpr int64_t kReadBlock = 0x100000;
+// What the first read of an entry takes beyond its local header: room for
+// the name and extra field, and the data of a small entry.
+constexpr uint64_t kAheadNames = 512;
+constexpr uint64_t kAheadData = 0x10000;
 constexpr size_t kOutChunk = 0x40000;
 constexpr uint16_t kMethodDeflate64 = 9;
 constexpr int64_t kBlockHeaderSize = 50;
@@ -78,9 +83,6 @@ bool TZABaseArchiver::ExtractItemToStream(platform::TStream& archive, platform::
   // The archive's own stream goes through the volumes and is never held: the
   // reference given here dies with the first read that changes volume.
   platform::TStream* foreign = &archive == archiveStream_.get() ? nullptr : &archive;
-  const ReadEntryBytes readData = [this, foreign](void* buf, int64_t n) {
-    return foreign ? foreign->Read(buf, n) : ReadFromVolumes(buf, n);
-  };
   const bool encrypted = (item.Flags & kFlagEncrypted) != 0;
   platform::TStream* source = foreign ? foreign : archiveStream_.get();
   // In a single file the local header, its name and extra field and the
@@ -89,6 +91,27 @@ bool TZABaseArchiver::ExtractItemToStream(platform::TStream& archive, platform::
   const uint64_t fileSize = oneFile ? static_cast<uint64_t>(source->Size()) : 0;
   uint64_t here = oneFile ? static_cast<uint64_t>(source->Position()) : 0;
   auto fits = [&](uint64_t length) { return !oneFile || ZARangeFits(here, length, fileSize); };
+  // In a single file, the local header, its name and a small entry's data
+  // come in one read instead of three.
+  std::vector<uint8_t> ahead;
+  size_t aheadAt = 0;
+  if (oneFile && here < fileSize) {
+    const uint64_t guess = TZipLocalHeader::kSize + kAheadNames + std::min<uint64_t>(item.TrueCompressedSize(), kAheadData);
+    ahead.resize(static_cast<size_t>(std::min<uint64_t>(guess, fileSize - here)));
+    const int64_t got = source->Read(ahead.data(), static_cast<int64_t>(ahead.size()));
+    ahead.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
+  }
+  const ReadEntryBytes readData = [&](void* buf, int64_t n) -> int64_t {
+    int64_t got = 0;
+    if (aheadAt < ahead.size() && n > 0) {
+      got = std::min<int64_t>(n, static_cast<int64_t>(ahead.size() - aheadAt));
+      std::memcpy(buf, ahead.data() + aheadAt, static_cast<size_t>(got));
+      aheadAt += static_cast<size_t>(got);
+      if (got == n) return got;
+    }
+    void* rest = static_cast<uint8_t*>(buf) + got;
+    return got + (foreign ? foreign->Read(rest, n - got) : ReadFromVolumes(rest, n - got));
+  };
 
   uint8_t raw[TZipLocalHeader::kSize];
   if (!fits(sizeof raw)) raise(zeBadEntryData);
