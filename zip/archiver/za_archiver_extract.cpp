@@ -174,9 +174,10 @@ void TZABaseArchiver::InternalExtractItem(int32_t index, platform::TStream& targ
   }
   bool ok = false;
   const uint64_t offset = item.TrueLocalHeaderOffset();
-  if (archiveStream_ && offset < static_cast<uint64_t>(archiveStream_->Size())) {
+  const int64_t size = archiveStream_ ? archiveStream_->Size() : 0;
+  if (archiveStream_ && offset < static_cast<uint64_t>(size)) {
     archiveStream_->SetPosition(static_cast<int64_t>(offset));
-    ok = ExtractItemToStream(*archiveStream_, target, item);
+    ok = ExtractItemToStream(*archiveStream_, target, item, size);
   }
   if (!ok && !cancel_ && !skip_ && !ExtractCorruptedFiles) raise(zeBadEntryData);
 }
