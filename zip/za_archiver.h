@@ -196,7 +196,9 @@ class TZABaseArchiver {
 
   // Entry data.
   bool CompressItemData(platform::TStream& source, platform::TStream& archive, TDirItem& item);
-  bool ExtractItemToStream(platform::TStream& archive, platform::TStream& target, TDirItem& item);
+  // archiveSize: the archive stream's size when the caller has it, else -1.
+  bool ExtractItemToStream(platform::TStream& archive, platform::TStream& target, TDirItem& item,
+                           int64_t archiveSize = -1);
   void InternalExtractItem(int32_t index, platform::TStream& target);
 
   bool isSelfExtracting(const std::string& name) const;
@@ -244,8 +246,12 @@ class TZABaseArchiver {
   // Reads entry bytes; the archive's own stream is looked up anew on every
   // read, as a read that runs past a volume's end replaces it.
   using ReadEntryBytes = std::function<int64_t(void*, int64_t)>;
-  bool extractStreamPath(const ReadEntryBytes& read, platform::TStream& target, TDirItem& item, bool encrypted,
-                         uint64_t compressedSize, uint32_t& crc, uint64_t& written, const TZipLocalHeader& lh);
+  // The next n entry bytes where they all lie in memory already, without a copy: n, and
+  // they are taken as read; else 0.
+  using LendEntryBytes = std::function<int64_t(uint8_t*&, int64_t)>;
+  bool extractStreamPath(const ReadEntryBytes& read, const LendEntryBytes& lend, platform::TStream& target,
+                         TDirItem& item, bool encrypted, uint64_t compressedSize, uint32_t& crc, uint64_t& written,
+                         const TZipLocalHeader& lh);
   bool extractBlockPath(const ReadEntryBytes& read, platform::TStream& target, TDirItem& item, uint32_t& crc,
                         uint64_t& written);
 

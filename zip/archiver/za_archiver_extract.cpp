@@ -1,5 +1,9 @@
+#include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+
+#include <filesystem>
 #include <mutex>
 
 #include "platform/core/dos_datetime.h"
@@ -35,7 +39,8 @@ void TZABaseArchiver::processExtractItem(int32_t index, std::string name, const 
   // replaced, never followed, so only its folder has to stay inside.
   // The base is resolved once per operation; names are expanded against it.
   if (!folders_ || folders_->BaseFolder() != baseFolder)
-    folders_ = std::make_unique<TZAFolderGuard>(baseFolder, *ExpandArchivePathFromBase(baseFolder, ""));
+    folders_ = std::make_unique<TZAFolderGuard>(baseFolder, *ExpandArchivePathFromBase(baseFolder, ""),
+                                                DriveIsRemovable(baseFolder));
   const std::optional<std::string> resolved =
       ExpandArchivePathFromBase(ZAIncludeTrailingBackslash(folders_->Base()), name);
   if (!resolved) throw EZAException::CreateFmt(zeCannotCreateFile, Name, {name});
@@ -86,46 +91,66 @@ void TZABaseArchiver::writeEntryFile(int32_t index, const std::string& target, u
                                      const TZAExistingFile& existing) {
   // A folder in the file's place stays.
   if (existing.exists && existing.isDirectory) throw EZAException::CreateFmt(zeCannotCreateFile, Name, {target});
-  // The data go to a new file beside the target and take its place only once
-  // checked: whatever fails, the old file stays as it was. The rename
-  // replaces a link in the target's place instead of following it, and a
-  // running program keeps its old image.
-  const std::optional<std::string> temp = ZAMakeTempFile(ZAFolderPart(target));
-  if (!temp) throw EZAException::CreateFmt(zeCannotCreateFile, Name, {target});
-  struct TempGuard {
+  const uint32_t umask = folders_->Umask();
+  const uint32_t mode = Options().SetAttributes ? ZAModeForAttributes(attributes, existing, umask)
+                                                : ZADefaultFileMode(umask);
+  // A name that holds nothing yet is written in place: there is no old file
+  // to keep, and O_EXCL follows no link put there meanwhile (that one is then
+  // replaced the other way). A file already there gets the data in a new
+  // file beside it, which takes its place only once checked and flushed:
+  // whatever fails, even a power cut, the old file stays whole. The rename
+  // replaces a link instead of following it, and a running program keeps its
+  // old image.
+  std::string written = target;
+  platform::FileDescriptor fd;
+  bool replacing = existing.exists;
+  if (!replacing) {
+    fd.reset(::open(target.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode & 0777));
+    if (!fd.valid() && errno != EEXIST) throw EZAException::CreateFmt(zeCannotCreateFile, Name, {target});
+    replacing = !fd.valid();
+  }
+  if (replacing) {
+    fd = ZAOpenTempFile(ZAFolderPart(target), written);
+    if (!fd.valid()) throw EZAException::CreateFmt(zeCannotCreateFile, Name, {target});
+  }
+  // Removes what was written unless it is complete: a bad entry leaves no part of itself.
+  struct Unfinished {
     std::string path;
-    ~TempGuard() {
+    ~Unfinished() {
       if (!path.empty()) platform::removeQuietly(path);
     }
-  } guard{*temp};
+  } unfinished{written};
   {
-    platform::TFileStream file(*temp, platform::fmOpenReadWrite);
+    platform::TFileStream file(written, std::move(fd));
     InternalExtractItem(index, file);
     if (skip_ || cancel_) return;
     const TDirItem& entry = *dirManager_->ArchiveDir.GetItemPtr(index);
     const std::time_t when = platform::timeFromDosDateTime(platform::makeDosDateTime(entry.ModDate, entry.ModTime));
     const struct timespec times[2] = {{when, 0}, {when, 0}};
     ::futimens(file.Handle(), times);
-    const uint32_t mode = Options().SetAttributes ? ZAModeForAttributes(attributes, existing) : ZADefaultFileMode();
-    ::fchmod(file.Handle(), mode);
-    if (Options().FlushBuffers && !file.Flush()) throw EZAException::CreateFmt(zeCannotCreateFile, Name, {target});
+    // The temporary file was made 0600, a new one by the umask.
+    if (replacing || (mode & umask) != 0) ::fchmod(file.Handle(), mode);
+    if (Options().FlushBuffers && (replacing || folders_->Removable()) && !file.Flush())
+      throw EZAException::CreateFmt(zeCannotCreateFile, Name, {target});
   }
-  if (!platform::renameOver(*temp, target, false)) throw EZAException::CreateFmt(zeCannotCreateFile, Name, {target});
-  guard.path.clear();
+  if (replacing && !platform::renameOver(written, target, false))
+    throw EZAException::CreateFmt(zeCannotCreateFile, Name, {target});
+  unfinished.path.clear();
 }
 
 void TZABaseArchiver::processTestItem(int32_t index) {
   if (dirManager_->ArchiveDir.GetItemPtr(index)->IsFolder()) return;
-  const std::optional<std::string> temp = ZAMakeTempFile(TempDir);
-  if (!temp) throw EZAException::CreateFmt(zeCannotCreateFile, Name, {TempDir + "/ZT"});
+  std::string temp;
+  platform::FileDescriptor fd = ZAOpenTempFile(TempDir, temp);
+  if (!fd.valid()) throw EZAException::CreateFmt(zeCannotCreateFile, Name, {TempDir + "/ZT"});
   try {
-    platform::TFileStream file(*temp, platform::fmOpenReadWrite);
+    platform::TFileStream file(temp, std::move(fd));
     InternalExtractItem(index, file);
   } catch (...) {
-    platform::removeQuietly(*temp);
+    platform::removeQuietly(temp);
     throw;
   }
-  platform::removeQuietly(*temp);
+  platform::removeQuietly(temp);
 }
 
 void TZABaseArchiver::InternalExtractItem(int32_t index, platform::TStream& target) {
@@ -140,9 +165,10 @@ void TZABaseArchiver::InternalExtractItem(int32_t index, platform::TStream& targ
   }
   bool ok = false;
   const uint64_t offset = item.TrueLocalHeaderOffset();
-  if (archiveStream_ && offset < static_cast<uint64_t>(archiveStream_->Size())) {
+  const int64_t size = archiveStream_ ? archiveStream_->Size() : 0;
+  if (archiveStream_ && offset < static_cast<uint64_t>(size)) {
     archiveStream_->SetPosition(static_cast<int64_t>(offset));
-    ok = ExtractItemToStream(*archiveStream_, target, item);
+    ok = ExtractItemToStream(*archiveStream_, target, item, size);
   }
   if (!ok && !cancel_ && !skip_ && !ExtractCorruptedFiles) raise(zeBadEntryData);
 }
