@@ -3,7 +3,6 @@
 
 #include <cerrno>
 
-#include <filesystem>
 #include <mutex>
 
 #include "platform/core/dos_datetime.h"
