@@ -10,6 +10,8 @@
 #include "platform/core/streams.h"
 #include "zip/za_archive_item.h"
 #include "zip/directory/za_dir_item.h"
+#include "zip/directory/za_dir_settings.h"
+#include "zip/directory/za_dir_volumes.h"
 #include "zip/za_options.h"
 #include "zip/za_spanning_options.h"
 #include "zip/za_types.h"
@@ -21,7 +23,7 @@ struct TZAExistingFile;
 class TZAFolderGuard;
 class TZADirManager;
 
-class TZABaseArchiver {
+class TZABaseArchiver : private TZADirVolumes, private TZADirSettings {
  public:
   TZABaseArchiver();
   virtual ~TZABaseArchiver();
@@ -124,7 +126,7 @@ class TZABaseArchiver {
   bool Skipped() const { return skip_; }
 
   // Volumes: the file that holds the volume in use, and the name of volume index.
-  const std::string& VolumeFileName() const { return volumeFileName_; }
+  const std::string& VolumeFileName() const override { return volumeFileName_; }
   void GetVolumeFileName(std::string& name, int32_t index, bool checkExists);
 
   // What the medium says; tests put a medium of their own in place.
@@ -168,22 +170,23 @@ class TZABaseArchiver {
   uint16_t compressionMethod_ = 0xFFFF;
 
  private:
-  friend class TZADirManager;
   friend struct TZAArchiverInternals;
   [[noreturn]] void raise(int32_t code) const;
 
   // The stream of the volume in use; null while closed.
-  platform::TStream* ArchiveStream() { return archiveStream_.get(); }
+  platform::TStream* ArchiveStream() override { return archiveStream_.get(); }
   void FillItemForFile(int32_t index, const std::string& fileName, bool fromDisk);
 
   // Volumes.
-  TZAVolumeNumberInfo& VolumeInfo() { return volumeInfo_; }
+  TZAVolumeNumberInfo& VolumeInfo() override { return volumeInfo_; }
   void CreateVolumeFile(const std::string& name);
-  void OpenVolume(TZAVolumeNumberInfo& info);
+  void OpenVolume(TZAVolumeNumberInfo& info) override;
   int64_t WriteToVolumes(const void* buffer, int64_t count, platform::TMemoryStream* pending, int64_t reserve,
                          TZAVolumeNumberInfo& info, platform::TStream*& stream);
   void WriteArchiveBuffer(const void* buffer, int64_t count, platform::TMemoryStream* pending, int64_t reserve,
-                          TZAVolumeNumberInfo& info, platform::TStream*& stream);
+                          TZAVolumeNumberInfo& info, platform::TStream*& stream) override;
+  const std::string& ArchiveFileName() const override { return FileName; }
+  std::string LastVolumeFileName() override;
   void CopyStreamToVolumes(platform::TStream& source, platform::TStream*& stream, bool progress,
                            platform::TMemoryStream* pending, int64_t reserve, int64_t count, bool& cancel,
                            TZAVolumeNumberInfo& info);
@@ -192,7 +195,15 @@ class TZABaseArchiver {
   // when a volume ends; the bytes read.
   int64_t ReadFromVolumes(void* buffer, int64_t count);
   // After the archive was rewritten under a volume name: it takes its own name.
-  void ReplaceStream(std::unique_ptr<platform::TStream> stream, const std::string& volumeFileName);
+  void ReplaceStream(std::unique_ptr<platform::TStream> stream, const std::string& volumeFileName) override;
+
+  // What the directory reads of the settings.
+  const std::string& ComponentName() const override { return Name; }
+  bool MultiVolume() const override { return spanningMode_ != smNone; }
+  bool OEMFileNames() const override { return options_->OEMFileNames; }
+  bool AcceptsDamaged() const override { return allowDamagedOpen_; }
+  const std::string& StubFileName() const override { return SFXStub; }
+  int64_t FirstVolumeLimit() const override;
 
   // Entry data.
   bool CompressItemData(platform::TStream& source, platform::TStream& archive, TDirItem& item);

@@ -33,7 +33,8 @@ void TZABaseArchiver::OpenArchiveDefault() {
 }
 
 void TZABaseArchiver::makeDirManager(bool newArchive) {
-  dirManager_ = std::make_unique<TZADirManager>(archiveStream_.get(), this, newArchive);
+  dirManager_ = std::make_unique<TZADirManager>(archiveStream_.get(), static_cast<TZADirVolumes&>(*this),
+                                                static_cast<const TZADirSettings&>(*this), newArchive);
 }
 
 void TZABaseArchiver::dropDirManager() { dirManager_.reset(); }

@@ -13,10 +13,10 @@ namespace {
 
 // Whether the file is the last volume of a multi-volume set: its end record
 // names a disk after the first.
-bool endsVolumeSet(TZABaseArchiver& archiver, const std::string& name) {
+bool endsVolumeSet(TZADirVolumes& volumes, const TZADirSettings& settings, const std::string& name) {
   try {
     platform::TFileStream file(name, platform::fmOpenRead | platform::fmShareDenyNone);
-    TZADirManager probe(&file, &archiver, false);
+    TZADirManager probe(&file, volumes, settings, false);
     TZipEndOfCentralDir record;
     int64_t position = -1;
     std::string comment;
@@ -317,7 +317,7 @@ void TZABaseArchiver::RollbackUpdate() {
     // An older set under the same name lost volumes to the new one: its last
     // volume would still list entries whose data are gone.
     const bool ownName = std::find(createdVolumes_.begin(), createdVolumes_.end(), FileName) != createdVolumes_.end();
-    if (overwroteVolume_ && !ownName && endsVolumeSet(*this, FileName)) platform::removeQuietly(FileName);
+    if (overwroteVolume_ && !ownName && endsVolumeSet(*this, *this, FileName)) platform::removeQuietly(FileName);
     createdVolumes_.clear();
     overwroteVolume_ = false;
     DeleteBackupFile();

@@ -77,6 +77,18 @@ void TZABaseArchiver::GetVolumeFileName(std::string& name, int32_t index, bool c
   name = out;
 }
 
+std::string TZABaseArchiver::LastVolumeFileName() {
+  std::string own = FileName;
+  GetVolumeFileName(own, -1, false);
+  return own;
+}
+
+int64_t TZABaseArchiver::FirstVolumeLimit() const {
+  TZAVolumeNumberInfo first;
+  first.SetFirstVolume(true);
+  return spanningOptions_->GetVolumeSizeBytes(first);
+}
+
 std::string TZABaseArchiver::spanningLabel(int32_t volumeNumber) {
   return "pkback# " + number("%.3d", volumeNumber + 1);
 }
