@@ -6,6 +6,7 @@
 #include "support/temp_dir.h"
 #include "support/scoped_responder.h"
 #include "zip/za_archiver.h"
+#include "zip/za_failure_log.h"
 #include "zip/zip_builder.h"
 
 namespace ziptest {
@@ -56,21 +57,17 @@ std::string treeDiff(const Tree& got, const Tree& want) {
 int extractIgnoringFailures(const fs::path& archive, const fs::path& base, bool cancelWhileCopying) {
   using namespace zip;
   testsupport::ScopedResponder noDialogs;
-  int failures = 0;
+  FailureLog failures;
   TZipArchiver a;
   a.FileName = archive.string();
-  a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t, int32_t,
-                               const std::string&, TZAAction& action) {
-    ++failures;
-    action = fxaIgnore;
-  };
+  failures.listen(a);
   a.OnFileProgress = [&](TZABaseArchiver*, const std::string&, double, TZAProcessOperation, TZAProgressPhase phase,
                          bool& cancel) { cancel = cancelWhileCopying && phase == ppProcess; };
   a.OpenArchive(0x20);
   a.BaseDir = base.string();
   a.ExtractFiles("*.*", 0x28BF, "");
   a.CloseArchive();
-  return failures;
+  return static_cast<int>(failures.size());
 }
 
 std::string runIn(const fs::path& folder, const std::string& command) {
