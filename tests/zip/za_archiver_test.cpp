@@ -433,7 +433,7 @@ TEST(Search, RecordsAttributesAndFolders) {
     std::vector<std::string> found;
     TZAArchiveItem s;
     for (bool ok = a.FindFirst(r.mask, s, r.attr, ""); ok; ok = a.FindNext(s))
-      found.push_back(a.Entry(s.Index).FileName);
+      found.push_back(a.Entry(s.Index).FileName());
     EXPECT_EQ(found, r.found) << r.mask << " " << r.attr << " " << r.recurse;
   }
 }

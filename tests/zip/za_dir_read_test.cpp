@@ -426,7 +426,7 @@ TEST(RebuildInnerArchive, NoPhantomEntries) {
   a.FileName = (dir / "cut.zip").string();
   a.OpenArchive(0x20);
   std::vector<std::string> names;
-  for (int i = 0; i < a.EntryCount(); ++i) names.push_back(a.Entry(i).FileName);
+  for (int i = 0; i < a.EntryCount(); ++i) names.push_back(a.Entry(i).FileName());
   EXPECT_EQ(names, (std::vector<std::string>{"config.txt", "inner.zip", "sub/été.txt"}));
   a.BaseDir = (dir / "out").string();
   FailureLog failures;

@@ -11,6 +11,7 @@
 #include "support/scoped_responder.h"
 #include "support/server_process.h"
 #include "support/temp_dir.h"
+#include "zip/archiver/za_archiver_internals.h"
 #include "zip/za_archiver.h"
 #include "zip/za_except.h"
 #include "zip/za_failure_log.h"
@@ -113,7 +114,7 @@ TEST(VolumeReads, EncryptionHeaderAcrossVolumesIsReadThroughTheVolumes) {
   a.FileName = (work / "set.zip").string();
   a.Password = "secret";
   a.OpenArchive(0x20);
-  const TDirItem& second = a.Entry(1);
+  const TDirItem& second = TZAArchiverInternals::Entry(a, 1);
   ASSERT_EQ(second.TrueDiskNumberStart(), 0u);
   const uint64_t headerStart = second.TrueLocalHeaderOffset() + 30 + 5;
   ASSERT_LT(headerStart, 65536u);

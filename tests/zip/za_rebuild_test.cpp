@@ -37,7 +37,7 @@ Listing listOf(const fs::path& file) {
     l.error = e.NativeError;
     return l;
   }
-  for (int i = 0; i < a.EntryCount(); ++i) l.names.push_back(a.Entry(i).FileName);
+  for (int i = 0; i < a.EntryCount(); ++i) l.names.push_back(a.Entry(i).FileName());
   return l;
 }
 
@@ -139,8 +139,9 @@ Extents extentsOf(const fs::path& file) {
   a.OpenArchive(0x20);
   x.directory = static_cast<uint64_t>(TZAArchiverInternals::DirManager(a).CentralDirStart);
   for (int i = 0; i < a.EntryCount(); ++i) {
-    x.names.push_back(a.Entry(i).FileName);
-    x.ends.push_back(i + 1 < a.EntryCount() ? a.Entry(i + 1).TrueLocalHeaderOffset() : x.directory);
+    x.names.push_back(a.Entry(i).FileName());
+    x.ends.push_back(i + 1 < a.EntryCount() ? TZAArchiverInternals::Entry(a, i + 1).TrueLocalHeaderOffset()
+                                            : x.directory);
   }
   return x;
 }

@@ -101,7 +101,7 @@ class UpdateTest : public ::testing::Test {
 
   int32_t indexOf(TZipArchiver& a, const std::string& name) {
     for (int32_t i = 0; i < a.EntryCount(); ++i)
-      if (a.Entry(i).FileName == name) return i;
+      if (a.Entry(i).FileName() == name) return i;
     return -1;
   }
 };
@@ -135,7 +135,9 @@ TEST_F(UpdateTest, ChangesApplyInOnePassOverAnArchiveMadeByZip) {
     {
       TZipArchiver a;
       open(a);
-      auto offsetOf = [&](const std::string& n) { return a.Entry(indexOf(a, n)).TrueLocalHeaderOffset(); };
+      auto offsetOf = [&](const std::string& n) {
+        return TZAArchiverInternals::Entry(a, indexOf(a, n)).TrueLocalHeaderOffset();
+      };
       keptPrefix = TZAArchiverInternals::DirManager(a).CentralDirStart;
       for (const auto& [n, d] : c.replaced) keptPrefix = std::min<size_t>(keptPrefix, offsetOf(n));
       for (const auto& n : c.deleted) keptPrefix = std::min<size_t>(keptPrefix, offsetOf(n));
@@ -579,7 +581,7 @@ TEST_F(UpdateTest, ANewSplitArchiveIsWrittenByOneUpdate) {
     a.BeginUpdate();
     for (const auto& [n, d] : files) ASSERT_GE(a.AddFile(n), 0);
     a.EndUpdate();
-    EXPECT_GT(a.Entry(3).TrueDiskNumberStart(), 0u);
+    EXPECT_GT(TZAArchiverInternals::Entry(a, 3).TrueDiskNumberStart(), 0u);
   }
   EXPECT_EQ(filesIn(temp), 0u);
   std::vector<std::string> names;
@@ -745,7 +747,7 @@ TEST_F(UpdateTest, CancelsLeaveTheArchiveAsItWas) {
     const auto old = ziptest::readArchive(before);
     ASSERT_EQ(a.EntryCount(), 3);
     for (int i = 0; i < 3; ++i) {
-      const TDirItem& item = a.Entry(i);
+      const TDirItem& item = TZAArchiverInternals::Entry(a, i);
       EXPECT_EQ(item.Crc, old->items[i].Crc);
       EXPECT_EQ(item.TrueLocalHeaderOffset(), old->items[i].TrueLocalHeaderOffset());
     }

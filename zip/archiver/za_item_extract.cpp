@@ -7,8 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "zip/archiver/za_archiver_impl.h"
 #include "zip/za_archiver.h"
-#include "zip/directory/za_dir_manager.h"
 #include "zip/format/za_bytes.h"
 #include "zip/format/za_crc32.h"
 #include "zip/format/za_crypt.h"
@@ -113,8 +113,8 @@ class RawInflaterLoan {
 
 }  // namespace
 
-bool TZABaseArchiver::ExtractItemToStream(platform::TStream& archive, platform::TStream& target, TDirItem& item,
-                                          int64_t archiveSize) {
+bool TZABaseArchiver::Impl::ExtractItemToStream(platform::TStream& archive, platform::TStream& target, TDirItem& item,
+                                                int64_t archiveSize) {
   // The archive's own stream goes through the volumes and is never held: the
   // reference given here dies with the first read that changes volume.
   platform::TStream* foreign = &archive == archiveStream_.get() ? nullptr : &archive;
@@ -122,7 +122,7 @@ bool TZABaseArchiver::ExtractItemToStream(platform::TStream& archive, platform::
   platform::TStream* source = foreign ? foreign : archiveStream_.get();
   // In a single file the local header, its name and extra field and the
   // data must all lie inside the file before any data are read.
-  const bool oneFile = SpanningMode() == smNone && source != nullptr;
+  const bool oneFile = a_.SpanningMode() == smNone && source != nullptr;
   const uint64_t fileSize = !oneFile ? 0 : static_cast<uint64_t>(archiveSize >= 0 && !foreign ? archiveSize : source->Size());
   uint64_t here = oneFile ? static_cast<uint64_t>(source->Position()) : 0;
   auto fits = [&](uint64_t length) { return !oneFile || ZARangeFits(here, length, fileSize); };
@@ -195,10 +195,10 @@ bool TZABaseArchiver::ExtractItemToStream(platform::TStream& archive, platform::
   return result;
 }
 
-bool TZABaseArchiver::extractStreamPath(const ReadEntryBytes& readData, const LendEntryBytes& lendData,
-                                        platform::TStream& target, TDirItem& item, bool encrypted,
-                                        uint64_t compressed, uint32_t& crc, uint64_t& written,
-                                        const TZipLocalHeader& lh) {
+bool TZABaseArchiver::Impl::extractStreamPath(const ReadEntryBytes& readData, const LendEntryBytes& lendData,
+                                              platform::TStream& target, TDirItem& item, bool encrypted,
+                                              uint64_t compressed, uint32_t& crc, uint64_t& written,
+                                              const TZipLocalHeader& lh) {
   const uint64_t expected = item.TrueUncompressedSize();
   TZipCryptKeys keys;
   if (encrypted) {
@@ -207,10 +207,10 @@ bool TZABaseArchiver::extractStreamPath(const ReadEntryBytes& readData, const Le
     // Read once, tried with each password: the header may lie across volumes.
     TZAEncryptionHeader header{};
     if (readData(header.data(), kEncryptionHeaderSize) != kEncryptionHeaderSize) return false;
-    for (int asked = 0; !CheckItemPassword(header, Password, keys, lh.Crc, lh.ModTime, lh.Flags); ++asked) {
+    for (int asked = 0; !CheckItemPassword(header, a_.Password, keys, lh.Crc, lh.ModTime, lh.Flags); ++asked) {
       // Wrong answers without end fail the entry instead of asking forever.
       if (asked == kPasswordQuestions) return false;
-      DoOnPassword(item.FileName, Password, skip_);
+      a_.DoOnPassword(item.FileName, a_.Password, skip_);
       if (skip_) return false;
     }
   }
@@ -254,8 +254,8 @@ bool TZABaseArchiver::extractStreamPath(const ReadEntryBytes& readData, const Le
   return true;
 }
 
-bool TZABaseArchiver::extractBlockPath(const ReadEntryBytes& readData, platform::TStream& target, TDirItem& item,
-                                       uint32_t& crc, uint64_t& written) {
+bool TZABaseArchiver::Impl::extractBlockPath(const ReadEntryBytes& readData, platform::TStream& target, TDirItem& item,
+                                             uint32_t& crc, uint64_t& written) {
   const uint64_t compressed = item.TrueCompressedSize();
   uint8_t head[kBlockHeaderSize];
   if (readData(head, kBlockHeaderSize) != kBlockHeaderSize) return false;
