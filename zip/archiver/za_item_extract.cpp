@@ -164,8 +164,11 @@ bool TZABaseArchiver::Impl::ExtractItemToStream(platform::TStream& archive, plat
   {
     const int64_t skip = int64_t{lh.NameLength} + lh.ExtraLength;
     if (!fits(static_cast<uint64_t>(skip))) raise(zeBadEntryData);
-    std::vector<uint8_t> scratch(static_cast<size_t>(skip));
-    if (skip > 0 && readData(scratch.data(), skip) != skip) return false;
+    uint8_t* inMemory = nullptr;
+    if (skip > 0 && lendData(inMemory, skip) != skip) {
+      std::vector<uint8_t> scratch(static_cast<size_t>(skip));
+      if (readData(scratch.data(), skip) != skip) return false;
+    }
     here += static_cast<uint64_t>(skip);
   }
   uint64_t compressed = item.TrueCompressedSize();
