@@ -10,6 +10,7 @@
 #include <chrono>
 
 #include "platform/core/posix_file.h"
+#include "platform/core/usable_cpus.h"
 
 namespace backup {
 
@@ -45,7 +46,7 @@ int readAll(int fd, std::unique_ptr<std::uint8_t[]>& data, std::size_t& size, st
 ArchiveCompressor::ArchiveCompressor(const std::vector<const std::string*>& paths, unsigned threads) {
   jobs_.resize(paths.size());
   for (std::size_t i = 0; i < paths.size(); ++i) jobs_[i].path = paths[i];
-  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  if (threads == 0) threads = platform::usableCpuCount();
   threads = static_cast<unsigned>(std::min<std::size_t>(threads, jobs_.size()));
   for (unsigned t = 0; t < threads; ++t) threads_.emplace_back([this] { work(); });
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Compresses the files of one save ahead of libzip, on a small pool of threads (one file each,
-// as many as cores), in the order libzip will ask for them. A file is read and deflated whole
+// as many as the CPUs the process may use), in the order libzip will ask for them. A file is read and deflated whole
 // into memory (stored instead when deflate does not shrink its first mebibyte), within a
 // budget of bytes held; larger files are left to the reader, which compresses them as it goes.
 #include <condition_variable>
@@ -43,6 +43,7 @@ class ArchiveCompressor {
   CompressedFile* wait(std::size_t i, const std::function<bool()>& pump);
   // Frees the memory of file i.
   void release(std::size_t i);
+  std::size_t threadCount() const { return threads_.size(); }
 
  private:
   struct Job {

@@ -9,6 +9,7 @@
 
 #include "backup/archive_file.h"
 #include "backup/stored_name.h"
+#include "platform/core/zone_file_hold.h"
 
 namespace backup {
 
@@ -83,7 +84,12 @@ void ArchiveWriter::reopen() {
   zip_error_init(&error);
   auto file = std::make_unique<ArchiveFile>(fileName_);
   zip_source_t* source = file->makeSource(&error);
-  zip_t* za = source == nullptr ? nullptr : zip_open_from_source(source, ZIP_CREATE, &error);
+  zip_t* za = nullptr;
+  if (source != nullptr) {
+    // libzip turns every entry's date into a time_t through mktime as it opens.
+    const platform::ZoneFileHold zone;
+    za = zip_open_from_source(source, ZIP_CREATE, &error);
+  }
   if (za == nullptr) {
     if (source != nullptr) zip_source_free(source);
     try {

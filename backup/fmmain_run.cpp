@@ -2,7 +2,6 @@
 #include <cerrno>
 #include <memory>
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -15,12 +14,13 @@
 
 #include "backup/app_windows.h"
 #include "backup/archive_writer.h"
-#include "backup/file_size64.h"
 #include "backup/fmmain.h"
 #include "backup/form1.h"
 #include "backup/split_field.h"
 #include "backup/stored_name.h"
+#include "platform/core/dos_datetime.h"
 #include "platform/core/exceptions.h"
+#include "platform/core/paced_pump.h"
 #include "platform/ui/message_box.h"
 #include "ui_fmmain.h"
 #include "ui_form1.h"
@@ -29,7 +29,8 @@ namespace backup {
 
 namespace {
 
-void pump() { QCoreApplication::processEvents(); }
+// Paced: a run calls it for every file, the windows need a pass only every slice.
+void pump() { platform::pumpWindows(); }
 
 std::string localPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
@@ -208,9 +209,14 @@ void TfmMain::ScruteDossier1Execute() { pump(); }
 void TfmMain::ScruteDossier1Dossier(const std::string&) { pump(); }
 
 void TfmMain::ScruteDossier1Fichier(const std::string& nom) {
-  if (FileSize64(nom) < 1) return;
-  setStatusPanelText(QFile::decodeName(QByteArray::fromStdString(nom)));
-  pump();
+  // Size and date as the walk's listing found them: no second look at the file.
+  const TFichierVu seen = ScruteDossier1.FichierVu();
+  if (seen.Taille < 1) return;
+  // The panel is seen only when the window paints: it is set for the file that is there then.
+  if (platform::pumpDue()) {
+    setStatusPanelText(QFile::decodeName(QByteArray::fromStdString(nom)));
+    pump();
+  }
   if (RunWriter == nullptr || Form1 == nullptr) return;
   if (Form1->ui->reconstruire_zip->isChecked()) {
     addFile(*this, nom);
@@ -224,7 +230,7 @@ void TfmMain::ScruteDossier1Fichier(const std::string& nom) {
   }
   // Reached twice in this run (overlapping folders, two masks): its entry is already new.
   if (RunWriter->addedInRun(index)) return;
-  if (ArchiveWriter::fileDate(nom) == RunWriter->entryDate(index)) return;
+  if (platform::dosDateTimeFromTime(seen.Modifie) == RunWriter->entryDate(index)) return;
   RunWriter->remove(name);
   addFile(*this, nom);
 }

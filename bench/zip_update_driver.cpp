@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/core/dos_datetime.h"
+#include "platform/core/streams.h"
 #include "zip/za_archiver.h"
 #include "zip/za_types.h"
 
@@ -43,7 +44,7 @@ int main(int argc, char** argv) {
   // Entry indexes sorted by name: found by binary search, four bytes each.
   std::vector<int32_t> byName(static_cast<size_t>(a.EntryCount()));
   for (int32_t i = 0; i < a.EntryCount(); ++i) byName[static_cast<size_t>(i)] = i;
-  auto nameOf = [&](int32_t i) -> const std::string& { return a.Entry(i).FileName; };
+  auto nameOf = [&](int32_t i) -> const std::string& { return a.Entry(i).FileName(); };
   std::sort(byName.begin(), byName.end(), [&](int32_t x, int32_t y) { return nameOf(x) < nameOf(y); });
   int added = 0, replaced = 0;
   std::string root = argv[2];
@@ -59,8 +60,8 @@ int main(int argc, char** argv) {
     }
     struct stat st {};
     if (::stat(e.path().c_str(), &st) != 0) continue;
-    const zip::TDirItem& item = a.Entry(*found);
-    if (platform::dosDateTimeFromTime(st.st_mtime) != platform::makeDosDateTime(item.ModDate, item.ModTime)) {
+    const zip::TZAEntry item = a.Entry(*found);
+    if (platform::dosDateTimeFromTime(st.st_mtime) != platform::makeDosDateTime(item.ModDate(), item.ModTime())) {
       a.AddItemForFile(*found, name);
       ++replaced;
     }

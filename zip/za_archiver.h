@@ -2,24 +2,17 @@
 // The archive component: one open archive (a file, its volumes, or memory),
 // its options and events, and the operations over its entries.
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/core/streams.h"
 #include "zip/za_archive_item.h"
-#include "zip/directory/za_dir_item.h"
+#include "zip/za_entry.h"
 #include "zip/za_options.h"
 #include "zip/za_spanning_options.h"
 #include "zip/za_types.h"
-#include "zip/volumes/za_volume_number_info.h"
 
 namespace zip {
-
-struct TZAExistingFile;
-class TZAFolderGuard;
-class TZADirManager;
 
 class TZABaseArchiver {
  public:
@@ -33,9 +26,9 @@ class TZABaseArchiver {
 
   // Published properties.
   bool ExtractCorruptedFiles = false;
-  TZACompressionLevel CompressionLevel() const { return compressionLevel_; }
+  TZACompressionLevel CompressionLevel() const;
   void SetCompressionLevel(TZACompressionLevel level);
-  uint8_t CompressionMode() const { return compressionMode_; }
+  uint8_t CompressionMode() const;
   void SetCompressionMode(uint8_t mode);
   // The component's version: "2.65 ", trailing blank included, whatever the
   // locale. Writing it is accepted and ignored, so a window that stores the
@@ -46,18 +39,18 @@ class TZABaseArchiver {
   std::string FileName;
   std::string BaseDir;
   std::string TempDir;
-  TZASpanningMode SpanningMode() const { return spanningMode_; }
+  TZASpanningMode SpanningMode() const;
   void SetSpanningMode(TZASpanningMode mode);
-  TZASpanningOptions& SpanningOptions() { return *spanningOptions_; }
+  TZASpanningOptions& SpanningOptions();
   std::string SFXStub;
-  TZAOptions& Options() { return *options_; }
-  const std::vector<std::string>& FileMasks() const { return fileMasks_; }
-  void SetFileMasks(const std::vector<std::string>& list) { fileMasks_ = list; }
-  const std::vector<std::string>& ExclusionMasks() const { return exclusionMasks_; }
-  void SetExclusionMasks(const std::vector<std::string>& list) { exclusionMasks_ = list; }
-  const std::vector<std::string>& NoCompressionMasks() const { return noCompressionMasks_; }
-  void SetNoCompressionMasks(const std::vector<std::string>& list) { noCompressionMasks_ = list; }
-  bool InMemory() const { return inMemory_; }
+  TZAOptions& Options();
+  const std::vector<std::string>& FileMasks() const;
+  void SetFileMasks(const std::vector<std::string>& list);
+  const std::vector<std::string>& ExclusionMasks() const;
+  void SetExclusionMasks(const std::vector<std::string>& list);
+  const std::vector<std::string>& NoCompressionMasks() const;
+  void SetNoCompressionMasks(const std::vector<std::string>& list);
+  bool InMemory() const;
   void SetInMemory(bool value);
   TZip64Mode Zip64Mode = zmAuto;
 
@@ -83,18 +76,18 @@ class TZABaseArchiver {
   void OpenArchive(uint16_t mode);
   void OpenArchiveDefault();
   void CloseArchive() noexcept;
-  bool Active() const { return active_; }
+  bool Active() const;
   void CheckActive() const;
   void CheckUpdateEnded() const;
-  bool IsUpdating() const { return updateCount_ > 0; }
+  bool IsUpdating() const;
   void ResetUpdateCount();
   // A batched update: changes gather in the working directory and are written
   // in one pass when the outermost bracket ends (or the archive is closed).
   void BeginUpdate();
   void EndUpdate();
   void ApplyPendingUpdates();
-  // Per-entry changes; they need an update in force.
-  const TDirItem& AddItemForFile(int32_t index, const std::string& fileName);
+  // Per-entry changes; they need an update in force. The entry as marked.
+  TZAEntry AddItemForFile(int32_t index, const std::string& fileName);
   void MarkItemDeleted(int32_t index);
   // Appends a new entry for a file or folder on disk; its index, -1 when it
   // gives no stored name.
@@ -114,17 +107,16 @@ class TZABaseArchiver {
 
   // The entries of the open archive, read-only; no entries while closed.
   int32_t EntryCount() const;
-  const TDirItem& Entry(int32_t index) const;
+  TZAEntry Entry(int32_t index) const;
 
-  uint16_t CompressionMethod() const { return compressionMethod_; }
-  bool AllowDamagedOpen() const { return allowDamagedOpen_; }
-  void SetAllowDamagedOpen(bool value) { allowDamagedOpen_ = value; }
-  uint16_t FileOpenMode() const { return fileOpenMode_; }
-  bool Cancelled() const { return cancel_; }
-  bool Skipped() const { return skip_; }
+  uint16_t CompressionMethod() const;
+  bool AllowDamagedOpen() const;
+  void SetAllowDamagedOpen(bool value);
+  uint16_t FileOpenMode() const;
+  bool Cancelled() const;
 
   // Volumes: the file that holds the volume in use, and the name of volume index.
-  const std::string& VolumeFileName() const { return volumeFileName_; }
+  const std::string& VolumeFileName() const;
   void GetVolumeFileName(std::string& name, int32_t index, bool checkExists);
 
   // What the medium says; tests put a medium of their own in place.
@@ -158,144 +150,15 @@ class TZABaseArchiver {
   virtual void InitCompressionMethod();
   void InternalOpenArchive();
   void DoAfterOpen();
-  void OpenNewArchive();
-  void OpenExistingArchive();
-  void OpenSelfExtractingArchive();
-  void FindLastVolume();
-  void probeLastVolume(bool removableCheck);
-
-  bool zipFormat_ = false;
-  uint16_t compressionMethod_ = 0xFFFF;
+  // For a format's own archiver: the method InitCompressionMethod chose, and the ZIP format.
+  void SetCompressionMethod(uint16_t method);
+  void SelectZipFormat();
 
  private:
-  friend class TZADirManager;
+  // The open archive's state and the work over it (archiver/za_archiver_impl.h).
+  class Impl;
   friend struct TZAArchiverInternals;
-  [[noreturn]] void raise(int32_t code) const;
-
-  // The stream of the volume in use; null while closed.
-  platform::TStream* ArchiveStream() { return archiveStream_.get(); }
-  void FillItemForFile(int32_t index, const std::string& fileName, bool fromDisk);
-
-  // Volumes.
-  TZAVolumeNumberInfo& VolumeInfo() { return volumeInfo_; }
-  void CreateVolumeFile(const std::string& name);
-  void OpenVolume(TZAVolumeNumberInfo& info);
-  int64_t WriteToVolumes(const void* buffer, int64_t count, platform::TMemoryStream* pending, int64_t reserve,
-                         TZAVolumeNumberInfo& info, platform::TStream*& stream);
-  void WriteArchiveBuffer(const void* buffer, int64_t count, platform::TMemoryStream* pending, int64_t reserve,
-                          TZAVolumeNumberInfo& info, platform::TStream*& stream);
-  void CopyStreamToVolumes(platform::TStream& source, platform::TStream*& stream, bool progress,
-                           platform::TMemoryStream* pending, int64_t reserve, int64_t count, bool& cancel,
-                           TZAVolumeNumberInfo& info);
-  static bool HasExeExtension(const std::string& name);
-  // Reads from the archive stream, going on at the start of the next volume
-  // when a volume ends; the bytes read.
-  int64_t ReadFromVolumes(void* buffer, int64_t count);
-  // After the archive was rewritten under a volume name: it takes its own name.
-  void ReplaceStream(std::unique_ptr<platform::TStream> stream, const std::string& volumeFileName);
-
-  // Entry data.
-  bool CompressItemData(platform::TStream& source, platform::TStream& archive, TDirItem& item);
-  bool ExtractItemToStream(platform::TStream& archive, platform::TStream& target, TDirItem& item);
-  void InternalExtractItem(int32_t index, platform::TStream& target);
-
-  bool isSelfExtracting(const std::string& name) const;
-  // The label a spanned volume gets on its disk.
-  static std::string spanningLabel(int32_t volumeNumber);
-  void dropDirManager();
-  void makeDirManager(bool newArchive);
-  bool searchStep(TZAArchiveItem& item);
-  bool nameMatchesSearch(const TDirItem& entry, const TZAArchiveItem& item) const;
-  void processExtractItem(int32_t index, std::string name, const std::string& baseFolder);
-  void processTestItem(int32_t index);
-  void writeEntryFile(int32_t index, const std::string& target, uint32_t attributes, const TZAExistingFile& existing);
-  int32_t FindFirstChangedItem() const;
-  void BackupArchiveTail(uint64_t offset);
-  bool StoreItem(int32_t index, TZAAction& action);
-  void CopyUnchangedItem(int32_t index);
-  void RollbackUpdate();
-  void RestoreArchiveTail();
-  void DeleteBackupFile();
-  int64_t updateStartPosition() const;
-  int32_t firstRewrittenItem(uint64_t& tailStart) const;
-  bool writeItemsFrom(int32_t first, std::vector<std::string>& movedSources);
-  void deleteMovedSources(const std::vector<std::string>& movedSources);
-  bool noCompression(const std::string& storedName) const;
-  // Lays an entry written to a temporary file down across the volumes; whether the copy was cancelled.
-  bool copyEntryToVolumes(platform::TStream& temp, TDirItem& item, int64_t headerLength);
-  void copyBackupBytes(int64_t from, int64_t count);
-  // Positions are known to the caller: a pass over many kept entries asks the file for none.
-  void queueBackupCopy(int64_t from, int64_t count, int64_t to);
-  void flushBackupCopy();
-  // Reads from the backup through a window kept in memory; the bytes read.
-  int64_t readBackupAt(int64_t at, uint8_t* buffer, int64_t count);
-  std::string makeTempFileIn(const std::string& folder) const;
-  // Where the backup of the rewritten tail goes: TempDir, else the archive's own folder.
-  std::string backupFolder() const;
-  // The rollback entry whose data a kept entry takes; -1 when there is none.
-  int32_t findRollbackItem(const std::string& name, uint64_t offset) const;
-  void indexRollbackDir();
-  // Where a kept entry's record ends in the archive: its header, name, extra
-  // field, data and data descriptor (the local header is read when exact).
-  uint64_t keptDataEnd(const TDirItem& entry, bool exact) const;
-  void processUpdateItem(int32_t index, const std::string& baseFolder);
-  void processDeleteItem(int32_t index);
-  void progressStep(const std::string& fileName, double done, double total, TZAProcessOperation operation);
-  // Reads entry bytes; the archive's own stream is looked up anew on every
-  // read, as a read that runs past a volume's end replaces it.
-  using ReadEntryBytes = std::function<int64_t(void*, int64_t)>;
-  bool extractStreamPath(const ReadEntryBytes& read, platform::TStream& target, TDirItem& item, bool encrypted,
-                         uint64_t compressedSize, uint32_t& crc, uint64_t& written, const TZipLocalHeader& lh);
-  bool extractBlockPath(const ReadEntryBytes& read, platform::TStream& target, TDirItem& item, uint32_t& crc,
-                        uint64_t& written);
-
-  std::unique_ptr<TZAOptions> options_;
-  std::unique_ptr<TZASpanningOptions> spanningOptions_;
-  std::vector<std::string> fileMasks_, exclusionMasks_, noCompressionMasks_;
-  TZACompressionLevel compressionLevel_ = clFastest;
-  uint8_t compressionMode_ = 1;
-  TZASpanningMode spanningMode_ = smNone;
-  bool inMemory_ = false;
-  bool active_ = false;
-  bool allowDamagedOpen_ = true;
-  uint16_t fileOpenMode_ = 0;
-  std::unique_ptr<platform::TStream> archiveStream_;
-  std::unique_ptr<TZADirManager> dirManager_;
-  TZAVolumeNumberInfo volumeInfo_;
-  std::string volumeFileName_;
-  int32_t updateCount_ = 0;
-  // The update pass: where the archive is rewritten from, and the copy of
-  // what lay there.
-  int64_t startPosition_ = 0;
-  std::unique_ptr<platform::TFileStream> backupStream_;
-  int64_t backupSize_ = 0;
-  std::string backupFileName_;
-  // Kept entries' bytes not yet copied from the backup, and a read window on it.
-  struct PendingCopy {
-    int64_t from = 0;
-    int64_t count = 0;
-    int64_t to = 0;  // where the run goes in the archive
-  };
-  PendingCopy pendingCopy_;
-  std::vector<uint8_t> backupWindow_;
-  int64_t backupWindowAt_ = -1;
-  // Volumes this archiver created: a failed creation of a multi-volume set
-  // takes them away. Whether one of them replaced a file of an older set.
-  std::vector<std::string> createdVolumes_;
-  bool overwroteVolume_ = false;
-  // Staging for a spanned archive on a floppy disk, handed to the volume writer.
-  std::unique_ptr<platform::TMemoryStream> updateBuffer_;
-  // The rollback directory by stored name for one pass: a hash table of
-  // indexes, the entries of one name chained from the first.
-  std::vector<int32_t> rollbackSlots_;
-  std::vector<int32_t> rollbackSameName_;
-  int32_t selectedCount_ = 0;
-  int32_t itemsDone_ = 0;
-  bool cancel_ = false;
-  bool progressEnabled_ = false;
-  bool skip_ = false;
-  // The folders the running extraction has checked below its base.
-  std::unique_ptr<TZAFolderGuard> folders_;
+  std::unique_ptr<Impl> impl_;
 };
 
 class TZipArchiver : public TZABaseArchiver {

@@ -1,5 +1,7 @@
 #include "zip/za_spanning_options.h"
 
+#include "zip/volumes/za_volume_number_info.h"
+
 namespace zip {
 
 void TZASpanningOptions::SetCustomVolumeSize(int64_t value) {

@@ -2,9 +2,9 @@
 // Volume settings of a multi-volume archive (the archiver's SpanningOptions).
 #include <cstdint>
 
-#include "zip/volumes/za_volume_number_info.h"
-
 namespace zip {
+
+class TZAVolumeNumberInfo;
 
 enum TZAVolumeSize : uint8_t {
   vsAutoDetect,

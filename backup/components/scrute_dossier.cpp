@@ -3,10 +3,9 @@
 #include <utility>
 #include <vector>
 
-#include <QCoreApplication>
-
 #include "platform/core/file_find.h"
 #include "platform/core/file_mask.h"
+#include "platform/core/paced_pump.h"
 
 namespace backup {
 
@@ -68,13 +67,15 @@ struct TScruteDossier::Walk {
         if (!platform::matchesFileMask(entry.name, mask)) continue;
         pumpOnce();
         // Only regular files: reading a FIFO, socket or device would hang or fill a backup.
-        if (entry.kind == platform::FindKind::File && onFichier) onFichier(sender, folder + "/" + entry.name);
+        if (entry.kind != platform::FindKind::File || !onFichier) continue;
+        sender.fichierVu_ = {static_cast<std::int64_t>(entry.info.st_size), entry.info.st_mtime};
+        onFichier(sender, folder + "/" + entry.name);
       }
     }
   }
 };
 
-TScruteDossier::TScruteDossier() : Pump([] { QCoreApplication::processEvents(); }) {}
+TScruteDossier::TScruteDossier() : Pump(platform::pumpWindows) {}
 
 void TScruteDossier::Execute() {
   // Each event is copied before it runs, so a handler may reassign it safely.

@@ -1,6 +1,7 @@
 #include "platform/core/dos_datetime.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace platform {
 
@@ -53,6 +54,28 @@ std::time_t timeFromDosDateTime(DosDateTime d) {
   tm.tm_hour = time >> 11;
   tm.tm_min = (time >> 5) & 0x3F;
   tm.tm_sec = (time & 0x1F) * 2;
+  // mktime looks at the zone file on every call: an archive of many entries
+  // paid one stat each. The offset comes from localtime_r instead, which
+  // reads the zone once; timegm reads none.
+  std::tm fields = tm;
+  const std::time_t asUtc = timegm(&fields);
+  if (asUtc != -1) {
+    const auto offsetAt = [](std::time_t t, std::tm& out) {
+      return localtime_r(&t, &out) != nullptr ? out.tm_gmtoff : LONG_MIN;
+    };
+    // The moment lies within a day of asUtc, whatever the zone: the same
+    // offset at both ends means no change of offset in between.
+    std::tm around{};
+    const long before = offsetAt(asUtc - 86400, around);
+    if (before != LONG_MIN && before == offsetAt(asUtc + 86400, around)) {
+      const std::time_t t = asUtc - before;
+      if (offsetAt(t, around) == before && around.tm_mday == tm.tm_mday && around.tm_hour == tm.tm_hour &&
+          around.tm_min == tm.tm_min && around.tm_sec == tm.tm_sec)
+        return t;
+    }
+  }
+  // Near a change of offset (summer time, a new rule of the zone), mktime
+  // settles the skipped and the repeated hours.
   tm.tm_isdst = -1;
   return std::mktime(&tm);
 }

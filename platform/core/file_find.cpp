@@ -14,15 +14,17 @@ struct DirCloser {
   void operator()(DIR* d) const { ::closedir(d); }
 };
 
-FindKind classify(int dirFd, const char* name, const struct stat& own) {
+// own: the entry's lstat, replaced by its target's status for a link that leads to a file
+// or folder.
+FindKind classify(int dirFd, const char* name, struct stat& own) {
   if (S_ISREG(own.st_mode)) return FindKind::File;
   if (S_ISDIR(own.st_mode)) return FindKind::Folder;
   if (!S_ISLNK(own.st_mode)) return FindKind::Other;
   struct stat target {};
   if (::fstatat(dirFd, name, &target, 0) != 0) return FindKind::Other;
-  if (S_ISREG(target.st_mode)) return FindKind::File;
-  if (S_ISDIR(target.st_mode)) return FindKind::LinkFolder;
-  return FindKind::Other;
+  if (!S_ISREG(target.st_mode) && !S_ISDIR(target.st_mode)) return FindKind::Other;
+  own = target;
+  return S_ISREG(target.st_mode) ? FindKind::File : FindKind::LinkFolder;
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ enum class FindKind {
 struct FindEntry {
   std::string name;  // as the file system spells it, without folder
   FindKind kind = FindKind::Other;
-  struct stat info {};  // the entry itself (lstat), not the target of a link
+  struct stat info {};  // what it names: a link's target when it leads to a file or folder, else the entry itself
 };
 
 // The entries of one folder, "." and ".." left out, sorted by the bytes of their names so

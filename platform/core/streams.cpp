@@ -104,6 +104,13 @@ void TFileStream::SetSize(int64_t size) {
   if (Position() > size) Seek(size, TSeekOrigin::soBeginning);
 }
 
+int64_t TFileStream::Size() {
+  struct stat st {};
+  // A device tells its size only through a seek to its end.
+  if (::fstat(fd_.get(), &st) != 0 || !S_ISREG(st.st_mode)) return TStream::Size();
+  return st.st_size;
+}
+
 bool TFileStream::Flush() { return ::fsync(fd_.get()) == 0; }
 
 int64_t TMemoryStream::Read(void* buffer, int64_t count) {

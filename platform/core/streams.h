@@ -3,6 +3,7 @@
 // stream over a POSIX descriptor and a memory stream.
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/core/posix_file.h"
@@ -50,6 +51,8 @@ class TFileStream : public TStream {
   // an existing file (EFOpenError). Linux has no mandatory sharing: the share
   // flags are accepted and left to the file system.
   TFileStream(const std::string& fileName, uint16_t mode);
+  // Takes over a descriptor the caller opened (read and write) under that name.
+  TFileStream(const std::string& fileName, FileDescriptor fd) : fileName_(fileName), fd_(std::move(fd)) {}
   TFileStream(const TFileStream&) = delete;
   TFileStream& operator=(const TFileStream&) = delete;
 
@@ -57,6 +60,7 @@ class TFileStream : public TStream {
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
   void SetSize(int64_t size) override;
+  int64_t Size() override;  // one fstat, leaving the position alone
   // Pushes the written data to the medium.
   bool Flush();
 

@@ -1,6 +1,7 @@
 #pragma once
 // The program's three windows on a temporary program folder, with a fixed clock and the
-// French formats. Timers are stopped: tests call their handlers.
+// French formats. Timers are stopped: tests call their handlers. The clock's steady count
+// moves a pump slice at every read, so every call of the paced pump passes the events.
 #include <QDateTime>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include "backup/form2.h"
 #include "platform/core/clock.h"
 #include "platform/core/format_settings.h"
+#include "platform/core/paced_pump.h"
 #include "platform/core/program_folder.h"
 #include "support/temp_dir.h"
 #include "ui_fmmain.h"
@@ -21,6 +23,7 @@
 class WindowsTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    clock.stepSteadyMs(platform::kPumpSliceMs);
     platform::setProgramFolder(QString::fromStdString(dir.str()));
     platform::setFormatSettings({"dd/MM/yyyy", "HH:mm:ss", ','});
   }

@@ -21,6 +21,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/core/clock.h"
+#include "platform/core/paced_pump.h"
 #include "support/temp_dir.h"
 
 using namespace backup;
@@ -245,6 +247,9 @@ TEST(ScruteDossier, PumpRunsBeforeEachEntryAndAfterEachSubfolder) {
 TEST(ScruteDossier, DefaultPumpProcessesPendingEvents) {
   TempDir tmp;
   writeFile(tmp / "f1", "x");
+  platform::FixedClock clock;
+  clock.stepSteadyMs(platform::kPumpSliceMs);
+  const platform::ScopedClock useClock(clock);
   bool delivered = false;
   QMetaObject::invokeMethod(
       QCoreApplication::instance(), [&delivered] { delivered = true; }, Qt::QueuedConnection);
@@ -254,6 +259,38 @@ TEST(ScruteDossier, DefaultPumpProcessesPendingEvents) {
   w.OnFichier = [&](TScruteDossier&, const std::string&) { seenInHandler = delivered; };
   w.Execute();
   EXPECT_TRUE(seenInHandler);
+}
+
+// A long walk of files that each take a while: the default pump passes the window's events
+// once per slice of the program clock, neither at every file nor never.
+TEST(ScruteDossier, DefaultPumpKeepsTheWindowsGoingOncePerSlice) {
+  TempDir tmp;
+  constexpr int kFiles = 60;
+  constexpr int kStepMs = 10;
+  for (int i = 0; i < kFiles; ++i) writeFile(tmp / std::to_string(100 + i), "x");
+  platform::FixedClock clock;
+  const platform::ScopedClock useClock(clock);
+  int pending = 0, passes = 0;
+  const auto post = [&] {
+    ++pending;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [&] { --pending; }, Qt::QueuedConnection);
+  };
+  TScruteDossier w;
+  w.Dossier = tmp.str();
+  w.OnFichier = [&](TScruteDossier&, const std::string&) {
+    if (pending == 0) {
+      ++passes;
+      post();
+    }
+    clock.advanceSteadyMs(kStepMs);
+  };
+  post();
+  w.Execute();
+  QCoreApplication::processEvents();
+  const int slices = kFiles * kStepMs / static_cast<int>(platform::kPumpSliceMs);
+  EXPECT_GE(passes, slices - 1);
+  EXPECT_LE(passes, slices + 2);
 }
 
 TEST(ScruteDossier, Defaults) {

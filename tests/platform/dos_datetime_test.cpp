@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 namespace {
@@ -99,3 +101,38 @@ TEST_F(DosDateTimeTest, FieldsOutOfRangeAreBroughtBackIntoIt) {
 }
 
 }  // namespace
+
+// The moment of a date-time must be mktime's in every kind of zone: whole-hour and
+// half-hour summer time, an offset of 5:45, a change of rule, and the days on which
+// summer time starts or ends, every two seconds in the hours around each change.
+TEST_F(DosDateTimeTest, MomentMatchesTheSystemsAcrossEveryChangeOfOffset) {
+  for (const char* zone : {"Europe/Paris", "America/New_York", "Australia/Lord_Howe", "Asia/Kathmandu",
+                           "America/Sao_Paulo", "UTC"}) {
+    SCOPED_TRACE(zone);
+    setenv("TZ", zone, 1);
+    tzset();
+    int mismatches = 0;
+    const auto check = [&](std::time_t t) {
+      std::tm tm{};
+      ASSERT_NE(localtime_r(&t, &tm), nullptr);
+      const DosDateTime d = dos(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+      const std::time_t expected =
+          local(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec & ~1);
+      if (platform::timeFromDosDateTime(d) != expected && ++mismatches < 5)
+        ADD_FAILURE() << "local " << tm.tm_year + 1900 << "-" << tm.tm_mon + 1 << "-" << tm.tm_mday << " "
+                      << tm.tm_hour << ":" << tm.tm_min << ":" << tm.tm_sec;
+    };
+    // 2018 and 2019 hold Sao Paulo's last summer times and its change of rule.
+    const std::time_t from = local(2018, 1, 1, 0, 0, 0), to = local(2020, 1, 1, 0, 0, 0);
+    long offset = LONG_MIN;
+    for (std::time_t t = from; t < to; t += 1800) {
+      std::tm tm{};
+      localtime_r(&t, &tm);
+      if (offset != LONG_MIN && tm.tm_gmtoff != offset)
+        for (std::time_t u = t - 3 * 3600; u < t + 3 * 3600; u += 2) check(u);
+      offset = tm.tm_gmtoff;
+      check(t + 1234);
+    }
+    EXPECT_EQ(mismatches, 0);
+  }
+}

@@ -4,6 +4,9 @@
 
 #include "support/random_bytes.h"
 #include "support/temp_dir.h"
+#include "support/scoped_responder.h"
+#include "zip/za_archiver.h"
+#include "zip/za_failure_log.h"
 #include "zip/zip_builder.h"
 
 namespace ziptest {
@@ -49,6 +52,22 @@ std::string treeDiff(const Tree& got, const Tree& want) {
     if (!want.count(name)) out += "extra " + name + "\n";
   }
   return out;
+}
+
+int extractIgnoringFailures(const fs::path& archive, const fs::path& base, bool cancelWhileCopying) {
+  using namespace zip;
+  testsupport::ScopedResponder noDialogs;
+  FailureLog failures;
+  TZipArchiver a;
+  a.FileName = archive.string();
+  failures.listen(a);
+  a.OnFileProgress = [&](TZABaseArchiver*, const std::string&, double, TZAProcessOperation, TZAProgressPhase phase,
+                         bool& cancel) { cancel = cancelWhileCopying && phase == ppProcess; };
+  a.OpenArchive(0x20);
+  a.BaseDir = base.string();
+  a.ExtractFiles("*.*", 0x28BF, "");
+  a.CloseArchive();
+  return static_cast<int>(failures.size());
 }
 
 std::string runIn(const fs::path& folder, const std::string& command) {

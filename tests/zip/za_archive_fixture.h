@@ -18,6 +18,11 @@ void writeTree(const std::filesystem::path& root, const Tree& tree);
 Tree readTree(const std::filesystem::path& root);
 // The names whose presence or content differ, for a short failure message.
 std::string treeDiff(const Tree& got, const Tree& want);
+// Extracts every entry of the archive below base as the update installer
+// does, each failure ignored; with cancelWhileCopying the first block of data
+// cancels the operation. The number of failures reported.
+int extractIgnoringFailures(const std::filesystem::path& archive, const std::filesystem::path& base,
+                            bool cancelWhileCopying = false);
 // Runs a shell command in folder; fails the test when it exits non-zero.
 std::string runIn(const std::filesystem::path& folder, const std::string& command);
 

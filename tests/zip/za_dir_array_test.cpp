@@ -75,14 +75,14 @@ TEST(ZADirArray, BadIndexes) {
     int code;
   };
   const std::vector<Row> rows = {
-      {"GetItem -1", [&] { a.GetItem(-1); }, 2},
-      {"GetItem Count", [&] { a.GetItem(2); }, 2},
-      {"SetItem Count", [&] { a.SetItem(2, named("x")); }, 1},
-      {"SetItem -1", [&] { a.SetItem(-1, named("x")); }, 1},
-      {"GetItemPtr -1", [&] { a.GetItemPtr(-1); }, 3},
-      {"GetItemPtr Count", [&] { a.GetItemPtr(2); }, 3},
-      {"Delete Count", [&] { a.Delete(2); }, 4},
-      {"Delete -1", [&] { a.Delete(-1); }, 4},
+      {"GetItem -1", [&] { a.GetItem(-1); }, zeGetItemIndex},
+      {"GetItem Count", [&] { a.GetItem(2); }, zeGetItemIndex},
+      {"SetItem Count", [&] { a.SetItem(2, named("x")); }, zeSetItemIndex},
+      {"SetItem -1", [&] { a.SetItem(-1, named("x")); }, zeSetItemIndex},
+      {"GetItemPtr -1", [&] { a.GetItemPtr(-1); }, zeItemPtrIndex},
+      {"GetItemPtr Count", [&] { a.GetItemPtr(2); }, zeItemPtrIndex},
+      {"Delete Count", [&] { a.Delete(2); }, zeDeleteItemIndex},
+      {"Delete -1", [&] { a.Delete(-1); }, zeDeleteItemIndex},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);

@@ -7,14 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "support/random_bytes.h"
 #include "support/scoped_responder.h"
 #include "support/server_process.h"
 #include "support/temp_dir.h"
+#include "zip/archiver/za_archiver_internals.h"
 #include "zip/za_archiver.h"
 #include "zip/za_except.h"
+#include "zip/za_failure_log.h"
 #include "zip/zip_builder.h"
 
 using namespace zip;
+using ziptest::FailureLog;
 
 namespace {
 
@@ -23,7 +27,7 @@ namespace fs = std::filesystem;
 struct Outcome {
   bool opened = false;
   std::string openError;
-  std::vector<int32_t> failureCodes;
+  FailureLog failures;
   int passwordQuestions = 0;
   size_t boxes = 0;  // message and input boxes shown
 };
@@ -45,11 +49,7 @@ Outcome runAll(const fs::path& archive, const fs::path& base, TZAProcessOperatio
       if (!passwords.empty()) password = passwords[std::min(asked, passwords.size() - 1)];
     };
   }
-  a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t native, int32_t,
-                               const std::string&, TZAAction& action) {
-    out.failureCodes.push_back(native);
-    action = fxaIgnore;
-  };
+  out.failures.listen(a);
   try {
     a.OpenArchive(0x20);
     out.opened = true;
@@ -101,9 +101,7 @@ TEST(VolumeReads, EncryptionHeaderAcrossVolumesIsReadThroughTheVolumes) {
   testsupport::TempDir work;
   // Stored sizes alone place the header: 4 + 30 + 5 + 12 + 65428 puts the
   // second local header 41 bytes before the 64 KiB cut.
-  std::string bulk(65428, '\0');
-  uint32_t x = 7;
-  for (char& c : bulk) c = static_cast<char>((x = x * 1103515245 + 12345) >> 16);
+  const std::string bulk = testsupport::randomBytes(65428, 7);
   const std::string text = "hello secret world\n";
   testsupport::writeFile(work / "a.bin", bulk);
   testsupport::writeFile(work / "b.txt", text);
@@ -116,22 +114,18 @@ TEST(VolumeReads, EncryptionHeaderAcrossVolumesIsReadThroughTheVolumes) {
   a.FileName = (work / "set.zip").string();
   a.Password = "secret";
   a.OpenArchive(0x20);
-  const TDirItem& second = a.Entry(1);
+  const TDirItem& second = TZAArchiverInternals::Entry(a, 1);
   ASSERT_EQ(second.TrueDiskNumberStart(), 0u);
   const uint64_t headerStart = second.TrueLocalHeaderOffset() + 30 + 5;
   ASSERT_LT(headerStart, 65536u);
   ASSERT_GT(headerStart + 12, 65536u);
   for (TZAProcessOperation op : {poTest, poExtract}) {
-    std::vector<int32_t> failures;
-    a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t native, int32_t,
-                                 const std::string&, TZAAction& action) {
-      failures.push_back(native);
-      action = fxaIgnore;
-    };
+    FailureLog failures;
+    failures.listen(a);
     a.BaseDir = (work / "out").string();
     a.SelectFiles("*.*", 0x28BF, "");
     a.ProcessSelectedItems(op);
-    EXPECT_TRUE(failures.empty()) << "operation " << op << ", first code " << failures.front();
+    EXPECT_TRUE(failures.empty()) << "operation " << op << ", first " << failures.first();
   }
   a.CloseArchive();
   EXPECT_EQ(testsupport::readFile(work / "out" / "b.txt"), text);
@@ -149,7 +143,7 @@ TEST(UnreadableEncryption, FailsAtOnceWithoutAPasswordQuestion) {
       const fs::path archive = copyFixture("aes-entry.zip", work.path());
       const Outcome r = runAll(archive, work / "base", op, {"secret"}, handler);
       ASSERT_TRUE(r.opened) << r.openError;
-      EXPECT_EQ(r.failureCodes, std::vector<int32_t>{8});
+      EXPECT_EQ(r.failures.codes(), std::vector<int32_t>{zeBadEntryData});
       EXPECT_EQ(r.passwordQuestions, 0);
       EXPECT_EQ(r.boxes, 0u);
       EXPECT_FALSE(fs::exists(work / "base" / "secret.txt"));
@@ -186,7 +180,7 @@ TEST(PasswordQuestions, EndWithTheEntrysFailure) {
       EXPECT_GE(r.passwordQuestions, 1);
       // A declined question skips the entry; a wrong password fails it.
       const bool failed = !c.extracted && !c.answers.empty();
-      EXPECT_EQ(r.failureCodes, failed ? std::vector<int32_t>{8} : std::vector<int32_t>{});
+      EXPECT_EQ(r.failures.codes(), failed ? std::vector<int32_t>{zeBadEntryData} : std::vector<int32_t>{});
       if (op == poExtract) {
         EXPECT_EQ(fs::exists(work / "base" / "note.txt"), c.extracted);
       }

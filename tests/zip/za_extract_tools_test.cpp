@@ -11,9 +11,11 @@
 #include "zip/za_archive_fixture.h"
 #include "zip/za_archiver.h"
 #include "zip/za_except.h"
+#include "zip/za_failure_log.h"
 #include "zip/zip_builder.h"
 
 using namespace zip;
+using ziptest::FailureLog;
 using ziptest::runIn;
 using ziptest::Tree;
 
@@ -68,12 +70,8 @@ TEST_P(ToolArchives, ExtractByteForByte) {
 
   testsupport::ScopedResponder noDialogs;
   TZipArchiver archiver;
-  std::vector<std::string> failures;
-  archiver.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string& name, TZAProcessOperation, int32_t, int32_t,
-                                      const std::string& message, TZAAction& action) {
-    failures.push_back(name + ": " + message);
-    action = fxaIgnore;
-  };
+  FailureLog failures;
+  failures.listen(archiver);
   archiver.FileName = (work / c.archive).string();
   archiver.Password = c.password;
   std::vector<double> progress;
@@ -89,7 +87,7 @@ TEST_P(ToolArchives, ExtractByteForByte) {
   archiver.ExtractFiles("*.*", 0x28BF, "");
   archiver.CloseArchive();
 
-  EXPECT_TRUE(failures.empty()) << failures.front();
+  EXPECT_TRUE(failures.empty()) << failures.first();
   Tree expected = tree;
   if (!c.keepsEmptyFolders) expected.erase("vide/");
   EXPECT_EQ(ziptest::treeDiff(ziptest::readTree(work / "out"), expected), "");

@@ -13,16 +13,18 @@
 #include "zip/za_archive_fixture.h"
 #include "zip/za_archiver.h"
 #include "zip/za_except.h"
+#include "zip/za_failure_log.h"
 #include "zip/zip_builder.h"
 
 using namespace zip;
+using ziptest::FailureLog;
 
 namespace {
 
 namespace fs = std::filesystem;
 
 struct Extraction {
-  std::vector<std::string> failures;  // "name: message"
+  FailureLog failures;
   bool opened = false;
   std::string openError;
 };
@@ -36,11 +38,7 @@ Extraction extractAll(const fs::path& archive, const std::string& bytes, const f
   Extraction out;
   TZipArchiver a;
   a.FileName = archive.string();
-  a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string& name, TZAProcessOperation, int32_t, int32_t,
-                               const std::string& message, TZAAction& action) {
-    out.failures.push_back(name + ": " + message);
-    action = fxaIgnore;
-  };
+  out.failures.listen(a);
   try {
     a.OpenArchive(0x20);
     out.opened = true;
@@ -79,7 +77,7 @@ TEST_P(HostileNames, StayBelowTheBase) {
     expected[c.landsAt] = "charge";
     for (std::string f = fs::path(c.landsAt).parent_path().string(); !f.empty(); f = fs::path(f).parent_path().string())
       expected[f + "/"] = "";
-    EXPECT_TRUE(r.failures.empty()) << r.failures.front();
+    EXPECT_TRUE(r.failures.empty()) << r.failures.first();
   } else {
     EXPECT_EQ(r.failures.size(), 1u);
   }

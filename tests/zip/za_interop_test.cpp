@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "support/temp_dir.h"
-#include "zip/format/za_central_entry.h"
+#include "zip/directory/za_central_entry.h"
 #include "zip/format/za_records.h"
 #include "zip/zip_builder.h"
 #include "zip/zip_test_reader.h"

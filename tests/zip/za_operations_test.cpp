@@ -13,9 +13,11 @@
 #include "zip/za_archiver.h"
 #include "zip/za_except.h"
 #include "zip/archiver/za_lock.h"
+#include "zip/za_failure_log.h"
 #include "zip/zip_builder.h"
 
 using namespace zip;
+using ziptest::FailureLog;
 
 namespace {
 
@@ -86,16 +88,12 @@ TEST(Events, HandlerRenamesTheTargetWithinTheBase) {
     if (name == "b.txt") name = "../../evade.txt";
     attr = 0x21;
   };
-  std::vector<int32_t> failures;
-  a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t native, int32_t,
-                               const std::string&, TZAAction& action) {
-    failures.push_back(native);
-    action = fxaIgnore;
-  };
+  FailureLog failures;
+  failures.listen(a);
   a.ExtractFiles("*.*", 0x28BF, "");
   EXPECT_EQ(testsupport::readFile(dir / "base/renomme/a.txt"), "a");
   EXPECT_EQ(fs::status(dir / "base/renomme/a.txt").permissions() & fs::perms::owner_write, fs::perms::none);
-  EXPECT_EQ(failures, (std::vector<int32_t>{19}));
+  EXPECT_EQ(failures.codes(), (std::vector<int32_t>{zeCannotCreateFile}));
   EXPECT_FALSE(fs::exists(dir / "evade.txt"));
 }
 
@@ -112,17 +110,13 @@ TEST(TestEntries, SoundPassBrokenFailAndNoTemporaryStays) {
   a.TempDir = (dir / "tmp").string();
   a.FileName = (dir / "a.zip").string();
   a.OpenArchive(0x20);
-  std::vector<std::string> failed;
-  a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string& name, TZAProcessOperation op, int32_t native,
-                               int32_t, const std::string&, TZAAction& action) {
-    EXPECT_EQ(op, poTest);
-    EXPECT_EQ(native, 8);
-    failed.push_back(name);
-    action = fxaIgnore;
-  };
+  FailureLog failures;
+  failures.listen(a);
   a.SelectFiles("*.*", 0x28BF, "");
   a.ProcessSelectedItems(poTest);
-  EXPECT_EQ(failed, (std::vector<std::string>{"casse.txt"}));
+  ASSERT_EQ(failures.fileNames(), (std::vector<std::string>{"casse.txt"}));
+  EXPECT_EQ(failures.all[0].operation, poTest);
+  EXPECT_EQ(failures.codes(), (std::vector<int32_t>{zeBadEntryData}));
   EXPECT_TRUE(fs::is_empty(dir / "tmp"));
 }
 
@@ -137,9 +131,10 @@ TEST(TestEntries, CorruptedDataKeptOnRequest) {
   a.FileName = (dir / "a.zip").string();
   a.OpenArchive(0x20);
   a.BaseDir = (dir / "base").string();
-  a.OnProcessFileFailure = [](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t, int32_t,
-                              const std::string&, TZAAction&) { ADD_FAILURE() << "no failure expected"; };
+  FailureLog failures;
+  failures.listen(a);
   a.ExtractFiles("*.*", 0x28BF, "");
+  EXPECT_TRUE(failures.empty()) << failures.first();
   EXPECT_EQ(testsupport::readFile(dir / "base/casse.txt"), "donnees intactes mais somme fausse");
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "zip/format/za_central_entry.h"
+#include "zip/directory/za_central_entry.h"
 #include "zip/names/za_names.h"
 #include "zip/format/za_range.h"
 #include "zip/format/za_records.h"

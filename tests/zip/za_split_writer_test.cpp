@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/random_bytes.h"
 #include "support/temp_dir.h"
 #include "zip/archiver/za_archiver_internals.h"
 #include "zip/za_archiver.h"
@@ -62,12 +63,8 @@ void writeSplit(TZipArchiver& a, const std::vector<Piece>& pieces) {
 TEST(SplitWriter, VolumesReadBackByZipAndByTheComponent) {
   testsupport::TempDir dir;
   std::vector<Piece> pieces;
-  uint32_t x = 3;
-  for (int i = 0; i < 5; ++i) {
-    std::string noise(50000, '\0');
-    for (char& c : noise) c = static_cast<char>((x = x * 1103515245 + 12345) >> 16);
-    pieces.push_back({"piece" + std::to_string(i) + ".bin", noise});
-  }
+  for (int i = 0; i < 5; ++i)
+    pieces.push_back({"piece" + std::to_string(i) + ".bin", testsupport::randomBytes(50000, 3 + i)});
   const std::string archive = (dir / "d.zip").string();
   {
     TZipArchiver a;

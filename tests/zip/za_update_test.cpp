@@ -22,10 +22,12 @@
 #include "zip/archiver/za_archiver_internals.h"
 #include "zip/za_archiver.h"
 #include "zip/za_except.h"
+#include "zip/za_failure_log.h"
 #include "zip/zip_builder.h"
 #include "zip/zip_test_reader.h"
 
 using namespace zip;
+using ziptest::FailureLog;
 using testsupport::randomBytes;
 using testsupport::readFile;
 using testsupport::writeFile;
@@ -99,7 +101,7 @@ class UpdateTest : public ::testing::Test {
 
   int32_t indexOf(TZipArchiver& a, const std::string& name) {
     for (int32_t i = 0; i < a.EntryCount(); ++i)
-      if (a.Entry(i).FileName == name) return i;
+      if (a.Entry(i).FileName() == name) return i;
     return -1;
   }
 };
@@ -133,7 +135,9 @@ TEST_F(UpdateTest, ChangesApplyInOnePassOverAnArchiveMadeByZip) {
     {
       TZipArchiver a;
       open(a);
-      auto offsetOf = [&](const std::string& n) { return a.Entry(indexOf(a, n)).TrueLocalHeaderOffset(); };
+      auto offsetOf = [&](const std::string& n) {
+        return TZAArchiverInternals::Entry(a, indexOf(a, n)).TrueLocalHeaderOffset();
+      };
       keptPrefix = TZAArchiverInternals::DirManager(a).CentralDirStart;
       for (const auto& [n, d] : c.replaced) keptPrefix = std::min<size_t>(keptPrefix, offsetOf(n));
       for (const auto& n : c.deleted) keptPrefix = std::min<size_t>(keptPrefix, offsetOf(n));
@@ -180,16 +184,16 @@ TEST_F(UpdateTest, UpdateCountAndIndexesAreChecked) {
     int32_t code;
   };
   const std::vector<Call> calls = {
-      {"replace without update", [&] { a.AddItemForFile(0, "a.txt"); }, 25},
-      {"delete without update", [&] { a.MarkItemDeleted(0); }, 22},
-      {"add without update", [&] { a.AddFile("a.txt"); }, 25},
+      {"replace without update", [&] { a.AddItemForFile(0, "a.txt"); }, zeAddNotUpdating},
+      {"delete without update", [&] { a.MarkItemDeleted(0); }, zeDeleteNotUpdating},
+      {"add without update", [&] { a.AddFile("a.txt"); }, zeAddNotUpdating},
       {"replace out of range",
        [&] {
          a.BeginUpdate();
          a.AddItemForFile(1, "a.txt");
        },
-       24},
-      {"delete out of range", [&] { a.MarkItemDeleted(-1); }, 21},
+       zeAddItemIndex},
+      {"delete out of range", [&] { a.MarkItemDeleted(-1); }, zeDeleteIndex},
   };
   for (const Call& c : calls) {
     SCOPED_TRACE(c.what);
@@ -306,15 +310,11 @@ TEST_F(UpdateTest, AFailedSourceIsReportedAndLosesNothing) {
     fs::remove(archive);
     makeWithZip({{"a.txt", "old a\n"}, {"b.txt", "old b\n"}, {"c.txt", "old c\n"}});
     const std::string before = readFile(archive);
-    std::vector<std::string> failures;
+    FailureLog failures;
     {
       TZipArchiver a;
       open(a);
-      a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string& name, TZAProcessOperation, int32_t code,
-                                   int32_t, const std::string&, TZAAction& action) {
-        failures.push_back(name + ":" + std::to_string(code));
-        action = c.action;
-      };
+      failures.listen(a, c.action);
       a.BeginUpdate();
       writeFile(src / "a.txt", "new a\n");
       a.AddItemForFile(0, "a.txt");
@@ -331,10 +331,12 @@ TEST_F(UpdateTest, AFailedSourceIsReportedAndLosesNothing) {
     EXPECT_EQ(filesIn(temp), 0u);
     expectSound(archive);
     if (c.archiveUnchanged) {
-      EXPECT_EQ(failures, std::vector<std::string>{"b.txt:33"});
+      EXPECT_EQ(failures.fileNames(), std::vector<std::string>{"b.txt"});
+      EXPECT_EQ(failures.codes(), std::vector<int32_t>{zeCannotOpenFile});
       EXPECT_EQ(readFile(archive), before);
     } else {
-      EXPECT_EQ(failures, (std::vector<std::string>{"b.txt:33", (src / "gone.txt").string() + ":33"}));
+      EXPECT_EQ(failures.fileNames(), (std::vector<std::string>{"b.txt", (src / "gone.txt").string()}));
+      EXPECT_EQ(failures.codes(), (std::vector<int32_t>{zeCannotOpenFile, zeCannotOpenFile}));
       EXPECT_EQ(contentsOf(archive),
                 (Contents{{"a.txt", "new a\n"}, {"b.txt", "old b\n"}, {"c.txt", "old c\n"}, {"new.txt", "new\n"}}));
     }
@@ -363,8 +365,8 @@ TEST_F(UpdateTest, AFullDiskMidPassLeavesTheOldArchive) {
       try {
         TZipArchiver a;
         open(a);
-        a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t, int32_t,
-                                     const std::string&, TZAAction& action) { action = answer; };
+        FailureLog failures;
+        failures.listen(a, answer);
         a.BeginUpdate();
         a.AddItemForFile(1, "b.bin");
         a.EndUpdate();
@@ -528,22 +530,18 @@ TEST_F(UpdateTest, HeadersBeyondFourGigabytesNeedZip64) {
       f.WriteBuffer(empty.data(), static_cast<int64_t>(empty.size()));
     }
     writeFile(src / "far.txt", "far away\n");
-    std::vector<int32_t> codes;
+    FailureLog failures;
     {
       TZipArchiver a;
       a.Zip64Mode = c.mode;
       open(a);
-      a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t code, int32_t,
-                                   const std::string&, TZAAction& action) {
-        codes.push_back(code);
-        action = fxaIgnore;
-      };
+      failures.listen(a);
       a.BeginUpdate();
       a.AddFile("far.txt");
       a.EndUpdate();
       EXPECT_EQ(a.EntryCount(), c.written ? 1 : 0);
     }
-    EXPECT_EQ(codes, c.written ? std::vector<int32_t>{} : std::vector<int32_t>{43});
+    EXPECT_EQ(failures.codes(), c.written ? std::vector<int32_t>{} : std::vector<int32_t>{zeZip64Off});
     const auto listed = runCommand("unzip -l " + shellQuote(archive) + " 2>&1");
     EXPECT_EQ(listed.out.find("far.txt") != std::string::npos, c.written) << listed.out;
     if (c.written) {
@@ -583,7 +581,7 @@ TEST_F(UpdateTest, ANewSplitArchiveIsWrittenByOneUpdate) {
     a.BeginUpdate();
     for (const auto& [n, d] : files) ASSERT_GE(a.AddFile(n), 0);
     a.EndUpdate();
-    EXPECT_GT(a.Entry(3).TrueDiskNumberStart(), 0u);
+    EXPECT_GT(TZAArchiverInternals::Entry(a, 3).TrueDiskNumberStart(), 0u);
   }
   EXPECT_EQ(filesIn(temp), 0u);
   std::vector<std::string> names;
@@ -620,8 +618,8 @@ TEST_F(UpdateTest, ArchivesThatCannotBeRewrittenAreRefusedUntouched) {
     int32_t code;
   };
   const std::vector<Case> cases = {
-      {"opened for reading", platform::fmOpenRead | platform::fmShareDenyWrite, temp.string(), 32},
-      {"no room for the backup", platform::fmOpenReadWrite, (dir / "missing").string(), 19},
+      {"opened for reading", platform::fmOpenRead | platform::fmShareDenyWrite, temp.string(), zeReadOnly},
+      {"no room for the backup", platform::fmOpenReadWrite, (dir / "missing").string(), zeCannotCreateFile},
   };
   makeWithZip({{"a.txt", "a"}, {"b.txt", "b"}});
   const std::string before = readFile(archive);
@@ -749,7 +747,7 @@ TEST_F(UpdateTest, CancelsLeaveTheArchiveAsItWas) {
     const auto old = ziptest::readArchive(before);
     ASSERT_EQ(a.EntryCount(), 3);
     for (int i = 0; i < 3; ++i) {
-      const TDirItem& item = a.Entry(i);
+      const TDirItem& item = TZAArchiverInternals::Entry(a, i);
       EXPECT_EQ(item.Crc, old->items[i].Crc);
       EXPECT_EQ(item.TrueLocalHeaderOffset(), old->items[i].TrueLocalHeaderOffset());
     }
@@ -1004,9 +1002,9 @@ void createArchive(const Where& t, const std::vector<std::string>& names) {
   a.EndUpdate();
 }
 
-// A set split at 700,000 bytes of the given files; failure events' codes go to events.
+// A set split at 700,000 bytes of the given files; failure events go to events.
 void createSplit(const Where& t, const std::string& file, const std::vector<std::string>& names,
-                 std::vector<int32_t>& events) {
+                 FailureLog& events) {
   TZipArchiver a;
   a.FileName = file;
   a.BaseDir = t.src.string();
@@ -1014,11 +1012,7 @@ void createSplit(const Where& t, const std::string& file, const std::vector<std:
   a.SetSpanningMode(smSplitting);
   a.SpanningOptions().VolumeSize = vsCustom;
   a.SpanningOptions().SetCustomVolumeSize(700000);
-  a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t code, int32_t,
-                               const std::string&, TZAAction& action) {
-    events.push_back(code);
-    action = fxaIgnore;
-  };
+  events.listen(a);
   a.OpenArchive(kCreateMode);
   a.BeginUpdate();
   for (const std::string& n : names) a.AddFile(n);
@@ -1034,7 +1028,7 @@ TEST_F(UpdateTest, FaultsLeaveASoundArchiveOrAReportedFailure) {
   struct Outcome {
     Contents want;                // what the archive holds at the end; empty: no archive is left
     int32_t error = 0;            // the code the caller got, 0 for none
-    std::vector<int32_t> events;  // codes the failure event reported
+    FailureLog events;            // what the failure event reported
     size_t backups = 0;           // ZT files left beside the archive
     std::string password;         // of the archive's entries
   };
@@ -1095,18 +1089,14 @@ TEST_F(UpdateTest, FaultsLeaveASoundArchiveOrAReportedFailure) {
          return o;
        }},
       {"failed first entry then retry and ignore",
-       {34, 34},
+       {zeCompressedSize, zeCompressedSize},
        [](const Where& t, const std::vector<std::string>& names, Contents& tree) {
          Outcome o;
          TZipArchiver a;
          a.FileName = t.archive;
          a.BaseDir = t.src.string();
          a.TempDir = t.temp.string();
-         a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t code, int32_t,
-                                      const std::string&, TZAAction& action) {
-           o.events.push_back(code);
-           action = o.events.size() == 1 ? fxaRetry : fxaIgnore;
-         };
+         o.events.listen(a, [](const FailureLog& log) { return log.size() == 1 ? fxaRetry : fxaIgnore; });
          a.OpenArchive(kCreateMode);
          a.BeginUpdate();
          for (const std::string& n : names) a.AddFile(n);
@@ -1135,16 +1125,12 @@ TEST_F(UpdateTest, FaultsLeaveASoundArchiveOrAReportedFailure) {
          const pid_t child = fork();
          if (child == 0) {
            alarm(60);
-           std::vector<int32_t> codes;
+           FailureLog failures;
            TZipArchiver a;
            a.FileName = t.archive;
            a.BaseDir = t.src.string();
            a.TempDir = t.temp.string();
-           a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t code,
-                                        int32_t, const std::string&, TZAAction& action) {
-             codes.push_back(code);
-             action = fxaIgnore;
-           };
+           failures.listen(a);
            a.OpenArchive(platform::fmOpenReadWrite | platform::fmShareDenyWrite);
            a.BeginUpdate();
            const bool pipeSkipped = a.AddFile("pipe") < 0;
@@ -1153,7 +1139,7 @@ TEST_F(UpdateTest, FaultsLeaveASoundArchiveOrAReportedFailure) {
            fs::remove(t.src / "f1.bin");
            ::mkfifo((t.src / "f1.bin").c_str(), 0600);
            a.EndUpdate();
-           _exit(pipeSkipped && codes == std::vector<int32_t>{33} ? 0 : 1);
+           _exit(pipeSkipped && failures.codes() == std::vector<int32_t>{zeCannotOpenFile} ? 0 : 1);
          }
          int status = 0;
          waitpid(child, &status, 0);
@@ -1268,7 +1254,7 @@ TEST_F(UpdateTest, FaultsLeaveASoundArchiveOrAReportedFailure) {
          return o;
        }},
       {"full disk while splitting",
-       {45},
+       {zeVolumeCancelled},
        [](const Where& t, const std::vector<std::string>& names, Contents&) {
          const fs::path disk = t.dir / "disk";
          if (!mountSmallDisk(disk, "2m")) return Outcome{{}, -1, {}, 0, {}};
@@ -1361,7 +1347,7 @@ TEST_F(UpdateTest, FaultsLeaveASoundArchiveOrAReportedFailure) {
       EXPECT_EQ(digest(contentsOf(archive, o.password)), digest(o.want));
     }
     if (!c.events.empty()) {
-      EXPECT_EQ(o.events, c.events);
+      EXPECT_EQ(o.events.codes(), c.events);
     }
     EXPECT_EQ(ztFilesIn(temp), 0u);
     EXPECT_EQ(ztFilesIn(dir.path()), o.backups);

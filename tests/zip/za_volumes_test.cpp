@@ -5,14 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "support/random_bytes.h"
 #include "support/scoped_responder.h"
 #include "support/temp_dir.h"
 #include "zip/archiver/za_archiver_internals.h"
 #include "zip/za_archiver.h"
 #include "zip/za_except.h"
+#include "zip/za_failure_log.h"
 #include "zip/zip_builder.h"
 
 using namespace zip;
+using ziptest::FailureLog;
 
 namespace {
 
@@ -106,7 +109,7 @@ TEST(NewVolumes, AcceptedOnlyWithRoom) {
         a.OpenArchive(kCreateMode);
         ADD_FAILURE() << "no volume should be accepted";
       } catch (const EZAException& e) {
-        EXPECT_EQ(e.NativeError, 45);
+        EXPECT_EQ(e.NativeError, zeVolumeCancelled);
       }
       EXPECT_EQ(full, 1);
     }
@@ -152,7 +155,7 @@ TEST(WriteToVolumes, ARecordIsNeverCutAndVolumesFollowEachOther) {
     TZAArchiverInternals::WriteArchiveBuffer(a, huge.data(), static_cast<int64_t>(huge.size()), 0, stream);
     ADD_FAILURE() << "the record cannot fit";
   } catch (const EZAException& e) {
-    EXPECT_EQ(e.NativeError, 46);
+    EXPECT_EQ(e.NativeError, zeWriteFailed);
   }
   EXPECT_LE(requested.size(), 4u);
   a.CloseArchive();
@@ -186,10 +189,7 @@ namespace {
 struct SplitFixture {
   testsupport::TempDir dir;
   SplitFixture() {
-    std::string noise(200000, '\0');
-    uint32_t x = 5;
-    for (char& c : noise) c = static_cast<char>((x = x * 1103515245 + 12345) >> 16);
-    testsupport::writeFile(dir / "src/bruit.bin", noise);
+    testsupport::writeFile(dir / "src/bruit.bin", testsupport::randomBytes(200000, 5));
     testsupport::writeFile(dir / "src/petit.txt", "petit");
     const auto r = ziptest::runCommand("cd " + ziptest::shellQuote((dir / "src").string()) +
                                        " && zip -q -0 -s 64k ../z.zip bruit.bin petit.txt 2>&1");
@@ -205,21 +205,17 @@ TEST(SplitVolumes, MissingMiddleVolumeFailsWithoutAQuestion) {
   a.FileName = (f.dir / "z.zip").string();
   a.OpenArchive(0x20);
   a.BaseDir = (f.dir / "out").string();
-  std::vector<int32_t> codes;
-  a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t native, int32_t,
-                               const std::string&, TZAAction& action) {
-    codes.push_back(native);
-    action = fxaIgnore;
-  };
+  FailureLog failures;
+  failures.listen(a);
   a.ExtractFiles("*.*", 0x28BF, "");
   EXPECT_TRUE(answers.asked().empty());
-  EXPECT_EQ(codes, (std::vector<int32_t>{45}));  // the volume request for the data is cancelled
+  EXPECT_EQ(failures.codes(), (std::vector<int32_t>{zeVolumeCancelled}));  // the volume request for the data is cancelled
   EXPECT_FALSE(std::filesystem::exists(f.dir / "out/bruit.bin"));
   EXPECT_EQ(testsupport::readFile(f.dir / "out/petit.txt"), "petit");
 }
 
 // The volume before the last is missing: on a fixed disk no disk is asked
-// for, the entries it holds fail with code 45 and the others come out.
+// for, the entries it holds fail with zeVolumeCancelled and the others come out.
 TEST(SplitVolumes, MissingVolumeBeforeTheLastOnAFixedDisk) {
   SplitFixture f;
   std::filesystem::remove(f.dir / "z.z03");
@@ -229,15 +225,11 @@ TEST(SplitVolumes, MissingVolumeBeforeTheLastOnAFixedDisk) {
   a.OpenArchive(0x20);
   EXPECT_EQ(a.SpanningMode(), smSplitting);
   a.BaseDir = (f.dir / "out").string();
-  std::vector<int32_t> codes;
-  a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t native, int32_t,
-                               const std::string&, TZAAction& action) {
-    codes.push_back(native);
-    action = fxaIgnore;
-  };
+  FailureLog failures;
+  failures.listen(a);
   a.ExtractFiles("*.*", 0x28BF, "");
   EXPECT_TRUE(answers.asked().empty()) << answers.asked()[0].text.toStdString();
-  EXPECT_EQ(codes, (std::vector<int32_t>{45}));
+  EXPECT_EQ(failures.codes(), (std::vector<int32_t>{zeVolumeCancelled}));
   EXPECT_FALSE(std::filesystem::exists(f.dir / "out/bruit.bin"));
   EXPECT_EQ(testsupport::readFile(f.dir / "out/petit.txt"), "petit");
 
@@ -286,7 +278,7 @@ TEST(SpannedVolumes, DefaultPromptsAskForDisks) {
   EXPECT_EQ(answers.asked()[0].buttons, platform::MsgButtons::OkCancel);
   a.CloseArchive();
 
-  // Declined: the opening ends with code 45.
+  // Declined: the opening ends with zeVolumeCancelled.
   testsupport::ScopedResponder declined({platform::MsgAnswer::Cancel});
   MediumArchiver b;
   b.FileName = (dir / "e.zip").string();
@@ -295,7 +287,7 @@ TEST(SpannedVolumes, DefaultPromptsAskForDisks) {
     b.OpenArchive(kCreateMode);
     ADD_FAILURE();
   } catch (const EZAException& e) {
-    EXPECT_EQ(e.NativeError, 45);
+    EXPECT_EQ(e.NativeError, zeVolumeCancelled);
   }
 
   // A full disk, without a handler: the sizes are in the question.
@@ -326,7 +318,7 @@ TEST(SpannedVolumes, MissingArchiveOnARemovableDiskAsksForTheLastDisk) {
     a.OpenArchive(0x20);
     ADD_FAILURE();
   } catch (const EZAException& e) {
-    EXPECT_EQ(e.NativeError, 45);
+    EXPECT_EQ(e.NativeError, zeVolumeCancelled);
   }
   EXPECT_EQ(a.SpanningMode(), smSpanning);
   ASSERT_EQ(answers.asked().size(), 2u);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/python_zip.h"
+#include "support/random_bytes.h"
 #include "support/temp_dir.h"
 #include "zip/archiver/za_archiver_internals.h"
 #include "zip/za_archiver.h"
@@ -77,9 +78,7 @@ TEST(Writer, EntriesReadBackByOtherTools) {
   const std::string path = (dir / "w.zip").string();
   std::string text;
   while (text.size() < 0x180000 + 1) text += "une ligne de texte pour le compresseur\n";
-  std::string noise(0x80000 + 7, '\0');
-  uint32_t x = 1;
-  for (char& c : noise) c = static_cast<char>((x = x * 1103515245 + 12345) >> 16);
+  const std::string noise = testsupport::randomBytes(0x80000 + 7, 1);
   const std::vector<Source> sources = {
       {"vide.txt", "", "", 6},
       {"court.txt", "bonjour", "", 6},
@@ -251,7 +250,7 @@ TEST(Writer, StubCopiedInFrontOfANewArchive) {
     split.OpenArchive(kCreateMode);
     ADD_FAILURE() << "the stub is larger than the first volume";
   } catch (const EZAException& e) {
-    EXPECT_EQ(e.NativeError, 47);
+    EXPECT_EQ(e.NativeError, zeStubTooLarge);
   }
 }
 

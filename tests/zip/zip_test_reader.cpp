@@ -7,7 +7,7 @@
 #include <span>
 #include <stdexcept>
 
-#include "zip/format/za_central_entry.h"
+#include "zip/directory/za_central_entry.h"
 #include "zip/format/za_range.h"
 
 namespace ziptest {

@@ -4,6 +4,7 @@
 #include "platform/core/prompter.h"
 #include "zip/za_archiver.h"
 #include "zip/names/za_path_parts.h"
+#include "zip/volumes/za_volume_number_info.h"
 
 namespace zip {
 

@@ -1,27 +1,28 @@
 #include <stdexcept>
 
 #include "platform/core/streams.h"
+#include "zip/archiver/za_archiver_impl.h"
 #include "zip/za_archiver.h"
-#include "zip/directory/za_dir_manager.h"
 #include "zip/za_except.h"
 #include "zip/names/za_path_parts.h"
 
 namespace zip {
 
 void TZABaseArchiver::OpenArchive(uint16_t mode) {
-  if (!inMemory_ && ZAFilePart(FileName).empty()) raise(zeOpenNoName);
-  if (mode != kCreateMode && !ZAFileExists(FileName) && spanningMode_ != smSpanning && !DriveIsRemovable(FileName))
+  if (!impl_->inMemory_ && ZAFilePart(FileName).empty()) impl_->raise(zeOpenNoName);
+  if (mode != kCreateMode && !ZAFileExists(FileName) && impl_->spanningMode_ != smSpanning &&
+      !DriveIsRemovable(FileName))
     throw EZAException::CreateFmt(zeArchiveNotFound, Name, {FileName});
-  if (mode != kCreateMode && inMemory_) raise(zeNotInMemoryOnly);
+  if (mode != kCreateMode && impl_->inMemory_) impl_->raise(zeNotInMemoryOnly);
   CloseArchive();
-  fileOpenMode_ = mode;
+  impl_->fileOpenMode_ = mode;
   InternalOpenArchive();
 }
 
 void TZABaseArchiver::OpenArchiveDefault() {
-  if (!inMemory_ && ZAFilePart(FileName).empty()) raise(zeDefaultOpenNoName);
+  if (!impl_->inMemory_ && ZAFilePart(FileName).empty()) impl_->raise(zeDefaultOpenNoName);
   uint16_t mode = kCreateMode;
-  if (!inMemory_ && ZAFileExists(FileName)) {
+  if (!impl_->inMemory_ && ZAFileExists(FileName)) {
     try {
       platform::TFileStream probe(FileName, platform::fmOpenReadWrite | platform::fmShareDenyWrite);
       mode = platform::fmOpenReadWrite | platform::fmShareDenyWrite;
@@ -32,19 +33,22 @@ void TZABaseArchiver::OpenArchiveDefault() {
   OpenArchive(mode);
 }
 
-void TZABaseArchiver::makeDirManager(bool newArchive) {
-  dirManager_ = std::make_unique<TZADirManager>(archiveStream_.get(), this, newArchive);
+void TZABaseArchiver::Impl::makeDirManager(bool newArchive) {
+  dirManager_ = std::make_unique<TZADirManager>(archiveStream_.get(), static_cast<TZADirVolumes&>(*this),
+                                                static_cast<const TZADirSettings&>(*this), newArchive);
 }
 
-void TZABaseArchiver::dropDirManager() { dirManager_.reset(); }
+void TZABaseArchiver::Impl::dropDirManager() { dirManager_.reset(); }
 
-void TZABaseArchiver::InternalOpenArchive() {
+void TZABaseArchiver::InternalOpenArchive() { impl_->InternalOpenArchive(); }
+
+void TZABaseArchiver::Impl::InternalOpenArchive() {
   if (fileOpenMode_ == kCreateMode || inMemory_) {
     OpenNewArchive();
   } else {
     spanningMode_ = smNone;
     volumeInfo_.Reset();
-    if (HasExeExtension(FileName)) OpenSelfExtractingArchive();
+    if (HasExeExtension(a_.FileName)) OpenSelfExtractingArchive();
     else OpenExistingArchive();
     if (dirManager_->HasEndOfCentralDir() || allowDamagedOpen_) {
       dirManager_->ReadDirectory();
@@ -55,17 +59,19 @@ void TZABaseArchiver::InternalOpenArchive() {
     }
   }
   active_ = true;
-  DoAfterOpen();
+  a_.DoAfterOpen();
 }
 
 void TZABaseArchiver::DoAfterOpen() {
   if (AfterOpen) AfterOpen(this);
 }
 
-void TZABaseArchiver::CloseArchive() noexcept {
+void TZABaseArchiver::CloseArchive() noexcept { impl_->CloseArchive(); }
+
+void TZABaseArchiver::Impl::CloseArchive() noexcept {
   if (active_) {
     try {
-      ApplyPendingUpdates();
+      a_.ApplyPendingUpdates();
       if (archiveStream_ && dirManager_ && archiveStream_->Size() == 0) dirManager_->WriteDirectory();
     } catch (...) {
     }
@@ -79,10 +85,10 @@ void TZABaseArchiver::CloseArchive() noexcept {
 }
 
 void TZABaseArchiver::CheckActive() const {
-  if (!active_) raise(zeNotActive);
+  if (!impl_->active_) impl_->raise(zeNotActive);
 }
 
-void TZABaseArchiver::OpenNewArchive() {
+void TZABaseArchiver::Impl::OpenNewArchive() {
   if (inMemory_) {
     archiveStream_ = std::make_unique<platform::TMemoryStream>();
   } else {
@@ -95,14 +101,14 @@ void TZABaseArchiver::OpenNewArchive() {
 
 // Opens the last volume and looks for its end record until one is found or
 // the archive turns out to be a single file.
-void TZABaseArchiver::probeLastVolume(bool removableCheck) {
+void TZABaseArchiver::Impl::probeLastVolume(bool removableCheck) {
   bool found = false;
   do {
     dropDirManager();
     volumeInfo_.Reset();
     TZAVolumeNumberInfo info;
     info.SetLastVolume(true);
-    if (removableCheck && !ZAFileExists(FileName) && DriveIsRemovable(FileName)) spanningMode_ = smSpanning;
+    if (removableCheck && !ZAFileExists(a_.FileName) && a_.DriveIsRemovable(a_.FileName)) spanningMode_ = smSpanning;
     OpenVolume(info);
     makeDirManager(false);
     found = dirManager_->HasEndOfCentralDir();
@@ -128,17 +134,17 @@ class DamagedOpenOff {
 
 }  // namespace
 
-void TZABaseArchiver::OpenExistingArchive() {
-  DamagedOpenOff probing(*this);
+void TZABaseArchiver::Impl::OpenExistingArchive() {
+  DamagedOpenOff probing(a_);
   probeLastVolume(true);
 }
 
-void TZABaseArchiver::OpenSelfExtractingArchive() {
+void TZABaseArchiver::Impl::OpenSelfExtractingArchive() {
   TZAVolumeNumberInfo info;
   info.SetLastVolume(true);
   OpenVolume(info);
   makeDirManager(false);
-  DamagedOpenOff probing(*this);
+  DamagedOpenOff probing(a_);
   if (dirManager_->HasEndOfCentralDir()) {
     FindLastVolume();
     return;
@@ -146,8 +152,8 @@ void TZABaseArchiver::OpenSelfExtractingArchive() {
   // The end record is not in the stub's file: it may stand in a ".ZIP" last volume beside it.
   dropDirManager();
   spanningMode_ = smSplitting;
-  std::string last = FileName;
-  GetVolumeFileName(last, -1, false);
+  std::string last = a_.FileName;
+  a_.GetVolumeFileName(last, -1, false);
   if (ZAFileExists(last)) {
     volumeInfo_.Reset();
     TZAVolumeNumberInfo lastInfo;
@@ -158,9 +164,9 @@ void TZABaseArchiver::OpenSelfExtractingArchive() {
   probeLastVolume(false);
 }
 
-void TZABaseArchiver::FindLastVolume() {
+void TZABaseArchiver::Impl::FindLastVolume() {
   if (!dirManager_->EndRecordFound) {
-    spanningMode_ = DriveIsRemovable(FileName) ? smSpanning : smNone;
+    spanningMode_ = a_.DriveIsRemovable(a_.FileName) ? smSpanning : smNone;
     return;
   }
   // A disk field carrying its marker reads as disk 0, as directory reading takes it.
@@ -170,19 +176,19 @@ void TZABaseArchiver::FindLastVolume() {
     return;
   }
   spanningMode_ = smSplitting;
-  std::string before = FileName;
-  GetVolumeFileName(before, n - 1, false);
+  std::string before = a_.FileName;
+  a_.GetVolumeFileName(before, n - 1, false);
   if (ZAFileExists(before)) return;
-  TZASpanningOptions& so = SpanningOptions();
+  TZASpanningOptions& so = a_.SpanningOptions();
   so.AdvancedNaming = !so.AdvancedNaming;
-  before = FileName;
-  GetVolumeFileName(before, n - 1, false);
+  before = a_.FileName;
+  a_.GetVolumeFileName(before, n - 1, false);
   if (ZAFileExists(before)) return;
   so.AdvancedNaming = !so.AdvancedNaming;
   // Disks are asked for only on removable media: on a fixed disk the volume
   // is missing, and the entries it holds fail with zeVolumeCancelled when requested.
-  if (ZALowerAscii(FileName).find(".exe") != std::string::npos) spanningMode_ = smNone;
-  else if (DriveIsRemovable(FileName)) spanningMode_ = smSpanning;
+  if (ZALowerAscii(a_.FileName).find(".exe") != std::string::npos) spanningMode_ = smNone;
+  else if (a_.DriveIsRemovable(a_.FileName)) spanningMode_ = smSpanning;
 }
 
 }  // namespace zip

@@ -1,7 +1,7 @@
 #include <algorithm>
 
+#include "zip/archiver/za_archiver_impl.h"
 #include "zip/za_archiver.h"
-#include "zip/directory/za_dir_manager.h"
 #include "zip/names/za_path_parts.h"
 #include "zip/names/za_search.h"
 
@@ -16,7 +16,7 @@ std::string withoutTrailingSlash(std::string s) {
 
 }  // namespace
 
-bool TZABaseArchiver::nameMatchesSearch(const TDirItem& entry, const TZAArchiveItem& item) const {
+bool TZABaseArchiver::Impl::nameMatchesSearch(const TDirItem& entry, const TZAArchiveItem& item) const {
   const std::string name = withoutTrailingSlash(entry.FileName);
   if (!MatchesNameOrFile(name, item.Mask)) return false;
   // The exclusion mask is applied the same way: a matching name is left out.
@@ -39,20 +39,20 @@ bool TZABaseArchiver::FindFirst(const std::string& fileMask, TZAArchiveItem& ite
   item.HasWildcards = mask.find_first_of("*?") != std::string::npos;
   item.ListMode = false;
   item.Index = 0;
-  return searchStep(item);
+  return impl_->searchStep(item);
 }
 
 bool TZABaseArchiver::FindNext(TZAArchiveItem& item) {
   ++item.Index;
-  return searchStep(item);
+  return impl_->searchStep(item);
 }
 
-bool TZABaseArchiver::searchStep(TZAArchiveItem& item) {
+bool TZABaseArchiver::Impl::searchStep(TZAArchiveItem& item) {
   if (!dirManager_) return false;
   TZADirArray& dir = dirManager_->ArchiveDir;
   for (int32_t i = std::max(item.Index, 0); i < dir.Count(); ++i) {
     const TDirItem& entry = *dir.GetItemPtr(i);
-    if (!Options().Recurse &&
+    if (!a_.Options().Recurse &&
         ZALowerAscii(ZAFolderPart(withoutTrailingSlash(entry.FileName))) != ZALowerAscii(ZAFolderPart(item.Mask)))
       continue;
     if (!nameMatchesSearch(entry, item) || !AttrMatches(entry.ExternalAttributes, item.SearchAttr)) continue;
@@ -81,8 +81,8 @@ bool TZABaseArchiver::searchStep(TZAArchiveItem& item) {
 }
 
 void TZABaseArchiver::SelectFiles(const std::string& fileMask, int32_t searchAttr, const std::string& exclusionMask) {
-  if (!dirManager_) return;
-  TZADirArray& dir = dirManager_->ArchiveDir;
+  if (!impl_->dirManager_) return;
+  TZADirArray& dir = impl_->dirManager_->ArchiveDir;
   dir.ClearSelection();
   TZAArchiveItem item;
   for (bool found = FindFirst(fileMask, item, searchAttr, exclusionMask); found; found = FindNext(item))

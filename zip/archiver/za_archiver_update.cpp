@@ -2,8 +2,8 @@
 #include <filesystem>
 
 #include "platform/core/posix_file.h"
+#include "zip/archiver/za_archiver_impl.h"
 #include "zip/za_archiver.h"
-#include "zip/directory/za_dir_manager.h"
 #include "zip/volumes/za_medium.h"
 #include "zip/za_except.h"
 
@@ -13,10 +13,10 @@ namespace {
 
 // Whether the file is the last volume of a multi-volume set: its end record
 // names a disk after the first.
-bool endsVolumeSet(TZABaseArchiver& archiver, const std::string& name) {
+bool endsVolumeSet(TZADirVolumes& volumes, const TZADirSettings& settings, const std::string& name) {
   try {
     platform::TFileStream file(name, platform::fmOpenRead | platform::fmShareDenyNone);
-    TZADirManager probe(&file, &archiver, false);
+    TZADirManager probe(&file, volumes, settings, false);
     TZipEndOfCentralDir record;
     int64_t position = -1;
     std::string comment;
@@ -33,7 +33,7 @@ bool changesData(const TDirItem& item) {
 
 }  // namespace
 
-int32_t TZABaseArchiver::FindFirstChangedItem() const {
+int32_t TZABaseArchiver::Impl::FindFirstChangedItem() const {
   const TZADirArray& work = dirManager_->ArchiveDir;
   const TZADirArray& rollback = dirManager_->RollbackDir;
   const int32_t shorter = std::min(work.Count(), rollback.Count());
@@ -47,7 +47,7 @@ int32_t TZABaseArchiver::FindFirstChangedItem() const {
   return shorter;
 }
 
-void TZABaseArchiver::BackupArchiveTail(uint64_t offset) {
+void TZABaseArchiver::Impl::BackupArchiveTail(uint64_t offset) {
   const int64_t size = archiveStream_->Size();
   if (offset > static_cast<uint64_t>(size)) raise(zeInvalidArchive);
   backupWindowAt_ = -1;
@@ -70,7 +70,7 @@ void TZABaseArchiver::BackupArchiveTail(uint64_t offset) {
   }
 }
 
-int64_t TZABaseArchiver::updateStartPosition() const {
+int64_t TZABaseArchiver::Impl::updateStartPosition() const {
   TZADirArray& rollback = dirManager_->RollbackDir;
   if (rollback.Count() == 0) return dirManager_->StubSize;
   // Only entries are appended, from the old directory on, or from the end of
@@ -89,7 +89,7 @@ int64_t TZABaseArchiver::updateStartPosition() const {
   return static_cast<int64_t>(end);
 }
 
-int32_t TZABaseArchiver::firstRewrittenItem(uint64_t& tailStart) const {
+int32_t TZABaseArchiver::Impl::firstRewrittenItem(uint64_t& tailStart) const {
   TZADirArray& rollback = dirManager_->RollbackDir;
   const int32_t n = rollback.Count();
   const int32_t changed = FindFirstChangedItem();
@@ -126,7 +126,7 @@ int32_t TZABaseArchiver::firstRewrittenItem(uint64_t& tailStart) const {
 }
 
 // Stores or copies every entry from first on; whether the failure event asked to abort.
-bool TZABaseArchiver::writeItemsFrom(int32_t first, std::vector<std::string>& movedSources) {
+bool TZABaseArchiver::Impl::writeItemsFrom(int32_t first, std::vector<std::string>& movedSources) {
   TZADirArray& work = dirManager_->ArchiveDir;
   for (int32_t i = first; i < work.Count() && !cancel_;) {
     const bool store = changesData(*work.GetItemPtr(i));
@@ -175,16 +175,16 @@ bool TZABaseArchiver::writeItemsFrom(int32_t first, std::vector<std::string>& mo
   return false;
 }
 
-void TZABaseArchiver::deleteMovedSources(const std::vector<std::string>& movedSources) {
+void TZABaseArchiver::Impl::deleteMovedSources(const std::vector<std::string>& movedSources) {
   bool stopDeleting = false;
   for (size_t m = 0; m < movedSources.size() && !stopDeleting; ++m) {
     const std::string& source = movedSources[m];
     for (;;) {
       std::error_code ec;
       if (std::filesystem::remove(source, ec) || !std::filesystem::exists(source, ec)) break;
-      const EZAException e = EZAException::CreateFmt(zeCannotDeleteFile, Name, {source});
+      const EZAException e = EZAException::CreateFmt(zeCannotDeleteFile, a_.Name, {source});
       TZAAction action = fxaIgnore;
-      DoOnProcessFileFailure(source, poMove, e.NativeError, e.ErrorCode, e.message(), action);
+      a_.DoOnProcessFileFailure(source, poMove, e.NativeError, e.ErrorCode, e.message(), action);
       if (action != fxaRetry) {
         stopDeleting = action == fxaAbort;
         break;
@@ -193,7 +193,9 @@ void TZABaseArchiver::deleteMovedSources(const std::vector<std::string>& movedSo
   }
 }
 
-void TZABaseArchiver::ApplyPendingUpdates() {
+void TZABaseArchiver::ApplyPendingUpdates() { impl_->ApplyPendingUpdates(); }
+
+void TZABaseArchiver::Impl::ApplyPendingUpdates() {
   if (updateCount_ <= 0) return;
   updateCount_ = 0;
   if (!dirManager_ || !archiveStream_) return;
@@ -219,7 +221,7 @@ void TZABaseArchiver::ApplyPendingUpdates() {
 
   uint64_t tailStart = 0;
   const int32_t first = firstRewrittenItem(tailStart);
-  DoOnOverallProgress(0, operation, ppStart, cancel_);
+  a_.DoOnOverallProgress(0, operation, ppStart, cancel_);
   // Nothing is written: the directory in memory goes back to what the file holds.
   if (cancel_) {
     work.Assign(rollback);
@@ -229,7 +231,7 @@ void TZABaseArchiver::ApplyPendingUpdates() {
   // Nothing to write: the file stays as it is, byte for byte. A directory
   // rebuilt from the local headers is not in the file: it is written.
   if (first == work.Count() && first == rollback.Count() && (!dirManager_->Rebuilt || readOnly)) {
-    DoOnOverallProgress(100, operation, ppEnd, cancel_);
+    a_.DoOnOverallProgress(100, operation, ppEnd, cancel_);
     return;
   }
   try {
@@ -255,7 +257,7 @@ void TZABaseArchiver::ApplyPendingUpdates() {
   std::vector<std::string> movedSources;
   // The index lasts for this pass only.
   struct IndexDrop {
-    TZABaseArchiver& a;
+    Impl& a;
     ~IndexDrop() {
       std::vector<int32_t>().swap(a.rollbackSlots_);
       decltype(a.rollbackSameName_)().swap(a.rollbackSameName_);
@@ -264,7 +266,7 @@ void TZABaseArchiver::ApplyPendingUpdates() {
   indexRollbackDir();
   try {
     volumeInfo_.SetVolumeNumber(0);
-    if (spanningMode_ == smSpanning && IsFloppyDrive(FileName))
+    if (spanningMode_ == smSpanning && IsFloppyDrive(a_.FileName))
       updateBuffer_ = std::make_unique<platform::TMemoryStream>();
     aborted = writeItemsFrom(first, movedSources);
     if (updateBuffer_ && !cancel_ && !aborted && updateBuffer_->Size() > 0) {
@@ -288,7 +290,7 @@ void TZABaseArchiver::ApplyPendingUpdates() {
   }
 
   deleteMovedSources(movedSources);
-  DoOnOverallProgress(100, operation, ppEnd, cancel_);
+  a_.DoOnOverallProgress(100, operation, ppEnd, cancel_);
   // The file now holds the working directory: it is what the next update starts from.
   for (int32_t i = 0; i < work.Count(); ++i) {
     TDirItem& item = *work.GetItemPtr(i);
@@ -301,11 +303,11 @@ void TZABaseArchiver::ApplyPendingUpdates() {
   // What this pass created stays: a later failed creation takes only its own volumes.
   createdVolumes_.clear();
   overwroteVolume_ = false;
-  if (Options().FlushBuffers)
+  if (a_.Options().FlushBuffers)
     if (auto* file = dynamic_cast<platform::TFileStream*>(archiveStream_.get())) file->Flush();
 }
 
-void TZABaseArchiver::RollbackUpdate() {
+void TZABaseArchiver::Impl::RollbackUpdate() {
   pendingCopy_ = {};
   dirManager_->ArchiveDir.Assign(dirManager_->RollbackDir);
   // A multi-volume set is written by one pass from its creation, and bytes
@@ -316,8 +318,9 @@ void TZABaseArchiver::RollbackUpdate() {
     for (const std::string& name : createdVolumes_) platform::removeQuietly(name);
     // An older set under the same name lost volumes to the new one: its last
     // volume would still list entries whose data are gone.
-    const bool ownName = std::find(createdVolumes_.begin(), createdVolumes_.end(), FileName) != createdVolumes_.end();
-    if (overwroteVolume_ && !ownName && endsVolumeSet(*this, FileName)) platform::removeQuietly(FileName);
+    const bool ownName =
+        std::find(createdVolumes_.begin(), createdVolumes_.end(), a_.FileName) != createdVolumes_.end();
+    if (overwroteVolume_ && !ownName && endsVolumeSet(*this, *this, a_.FileName)) platform::removeQuietly(a_.FileName);
     createdVolumes_.clear();
     overwroteVolume_ = false;
     DeleteBackupFile();
@@ -336,7 +339,7 @@ void TZABaseArchiver::RollbackUpdate() {
   dirManager_->WriteDirectory(archiveStream_.get());
 }
 
-void TZABaseArchiver::RestoreArchiveTail() {
+void TZABaseArchiver::Impl::RestoreArchiveTail() {
   try {
     archiveStream_->SetSize(startPosition_);
     archiveStream_->SetPosition(startPosition_);
@@ -354,7 +357,7 @@ void TZABaseArchiver::RestoreArchiveTail() {
   DeleteBackupFile();
 }
 
-void TZABaseArchiver::DeleteBackupFile() {
+void TZABaseArchiver::Impl::DeleteBackupFile() {
   pendingCopy_ = {};
   std::vector<uint8_t>().swap(backupWindow_);
   backupWindowAt_ = -1;

@@ -25,8 +25,11 @@ bool ZAStaysInside(const std::string& base, const std::string& path) {
   return true;
 }
 
-TZAFolderGuard::TZAFolderGuard(const std::string& baseFolder, const std::string& base)
-    : baseFolder_(baseFolder), base_(base.size() > 1 && base.back() == '/' ? base.substr(0, base.size() - 1) : base) {}
+TZAFolderGuard::TZAFolderGuard(const std::string& baseFolder, const std::string& base, bool removable)
+    : baseFolder_(baseFolder),
+      base_(base.size() > 1 && base.back() == '/' ? base.substr(0, base.size() - 1) : base),
+      removable_(removable),
+      umask_(ZAUmask()) {}
 
 TZAFolderGuard::TResult TZAFolderGuard::Check(const std::string& folder, bool create) {
   const std::string wanted = folder.size() > 1 && folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder;
@@ -87,13 +90,13 @@ TZAExistingFile ZAInspect(const std::string& path) {
   return out;
 }
 
-uint32_t ZADefaultFileMode() {
+uint32_t ZAUmask() {
   const mode_t mask = ::umask(0);
   ::umask(mask);
-  return 0666 & ~mask;
+  return mask;
 }
 
-uint32_t ZAModeForAttributes(uint32_t attributes, const TZAExistingFile& replaced) {
+uint32_t ZAModeForAttributes(uint32_t attributes, const TZAExistingFile& replaced, uint32_t umask) {
   const uint32_t unixMode = attributes >> 16;
   uint32_t mode;
   if ((unixMode & S_IFMT) == S_IFREG) {
@@ -102,19 +105,24 @@ uint32_t ZAModeForAttributes(uint32_t attributes, const TZAExistingFile& replace
     mode = replaced.mode & 0777;
   } else {
     // A link's own bits (0777) are not a file's: the usual ones apply.
-    mode = ZADefaultFileMode();
+    mode = ZADefaultFileMode(umask);
   }
   if (attributes & 0x01) mode &= ~0222u;
   else mode |= 0200u;
   return mode;
 }
 
-std::optional<std::string> ZAMakeTempFile(const std::string& folder) {
+platform::FileDescriptor ZAOpenTempFile(const std::string& folder, std::string& name) {
   std::error_code ec;
   const std::string dir = folder.empty() ? fs::temp_directory_path(ec).string() : folder;
-  std::string path = (fs::path(dir) / "ZTXXXXXX").string();
-  if (!platform::createTempFile(path).valid()) return std::nullopt;
-  return path;
+  name = (fs::path(dir) / "ZTXXXXXX").string();
+  return platform::createTempFile(name);
+}
+
+std::optional<std::string> ZAMakeTempFile(const std::string& folder) {
+  std::string name;
+  if (!ZAOpenTempFile(folder, name).valid()) return std::nullopt;
+  return name;
 }
 
 }  // namespace zip

@@ -7,6 +7,8 @@
 #include <string>
 #include <unordered_set>
 
+#include "platform/core/posix_file.h"
+
 namespace zip {
 
 // Whether path, with every symbolic link of its existing part resolved,
@@ -20,10 +22,14 @@ bool ZAStaysInside(const std::string& base, const std::string& path);
 class TZAFolderGuard {
  public:
   enum TResult { frOk, frOutside, frCannotCreate };
-  // baseFolder: as the operation was given it; base: the same, absolute.
-  TZAFolderGuard(const std::string& baseFolder, const std::string& base);
+  // baseFolder: as the operation was given it; base: the same, absolute;
+  // removable: whether it lies on a removable drive.
+  TZAFolderGuard(const std::string& baseFolder, const std::string& base, bool removable);
   const std::string& BaseFolder() const { return baseFolder_; }
   const std::string& Base() const { return base_; }
+  bool Removable() const { return removable_; }
+  // The process's umask, read once for the operation.
+  uint32_t Umask() const { return umask_; }
   // folder lies lexically below the base (names are expanded so); with
   // create, its missing parts are made.
   TResult Check(const std::string& folder, bool create);
@@ -31,6 +37,8 @@ class TZAFolderGuard {
  private:
   std::string baseFolder_;
   std::string base_;  // without a trailing "/", but the root's
+  bool removable_;
+  uint32_t umask_;
   std::unordered_set<std::string> known_;
 };
 
@@ -44,15 +52,19 @@ struct TZAExistingFile {
 };
 TZAExistingFile ZAInspect(const std::string& path);
 
-// The bits a new file gets by the process's umask.
-uint32_t ZADefaultFileMode();
+// The process's umask, and the bits a new file gets by it.
+uint32_t ZAUmask();
+inline uint32_t ZADefaultFileMode(uint32_t umask = ZAUmask()) { return 0666 & ~umask; }
 
 // The permission bits a file extracted with these attributes gets: a Unix
 // mode in the high 16 bits stands as stored; otherwise the replaced file's
-// bits (or the usual ones) with the read-only bit applied.
-uint32_t ZAModeForAttributes(uint32_t attributes, const TZAExistingFile& replaced);
+// bits (or the usual ones by umask) with the read-only bit applied.
+uint32_t ZAModeForAttributes(uint32_t attributes, const TZAExistingFile& replaced, uint32_t umask = ZAUmask());
 
-// A fresh temporary file named "ZT..." in folder (the system's when empty); its name.
+// A fresh temporary file named "ZT..." in folder (the system's when empty),
+// open for reading and writing; name receives its name.
+platform::FileDescriptor ZAOpenTempFile(const std::string& folder, std::string& name);
+// The same, closed again; its name.
 std::optional<std::string> ZAMakeTempFile(const std::string& folder);
 
 }  // namespace zip

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "zip/archiver/za_archiver_impl.h"
 #include "zip/za_archiver.h"
 #include "zip/format/za_compression_tables.h"
 #include "zip/format/za_crc32.h"
@@ -56,7 +57,7 @@ class Deflater {
 
 }  // namespace
 
-bool TZABaseArchiver::CompressItemData(platform::TStream& source, platform::TStream& archive, TDirItem& item) {
+bool TZABaseArchiver::Impl::CompressItemData(platform::TStream& source, platform::TStream& archive, TDirItem& item) {
   source.SetPosition(0);
   const int64_t size = source.Size();
   int64_t done = 0;
@@ -121,11 +122,12 @@ bool TZABaseArchiver::CompressItemData(platform::TStream& source, platform::TStr
 
   if (done != size) {
     if (cancel_) return false;
-    throw EZAException::CreateFmt(zeCompressedSize, Name, {static_cast<long long>(size), static_cast<long long>(done)});
+    throw EZAException::CreateFmt(zeCompressedSize, a_.Name,
+                                  {static_cast<long long>(size), static_cast<long long>(done)});
   }
   // Bytes changed in place between the two reads: the header's check would lie.
-  if (encrypted && crc != pre) throw EZAException(zeBadEntryData, Name);
-  const bool always = Zip64Mode == zmAlways;
+  if (encrypted && crc != pre) throw EZAException(zeBadEntryData, a_.Name);
+  const bool always = a_.Zip64Mode == zmAlways;
   if (compressed >= kMarker32 || always) {
     item.HasZip64 = true;
     item.CompressedSize = kMarker32;
@@ -141,20 +143,20 @@ bool TZABaseArchiver::CompressItemData(platform::TStream& source, platform::TStr
     item.UncompressedSize = static_cast<uint32_t>(size);
   }
   item.Crc = ~crc;
-  if (item.HasZip64 && Zip64Mode == zmDisabled)
-    throw EZAException::CreateFmt(zeZip64OffCompressed, Name, {item.FileName});
+  if (item.HasZip64 && a_.Zip64Mode == zmDisabled)
+    throw EZAException::CreateFmt(zeZip64OffCompressed, a_.Name, {item.FileName});
   if (size == 0) item.Method = kMethodStored;
   return true;
 }
 
-void TZABaseArchiver::progressStep(const std::string& fileName, double done, double total,
-                                   TZAProcessOperation operation) {
+void TZABaseArchiver::Impl::progressStep(const std::string& fileName, double done, double total,
+                                         TZAProcessOperation operation) {
   if (!progressEnabled_) return;
   const double fraction = total > 0 ? done / total : 0;
-  DoOnFileProgress(fileName, fraction * 100.0, operation, ppProcess, cancel_);
+  a_.DoOnFileProgress(fileName, fraction * 100.0, operation, ppProcess, cancel_);
   if (cancel_) return;
   const double batch = selectedCount_ > 0 ? selectedCount_ : 1;
-  DoOnOverallProgress((fraction + itemsDone_) / batch * 100.0, operation, ppProcess, cancel_);
+  a_.DoOnOverallProgress((fraction + itemsDone_) / batch * 100.0, operation, ppProcess, cancel_);
 }
 
 }  // namespace zip

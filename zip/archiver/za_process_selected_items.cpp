@@ -1,8 +1,8 @@
 #include <mutex>
 #include <string>
 
+#include "zip/archiver/za_archiver_impl.h"
 #include "zip/za_archiver.h"
-#include "zip/directory/za_dir_manager.h"
 #include "zip/za_except.h"
 #include "zip/archiver/za_extract_target.h"
 #include "zip/archiver/za_lock.h"
@@ -10,7 +10,9 @@
 
 namespace zip {
 
-void TZABaseArchiver::ProcessSelectedItems(TZAProcessOperation operation) {
+void TZABaseArchiver::ProcessSelectedItems(TZAProcessOperation operation) { impl_->ProcessSelectedItems(operation); }
+
+void TZABaseArchiver::Impl::ProcessSelectedItems(TZAProcessOperation operation) {
   std::lock_guard<std::recursive_mutex> guard(ZAComponentLock());
   struct ProgressOff {
     bool& flag;
@@ -25,7 +27,7 @@ void TZABaseArchiver::ProcessSelectedItems(TZAProcessOperation operation) {
   const bool withProgress = operation == poExtract || operation == poTest;
   TZAAction action = fxaIgnore;
   folders_.reset();  // folders are checked anew by each operation
-  if (withProgress) DoOnOverallProgress(0, operation, ppStart, cancel_);
+  if (withProgress) a_.DoOnOverallProgress(0, operation, ppStart, cancel_);
   if (!cancel_) {
     for (int32_t i = 0; dir && i < dir->Count();) {
       if (!dir->GetItemPtr(i)->Selected) {
@@ -40,11 +42,11 @@ void TZABaseArchiver::ProcessSelectedItems(TZAProcessOperation operation) {
         const std::string name = stored;  // names on disk use "/" as stored names do
         try {
           bool confirm = true;
-          DoOnConfirmProcessFile(name, operation, confirm);
+          a_.DoOnConfirmProcessFile(name, operation, confirm);
           if (!confirm) break;
-          const std::string baseFolder = AppendBackslashIfNotEmpty(BaseDir);
+          const std::string baseFolder = AppendBackslashIfNotEmpty(a_.BaseDir);
           if (withProgress) {
-            DoOnFileProgress(stored, 0, operation, ppStart, cancel_);
+            a_.DoOnFileProgress(stored, 0, operation, ppStart, cancel_);
             if (cancel_) break;
           }
           const int32_t countBefore = dir->Count();
@@ -57,25 +59,25 @@ void TZABaseArchiver::ProcessSelectedItems(TZAProcessOperation operation) {
           }
           removed = dir->Count() < countBefore;
           const bool cancelled = cancel_;
-          if (withProgress) DoOnFileProgress(stored, 100, operation, ppEnd, cancel_);
+          if (withProgress) a_.DoOnFileProgress(stored, 100, operation, ppEnd, cancel_);
           cancel_ = cancel_ || cancelled;
           if (cancel_) break;
           ++itemsDone_;
         } catch (const EZAException& e) {
-          DoOnProcessFileFailure(name, operation, e.NativeError, e.ErrorCode, e.message(), action);
+          a_.DoOnProcessFileFailure(name, operation, e.NativeError, e.ErrorCode, e.message(), action);
         }
       } while (action == fxaRetry);
       if (action == fxaAbort || cancel_) break;
       if (!removed) ++i;
     }
     const bool cancelled = cancel_;
-    if (withProgress) DoOnOverallProgress(100, operation, ppEnd, cancel_);
+    if (withProgress) a_.DoOnOverallProgress(100, operation, ppEnd, cancel_);
     cancel_ = cancel_ || cancelled;
   }
   if (cancel_ || action == fxaAbort) {
     // The batch is given up: the directory goes back to what the file holds.
-    if (IsUpdating() && dirManager_) dirManager_->ArchiveDir.Assign(dirManager_->RollbackDir);
-    ResetUpdateCount();
+    if (a_.IsUpdating() && dirManager_) dirManager_->ArchiveDir.Assign(dirManager_->RollbackDir);
+    a_.ResetUpdateCount();
   }
 }
 

@@ -3,8 +3,8 @@
 #include <string_view>
 #include <vector>
 
+#include "zip/archiver/za_archiver_impl.h"
 #include "zip/za_archiver.h"
-#include "zip/directory/za_dir_manager.h"
 #include "zip/za_except.h"
 #include "zip/names/za_names.h"
 #include "zip/format/za_range.h"
@@ -31,7 +31,7 @@ int64_t descriptorLength(const uint8_t* b, int64_t n, const TDirItem& entry) {
 
 }  // namespace
 
-void TZABaseArchiver::copyBackupBytes(int64_t from, int64_t count) {
+void TZABaseArchiver::Impl::copyBackupBytes(int64_t from, int64_t count) {
   std::vector<uint8_t> block(static_cast<size_t>(std::min(std::max<int64_t>(count, 1), kCopyBlock)));
   platform::TStream* out = archiveStream_.get();
   backupStream_->SetPosition(from);
@@ -45,7 +45,7 @@ void TZABaseArchiver::copyBackupBytes(int64_t from, int64_t count) {
 
 // Kept entries that follow each other in the backup are copied as one run:
 // a pass over many small entries costs a few large reads and writes.
-void TZABaseArchiver::queueBackupCopy(int64_t from, int64_t count, int64_t to) {
+void TZABaseArchiver::Impl::queueBackupCopy(int64_t from, int64_t count, int64_t to) {
   if (pendingCopy_.count > 0 && pendingCopy_.from + pendingCopy_.count == from &&
       pendingCopy_.to + pendingCopy_.count == to) {
     pendingCopy_.count += count;
@@ -55,13 +55,13 @@ void TZABaseArchiver::queueBackupCopy(int64_t from, int64_t count, int64_t to) {
   pendingCopy_ = {from, count, to};
 }
 
-void TZABaseArchiver::flushBackupCopy() {
+void TZABaseArchiver::Impl::flushBackupCopy() {
   const PendingCopy run = pendingCopy_;
   pendingCopy_ = {};
   if (run.count > 0) copyBackupBytes(run.from, run.count);
 }
 
-int64_t TZABaseArchiver::readBackupAt(int64_t at, uint8_t* buffer, int64_t count) {
+int64_t TZABaseArchiver::Impl::readBackupAt(int64_t at, uint8_t* buffer, int64_t count) {
   constexpr int64_t kWindow = 256 * 1024;
   const int64_t cached = static_cast<int64_t>(backupWindow_.size());
   if (backupWindowAt_ < 0 || at < backupWindowAt_ || at + count > backupWindowAt_ + cached) {
@@ -84,7 +84,7 @@ int64_t TZABaseArchiver::readBackupAt(int64_t at, uint8_t* buffer, int64_t count
 
 // An open-addressing table of rollback indexes keyed by stored name: a few
 // bytes per entry, where a node-based map would cost more than the entries' names.
-void TZABaseArchiver::indexRollbackDir() {
+void TZABaseArchiver::Impl::indexRollbackDir() {
   TZADirArray& rollback = dirManager_->RollbackDir;
   const size_t n = static_cast<size_t>(rollback.Count());
   size_t slots = 16;
@@ -104,7 +104,7 @@ void TZABaseArchiver::indexRollbackDir() {
   }
 }
 
-int32_t TZABaseArchiver::findRollbackItem(const std::string& name, uint64_t offset) const {
+int32_t TZABaseArchiver::Impl::findRollbackItem(const std::string& name, uint64_t offset) const {
   if (rollbackSlots_.empty()) return -1;
   TZADirArray& rollback = dirManager_->RollbackDir;
   const size_t mask = rollbackSlots_.size() - 1;
@@ -123,7 +123,7 @@ int32_t TZABaseArchiver::findRollbackItem(const std::string& name, uint64_t offs
   return first;
 }
 
-uint64_t TZABaseArchiver::keptDataEnd(const TDirItem& entry, bool exact) const {
+uint64_t TZABaseArchiver::Impl::keptDataEnd(const TDirItem& entry, bool exact) const {
   const uint64_t at = entry.TrueLocalHeaderOffset();
   uint64_t end = at + TZipLocalHeader::kSize + entry.NameLength + entry.TrueCompressedSize();
   if (!exact) return end;
@@ -145,7 +145,7 @@ uint64_t TZABaseArchiver::keptDataEnd(const TDirItem& entry, bool exact) const {
   return end;
 }
 
-void TZABaseArchiver::CopyUnchangedItem(int32_t index) {
+void TZABaseArchiver::Impl::CopyUnchangedItem(int32_t index) {
   TDirItem& item = *dirManager_->ArchiveDir.GetItemPtr(index);
   TZADirArray& rollback = dirManager_->RollbackDir;
   const bool renamed = item.PendingOperation == poRename;
@@ -181,7 +181,7 @@ void TZABaseArchiver::CopyUnchangedItem(int32_t index) {
   const uint64_t position =
       static_cast<uint64_t>(pendingCopy_.count > 0 ? pendingCopy_.to + pendingCopy_.count : out->Position());
   if (position >= kMarker32) {
-    if (Zip64Mode == zmDisabled) throw EZAException::CreateFmt(zeZip64Off, Name, {item.FileName});
+    if (a_.Zip64Mode == zmDisabled) throw EZAException::CreateFmt(zeZip64Off, a_.Name, {item.FileName});
     item.HasZip64 = true;
     item.LocalHeaderOffset = kMarker32;
   } else {
@@ -192,7 +192,7 @@ void TZABaseArchiver::CopyUnchangedItem(int32_t index) {
   if (item.StorePending && renamed) {
     const uint64_t extraAt = at + TZipLocalHeader::kSize + header.NameLength;
     const TZAStoredName name =
-        ZAEncodeStoredName(item.FileName, item.VersionMadeBy, item.Flags, Options().OEMFileNames);
+        ZAEncodeStoredName(item.FileName, item.VersionMadeBy, item.Flags, a_.Options().OEMFileNames);
     header.NameLength = static_cast<uint16_t>(name.Bytes.size());
     header.Flags = static_cast<uint16_t>((header.Flags & ~kFlagUtf8) | (item.Flags & kFlagUtf8));
     const auto bytes = EncodeLocalHeader(header);

@@ -2,8 +2,8 @@
 
 #include "platform/core/clock.h"
 #include "platform/core/dos_datetime.h"
+#include "zip/archiver/za_archiver_impl.h"
 #include "zip/za_archiver.h"
-#include "zip/directory/za_dir_manager.h"
 #include "zip/za_except.h"
 #include "zip/names/za_path_parts.h"
 #include "zip/names/za_paths.h"
@@ -34,26 +34,26 @@ uint32_t attributesOf(const struct stat& st) {
 void TZABaseArchiver::BeginUpdate() {
   CheckActive();
   // The rollback directory is what a failed pass gives back.
-  if (updateCount_ == 0) dirManager_->RollbackDir.Assign(dirManager_->ArchiveDir);
-  ++updateCount_;
+  if (impl_->updateCount_ == 0) impl_->dirManager_->RollbackDir.Assign(impl_->dirManager_->ArchiveDir);
+  ++impl_->updateCount_;
 }
 
 void TZABaseArchiver::EndUpdate() {
-  if (updateCount_ > 1) --updateCount_;
-  else if (updateCount_ == 1) ApplyPendingUpdates();
+  if (impl_->updateCount_ > 1) --impl_->updateCount_;
+  else if (impl_->updateCount_ == 1) ApplyPendingUpdates();
 }
 
-bool TZABaseArchiver::noCompression(const std::string& storedName) const {
+bool TZABaseArchiver::Impl::noCompression(const std::string& storedName) const {
   for (const std::string& mask : noCompressionMasks_)
     if (MatchesNameOrFile(storedName, mask)) return true;
   return false;
 }
 
-void TZABaseArchiver::FillItemForFile(int32_t index, const std::string& fileName, bool fromDisk) {
-  std::string stored = NormalizeStoredPath(fileName, BaseDir, Options().StorePath);
+void TZABaseArchiver::Impl::FillItemForFile(int32_t index, const std::string& fileName, bool fromDisk) {
+  std::string stored = NormalizeStoredPath(fileName, a_.BaseDir, a_.Options().StorePath);
   if (stored.empty()) return;
   // Relative names are taken from BaseDir, never from the process's current folder.
-  const std::string source = ExpandPathFromBase(BaseDir, fileName);
+  const std::string source = ExpandPathFromBase(a_.BaseDir, fileName);
   struct stat st {};
   const bool exists = ::stat(source.c_str(), &st) == 0;
   const bool folder = exists && S_ISDIR(st.st_mode);
@@ -75,17 +75,17 @@ void TZABaseArchiver::FillItemForFile(int32_t index, const std::string& fileName
   TDirItem fresh;
   TDirItemExtras& extras = fresh.EditExtras();
   extras.Comment = item.Extras().Comment;
-  extras.Password = Password;
+  extras.Password = a_.Password;
   extras.SourceFileName = source;
   fresh.Selected = item.Selected;
   fresh.StorePending = true;
   fresh.CompressionMode = folder || noCompression(stored) ? 0 : compressionMode_;
-  const bool oem = Options().OEMFileNames;
+  const bool oem = a_.Options().OEMFileNames;
   fresh.Method = fresh.CompressionMode == 0     ? kMethodStored
                  : compressionMethod_ == 0xFFFF ? kMethodDeflated
                                                 : compressionMethod_;
   fresh.VersionMadeBy = fresh.VersionNeeded = ZAVersionFor(false, oem);
-  if (!Password.empty()) fresh.Flags |= kFlagEncrypted;
+  if (!a_.Password.empty()) fresh.Flags |= kFlagEncrypted;
   fresh.ModTime = platform::dosTimePart(when);
   fresh.ModDate = platform::dosDatePart(when);
   fresh.Crc = 0xFFFFFFFF;
@@ -100,29 +100,29 @@ void TZABaseArchiver::FillItemForFile(int32_t index, const std::string& fileName
   item = std::move(fresh);
 }
 
-const TDirItem& TZABaseArchiver::AddItemForFile(int32_t index, const std::string& fileName) {
-  if (!dirManager_ || index < 0 || index >= dirManager_->ArchiveDir.Count()) raise(zeAddItemIndex);
-  if (!IsUpdating()) raise(zeAddNotUpdating);
-  FillItemForFile(index, fileName, true);
-  TDirItem& item = *dirManager_->ArchiveDir.GetItemPtr(index);
+TZAEntry TZABaseArchiver::AddItemForFile(int32_t index, const std::string& fileName) {
+  if (!impl_->dirManager_ || index < 0 || index >= impl_->dirManager_->ArchiveDir.Count()) impl_->raise(zeAddItemIndex);
+  if (!IsUpdating()) impl_->raise(zeAddNotUpdating);
+  impl_->FillItemForFile(index, fileName, true);
+  TDirItem& item = *impl_->dirManager_->ArchiveDir.GetItemPtr(index);
   if (item.StorePending) item.PendingOperation = poUpdate;
-  return item;
+  return TZAEntry(item);
 }
 
 void TZABaseArchiver::MarkItemDeleted(int32_t index) {
-  if (!dirManager_ || index < 0 || index >= dirManager_->ArchiveDir.Count()) raise(zeDeleteIndex);
-  if (!IsUpdating()) raise(zeDeleteNotUpdating);
-  dirManager_->ArchiveDir.Delete(index);
+  if (!impl_->dirManager_ || index < 0 || index >= impl_->dirManager_->ArchiveDir.Count()) impl_->raise(zeDeleteIndex);
+  if (!IsUpdating()) impl_->raise(zeDeleteNotUpdating);
+  impl_->dirManager_->ArchiveDir.Delete(index);
 }
 
 int32_t TZABaseArchiver::AddFile(const std::string& fileName) {
   CheckActive();
-  if (!IsUpdating()) raise(zeAddNotUpdating);
-  TZADirArray& dir = dirManager_->ArchiveDir;
+  if (!IsUpdating()) impl_->raise(zeAddNotUpdating);
+  TZADirArray& dir = impl_->dirManager_->ArchiveDir;
   const int32_t index = dir.Count();
   dir.SetCount(index + 1);
   dir.GetItemPtr(index)->PendingOperation = poAdd;
-  FillItemForFile(index, fileName, true);
+  impl_->FillItemForFile(index, fileName, true);
   if (!dir.GetItemPtr(index)->StorePending) {
     dir.Delete(index);
     return -1;
@@ -130,20 +130,20 @@ int32_t TZABaseArchiver::AddFile(const std::string& fileName) {
   return index;
 }
 
-void TZABaseArchiver::processUpdateItem(int32_t index, const std::string& baseFolder) {
+void TZABaseArchiver::Impl::processUpdateItem(int32_t index, const std::string& baseFolder) {
   const TDirItem& entry = *dirManager_->ArchiveDir.GetItemPtr(index);
   if (entry.IsFolder()) return;
   const std::string disk = ExpandPathFromBase(baseFolder, entry.FileName);
   struct stat st {};
   if (::stat(disk.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
-  if (!Options().ReplaceReadOnly && (entry.ExternalAttributes & kAttrReadOnly)) return;
+  if (!a_.Options().ReplaceReadOnly && (entry.ExternalAttributes & kAttrReadOnly)) return;
   const platform::DosDateTime fileTime = platform::dosDateTimeFromTime(st.st_mtime);
   const platform::DosDateTime entryTime = platform::makeDosDateTime(entry.ModDate, entry.ModTime);
   bool replace = false;
-  switch (Options().OverwriteMode) {
+  switch (a_.Options().OverwriteMode) {
     case omPrompt: {
       std::string name = entry.FileName;
-      DoOnConfirmOverwrite(disk, name, replace);
+      a_.DoOnConfirmOverwrite(disk, name, replace);
       break;
     }
     case omNever: break;
@@ -151,9 +151,9 @@ void TZABaseArchiver::processUpdateItem(int32_t index, const std::string& baseFo
     case omIfOlder: replace = fileTime < entryTime; break;
     case omAlways: replace = true; break;
   }
-  if (replace) AddItemForFile(index, disk);
+  if (replace) a_.AddItemForFile(index, disk);
 }
 
-void TZABaseArchiver::processDeleteItem(int32_t index) { MarkItemDeleted(index); }
+void TZABaseArchiver::Impl::processDeleteItem(int32_t index) { a_.MarkItemDeleted(index); }
 
 }  // namespace zip

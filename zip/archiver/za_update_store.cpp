@@ -1,7 +1,7 @@
 #include <sys/stat.h>
 
+#include "zip/archiver/za_archiver_impl.h"
 #include "zip/za_archiver.h"
-#include "zip/directory/za_dir_manager.h"
 #include "zip/za_except.h"
 #include "zip/names/za_names.h"
 
@@ -76,13 +76,13 @@ void setOffset(TDirItem& item, uint64_t offset, bool always) {
 
 }  // namespace
 
-bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
+bool TZABaseArchiver::Impl::StoreItem(int32_t index, TZAAction& action) {
   TDirItem& item = *dirManager_->ArchiveDir.GetItemPtr(index);
-  InitCompressionMethod();
+  a_.InitCompressionMethod();
   const auto operation = static_cast<TZAProcessOperation>(item.PendingOperation);
   const std::string& sourceName = item.Extras().SourceFileName;
   const std::string progressName = operation == poAdd || operation == poMove ? sourceName : item.FileName;
-  DoOnFileProgress(progressName, 0, operation, ppStart, cancel_);
+  a_.DoOnFileProgress(progressName, 0, operation, ppStart, cancel_);
   if (cancel_) return false;
 
   ItemSource source(item);
@@ -97,12 +97,12 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
       // Opening a FIFO put in the file's place would wait for a writer forever.
       struct stat st {};
       if (::stat(sourceName.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-        throw EZAException::CreateFmt(zeCannotOpenFile, Name, {sourceName});
+        throw EZAException::CreateFmt(zeCannotOpenFile, a_.Name, {sourceName});
       try {
-        source.file = std::make_unique<platform::TFileStream>(sourceName,
-                                                              platform::fmOpenRead | ZAShareFlags(Options().ShareMode));
+        source.file = std::make_unique<platform::TFileStream>(
+            sourceName, platform::fmOpenRead | ZAShareFlags(a_.Options().ShareMode));
       } catch (const platform::EStreamError&) {
-        throw EZAException::CreateFmt(zeCannotOpenFile, Name, {sourceName});
+        throw EZAException::CreateFmt(zeCannotOpenFile, a_.Name, {sourceName});
       }
       source.stream = source.file.get();
     }
@@ -113,19 +113,19 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
     const bool multiVolume = spanningMode_ != smNone;
     TempEntryFile temp;
     if (multiVolume) {
-      temp.name = MakeTempFileName();
+      temp.name = a_.MakeTempFileName();
       temp.stream = std::make_unique<platform::TFileStream>(temp.name, platform::fmOpenReadWrite);
     }
     platform::TStream* out = multiVolume ? temp.stream.get() : archiveStream_.get();
     const uint64_t offset = multiVolume ? 0 : static_cast<uint64_t>(out->Position());
-    const bool always = Zip64Mode == zmAlways;
+    const bool always = a_.Zip64Mode == zmAlways;
     setOffset(item, static_cast<uint64_t>(archiveStream_->Position()), always);
     item.DiskNumberStart = 0;
     // Without Zip64 a source just under 4 GiB is still tried: only its output decides.
     const bool sizeMarkers = source.stream && (always || sourceSize >= kMarker32 ||
-                                               (Zip64Mode != zmDisabled && sourceSize >= kZip64SourceSize));
+                                               (a_.Zip64Mode != zmDisabled && sourceSize >= kZip64SourceSize));
     if (sizeMarkers) item.HasZip64 = true;
-    const bool oem = Options().OEMFileNames;
+    const bool oem = a_.Options().OEMFileNames;
     item.VersionMadeBy = item.VersionNeeded = ZAVersionFor(item.HasZip64 || sourceSize >= kMarker32, oem);
 
     TZipLocalHeader header = ZALocalHeaderFor(item);
@@ -135,9 +135,9 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
     header.NameLength = static_cast<uint16_t>(name.Bytes.size());
     header.ExtraLength = sizeMarkers ? kZip64LocalExtraSize : 0;
 
-    if (item.HasZip64 && Zip64Mode == zmDisabled) {
+    if (item.HasZip64 && a_.Zip64Mode == zmDisabled) {
       source.Release();
-      throw EZAException::CreateFmt(zeZip64Off, Name, {sourceName});
+      throw EZAException::CreateFmt(zeZip64Off, a_.Name, {sourceName});
     }
 
     auto writeHeader = [&] {
@@ -167,7 +167,7 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
         item.CompressedSize64 = item.TrueCompressedSize();
         item.UncompressedSize = item.CompressedSize = kMarker32;
       } else if (item.CompressedSize == kMarker32 || item.UncompressedSize == kMarker32) {
-        throw EZAException::CreateFmt(zeZip64OffCompressed, Name, {item.FileName});
+        throw EZAException::CreateFmt(zeZip64OffCompressed, a_.Name, {item.FileName});
       }
       header.Crc = item.Crc;
       header.Method = item.Method;
@@ -194,7 +194,7 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
       temp.Drop();
     }
     source.Release();
-    DoOnFileProgress(progressName, 100, operation, ppEnd, cancel_);
+    a_.DoOnFileProgress(progressName, 100, operation, ppEnd, cancel_);
     if (copyCancelled) action = fxaAbort;
     return true;
   } catch (const EZAException& e) {
@@ -204,13 +204,13 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
       // Part of the entry may already lie on earlier volumes: whatever the
       // answer, the set cannot go on, and the pass fails with the volume error.
       TZAAction answer = fxaAbort;
-      DoOnProcessFileFailure(failed, operation, e.NativeError, e.ErrorCode, e.message(), answer);
+      a_.DoOnProcessFileFailure(failed, operation, e.NativeError, e.ErrorCode, e.message(), answer);
       throw;
     }
     if (!archiveStream_) {
       action = fxaAbort;
     } else {
-      DoOnProcessFileFailure(failed, operation, e.NativeError, e.ErrorCode, e.message(), action);
+      a_.DoOnProcessFileFailure(failed, operation, e.NativeError, e.ErrorCode, e.message(), action);
     }
     return false;
   } catch (...) {
@@ -219,7 +219,7 @@ bool TZABaseArchiver::StoreItem(int32_t index, TZAAction& action) {
   }
 }
 
-bool TZABaseArchiver::copyEntryToVolumes(platform::TStream& temp, TDirItem& item, int64_t headerLength) {
+bool TZABaseArchiver::Impl::copyEntryToVolumes(platform::TStream& temp, TDirItem& item, int64_t headerLength) {
   // The header, its name and extra field stay together on one volume.
   std::vector<uint8_t> head(static_cast<size_t>(headerLength));
   temp.SetPosition(0);
@@ -240,7 +240,7 @@ bool TZABaseArchiver::copyEntryToVolumes(platform::TStream& temp, TDirItem& item
   } else {
     item.DiskNumberStart = static_cast<uint16_t>(volume);
   }
-  setOffset(item, landed, Zip64Mode == zmAlways);
+  setOffset(item, landed, a_.Zip64Mode == zmAlways);
   return cancel;
 }
 

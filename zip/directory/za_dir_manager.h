@@ -7,17 +7,18 @@
 
 #include "platform/core/streams.h"
 #include "zip/directory/za_dir_array.h"
+#include "zip/directory/za_dir_settings.h"
+#include "zip/directory/za_dir_volumes.h"
 #include "zip/format/za_records.h"
 #include "zip/volumes/za_volume_number_info.h"
 
 namespace zip {
 
-class TZABaseArchiver;
 struct TZALocalEntry;
 
 class TZADirManager {
  public:
-  TZADirManager(platform::TStream* stream, TZABaseArchiver* archiver, bool newArchive);
+  TZADirManager(platform::TStream* stream, TZADirVolumes& volumes, const TZADirSettings& settings, bool newArchive);
   TZADirManager(const TZADirManager&) = delete;
   TZADirManager& operator=(const TZADirManager&) = delete;
 
@@ -82,7 +83,8 @@ class TZADirManager {
 
   platform::TStream* stream_;
   bool customStream_;
-  TZABaseArchiver* archiver_;
+  TZADirVolumes& volumes_;
+  const TZADirSettings& settings_;
 };
 
 }  // namespace zip

@@ -4,9 +4,8 @@
 #include <vector>
 
 #include "platform/core/exceptions.h"
-#include "zip/za_archiver.h"
-#include "zip/format/za_central_entry.h"
 #include "zip/directory/za_block_reader.h"
+#include "zip/directory/za_central_entry.h"
 #include "zip/directory/za_dir_manager.h"
 #include "zip/directory/za_signature_scanner.h"
 #include "zip/za_except.h"
@@ -28,17 +27,18 @@ std::vector<uint8_t> readAt(platform::TStream& s, int64_t pos, int64_t count) {
 
 }  // namespace
 
-TZADirManager::TZADirManager(platform::TStream* stream, TZABaseArchiver* archiver, bool newArchive)
-    : stream_(stream), customStream_(stream != archiver->ArchiveStream()), archiver_(archiver) {
+TZADirManager::TZADirManager(platform::TStream* stream, TZADirVolumes& volumes, const TZADirSettings& settings,
+                             bool newArchive)
+    : stream_(stream), customStream_(stream != volumes.ArchiveStream()), volumes_(volumes), settings_(settings) {
   ClearEndOfCentralDir();
   if (newArchive) {
-    archiver_->VolumeInfo().SetFirstVolume(true);
-    if (!archiver_->SFXStub.empty()) CopySFXStub();
+    volumes_.VolumeInfo().SetFirstVolume(true);
+    if (!settings_.StubFileName().empty()) CopySFXStub();
   }
 }
 
-bool TZADirManager::multiVolume() const { return archiver_->SpanningMode() != smNone; }
-bool TZADirManager::oemFileNames() const { return archiver_->Options().OEMFileNames; }
+bool TZADirManager::multiVolume() const { return settings_.MultiVolume(); }
+bool TZADirManager::oemFileNames() const { return settings_.OEMFileNames(); }
 
 void TZADirManager::ClearEndOfCentralDir() {
   ArchiveDir.SetCount(0);
@@ -46,11 +46,9 @@ void TZADirManager::ClearEndOfCentralDir() {
 }
 
 void TZADirManager::CopySFXStub() {
-  platform::TFileStream stub(archiver_->SFXStub, platform::fmOpenRead | platform::fmShareDenyNone);
-  TZAVolumeNumberInfo first;
-  first.SetFirstVolume(true);
-  const int64_t limit = archiver_->SpanningOptions().GetVolumeSizeBytes(first);
-  if (multiVolume() && limit != -1 && limit < stub.Size()) throw EZAException(zeStubTooLarge, archiver_->Name);
+  platform::TFileStream stub(settings_.StubFileName(), platform::fmOpenRead | platform::fmShareDenyNone);
+  const int64_t limit = settings_.FirstVolumeLimit();
+  if (multiVolume() && limit != -1 && limit < stub.Size()) throw EZAException(zeStubTooLarge, settings_.ComponentName());
   stream_->SetSize(0);
   stream_->SetPosition(0);
   stream_->CopyFrom(stub, 0);
@@ -158,13 +156,13 @@ bool TZADirManager::directoryChecksOut(int64_t position, const TZipEndOfCentralD
 bool TZADirManager::HasEndOfCentralDir() {
   int64_t position = -1;
   EndRecordFound = FindEndOfCentralDir(kEndOfCentralDirSignature, EndOfCentralDir, position, ArchiveComment);
-  return EndRecordFound || archiver_->AllowDamagedOpen();
+  return EndRecordFound || settings_.AcceptsDamaged();
 }
 
 void TZADirManager::RequestVolume(TZAVolumeNumberInfo& info) {
   if (customStream_) return;
-  archiver_->OpenVolume(info);
-  stream_ = archiver_->ArchiveStream();
+  volumes_.OpenVolume(info);
+  stream_ = volumes_.ArchiveStream();
 }
 
 void TZADirManager::AddStubOffset() {
@@ -194,7 +192,7 @@ void TZADirManager::ReadDirectory() {
   int64_t e = -1;
   if (!FindEndOfCentralDir(kEndOfCentralDirSignature, EndOfCentralDir, e, ArchiveComment)) {
     EndOfCentralDir = TZipEndOfCentralDir{};
-    if (multiVolume()) throw EZAException(zeOpenFailed, archiver_->Name);
+    if (multiVolume()) throw EZAException(zeOpenFailed, settings_.ComponentName());
     rebuildCounting(namedEntries_);
     CentralDirStart = stream_->Size();
     return;
@@ -223,7 +221,7 @@ void TZADirManager::ReadDirectory() {
         // are corrected by the stub size below, as for the 32-bit record.
         takeAt(static_cast<uint64_t>(e) - TZip64EndOfCentralDir::kSize);
       }
-      if (!ok) throw EZAException(zeZip64EndMissing, archiver_->Name);
+      if (!ok) throw EZAException(zeZip64EndMissing, settings_.ComponentName());
     }
   }
 
@@ -270,7 +268,7 @@ void TZADirManager::ReadDirectory() {
     if (displacement > 0 && insideAnEntry(static_cast<uint64_t>(StubSize))) return damagedDirectory();
     if (displacement > 0) AddStubOffset();
   }
-  if (dataOverlap()) throw EZAException(zeDamagedArchive, archiver_->Name);
+  if (dataOverlap()) throw EZAException(zeDamagedArchive, settings_.ComponentName());
 }
 
 bool TZADirManager::dataOverlap() {
@@ -331,7 +329,7 @@ bool TZADirManager::readEntries(int64_t count, TZAVolumeNumberInfo& info) {
 }
 
 void TZADirManager::damagedDirectory() {
-  if (multiVolume() || !archiver_->AllowDamagedOpen()) throw EZAException(zeDamagedArchive, archiver_->Name);
+  if (multiVolume() || !settings_.AcceptsDamaged()) throw EZAException(zeDamagedArchive, settings_.ComponentName());
   const uint64_t named = IsZip64 ? Zip64EndOfCentralDir.TotalEntries : EndOfCentralDir.TotalEntries;
   ClearEndOfCentralDir();
   IsZip64 = false;
@@ -346,7 +344,7 @@ void TZADirManager::rebuildCounting(uint64_t namedEntries) {
   } catch (const EZAException& e) {
     if (namedEntries == 0 || e.NativeError != zeInvalidArchive) throw;
   }
-  if (namedEntries > 0 && ArchiveDir.Count() == 0) throw EZAException(zeDamagedArchive, archiver_->Name);
+  if (namedEntries > 0 && ArchiveDir.Count() == 0) throw EZAException(zeDamagedArchive, settings_.ComponentName());
 }
 
 int64_t TZADirManager::findFirstLocalHeader(int64_t endPosition) {

@@ -7,7 +7,6 @@
 #include "zip/format/za_extra_field.h"
 #include "zip/format/za_range.h"
 #include "zip/names/za_names.h"
-#include "zip/za_archiver.h"
 #include "zip/za_except.h"
 
 namespace zip {
@@ -104,7 +103,7 @@ void TZADirManager::rebuildFromLocalHeaders() {
     return p >= 0 && ZARangeFits(static_cast<uint64_t>(p), TZipLocalHeader::kSize, size);
   };
   int64_t p = headers.Find(0);
-  if (!headerFits(p)) throw EZAException(zeInvalidArchive, archiver_->Name);
+  if (!headerFits(p)) throw EZAException(zeInvalidArchive, settings_.ComponentName());
   for (; headerFits(p); p = headers.Find(p)) {
     const std::optional<TZALocalEntry> e = ZAReadLocalEntry(*stream_, p, size);
     if (!e) {

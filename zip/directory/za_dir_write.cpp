@@ -1,14 +1,13 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "zip/za_archiver.h"
-#include "zip/format/za_central_entry.h"
+#include "zip/directory/za_central_entry.h"
 #include "zip/directory/za_dir_manager.h"
 
 namespace zip {
 
 int32_t TZADirManager::currentVolume() const {
-  const int32_t v = archiver_->VolumeInfo().VolumeNumber;
+  const int32_t v = volumes_.VolumeInfo().VolumeNumber;
   return v < 0 ? 0 : v;
 }
 
@@ -36,7 +35,7 @@ void TZADirManager::WriteDirectory(platform::TStream* stream) {
   const uint32_t dirStartVolume = static_cast<uint32_t>(currentVolume());
   const uint16_t dirStartDisk16 = dirStartVolume <= 65534 ? static_cast<uint16_t>(dirStartVolume) : kMarker16;
 
-  TZAVolumeNumberInfo& info = archiver_->VolumeInfo();
+  TZAVolumeNumberInfo& info = volumes_.VolumeInfo();
   platform::TMemoryStream staging;
   platform::TMemoryStream* pending = multiVolume() ? &staging : nullptr;
   platform::TStream* out = stream_;
@@ -49,7 +48,7 @@ void TZADirManager::WriteDirectory(platform::TStream* stream) {
   if (!multiVolume()) block.reserve(kBlock);
   auto flushBlock = [&] {
     if (!block.empty())
-      archiver_->WriteArchiveBuffer(block.data(), static_cast<int64_t>(block.size()), nullptr, -1, info, out);
+      volumes_.WriteArchiveBuffer(block.data(), static_cast<int64_t>(block.size()), nullptr, -1, info, out);
     block.clear();
   };
   for (int32_t i = 0; i < ArchiveDir.Count(); ++i) {
@@ -60,7 +59,7 @@ void TZADirManager::WriteDirectory(platform::TStream* stream) {
     if (!multiVolume()) {
       if (block.size() + entry.size() > kBlock) flushBlock();
       if (entry.size() > kBlock) {
-        archiver_->WriteArchiveBuffer(entry.data(), static_cast<int64_t>(entry.size()), nullptr, -1, info, out);
+        volumes_.WriteArchiveBuffer(entry.data(), static_cast<int64_t>(entry.size()), nullptr, -1, info, out);
         continue;
       }
       block.insert(block.end(), entry.begin(), entry.end());
@@ -70,16 +69,16 @@ void TZADirManager::WriteDirectory(platform::TStream* stream) {
     const int64_t nameAndExtra = int64_t{header->NameLength} + header->ExtraLength;
     const int64_t rest = static_cast<int64_t>(entry.size()) - static_cast<int64_t>(TZipCentralHeader::kSize);
     // A header goes only where its name and extra field fit behind it.
-    archiver_->WriteArchiveBuffer(entry.data(), TZipCentralHeader::kSize, pending, nameAndExtra, info, out);
-    archiver_->WriteArchiveBuffer(entry.data() + TZipCentralHeader::kSize, nameAndExtra, pending, 0, info, out);
-    archiver_->WriteArchiveBuffer(entry.data() + TZipCentralHeader::kSize + nameAndExtra, rest - nameAndExtra, pending,
+    volumes_.WriteArchiveBuffer(entry.data(), TZipCentralHeader::kSize, pending, nameAndExtra, info, out);
+    volumes_.WriteArchiveBuffer(entry.data() + TZipCentralHeader::kSize, nameAndExtra, pending, 0, info, out);
+    volumes_.WriteArchiveBuffer(entry.data() + TZipCentralHeader::kSize + nameAndExtra, rest - nameAndExtra, pending,
                                   -1, info, out);
   }
   flushBlock();
   if (pending && pending->Size() > 0) {
     const std::vector<uint8_t> staged = pending->Bytes();
     pending->Clear();
-    archiver_->WriteArchiveBuffer(staged.data(), static_cast<int64_t>(staged.size()), nullptr, -1, info, out);
+    volumes_.WriteArchiveBuffer(staged.data(), static_cast<int64_t>(staged.size()), nullptr, -1, info, out);
   }
   stream_ = out;
 
@@ -102,22 +101,21 @@ void TZADirManager::WriteDirectory(platform::TStream* stream) {
     Zip64EndOfCentralDir.DirSize = dirSize;
     Zip64EndOfCentralDir.DirOffset = static_cast<uint64_t>(dirStart);
     const auto rec = EncodeZip64EndOfCentralDir(Zip64EndOfCentralDir);
-    archiver_->WriteArchiveBuffer(rec.data(), rec.size(), nullptr, TZip64Locator::kSize + tail, info, stream_);
+    volumes_.WriteArchiveBuffer(rec.data(), rec.size(), nullptr, TZip64Locator::kSize + tail, info, stream_);
     writeZip64Locator(volume);
     const auto loc = EncodeZip64Locator(Zip64Locator);
-    archiver_->WriteArchiveBuffer(loc.data(), loc.size(), nullptr, tail, info, stream_);
+    volumes_.WriteArchiveBuffer(loc.data(), loc.size(), nullptr, tail, info, stream_);
   }
   const auto rec = EncodeEndOfCentralDir(end);
-  archiver_->WriteArchiveBuffer(rec.data(), rec.size(), nullptr, end.CommentLength, info, stream_);
+  volumes_.WriteArchiveBuffer(rec.data(), rec.size(), nullptr, end.CommentLength, info, stream_);
   if (end.CommentLength > 0)
-    archiver_->WriteArchiveBuffer(comment.data(), end.CommentLength, nullptr, 0, info, stream_);
+    volumes_.WriteArchiveBuffer(comment.data(), end.CommentLength, nullptr, 0, info, stream_);
   Rebuilt = false;
 
-  if (multiVolume() && !customStream_ && archiver_->VolumeFileName() != archiver_->FileName) {
-    std::string own = archiver_->FileName;
-    archiver_->GetVolumeFileName(own, -1, false);
-    const std::string current = archiver_->VolumeFileName();
-    archiver_->ReplaceStream(nullptr, current);
+  if (multiVolume() && !customStream_ && volumes_.VolumeFileName() != volumes_.ArchiveFileName()) {
+    const std::string own = volumes_.LastVolumeFileName();
+    const std::string current = volumes_.VolumeFileName();
+    volumes_.ReplaceStream(nullptr, current);
     stream_ = nullptr;
     std::error_code ec;
     if (own != current) {
@@ -126,8 +124,8 @@ void TZADirManager::WriteDirectory(platform::TStream* stream) {
     }
     auto reopened = std::make_unique<platform::TFileStream>(own, platform::fmOpenReadWrite | platform::fmShareDenyNone);
     reopened->Seek(0, platform::TSeekOrigin::soEnd);
-    archiver_->ReplaceStream(std::move(reopened), own);
-    stream_ = archiver_->ArchiveStream();
+    volumes_.ReplaceStream(std::move(reopened), own);
+    stream_ = volumes_.ArchiveStream();
   }
 }
 

@@ -1,8 +1,8 @@
 #include <cstdio>
 #include <string>
 
+#include "zip/archiver/za_archiver_impl.h"
 #include "zip/za_archiver.h"
-#include "zip/directory/za_dir_manager.h"
 #include "zip/names/za_path_parts.h"
 
 namespace zip {
@@ -36,15 +36,19 @@ std::string number(const char* format, int32_t value) {
 
 }  // namespace
 
-bool TZABaseArchiver::HasExeExtension(const std::string& name) {
+bool TZABaseArchiver::Impl::HasExeExtension(const std::string& name) {
   return ZALowerAscii(split(name).ext).find(".exe") != std::string::npos;
 }
 
-bool TZABaseArchiver::isSelfExtracting(const std::string& name) const {
-  return (dirManager_ && dirManager_->StubSize > 0) || !SFXStub.empty() || HasExeExtension(name);
+bool TZABaseArchiver::Impl::isSelfExtracting(const std::string& name) const {
+  return (dirManager_ && dirManager_->StubSize > 0) || !a_.SFXStub.empty() || HasExeExtension(name);
 }
 
 void TZABaseArchiver::GetVolumeFileName(std::string& name, int32_t index, bool checkExists) {
+  impl_->GetVolumeFileName(name, index, checkExists);
+}
+
+void TZABaseArchiver::Impl::GetVolumeFileName(std::string& name, int32_t index, bool checkExists) {
   const NameParts p = split(name);
   const bool sfx = isSelfExtracting(name);
   const std::string nnn = number("%.3u", index + 1);
@@ -54,7 +58,7 @@ void TZABaseArchiver::GetVolumeFileName(std::string& name, int32_t index, bool c
     const std::string e = sfx ? ".exe" : p.ext;
     const std::string numbered = p.path + p.base + "_" + nnn + e;
     const std::string plain = p.path + p.base + e;
-    out = SpanningOptions().AdvancedNaming ? numbered : plain;
+    out = a_.SpanningOptions().AdvancedNaming ? numbered : plain;
     if (checkExists && !ZAFileExists(out)) {
       const std::string other = out == numbered ? plain : numbered;
       if (ZAFileExists(other)) out = other;
@@ -62,8 +66,9 @@ void TZABaseArchiver::GetVolumeFileName(std::string& name, int32_t index, bool c
   } else if (spanningMode_ == smSplitting && index == 0 && sfx) {
     out = p.path + p.base + ".exe";
   } else if (spanningMode_ == smSplitting && index >= 0) {
-    out = SpanningOptions().AdvancedNaming ? p.path + p.base + "_" + nnn + p.ext
-                                           : p.path + p.base + (highMethod ? ".F" : ".Z") + number("%.2d", index + 1);
+    out = a_.SpanningOptions().AdvancedNaming
+              ? p.path + p.base + "_" + nnn + p.ext
+              : p.path + p.base + (highMethod ? ".F" : ".Z") + number("%.2d", index + 1);
   } else if (spanningMode_ == smSplitting && index == -1 && sfx) {
     out = p.path + p.base + (highMethod ? ".ZA" : ".ZIP");
   }
@@ -77,7 +82,19 @@ void TZABaseArchiver::GetVolumeFileName(std::string& name, int32_t index, bool c
   name = out;
 }
 
-std::string TZABaseArchiver::spanningLabel(int32_t volumeNumber) {
+std::string TZABaseArchiver::Impl::LastVolumeFileName() {
+  std::string own = a_.FileName;
+  a_.GetVolumeFileName(own, -1, false);
+  return own;
+}
+
+int64_t TZABaseArchiver::Impl::FirstVolumeLimit() const {
+  TZAVolumeNumberInfo first;
+  first.SetFirstVolume(true);
+  return spanningOptions_->GetVolumeSizeBytes(first);
+}
+
+std::string TZABaseArchiver::Impl::spanningLabel(int32_t volumeNumber) {
   return "pkback# " + number("%.3d", volumeNumber + 1);
 }
 

@@ -2,15 +2,15 @@
 #include <filesystem>
 #include <vector>
 
+#include "zip/archiver/za_archiver_impl.h"
 #include "zip/za_archiver.h"
-#include "zip/directory/za_dir_manager.h"
 #include "zip/names/za_path_parts.h"
 #include "zip/volumes/za_medium.h"
 #include "zip/za_except.h"
 
 namespace zip {
 
-void TZABaseArchiver::CreateVolumeFile(const std::string& name) {
+void TZABaseArchiver::Impl::CreateVolumeFile(const std::string& name) {
   archiveStream_.reset();
   if (fileOpenMode_ == kCreateMode && ZAFileExists(name)) overwroteVolume_ = true;
   archiveStream_ = std::make_unique<platform::TFileStream>(
@@ -26,14 +26,14 @@ bool TZABaseArchiver::DriveIsRemovable(const std::string& path) const { return I
 
 bool TZABaseArchiver::SetDriveLabel(const std::string&, const std::string&) { return false; }
 
-void TZABaseArchiver::OpenVolume(TZAVolumeNumberInfo& info) {
+void TZABaseArchiver::Impl::OpenVolume(TZAVolumeNumberInfo& info) {
   auto designate = [&] {
     volumeInfo_.VolumeNumber = info.VolumeNumber;
     volumeInfo_.Kind = info.Kind;
     if (info.LastVolumeNumber != -1) volumeInfo_.LastVolumeNumber = info.LastVolumeNumber;
   };
   if (spanningMode_ == smNone) {
-    if (!archiveStream_) CreateVolumeFile(FileName);
+    if (!archiveStream_) CreateVolumeFile(a_.FileName);
     designate();
     return;
   }
@@ -41,19 +41,19 @@ void TZABaseArchiver::OpenVolume(TZAVolumeNumberInfo& info) {
   if (fileOpenMode_ == kCreateMode) {
     archiveStream_.reset();
     if (dirManager_ && !dirManager_->CustomStream()) dirManager_->SetArchiveStream(nullptr);
-    const int64_t limit = SpanningOptions().GetVolumeSizeBytes(info);
+    const int64_t limit = a_.SpanningOptions().GetVolumeSizeBytes(info);
     for (;;) {
-      std::string name = FileName;
-      DoOnRequestBlankVolume(info.VolumeNumber, name, cancel);
+      std::string name = a_.FileName;
+      a_.DoOnRequestBlankVolume(info.VolumeNumber, name, cancel);
       if (cancel) raise(zeVolumeCancelled);
-      const int64_t free = DriveFreeBytes(name);
+      const int64_t free = a_.DriveFreeBytes(name);
       if (free > 65536 && (limit <= 0 || free >= limit)) {
         CreateVolumeFile(name);
         designate();
-        if (spanningMode_ == smSpanning) SetDriveLabel(name, spanningLabel(info.VolumeNumber));
+        if (spanningMode_ == smSpanning) a_.SetDriveLabel(name, spanningLabel(info.VolumeNumber));
         return;
       }
-      DoOnDiskFull(info.VolumeNumber, name, cancel);
+      a_.DoOnDiskFull(info.VolumeNumber, name, cancel);
       if (cancel) raise(zeVolumeCancelled);
     }
   }
@@ -62,11 +62,11 @@ void TZABaseArchiver::OpenVolume(TZAVolumeNumberInfo& info) {
     return;
   }
   for (;;) {
-    std::string name = FileName;
+    std::string name = a_.FileName;
     cancel = true;
-    if (info.GetFirstVolume()) DoOnRequestFirstVolume(name, cancel);
-    else if (info.GetLastVolume()) DoOnRequestLastVolume(name, cancel);
-    else DoOnRequestMiddleVolume(info.VolumeNumber, name, cancel);
+    if (info.GetFirstVolume()) a_.DoOnRequestFirstVolume(name, cancel);
+    else if (info.GetLastVolume()) a_.DoOnRequestLastVolume(name, cancel);
+    else a_.DoOnRequestMiddleVolume(info.VolumeNumber, name, cancel);
     if (cancel) raise(zeVolumeCancelled);
     if (spanningMode_ == smSplitting && name.empty()) return;
     if (ZAFileExists(name)) {
@@ -77,15 +77,15 @@ void TZABaseArchiver::OpenVolume(TZAVolumeNumberInfo& info) {
   }
 }
 
-int64_t TZABaseArchiver::WriteToVolumes(const void* buffer, int64_t count, platform::TMemoryStream* pending,
-                                        int64_t reserve, TZAVolumeNumberInfo& info, platform::TStream*& stream) {
+int64_t TZABaseArchiver::Impl::WriteToVolumes(const void* buffer, int64_t count, platform::TMemoryStream* pending,
+                                              int64_t reserve, TZAVolumeNumberInfo& info, platform::TStream*& stream) {
   if (spanningMode_ == smNone) return stream->Write(buffer, count);
   const auto* bytes = static_cast<const uint8_t*>(buffer);
   int64_t written = 0;
   while (written < count) {
     const int64_t pendingSize = pending ? pending->Size() : 0;
-    int64_t free = DriveFreeBytes(volumeFileName_) - pendingSize;
-    const int64_t limit = SpanningOptions().GetVolumeSizeBytes(info);
+    int64_t free = a_.DriveFreeBytes(volumeFileName_) - pendingSize;
+    const int64_t limit = a_.SpanningOptions().GetVolumeSizeBytes(info);
     const int64_t room = limit - stream->Size() - pendingSize;
     if (limit != -1) free = std::min(room, free);
     if (free < 0) return written;
@@ -113,20 +113,20 @@ int64_t TZABaseArchiver::WriteToVolumes(const void* buffer, int64_t count, platf
   return written;
 }
 
-void TZABaseArchiver::WriteArchiveBuffer(const void* buffer, int64_t count, platform::TMemoryStream* pending,
-                                         int64_t reserve, TZAVolumeNumberInfo& info, platform::TStream*& stream) {
+void TZABaseArchiver::Impl::WriteArchiveBuffer(const void* buffer, int64_t count, platform::TMemoryStream* pending,
+                                               int64_t reserve, TZAVolumeNumberInfo& info, platform::TStream*& stream) {
   if (WriteToVolumes(buffer, count, pending, reserve, info, stream) < count) raise(zeWriteFailed);
 }
 
-void TZABaseArchiver::CopyStreamToVolumes(platform::TStream& source, platform::TStream*& stream, bool progress,
-                                          platform::TMemoryStream* pending, int64_t reserve, int64_t count,
-                                          bool& cancel, TZAVolumeNumberInfo& info) {
+void TZABaseArchiver::Impl::CopyStreamToVolumes(platform::TStream& source, platform::TStream*& stream, bool progress,
+                                                platform::TMemoryStream* pending, int64_t reserve, int64_t count,
+                                                bool& cancel, TZAVolumeNumberInfo& info) {
   constexpr int64_t kBlock = 1000000;
   const int64_t left = std::max<int64_t>(source.Size() - source.Position(), 0);
   const int64_t total = count == -1 ? left : count;
   cancel = false;
   if (progress) {
-    DoOnCopyTempFileProgress(0, ppStart, cancel);
+    a_.DoOnCopyTempFileProgress(0, ppStart, cancel);
     if (cancel) return;
   }
   std::vector<uint8_t> block(static_cast<size_t>(std::min(kBlock, std::max<int64_t>(total, 1))));
@@ -138,19 +138,19 @@ void TZABaseArchiver::CopyStreamToVolumes(platform::TStream& source, platform::T
     const int64_t put = WriteToVolumes(block.data(), n, pending, reserve, info, stream);
     copied += put;
     if (progress) {
-      DoOnCopyTempFileProgress(static_cast<double>(copied) / static_cast<double>(total) * 100.0, ppProcess, cancel);
+      a_.DoOnCopyTempFileProgress(static_cast<double>(copied) / static_cast<double>(total) * 100.0, ppProcess, cancel);
       if (cancel) break;
     }
     if (put < n) break;
   }
   if (progress) {
     bool endCancel = cancel;
-    DoOnCopyTempFileProgress(100, ppEnd, endCancel);
+    a_.DoOnCopyTempFileProgress(100, ppEnd, endCancel);
     cancel = cancel || endCancel;
   }
 }
 
-int64_t TZABaseArchiver::ReadFromVolumes(void* buffer, int64_t count) {
+int64_t TZABaseArchiver::Impl::ReadFromVolumes(void* buffer, int64_t count) {
   auto* out = static_cast<uint8_t*>(buffer);
   int64_t got = 0;
   while (got < count && archiveStream_) {
@@ -169,7 +169,8 @@ int64_t TZABaseArchiver::ReadFromVolumes(void* buffer, int64_t count) {
   return got;
 }
 
-void TZABaseArchiver::ReplaceStream(std::unique_ptr<platform::TStream> stream, const std::string& volumeFileName) {
+void TZABaseArchiver::Impl::ReplaceStream(std::unique_ptr<platform::TStream> stream,
+                                          const std::string& volumeFileName) {
   archiveStream_ = std::move(stream);
   volumeFileName_ = volumeFileName;
   if (dirManager_) dirManager_->SetArchiveStream(archiveStream_.get());

@@ -1,4 +1,4 @@
-#include "zip/format/za_central_entry.h"
+#include "zip/directory/za_central_entry.h"
 
 #include <string>
 
