@@ -124,6 +124,11 @@ TEST_F(ConfigWindow, TheMainWindowsButtonShowsIt) {
   EXPECT_EQ(main->size(), QSize(547, 394));
 }
 
+// A layout change climbs one level of the page per round of events.
+void settle() {
+  for (int round = 0; round < 10; ++round) QApplication::processEvents();
+}
+
 // Notches of the wheel at a point of the window, as the window system delivers them: through the
 // window, spontaneous, so that the application's own focus-on-wheel step runs before any filter.
 void wheelAt(QWidget* window, QPoint at, int notches) {
@@ -237,10 +242,6 @@ TEST_F(ConfigWindow, ALongConnectionTestResultWrapsWithinThePage) {
   buildWindows();
   config->show();
   Ui::Form1* f = config->ui.get();
-  // A layout change climbs one level of the page per round of events.
-  const auto settle = [] {
-    for (int round = 0; round < 10; ++round) QApplication::processEvents();
-  };
   settle();
   const int pageWidth = f->scrollContent->width();
   f->Label23->setText(
@@ -275,9 +276,6 @@ TEST_F(ConfigWindow, TheConnectionResultChangesOnlyItsOwnSpace) {
   buildWindows();
   config->show();
   Ui::Form1* f = config->ui.get();
-  const auto settle = [] {
-    for (int round = 0; round < 10; ++round) QApplication::processEvents();
-  };
   settle();
   const auto place = [f](QWidget* w) { return QRect(w->mapTo(f->scrollContent, QPoint(0, 0)), w->size()); };
   const QRect list = place(f->ListView1);
