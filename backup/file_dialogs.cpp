@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QResizeEvent>
 #include <QToolButton>
 #include <QTreeView>
 #include <algorithm>
@@ -11,6 +12,35 @@
 namespace backup {
 
 namespace {
+
+// The name column takes what the values' columns leave of the view. The view narrows when its
+// vertical bar shows, which it decides only once the rows are laid out, after the folder is read:
+// each change of its width sizes the name column again.
+class NameColumnFitter : public QObject {
+ public:
+  explicit NameColumnFitter(QTreeView* view) : QObject(view), view_(view) { view->viewport()->installEventFilter(this); }
+
+  void fit() const {
+    QHeaderView* header = view_->header();
+    int values = 0;
+    for (int column = 1; column < header->count(); ++column) {
+      if (!header->isSectionHidden(column)) values += header->sectionSize(column);
+    }
+    header->resizeSection(0, std::max(header->sectionSizeHint(0), view_->viewport()->width() - values));
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Resize) {
+      const auto* resize = static_cast<QResizeEvent*>(event);
+      if (resize->size().width() != resize->oldSize().width()) fit();
+    }
+    return false;
+  }
+
+ private:
+  QTreeView* view_;
+};
 
 // Qt's file dialogs share one saved state: the columns of English values, or whatever the other
 // dialog was last left with. Each folder read sizes them anew: the values' columns to their
@@ -20,14 +50,10 @@ void sizeColumnsToContents(QFileDialog& dialog) {
   auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
   auto* model = dialog.findChild<QFileSystemModel*>();
   if (!view || !model) return;
-  QObject::connect(model, &QFileSystemModel::directoryLoaded, view, [view] {
-    QHeaderView* header = view->header();
-    int values = 0;
-    for (int column = 1; column < header->count(); ++column) {
-      view->resizeColumnToContents(column);
-      if (!header->isSectionHidden(column)) values += header->sectionSize(column);
-    }
-    header->resizeSection(0, std::max(header->sectionSizeHint(0), view->viewport()->width() - values));
+  auto* fitter = new NameColumnFitter(view);
+  QObject::connect(model, &QFileSystemModel::directoryLoaded, view, [view, fitter] {
+    for (int column = 1; column < view->header()->count(); ++column) view->resizeColumnToContents(column);
+    fitter->fit();
   });
 }
 

@@ -8,7 +8,8 @@
 namespace backup {
 
 // Both dialogs show their folder in detail view, the columns sized to their values each time a
-// folder is read.
+// folder is read, and the name column to what the others leave of the view whenever its width
+// changes (its vertical bar showing or going, the dialog resized).
 
 // The folder picker: folders only, no button for making a new folder; it opens in folder, or in
 // the user's home folder (the desktop's stand-in) when folder is empty. Not yet shown.

@@ -1,5 +1,6 @@
 #include "update/updater_form.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -70,11 +71,14 @@ void TForm1::FormCreate() {
                       QStringLiteral("\nVeuillez cliquer sur le bouton \"Mise à jour\"."));
 }
 
-void TForm1::BitBtn2Click() {
-  // During a transfer the road is still on the stack: the transfer ends at once, and the road,
-  // seeing the client cancelled, tidies up and returns to the loop, which then ends.
+void TForm1::BitBtn2Click() { close(); }
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  // Every close ("Quitter", the close box, the window manager) ends the program. During a
+  // transfer the road is still on the stack: the transfer ends at once, and the road, seeing the
+  // client cancelled, tidies up and returns to the loop, which then ends.
   IdHTTP1.cancel();
-  close();
+  QWidget::closeEvent(event);
 }
 
 QString TForm1::exePath() const { return platform::programFolder() + ExeName; }

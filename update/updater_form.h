@@ -61,6 +61,9 @@ class TForm1 : public QWidget {
   // The lines of Memo1 (none when it is empty).
   QStringList memoLines() const;
 
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   QString exePath() const;
   QString missingExeText() const;
@@ -68,7 +71,8 @@ class TForm1 : public QWidget {
   // Downloads the archive into ZipPath; the error's text when the download failed.
   std::optional<QString> downloadArchive();
   // The road after a failed download: the old version runs again, the partial file goes, the
-  // status line says what happened and the box shows the error.
+  // status line says what happened and the box shows the error. "Mise à jour" stays disabled:
+  // only "Quitter" is left.
   void abandonDownload(const QString& what, const QString& error);
   QString restartedText() const;
   void restartBackupProgram();

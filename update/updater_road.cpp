@@ -26,7 +26,7 @@ void TForm1::BitBtn1Click() {
     return;
   }
   Button5Click();
-  if (IdHTTP1.cancelled()) return;  // "Quitter" during the version check: nothing was stopped yet
+  if (IdHTTP1.cancelled()) return;  // closed during the version check: nothing was stopped yet
   Button2Click();
   if (!(PageDate > ExeDate)) {
     ui->Label1->setText(noNewVersionText());
@@ -39,7 +39,7 @@ void TForm1::BitBtn1Click() {
     ui->Label1->setText(QStringLiteral("Téléchargement des mises à jour ") + ProductName + QStringLiteral("."));
     if (const std::optional<QString> error = downloadArchive()) {
       if (IdHTTP1.cancelled()) {
-        // "Quitter": the old version runs again, without the partial file and without a box.
+        // Closed: the old version runs again, without the partial file and without a box.
         restartBackupProgram();
         QFile::remove(ZipPath);
         return;
@@ -104,7 +104,6 @@ void TForm1::abandonDownload(const QString& what, const QString& error) {
   QFile::remove(ZipPath);
   ui->ProgressBar->setValue(0);
   ui->Label1->setText(what + QStringLiteral("\n") + restartedText());
-  ui->BitBtn1->setEnabled(true);
   platform::showMessage(error, this);
 }
 

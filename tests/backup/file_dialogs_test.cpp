@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QSettings>
 #include <QThread>
 #include <QTranslator>
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 
@@ -71,6 +73,7 @@ void expectColumnsFitTheirContents(QTreeView* view) {
         << "column " << column;
   }
   EXPECT_LE(header->length(), view->viewport()->width());
+  EXPECT_FALSE(view->horizontalScrollBar()->isVisible());
 }
 
 // What a user leaves behind: a wide name column and a narrow date.
@@ -97,6 +100,35 @@ TEST_F(FileDialogs, EachOpensWithItsColumnsSizedToTheirValuesWhateverTheOtherLef
   }
   const std::unique_ptr<QFileDialog> logs = newLogFileDialog(nullptr, folder(), "Fichiers journaux (*.log)");
   expectColumnsFitTheirContents(shownDetails(*logs));
+}
+
+// A folder longer than the view: the vertical bar takes its width from the view, and the columns
+// still fit beside it.
+TEST_F(FileDialogs, ColumnsFitBesideTheVerticalBarOfALongFolder) {
+  testsupport::TempDir many;
+  for (int i = 1; i <= 40; ++i) {
+    char day[16];
+    std::snprintf(day, sizeof day, "202612%02d", i);
+    std::filesystem::create_directory(many / ("dossier" + std::string(day)));
+    testsupport::writeFile(many / (std::string(day) + ".log"), "ligne\r\n");
+  }
+  const QString folder = QString::fromStdString(many.str());
+  const struct {
+    const char* name;
+    std::unique_ptr<QFileDialog> dialog;
+  } cases[] = {
+      {"log files", newLogFileDialog(nullptr, folder, "Fichiers journaux (*.log)")},
+      {"folder picker", newFolderDialog(nullptr, "Choisissez le dossier source", folder)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    QTreeView* view = shownDetails(*c.dialog);
+    ASSERT_NE(view, nullptr);
+    ASSERT_GE(view->model()->rowCount(view->rootIndex()), 40);
+    EXPECT_TRUE(view->verticalScrollBar()->isVisible());
+    expectColumnsFitTheirContents(view);
+    c.dialog->hide();
+  }
 }
 
 }  // namespace

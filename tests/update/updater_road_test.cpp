@@ -3,11 +3,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 #include <filesystem>
+#include <functional>
+#include <qpa/qwindowsysteminterface.h>
 
 #include "support/random_bytes.h"
 #include "ui_updater_form.h"
-#include "support/random_bytes.h"
 #include "update/update_server.h"
 #include "updater_fixture.h"
 
@@ -58,13 +60,13 @@ class UpdaterRoadTest : public UpdaterTest {
     EXPECT_EQ(boxesBeforeOpen.back(), 0u);
   }
   // A download given up: the old program runs again before the box, the file is gone, the status
-  // line says what happened, and the button may be pressed again.
+  // line says what happened, and only "Quitter" is left.
   void expectFailedDownload(const QString& what) {
     EXPECT_TRUE(program->endedByKill());
     EXPECT_EQ(shellOpened, std::vector<QString>{exeTarget()});
     expectRestartedBeforeTheBox();
     EXPECT_FALSE(fs::exists(fs::symlink_status(zipPath())));
-    EXPECT_TRUE(form->ui->BitBtn1->isEnabled());
+    EXPECT_FALSE(form->ui->BitBtn1->isEnabled());
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(form->ui->Label1->text(), what + QStringLiteral("\n") + restartedText());
   }
@@ -212,43 +214,57 @@ TEST_F(UpdaterRoadTest, FailedDownloadIsNeverExtractedAndTheOldVersionRunsAgain)
   }
 }
 
-// "Quitter" pressed while a slow server sends the archive, delivered as a click through the
-// window's event processing during the transfer.
-TEST_F(UpdaterRoadTest, QuitDuringTheDownloadStopsItAndRestartsTheOldVersion) {
+// The window closed while a slow server sends the archive, by "Quitter" or by the window system's
+// close (the close box, the window manager), delivered through the window's event processing
+// during the transfer: every way takes the same road.
+TEST_F(UpdaterRoadTest, ClosingDuringTheDownloadStopsItAndRestartsTheOldVersion) {
   const std::string archive =
       zipOf({{"PalvrenFtp", newProgram, true}, {"gros.bin", testsupport::randomBytes(1 << 20, 7)}}, true);
   installBackupProgram(exeWritten);
   publish("13/03/2007", archive);
   startServer({"--chunk-delay", "20"});
-  program = &runBackupProgram();
-  form = makeForm();
-  std::int64_t expected = 0;
-  std::int64_t received = 0;
-  std::int64_t receivedAtQuit = -1;
-  const net::WorkEvents original = form->IdHTTP1.events;
-  form->IdHTTP1.events.onWorkBegin = [&](net::WorkMode mode, std::int64_t max) {
-    expected = max;
-    original.onWorkBegin(mode, max);
+  struct Case {
+    const char* name;
+    std::function<void(updater::TForm1&)> close;
   };
-  form->IdHTTP1.events.onWork = [&](net::WorkMode mode, std::int64_t count) {
-    received = count;
-    if (expected == static_cast<std::int64_t>(archive.size()) && receivedAtQuit < 0) {
-      receivedAtQuit = count;
-      QTimer::singleShot(0, form->ui->BitBtn2, &QPushButton::click);
-    }
-    original.onWork(mode, count);
+  const Case cases[] = {
+      {"Quitter", [](updater::TForm1& f) { f.ui->BitBtn2->click(); }},
+      {"close box", [](updater::TForm1& f) { QWindowSystemInterface::handleCloseEvent(f.windowHandle()); }},
   };
-  form->ui->BitBtn1->click();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    shellOpened.clear();
+    programs.clear();
+    program = &runBackupProgram();
+    form = makeForm();
+    std::int64_t expected = 0;
+    std::int64_t received = 0;
+    std::int64_t receivedAtClose = -1;
+    const net::WorkEvents original = form->IdHTTP1.events;
+    form->IdHTTP1.events.onWorkBegin = [&](net::WorkMode mode, std::int64_t max) {
+      expected = max;
+      original.onWorkBegin(mode, max);
+    };
+    form->IdHTTP1.events.onWork = [&](net::WorkMode mode, std::int64_t count) {
+      received = count;
+      if (expected == static_cast<std::int64_t>(archive.size()) && receivedAtClose < 0) {
+        receivedAtClose = count;
+        QTimer::singleShot(0, form.get(), [&] { c.close(*form); });
+      }
+      original.onWork(mode, count);
+    };
+    form->ui->BitBtn1->click();
 
-  ASSERT_GT(receivedAtQuit, 0);
-  // The transfer ended where it was: a block or two more at most, never the rest of the archive.
-  EXPECT_LT(received, static_cast<std::int64_t>(archive.size()) / 2);
-  EXPECT_TRUE(program->endedByKill());
-  EXPECT_EQ(shellOpened, std::vector<QString>{exeTarget()});
-  EXPECT_FALSE(fs::exists(fs::symlink_status(zipPath())));
-  expectUntouched();
-  EXPECT_TRUE(boxes->asked().empty());
-  EXPECT_FALSE(form->isVisible());
+    ASSERT_GT(receivedAtClose, 0);
+    // The transfer ended where it was: a block or two more at most, never the rest of the archive.
+    EXPECT_LT(received, static_cast<std::int64_t>(archive.size()) / 2);
+    EXPECT_TRUE(program->endedByKill());
+    EXPECT_EQ(shellOpened, std::vector<QString>{exeTarget()});
+    EXPECT_FALSE(fs::exists(fs::symlink_status(zipPath())));
+    expectUntouched();
+    EXPECT_TRUE(boxes->asked().empty());
+    EXPECT_FALSE(form->isVisible());
+  }
 }
 
 TEST_F(UpdaterRoadTest, ArchiveThatCannotBeCreatedEndsTheRoadWithTheProgramRestarted) {
