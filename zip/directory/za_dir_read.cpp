@@ -252,7 +252,11 @@ void TZADirManager::ReadDirectory() {
   }
   // A single file's directory is found back from its end, so a stub in front does not move it.
   if (single && dirSize > static_cast<uint64_t>(e)) return damagedDirectory();
-  if (single) start = static_cast<uint64_t>(e) - dirSize;
+  // How far the directory stands behind where its stored offset puts it: a
+  // stub's size, or the start of an archive stored in an entry and cut after.
+  const uint64_t found = single ? static_cast<uint64_t>(e) - dirSize : start;
+  const uint64_t dirShift = found > start ? found - start : 0;
+  start = found;
   const uint64_t here = static_cast<uint64_t>(stream_->Size());
   // Every entry takes at least its fixed header: a count the bytes cannot hold is refused before any work.
   if (start > here || (single && !ZACountFits(count, TZipCentralHeader::kSize, here - start)))
@@ -265,7 +269,11 @@ void TZADirManager::ReadDirectory() {
     const int64_t displacement = findFirstLocalHeader(e);
     // Offsets that count from inside an entry of the file: the directory is
     // that of an archive stored in the entry, and the file was cut after it.
-    if (displacement > 0 && insideAnEntry(static_cast<uint64_t>(StubSize))) return damagedDirectory();
+    // The headers alone need not tell: an outer entry whose descriptor keeps
+    // its CRC can pass for the inner archive's first one where it stands.
+    if ((displacement > 0 && insideAnEntry(static_cast<uint64_t>(StubSize))) ||
+        (dirShift > 0 && insideAnEntry(dirShift)))
+      return damagedDirectory();
     if (displacement > 0) AddStubOffset();
   }
   if (dataOverlap()) throw EZAException(zeDamagedArchive, settings_.ComponentName());

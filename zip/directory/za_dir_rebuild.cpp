@@ -1,5 +1,6 @@
 #include <optional>
 
+#include "zip/directory/za_data_descriptor.h"
 #include "zip/directory/za_dir_manager.h"
 #include "zip/directory/za_local_entry.h"
 #include "zip/directory/za_signature_scanner.h"
@@ -28,29 +29,6 @@ void setSize(uint32_t& field, uint64_t& wide, uint64_t value) {
   } else {
     field = static_cast<uint32_t>(value);
   }
-}
-
-struct Descriptor {
-  uint32_t Crc = 0;
-  uint64_t CompressedSize = 0, UncompressedSize = 0;
-  int64_t Length = 0;
-};
-
-// The signed descriptor at position, 16 bytes or, after a Zip64 header, 24.
-std::optional<Descriptor> readDescriptor(platform::TStream& s, int64_t position, bool zip64, uint64_t size) {
-  Descriptor d;
-  d.Length = zip64 ? 24 : 16;
-  if (position < 0 || !ZARangeFits(static_cast<uint64_t>(position), static_cast<uint64_t>(d.Length), size))
-    return std::nullopt;
-  std::vector<uint8_t> raw(static_cast<size_t>(d.Length));
-  s.SetPosition(position);
-  s.ReadBuffer(raw.data(), d.Length);
-  TZAByteReader r(raw);
-  if (r.U32() != kDataDescriptorSignature) return std::nullopt;
-  d.Crc = r.U32();
-  d.CompressedSize = zip64 ? r.U64() : r.U32();
-  d.UncompressedSize = zip64 ? r.U64() : r.U32();
-  return d;
 }
 
 }  // namespace
@@ -106,15 +84,19 @@ void TZADirManager::rebuildFromLocalHeaders() {
   if (!headerFits(p)) throw EZAException(zeInvalidArchive, settings_.ComponentName());
   for (; headerFits(p); p = headers.Find(p)) {
     const std::optional<TZALocalEntry> e = ZAReadLocalEntry(*stream_, p, size);
-    if (!e) {
+    // Bytes that only look like a header are not worth a search of the rest
+    // of the file for a descriptor.
+    if (!e || (e->Described() && !e->Plausible())) {
       p += 4;
       continue;
     }
-    // An entry whose sizes are known and whose data run past the end of the
-    // file is where a download was cut or an update killed: it is left out,
-    // and what lies inside its data (a stored archive's own headers) is
-    // never taken for entries.
-    if (e->Sized && !ZARangeFits(e->DataStart, e->CompressedSize, size)) {
+    const std::optional<TZADataDescriptor> d =
+        e->Described() ? ZAFindDataDescriptor(*stream_, descriptors, *e, size) : std::nullopt;
+    // An entry whose data run past the end of the file (its sizes known, or
+    // its descriptor never found) is where a download was cut or an update
+    // killed: it is left out, and what lies inside its data (a stored
+    // archive's own headers) is never taken for entries.
+    if ((e->Sized && !ZARangeFits(e->DataStart, e->CompressedSize, size)) || (e->Described() && !d)) {
       if (e->Plausible()) break;
       p += 4;
       continue;
@@ -122,20 +104,13 @@ void TZADirManager::rebuildFromLocalHeaders() {
     int64_t next = p + 4;
     TDirItem item = rebuiltItem(*e, p);
     bool whole = false;
-    if (e->Described()) {
-      // Sizes unknown: the data are scanned, and skipped only when the
-      // descriptor found ends them exactly.
-      const int64_t at = descriptors.Find(static_cast<int64_t>(e->DataStart));
-      const auto d = readDescriptor(*stream_, at, e->Zip64, size);
-      if (d && ZARangeFits(e->DataStart, d->CompressedSize, size)) {
-        item.Crc = d->Crc;
-        setSize(item.CompressedSize, item.CompressedSize64, d->CompressedSize);
-        setSize(item.UncompressedSize, item.UncompressedSize64, d->UncompressedSize);
-        item.HasZip64 = item.HasZip64 || item.CompressedSize == kMarker32 || item.UncompressedSize == kMarker32;
-        whole = true;
-        next = e->DataStart + d->CompressedSize == static_cast<uint64_t>(at) ? at + d->Length
-                                                                            : static_cast<int64_t>(e->DataStart);
-      }
+    if (d) {
+      item.Crc = d->Crc;
+      setSize(item.CompressedSize, item.CompressedSize64, d->CompressedSize);
+      setSize(item.UncompressedSize, item.UncompressedSize64, d->UncompressedSize);
+      item.HasZip64 = item.HasZip64 || item.CompressedSize == kMarker32 || item.UncompressedSize == kMarker32;
+      whole = true;
+      next = static_cast<int64_t>(d->End());
     } else if (e->Sized) {
       whole = true;
       next = static_cast<int64_t>(e->DataEnd());

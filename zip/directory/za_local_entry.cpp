@@ -15,12 +15,12 @@ std::optional<TZALocalEntry> ZAReadLocalEntry(platform::TStream& stream, int64_t
   TZALocalEntry e;
   e.Header = *DecodeLocalHeader(raw);
   const TZipLocalHeader& h = e.Header;
-  if (h.ExtraLength > kMaxLocalExtra) return std::nullopt;
   e.DataStart = at + TZipLocalHeader::kSize + h.NameLength + h.ExtraLength;
   if (e.DataStart > streamSize) return std::nullopt;
   e.Extra.resize(h.ExtraLength);
   stream.SetPosition(static_cast<int64_t>(at + TZipLocalHeader::kSize + h.NameLength));
   stream.ReadBuffer(e.Extra.data(), static_cast<int64_t>(e.Extra.size()));
+  if (h.ExtraLength > kMaxLooseLocalExtra && !ExtraFieldWellFormed(e.Extra)) return std::nullopt;
 
   e.CompressedSize = h.CompressedSize;
   e.UncompressedSize = h.UncompressedSize;

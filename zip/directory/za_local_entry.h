@@ -28,12 +28,13 @@ struct TZALocalEntry {
   uint64_t DataEnd() const { return DataStart + CompressedSize; }
 };
 
-// The longest extra field a local header found by a search is believed with:
-// longer ones are taken for bytes that only look like a header.
-inline constexpr uint16_t kMaxLocalExtra = 260;
+// The longest extra field a local header found by a search is believed with
+// whatever it holds. A longer one (alignment padding makes them common) must
+// read as whole blocks: random bytes after a stray signature seldom do.
+inline constexpr uint16_t kMaxLooseLocalExtra = 260;
 
 // Reads the header at position with its extra field; nothing when they do not
-// lie whole in the stream or the extra field is longer than kMaxLocalExtra.
+// lie whole in the stream or a field longer than kMaxLooseLocalExtra is no run of blocks.
 std::optional<TZALocalEntry> ZAReadLocalEntry(platform::TStream& stream, int64_t position, uint64_t streamSize);
 
 }  // namespace zip

@@ -19,4 +19,17 @@ std::vector<ExtraBlock> ParseExtraField(std::span<const uint8_t> field) {
   return blocks;
 }
 
+bool ExtraFieldWellFormed(std::span<const uint8_t> field) {
+  TZAByteReader r(field);
+  while (r.Remaining() >= 4) {
+    r.U16();
+    const uint64_t size = r.U16();
+    if (size > r.Remaining()) return false;
+    r.Bytes(size);
+  }
+  for (const uint8_t b : r.Bytes(r.Remaining()))
+    if (b != 0) return false;
+  return true;
+}
+
 }  // namespace zip

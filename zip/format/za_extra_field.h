@@ -19,4 +19,8 @@ struct ExtraBlock {
 // one to three bytes too few for a block head are skipped.
 std::vector<ExtraBlock> ParseExtraField(std::span<const uint8_t> field);
 
+// Whether the field is a run of whole blocks: none claims more than the field
+// holds, and what follows the last is at most a few zero bytes of padding.
+bool ExtraFieldWellFormed(std::span<const uint8_t> field);
+
 }  // namespace zip
