@@ -102,6 +102,13 @@ void TZADirManager::rebuildFromLocalHeaders() {
   const auto headerFits = [&](int64_t p) {
     return p >= 0 && ZARangeFits(static_cast<uint64_t>(p), TZipLocalHeader::kSize, size);
   };
+  // What the file holds ends at its end, or where a pass of ours was killed
+  // inside an entry: a later update writes from there.
+  CentralDirStart = stream_->Size();
+  if (ZAUnfinishedEntryAt(*stream_, 0, size)) {
+    CentralDirStart = 0;
+    return;
+  }
   int64_t p = headers.Find(0);
   if (!headerFits(p)) throw EZAException(zeInvalidArchive, settings_.ComponentName());
   for (; headerFits(p); p = headers.Find(p)) {
@@ -113,9 +120,13 @@ void TZADirManager::rebuildFromLocalHeaders() {
     // An entry whose sizes are known and whose data run past the end of the
     // file is where a download was cut or an update killed: it is left out,
     // and what lies inside its data (a stored archive's own headers) is
-    // never taken for entries.
+    // never taken for entries. A later update writes over it, so that its
+    // header never claims what that update appends.
     if (e->Sized && !ZARangeFits(e->DataStart, e->CompressedSize, size)) {
-      if (e->Plausible()) break;
+      if (e->Plausible()) {
+        CentralDirStart = p;
+        break;
+      }
       p += 4;
       continue;
     }
@@ -144,6 +155,11 @@ void TZADirManager::rebuildFromLocalHeaders() {
       const int32_t n = ArchiveDir.Count();
       ArchiveDir.SetCount(n + 1);
       *ArchiveDir.GetItemPtr(n) = std::move(item);
+      // The unfinished entry's data may hold anything, another archive's headers too.
+      if (ZAUnfinishedEntryAt(*stream_, next, size)) {
+        CentralDirStart = next;
+        break;
+      }
     }
     p = next;
   }
@@ -152,6 +168,8 @@ void TZADirManager::rebuildFromLocalHeaders() {
 bool TZADirManager::insideAnEntry(uint64_t position) {
   const uint64_t size = static_cast<uint64_t>(stream_->Size());
   TZASignatureScanner headers(*stream_, kLocalHeaderSignature, kRebuildWindow);
+  // An entry that a pass of ours was killed in runs to the end of the file.
+  if (ZAUnfinishedEntryAt(*stream_, 0, size)) return position > 0;
   for (int64_t p = headers.Find(0); p >= 0 && static_cast<uint64_t>(p) < position;) {
     int64_t next = p + 4;
     if (const auto e = ZAReadLocalEntry(*stream_, p, size); e && e->Plausible() && e->DataStart <= position) {
@@ -159,6 +177,7 @@ bool TZADirManager::insideAnEntry(uint64_t position) {
       // Data of unknown size may hold anything.
       if (!e->Sized || into < e->CompressedSize) return true;
       next = static_cast<int64_t>(e->DataEnd());
+      if (ZAUnfinishedEntryAt(*stream_, next, size)) return static_cast<uint64_t>(next) < position;
     }
     p = headers.Find(next);
   }
