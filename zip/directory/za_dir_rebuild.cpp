@@ -105,7 +105,8 @@ void TZADirManager::rebuildFromLocalHeaders() {
   // What the file holds ends at its end, or where a pass of ours was killed
   // inside an entry: a later update writes from there.
   CentralDirStart = stream_->Size();
-  if (ZAUnfinishedEntryAt(*stream_, 0, size)) {
+  const auto unfinishedAt = [&](int64_t q) { return headers.Find(q) != q && ZAUnfinishedEntryAt(*stream_, q, size); };
+  if (unfinishedAt(0)) {
     CentralDirStart = 0;
     return;
   }
@@ -156,7 +157,7 @@ void TZADirManager::rebuildFromLocalHeaders() {
       ArchiveDir.SetCount(n + 1);
       *ArchiveDir.GetItemPtr(n) = std::move(item);
       // The unfinished entry's data may hold anything, another archive's headers too.
-      if (ZAUnfinishedEntryAt(*stream_, next, size)) {
+      if (unfinishedAt(next)) {
         CentralDirStart = next;
         break;
       }
@@ -169,7 +170,8 @@ bool TZADirManager::insideAnEntry(uint64_t position) {
   const uint64_t size = static_cast<uint64_t>(stream_->Size());
   TZASignatureScanner headers(*stream_, kLocalHeaderSignature, kRebuildWindow);
   // An entry that a pass of ours was killed in runs to the end of the file.
-  if (ZAUnfinishedEntryAt(*stream_, 0, size)) return position > 0;
+  const auto unfinishedAt = [&](int64_t q) { return headers.Find(q) != q && ZAUnfinishedEntryAt(*stream_, q, size); };
+  if (unfinishedAt(0)) return position > 0;
   for (int64_t p = headers.Find(0); p >= 0 && static_cast<uint64_t>(p) < position;) {
     int64_t next = p + 4;
     if (const auto e = ZAReadLocalEntry(*stream_, p, size); e && e->Plausible() && e->DataStart <= position) {
@@ -177,7 +179,7 @@ bool TZADirManager::insideAnEntry(uint64_t position) {
       // Data of unknown size may hold anything.
       if (!e->Sized || into < e->CompressedSize) return true;
       next = static_cast<int64_t>(e->DataEnd());
-      if (ZAUnfinishedEntryAt(*stream_, next, size)) return static_cast<uint64_t>(next) < position;
+      if (unfinishedAt(next)) return static_cast<uint64_t>(next) < position;
     }
     p = headers.Find(next);
   }
