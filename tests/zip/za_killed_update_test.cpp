@@ -84,6 +84,7 @@ class KilledUpdate {
  public:
   explicit KilledUpdate(const Settings& s) : s_(s) {
     fs::create_directories(src);
+    fs::create_directories(temp);
     tree["a.bin"] = randomBytes(300000, 1);
     tree[kInner] = innerArchive(s.innerEntries, 100);
     tree["c.bin"] = randomBytes(300000, 2);
@@ -92,12 +93,15 @@ class KilledUpdate {
 
   testsupport::TempDir dir;
   fs::path src = dir / "src";
+  // Temporary files, the tail backup and those a killed pass leaves, stay in the test's folder.
+  fs::path temp = dir / "temp";
   std::string archive = (dir / "t.zip").string();
   Files tree;
 
   void setUp(TZipArchiver& a) const {
     a.FileName = archive;
     a.BaseDir = src.string();
+    a.TempDir = temp.string();
     a.SetCompressionMode(s_.mode);
     a.Zip64Mode = s_.zip64;
     a.Options().OEMFileNames = s_.oemNames;
@@ -140,10 +144,8 @@ class KilledUpdate {
       int32_t at = -1;
       for (int32_t i = 0; i < a.EntryCount() && at < 0; ++i)
         if (a.Entry(i).FileName() == name) at = i;
-      if (at >= 0)
-        a.AddItemForFile(at, name);
-      else
-        a.AddFile(name);
+      if (at >= 0) a.AddItemForFile(at, name);
+      else a.AddFile(name);
     }
     a.EndUpdate();
     a.CloseArchive();
@@ -238,8 +240,12 @@ struct KillCase {
 
 TEST(KilledUpdate, InsideAStoredEntryTheNextUpdateLeavesExactlyTheTree) {
   const std::vector<KillCase> cases = {
-      {"stored 5%", {0}, 4},        {"stored 50%", {0}, 50},        {"stored 95%", {0}, 95},
-      {"deflated 5%", {6}, 4},      {"deflated 50%", {6}, 50},      {"deflated 95%", {6}, 95},
+      {"stored 5%", {0}, 4},
+      {"stored 50%", {0}, 50},
+      {"stored 95%", {0}, 95},
+      {"deflated 5%", {6}, 4},
+      {"deflated 50%", {6}, 50},
+      {"deflated 95%", {6}, 95},
       {"deflated, Zip64 headers, 50%", {6, zmAlways}, 50},
       {"stored, names not OEM, 50%", {0, zmAuto, false}, 50},
   };
@@ -286,8 +292,9 @@ TEST(KilledUpdate, ElsewhereInThePassTheNextUpdateLeavesExactlyTheTree) {
   // where it was, and the file stops halfway through it.
   const auto killInTheCopy = [limitFrom](KilledUpdate& t) {
     t.change("a.bin", randomBytes(300000, 3));
-    EXPECT_EQ(t.killedUpdate({"a.bin"}, limitFrom(t.archive, "a.bin", ppStart, 300000 + 30 + 5 + t.tree[kInner].size() / 2)),
-              SIGXFSZ);
+    EXPECT_EQ(
+        t.killedUpdate({"a.bin"}, limitFrom(t.archive, "a.bin", ppStart, 300000 + 30 + 5 + t.tree[kInner].size() / 2)),
+        SIGXFSZ);
   };
   const std::vector<Case> cases = {
       {"copying the kept inner archive", {0}, killInTheCopy},
@@ -302,10 +309,12 @@ TEST(KilledUpdate, ElsewhereInThePassTheNextUpdateLeavesExactlyTheTree) {
                                   [file](TZipArchiver& a) {
                                     a.OnFileProgress = [file](TZABaseArchiver*, const std::string& n, double,
                                                               TZAProcessOperation, TZAProgressPhase phase, bool&) {
-                                      if (phase == ppStart && n.ends_with(kInner)) killAtSeekBackTo(fs::file_size(file));
+                                      if (phase == ppStart && n.ends_with(kInner))
+                                        killAtSeekBackTo(fs::file_size(file));
                                     };
                                   }),
                    SIGSYS);
+         EXPECT_TRUE(readFile(t.archive).ends_with(t.tree[kInner])) << "killed before the data were complete";
        }},
       {"writing the directory",
        {6},
@@ -333,13 +342,17 @@ TEST(KilledUpdate, BetweenTwoVolumesTheNextCreationLeavesExactlyTheTree) {
     a.SpanningOptions().VolumeSize = vsCustom;
     a.SpanningOptions().SetCustomVolumeSize(400000);
   };
-  EXPECT_EQ(t.killedUpdate({}, [&](TZipArchiver& a) {
-    split(a);
-    a.OnRequestBlankVolume = [](TZABaseArchiver*, int32_t number, std::string&, bool&) {
-      if (number == 1) ::kill(::getpid(), SIGKILL);
-    };
-  }),
+  EXPECT_EQ(t.killedUpdate(t.all(),
+                           [&](TZipArchiver& a) {
+                             split(a);
+                             a.OnRequestBlankVolume = [](TZABaseArchiver*, int32_t number, std::string&, bool&) {
+                               // Disks count from 1: the second volume's.
+      if (number == 2) ::kill(::getpid(), SIGKILL);
+                             };
+                           }),
             SIGKILL);
+  // The first volume is whole; the last, under the archive's name, never came.
+  EXPECT_TRUE(fs::exists(t.dir / "t.Z01"));
   EXPECT_FALSE(fs::exists(t.archive));
   t.update(t.all(), split);
   // Info-ZIP joins the volumes under lower-case names.
