@@ -75,8 +75,9 @@ int64_t TZABaseArchiver::Impl::updateStartPosition() const {
   if (rollback.Count() == 0) return dirManager_->StubSize;
   // Only entries are appended, from the old directory on, or from the end of
   // the last kept entry's data when that lies further (a directory rebuilt
-  // from local headers ends where the file ends). A kept entry whose data run
-  // past the file would be overwritten: the archive is refused.
+  // from local headers ends where the file ends, or at the entry a killed
+  // pass left unfinished, which goes). A kept entry whose data run past the
+  // file would be overwritten: the archive is refused.
   uint64_t end = static_cast<uint64_t>(dirManager_->CentralDirStart);
   int32_t last = 0;
   for (int32_t i = 0; i < rollback.Count(); ++i) {

@@ -150,9 +150,9 @@ bool TZABaseArchiver::Impl::StoreItem(int32_t index, TZAAction& action) {
       }
     };
     SingleFileWriting single(spanningMode_, multiVolume);
-    // Until its data are complete the header carries no signature: a pass
-    // killed midway leaves nothing that a rebuild would take for an entry.
-    header.Signature = source.stream ? 0 : kLocalHeaderSignature;
+    // Until its data are complete the header carries the unfinished mark:
+    // a pass killed midway leaves no entry, and a rebuild stops there.
+    header.Signature = source.stream ? kUnfinishedEntrySignature : kLocalHeaderSignature;
     writeHeader();
     header.Signature = kLocalHeaderSignature;
 

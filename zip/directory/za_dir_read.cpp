@@ -194,7 +194,6 @@ void TZADirManager::ReadDirectory() {
     EndOfCentralDir = TZipEndOfCentralDir{};
     if (multiVolume()) throw EZAException(zeOpenFailed, settings_.ComponentName());
     rebuildCounting(namedEntries_);
-    CentralDirStart = stream_->Size();
     return;
   }
   const int64_t size = stream_->Size();
@@ -343,7 +342,6 @@ void TZADirManager::damagedDirectory() {
   IsZip64 = false;
   StubSize = 0;
   rebuildCounting(named);
-  CentralDirStart = stream_->Size();
 }
 
 void TZADirManager::rebuildCounting(uint64_t namedEntries) {

@@ -80,6 +80,14 @@ void TZADirManager::rebuildFromLocalHeaders() {
   const auto headerFits = [&](int64_t p) {
     return p >= 0 && ZARangeFits(static_cast<uint64_t>(p), TZipLocalHeader::kSize, size);
   };
+  // What the file holds ends at its end, or where a pass of ours was killed
+  // inside an entry: a later update writes from there.
+  CentralDirStart = stream_->Size();
+  const auto unfinishedAt = [&](int64_t q) { return headers.Find(q) != q && ZAUnfinishedEntryAt(*stream_, q, size); };
+  if (unfinishedAt(0)) {
+    CentralDirStart = 0;
+    return;
+  }
   int64_t p = headers.Find(0);
   if (!headerFits(p)) throw EZAException(zeInvalidArchive, settings_.ComponentName());
   for (; headerFits(p); p = headers.Find(p)) {
@@ -95,9 +103,13 @@ void TZADirManager::rebuildFromLocalHeaders() {
     // An entry whose data run past the end of the file (its sizes known, or
     // its descriptor never found) is where a download was cut or an update
     // killed: it is left out, and what lies inside its data (a stored
-    // archive's own headers) is never taken for entries.
+    // archive's own headers) is never taken for entries. A later update
+    // writes over it, so that its header never claims what that update appends.
     if ((e->Sized && !ZARangeFits(e->DataStart, e->CompressedSize, size)) || (e->Described() && !d)) {
-      if (e->Plausible()) break;
+      if (e->Plausible()) {
+        CentralDirStart = p;
+        break;
+      }
       p += 4;
       continue;
     }
@@ -119,6 +131,11 @@ void TZADirManager::rebuildFromLocalHeaders() {
       const int32_t n = ArchiveDir.Count();
       ArchiveDir.SetCount(n + 1);
       *ArchiveDir.GetItemPtr(n) = std::move(item);
+      // The unfinished entry's data may hold anything, another archive's headers too.
+      if (unfinishedAt(next)) {
+        CentralDirStart = next;
+        break;
+      }
     }
     p = next;
   }
@@ -127,6 +144,9 @@ void TZADirManager::rebuildFromLocalHeaders() {
 bool TZADirManager::insideAnEntry(uint64_t position) {
   const uint64_t size = static_cast<uint64_t>(stream_->Size());
   TZASignatureScanner headers(*stream_, kLocalHeaderSignature, kRebuildWindow);
+  // An entry that a pass of ours was killed in runs to the end of the file.
+  const auto unfinishedAt = [&](int64_t q) { return headers.Find(q) != q && ZAUnfinishedEntryAt(*stream_, q, size); };
+  if (unfinishedAt(0)) return position > 0;
   for (int64_t p = headers.Find(0); p >= 0 && static_cast<uint64_t>(p) < position;) {
     int64_t next = p + 4;
     if (const auto e = ZAReadLocalEntry(*stream_, p, size); e && e->Plausible() && e->DataStart <= position) {
@@ -134,6 +154,7 @@ bool TZADirManager::insideAnEntry(uint64_t position) {
       // Data of unknown size may hold anything.
       if (!e->Sized || into < e->CompressedSize) return true;
       next = static_cast<int64_t>(e->DataEnd());
+      if (unfinishedAt(next)) return static_cast<uint64_t>(next) < position;
     }
     p = headers.Find(next);
   }

@@ -46,4 +46,16 @@ std::optional<TZALocalEntry> ZAReadLocalEntry(platform::TStream& stream, int64_t
   return e;
 }
 
+bool ZAUnfinishedEntryAt(platform::TStream& stream, int64_t position, uint64_t streamSize) {
+  const std::optional<TZALocalEntry> e = ZAReadLocalEntry(stream, position, streamSize);
+  if (!e || e->Header.Signature != kUnfinishedEntrySignature || !e->Plausible()) return false;
+  // The sizes come with the signature: until then the compressed size is 0,
+  // or the marker of the Zip64 block that the header alone carries.
+  const TZipLocalHeader& h = e->Header;
+  if (h.CompressedSize == 0) return h.ExtraLength == 0;
+  const std::vector<ExtraBlock> blocks = ParseExtraField(e->Extra);
+  return h.CompressedSize == kMarker32 && h.ExtraLength == kZip64LocalExtraSize && blocks.size() == 1 &&
+         blocks[0].HeaderId == kZip64ExtraId;
+}
+
 }  // namespace zip

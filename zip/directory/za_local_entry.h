@@ -22,9 +22,13 @@ struct TZALocalEntry {
   uint64_t UncompressedSize = 0;
   bool Described() const { return (Header.Flags & kFlagDataDescriptor) != 0; }
   // Fields no writer puts in a real header are what bytes that only look like
-  // one (in a stub, in compressed data) hold: a version beyond 9.9, a method
-  // number above 99, no name.
-  bool Plausible() const { return Header.VersionNeeded < 100 && Header.Method < 100 && Header.NameLength > 0; }
+  // one (in a stub, in compressed data) hold: a version beyond 9.9 (but for
+  // ours, which carries the host when names are not OEM), a method number
+  // above 99, no name.
+  bool Plausible() const {
+    return (Header.VersionNeeded < 100 || Header.VersionNeeded == ZAVersionFor(false, false)) && Header.Method < 100 &&
+           Header.NameLength > 0;
+  }
   uint64_t DataEnd() const { return DataStart + CompressedSize; }
 };
 
@@ -36,5 +40,10 @@ inline constexpr uint16_t kMaxLooseLocalExtra = 260;
 // Reads the header at position with its extra field; nothing when they do not
 // lie whole in the stream or a field longer than kMaxLooseLocalExtra is no run of blocks.
 std::optional<TZALocalEntry> ZAReadLocalEntry(platform::TStream& stream, int64_t position, uint64_t streamSize);
+
+// Whether the header at position is one of ours whose entry was still being
+// written (kUnfinishedEntrySignature): everything from there on is what a
+// killed pass left, not entries.
+bool ZAUnfinishedEntryAt(platform::TStream& stream, int64_t position, uint64_t streamSize);
 
 }  // namespace zip

@@ -13,6 +13,10 @@ inline constexpr uint32_t kCentralHeaderSignature = 0x02014b50;
 inline constexpr uint32_t kEndOfCentralDirSignature = 0x06054b50;
 inline constexpr uint32_t kZip64EndOfCentralDirSignature = 0x06064b50;
 inline constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
+// What a local header of ours carries in place of its signature until its
+// entry's data are complete: a pass killed there leaves a header that no
+// reader takes for an entry, and that a rebuild knows as where it stopped.
+inline constexpr uint32_t kUnfinishedEntrySignature = 0;
 
 inline constexpr uint16_t kMarker16 = 0xFFFF;
 inline constexpr uint32_t kMarker32 = 0xFFFFFFFFu;

@@ -1,0 +1,374 @@
+// Update passes killed at a point of their work, in a child process, over a
+// tree holding an uncompressed archive whose entries are named like the
+// tree's files: the next update leaves exactly the tree's files, whole.
+#include <gtest/gtest.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <csignal>
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/core/streams.h"
+#include "support/random_bytes.h"
+#include "support/temp_dir.h"
+#include "zip/za_archiver.h"
+#include "zip/zip_builder.h"
+#include "zip/zip_test_reader.h"
+
+using namespace zip;
+using testsupport::randomBytes;
+using testsupport::readFile;
+using testsupport::writeFile;
+using ziptest::runCommand;
+using ziptest::shellQuote;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Files = std::map<std::string, std::string>;
+
+constexpr const char* kInner = "b_inner.zip";
+
+// An uncompressed archive of 8 KB random entries, the first ones named like
+// the outer tree's files.
+std::string innerArchive(int entries, unsigned seed) {
+  ziptest::ZipBuilder b;
+  b.addStored("c.bin", "PHANTOM " + randomBytes(8192, seed));
+  b.addStored("a.bin", "PHANTOM " + randomBytes(8192, seed + 1));
+  for (int i = 2; i < entries; ++i) b.addStored("f" + std::to_string(i) + ".bin", randomBytes(8192, seed + i));
+  return b.build();
+}
+
+// Entries follow each other from the start of the file: nothing that a
+// killed pass left stays between them, where a later rebuild would read it.
+// (A directory cut short may stay in front of the new one.)
+void expectNoGaps(const std::string& bytes) {
+  const auto read = ziptest::readArchive(bytes);
+  ASSERT_TRUE(read);
+  std::vector<TDirItem> items = read->items;
+  std::sort(items.begin(), items.end(),
+            [](const TDirItem& l, const TDirItem& r) { return l.TrueLocalHeaderOffset() < r.TrueLocalHeaderOffset(); });
+  uint64_t end = 0;
+  for (const TDirItem& item : items) {
+    const uint64_t at = item.TrueLocalHeaderOffset();
+    EXPECT_EQ(at, end) << item.FileName;
+    ASSERT_LE(at + 30, bytes.size());
+    const auto u16 = [&](uint64_t o) { return uint8_t(bytes[o]) | uint8_t(bytes[o + 1]) << 8; };
+    end = at + 30 + u16(at + 26) + u16(at + 28) + item.TrueCompressedSize();
+  }
+  EXPECT_GE(read->directoryOffset, end);
+}
+
+struct Settings {
+  uint8_t mode = 0;  // compression mode: 0 stored
+  TZip64Mode zip64 = zmAuto;
+  bool oemNames = true;
+  int innerEntries = 2560;  // about 20 MB: 1 MB steps of progress are 5 % of it
+};
+
+class KilledUpdate {
+ public:
+  explicit KilledUpdate(const Settings& s) : s_(s) {
+    fs::create_directories(src);
+    fs::create_directories(temp);
+    tree["a.bin"] = randomBytes(300000, 1);
+    tree[kInner] = innerArchive(s.innerEntries, 100);
+    tree["c.bin"] = randomBytes(300000, 2);
+    for (const auto& [name, data] : tree) writeFile(src / name, data);
+  }
+
+  testsupport::TempDir dir;
+  fs::path src = dir / "src";
+  // Temporary files, the tail backup and those a killed pass leaves, stay in the test's folder.
+  fs::path temp = dir / "temp";
+  std::string archive = (dir / "t.zip").string();
+  Files tree;
+
+  void setUp(TZipArchiver& a) const {
+    a.FileName = archive;
+    a.BaseDir = src.string();
+    a.TempDir = temp.string();
+    a.SetCompressionMode(s_.mode);
+    a.Zip64Mode = s_.zip64;
+    a.Options().OEMFileNames = s_.oemNames;
+  }
+
+  // A new file's content, on disk and in what the archive must end with.
+  void change(const std::string& name, const std::string& data) {
+    tree[name] = data;
+    writeFile(src / name, data);
+  }
+
+  std::vector<std::string> all() const {
+    std::vector<std::string> names;
+    for (const auto& [name, data] : tree) names.push_back(name);
+    return names;
+  }
+
+  // The tree's files that the archive, as it opens, lacks.
+  std::vector<std::string> missing() const {
+    TZipArchiver a;
+    a.FileName = archive;
+    a.OpenArchive(0x20);
+    std::vector<std::string> names;
+    for (const auto& [name, data] : tree) {
+      bool there = false;
+      for (int32_t i = 0; i < a.EntryCount() && !there; ++i) there = a.Entry(i).FileName() == name;
+      if (!there) names.push_back(name);
+    }
+    return names;
+  }
+
+  // One pass over the given files: entries present are replaced, the others added.
+  void update(const std::vector<std::string>& names, const std::function<void(TZipArchiver&)>& arm = {}) const {
+    TZipArchiver a;
+    setUp(a);
+    if (arm) arm(a);
+    a.OpenArchive(fs::exists(archive) ? platform::fmOpenReadWrite | platform::fmShareDenyWrite : kCreateMode);
+    a.BeginUpdate();
+    for (const std::string& name : names) {
+      int32_t at = -1;
+      for (int32_t i = 0; i < a.EntryCount() && at < 0; ++i)
+        if (a.Entry(i).FileName() == name) at = i;
+      if (at >= 0) a.AddItemForFile(at, name);
+      else a.AddFile(name);
+    }
+    a.EndUpdate();
+    a.CloseArchive();
+  }
+
+  // The pass over the given files, in a child that the armed event ends; the signal that ended it.
+  int killedUpdate(const std::vector<std::string>& names, const std::function<void(TZipArchiver&)>& arm) const {
+    const pid_t child = fork();
+    if (child == 0) {
+      try {
+        update(names, arm);
+      } catch (...) {
+      }
+      _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFSIGNALED(status) ? WTERMSIG(status) : -1;
+  }
+
+  // The archive holds the tree's files, each as on disk, and other tools
+  // find it (or, for a split set, its volumes joined) sound.
+  void expectTheTree(const std::string& forTools = {}) const {
+    TZipArchiver a;
+    a.FileName = archive;
+    a.OpenArchive(0x20);
+    std::vector<std::string> names;
+    for (int32_t i = 0; i < a.EntryCount() && i < 10; ++i) names.push_back(a.Entry(i).FileName());
+    EXPECT_EQ(a.EntryCount(), static_cast<int32_t>(tree.size()));
+    std::vector<std::string> want;
+    for (const auto& [name, data] : tree) want.push_back(name);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, want);
+    a.CloseArchive();
+    const std::string file = forTools.empty() ? archive : forTools;
+    expectNoGaps(readFile(file));
+    const std::string q = shellQuote(file);
+    EXPECT_EQ(runCommand("unzip -tq " + q + " >/dev/null 2>&1").status, 0);
+    EXPECT_EQ(runCommand("/usr/bin/python3 -m zipfile -t " + q + " >/dev/null 2>&1").status, 0);
+    const fs::path out = dir / "out";
+    fs::remove_all(out);
+    ASSERT_EQ(runCommand("/usr/bin/python3 -m zipfile -e " + q + " " + shellQuote(out.string())).status, 0);
+    size_t found = 0;
+    for (auto it = fs::directory_iterator(out); it != fs::directory_iterator(); ++it) ++found;
+    EXPECT_EQ(found, tree.size());
+    for (const auto& [name, data] : tree) EXPECT_TRUE(readFile(out / name) == data) << name << " differs";
+  }
+
+ private:
+  Settings s_;
+};
+
+// From now on the kernel kills the process (SIGSYS) when it seeks a file
+// back to offset: the point where a pass goes back to complete a header.
+void killAtSeekBackTo(uint64_t offset) {
+  constexpr uint32_t kArgs1 = offsetof(seccomp_data, args) + sizeof(uint64_t);
+  constexpr uint32_t kArgs2 = offsetof(seccomp_data, args) + 2 * sizeof(uint64_t);
+  sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 0, 9),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_lseek, 0, 7),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, kArgs1),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<uint32_t>(offset), 0, 5),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, kArgs1 + 4),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<uint32_t>(offset >> 32), 0, 3),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, kArgs2),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SEEK_SET, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_KILL_PROCESS),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  sock_fprog program = {static_cast<unsigned short>(std::size(filter)), filter};
+  if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &program) != 0)
+    _exit(2);
+}
+
+// A kill at a share of the inner archive's storing.
+std::function<void(TZipArchiver&)> killAt(double percent) {
+  return [percent](TZipArchiver& a) {
+    a.OnFileProgress = [percent](TZABaseArchiver*, const std::string& name, double progress, TZAProcessOperation,
+                                 TZAProgressPhase phase, bool&) {
+      if (phase == ppProcess && name.ends_with(kInner) && progress >= percent) ::kill(::getpid(), SIGKILL);
+    };
+  };
+}
+
+struct KillCase {
+  const char* what;
+  Settings settings;
+  double percent;
+};
+
+TEST(KilledUpdate, InsideAStoredEntryTheNextUpdateLeavesExactlyTheTree) {
+  const std::vector<KillCase> cases = {
+      {"stored 5%", {0}, 4},
+      {"stored 50%", {0}, 50},
+      {"stored 95%", {0}, 95},
+      {"deflated 5%", {6}, 4},
+      {"deflated 50%", {6}, 50},
+      {"deflated 95%", {6}, 95},
+      {"deflated, Zip64 headers, 50%", {6, zmAlways}, 50},
+      {"stored, names not OEM, 50%", {0, zmAuto, false}, 50},
+  };
+  for (const KillCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    KilledUpdate t(c.settings);
+    t.update(t.all());
+    t.change(kInner, innerArchive(c.settings.innerEntries, 200));
+    EXPECT_EQ(t.killedUpdate({kInner}, killAt(c.percent)), SIGKILL);
+    // The next pass appends what is missing, or rewrites every entry.
+    const std::string killed = readFile(t.archive);
+    for (const bool everything : {false, true}) {
+      SCOPED_TRACE(everything ? "then every file" : "then the missing files");
+      writeFile(t.archive, killed);
+      t.update(everything ? t.all() : t.missing());
+      t.expectTheTree();
+    }
+  }
+}
+
+// The other points where a pass can die: while a kept entry is copied,
+// while the directory is written, and between two volumes of a split set
+// (a split set is written by one pass from its creation: the next pass
+// makes it anew).
+TEST(KilledUpdate, ElsewhereInThePassTheNextUpdateLeavesExactlyTheTree) {
+  struct Case {
+    const char* what;
+    Settings settings;
+    std::function<void(KilledUpdate&)> kill;
+  };
+  // The file-size limit set once the pass is at name, to the archive's size then and the given bytes more.
+  const auto limitFrom = [](const std::string& file, const char* name, TZAProgressPhase at, uint64_t more) {
+    return [=](TZipArchiver& a) {
+      a.OnFileProgress = [=](TZABaseArchiver*, const std::string& n, double, TZAProcessOperation,
+                             TZAProgressPhase phase, bool&) {
+        if (phase != at || !n.ends_with(name)) return;
+        const rlim_t limit = fs::file_size(file) + more;
+        const struct rlimit r = {limit, limit};
+        setrlimit(RLIMIT_FSIZE, &r);
+      };
+    };
+  };
+  // a.bin keeps its size: once it is stored, the inner archive is copied
+  // where it was, and the file stops halfway through it.
+  const auto killInTheCopy = [limitFrom](KilledUpdate& t) {
+    t.change("a.bin", randomBytes(300000, 3));
+    EXPECT_EQ(
+        t.killedUpdate({"a.bin"}, limitFrom(t.archive, "a.bin", ppStart, 300000 + 30 + 5 + t.tree[kInner].size() / 2)),
+        SIGXFSZ);
+  };
+  const std::vector<Case> cases = {
+      {"copying the kept inner archive", {0}, killInTheCopy},
+      {"copying the kept inner archive, names not OEM", {0, zmAuto, false}, killInTheCopy},
+      {"after the inner archive's data, before its header is completed",
+       {0},
+       [](KilledUpdate& t) {
+         // The file then ends with the inner archive's end record.
+         t.change(kInner, innerArchive(Settings{}.innerEntries, 300));
+         const std::string file = t.archive;
+         EXPECT_EQ(t.killedUpdate({kInner},
+                                  [file](TZipArchiver& a) {
+                                    a.OnFileProgress = [file](TZABaseArchiver*, const std::string& n, double,
+                                                              TZAProcessOperation, TZAProgressPhase phase, bool&) {
+                                      if (phase == ppStart && n.ends_with(kInner))
+                                        killAtSeekBackTo(fs::file_size(file));
+                                    };
+                                  }),
+                   SIGSYS);
+         EXPECT_TRUE(readFile(t.archive).ends_with(t.tree[kInner])) << "killed before the data were complete";
+       }},
+      {"writing the directory",
+       {6},
+       [limitFrom](KilledUpdate& t) {
+         t.change("c.bin", randomBytes(300000, 4));
+         // Once the last entry is whole, the directory is all that the file still takes.
+         EXPECT_EQ(t.killedUpdate({"c.bin"}, limitFrom(t.archive, "c.bin", ppEnd, 70)), SIGXFSZ);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    KilledUpdate t(c.settings);
+    t.update(t.all());
+    c.kill(t);
+    t.update(t.missing());
+    t.expectTheTree();
+  }
+}
+
+TEST(KilledUpdate, BetweenTwoVolumesTheNextCreationLeavesExactlyTheTree) {
+  KilledUpdate t(Settings{6, zmAuto, true, 60});
+  const auto split = [](TZipArchiver& a) {
+    a.SetSpanningMode(smSplitting);
+    a.SpanningOptions().AdvancedNaming = false;
+    a.SpanningOptions().VolumeSize = vsCustom;
+    a.SpanningOptions().SetCustomVolumeSize(400000);
+  };
+  EXPECT_EQ(t.killedUpdate(t.all(),
+                           [&](TZipArchiver& a) {
+                             split(a);
+                             a.OnRequestBlankVolume = [](TZABaseArchiver*, int32_t number, std::string&, bool&) {
+                               // Disks count from 1: the second volume's.
+      if (number == 2) ::kill(::getpid(), SIGKILL);
+                             };
+                           }),
+            SIGKILL);
+  // The first volume is whole; the last, under the archive's name, never came.
+  EXPECT_TRUE(fs::exists(t.dir / "t.Z01"));
+  EXPECT_FALSE(fs::exists(t.archive));
+  t.update(t.all(), split);
+  // Info-ZIP joins the volumes under lower-case names.
+  const fs::path joint = t.dir / "joint";
+  fs::create_directories(joint);
+  size_t volumes = 0;
+  for (const auto& e : fs::directory_iterator(t.dir.path())) {
+    if (!e.is_regular_file()) continue;
+    std::string lower = e.path().filename().string();
+    for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    fs::copy_file(e.path(), joint / lower);
+    ++volumes;
+  }
+  EXPECT_GT(volumes, 2u);
+  ASSERT_EQ(runCommand("cd " + shellQuote(joint.string()) + " && zip -q -s 0 t.zip --out whole.zip").status, 0);
+  t.expectTheTree((joint / "whole.zip").string());
+}
+
+}  // namespace
