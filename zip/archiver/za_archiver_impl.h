@@ -95,9 +95,10 @@ class TZABaseArchiver::Impl : public TZADirVolumes, public TZADirSettings {
   bool nameMatchesSearch(const TDirItem& entry, const TZAArchiveItem& item) const;
   // One selected entry, tried again for as long as the failure event says so; the last action.
   TZAAction processEntry(int32_t index, TZAProcessOperation operation, bool& removed);
-  // Puts the waiting new files in their targets' places; a file that did not
-  // take its place goes to the failure event under its entry's name.
-  TZAAction commitReplacements();
+  // Puts the waiting new files in their targets' places (last: for good, the
+  // new names flushed); a file that did not take its place goes to the
+  // failure event under its entry's name.
+  TZAAction commitReplacements(bool last);
   void processExtractItem(int32_t index, std::string name, const std::string& baseFolder);
   // What stands at target for the overwrite rules: the file about to take its place, if one waits.
   TZAExistingFile inspectTarget(const std::string& target) const;

@@ -37,7 +37,7 @@ void TZABaseArchiver::Impl::ProcessSelectedItems(TZAProcessOperation operation) 
     std::unique_ptr<TZAReplaceBatch> outer;
     bool outerOneByOne;
     ~Replacements() {
-      if (batch) batch->Commit();
+      if (batch) batch->Commit(true);
       batch = std::move(outer);
       oneByOne = outerOneByOne;
     }
@@ -54,13 +54,13 @@ void TZABaseArchiver::Impl::ProcessSelectedItems(TZAProcessOperation operation) 
       dir->GetItemPtr(i)->PendingOperation = operation;
       bool removed = false;
       action = processEntry(i, operation, removed);
-      if (action != fxaAbort && !cancel_ && replacements_ && replacements_->Full()) action = commitReplacements();
+      if (action != fxaAbort && !cancel_ && replacements_ && replacements_->Full()) action = commitReplacements(false);
       if (action == fxaAbort || cancel_) break;
       if (!removed) ++i;
     }
     // What was extracted before the end, a cancel or an abort is in place before the end is told.
     if (replacements_ && !replacements_->Empty()) {
-      const TZAAction last = commitReplacements();
+      const TZAAction last = commitReplacements(true);
       if (last == fxaAbort) action = fxaAbort;
     }
     const bool cancelled = cancel_;
@@ -112,9 +112,9 @@ TZAAction TZABaseArchiver::Impl::processEntry(int32_t i, TZAProcessOperation ope
   return action;
 }
 
-TZAAction TZABaseArchiver::Impl::commitReplacements() {
+TZAAction TZABaseArchiver::Impl::commitReplacements(bool last) {
   TZAAction action = fxaIgnore;
-  for (const TZAReplaceBatch::TFailure& f : replacements_->Commit()) {
+  for (const TZAReplaceBatch::TFailure& f : replacements_->Commit(last)) {
     --itemsDone_;  // counted when its data checked out; it is not done after all
     const EZAException e = EZAException::CreateFmt(zeCannotCreateFile, a_.Name, {f.target});
     a_.DoOnProcessFileFailure(f.name, poExtract, e.NativeError, e.ErrorCode, e.message(), action);

@@ -81,6 +81,9 @@ void TZAReplaceBatch::Add(int32_t index, std::string name, std::string written, 
                           platform::FileDescriptor fd, uint64_t bytes) {
   struct stat st {};
   const dev_t device = ::fstat(fd.get(), &st) == 0 ? st.st_dev : 0;
+  // Its writing starts now, while the next entries are extracted: the
+  // batch's flush then waits for little more than the last of them.
+  ::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
   waiting_[target] = pending_.size();
   pending_.push_back({index, std::move(name), std::move(written), std::move(target), std::move(fd), device});
   bytes_ += bytes;
@@ -91,51 +94,68 @@ const std::string* TZAReplaceBatch::WaitingFor(const std::string& target) const 
   return it == waiting_.end() ? nullptr : &pending_[it->second].written;
 }
 
-std::vector<TZAReplaceBatch::TFailure> TZAReplaceBatch::Commit() {
+std::vector<TZAReplaceBatch::TFailure> TZAReplaceBatch::Commit(bool last) {
+  std::vector<TFailure> failures;
   const size_t n = pending_.size();
-  std::vector<bool> failed(n, false), renamed(n, false);
-  // One flush per file system for the whole batch. Only when it fails is
-  // each file asked for its own write error, so that a bad file fails alone.
+  std::vector<bool> failed(n, false);
+  // One flush per file system for the whole batch; it carries the names the
+  // batches before renamed too. Only when it fails is each file and folder
+  // asked for its own error, so that a bad one fails alone.
   std::vector<dev_t> devices;
   for (size_t i = 0; i < n; ++i) {
     const dev_t dev = pending_[i].device;
     if (std::find(devices.begin(), devices.end(), dev) != devices.end()) continue;
     devices.push_back(dev);
-    if (::syncfs(pending_[i].fd.get()) == 0) continue;
+    if (::syncfs(pending_[i].fd.get()) == 0) {
+      namesFlushed(dev, failures);
+      continue;
+    }
     for (size_t j = i; j < n; ++j)
       if (pending_[j].device == dev && ::fdatasync(pending_[j].fd.get()) != 0) failed[j] = true;
+    namesFlushedOneByOne(dev, failures);
   }
   // In entry order: a later entry of the same name wins, as it would have written last.
-  for (size_t i = 0; i < n; ++i)
-    renamed[i] = !failed[i] && ::rename(pending_[i].written.c_str(), pending_[i].target.c_str()) == 0;
-  // The new names, flushed once per file system; a folder whose flush fails
-  // fails its entries, for their new name may not outlive a power cut.
-  for (const dev_t dev : devices) {
-    size_t first = n;
-    for (size_t i = 0; i < n && first == n; ++i)
-      if (renamed[i] && pending_[i].device == dev) first = i;
-    if (first == n || ::syncfs(pending_[first].fd.get()) == 0) continue;
-    std::unordered_map<std::string, bool> folders;
-    for (size_t i = first; i < n; ++i) {
-      if (!renamed[i] || pending_[i].device != dev) continue;
-      const std::string folder = folderOf(pending_[i].target);
-      auto it = folders.find(folder);
-      if (it == folders.end()) it = folders.emplace(folder, flushFolder(folder)).first;
-      if (!it->second) renamed[i] = false;
-    }
-  }
-  std::vector<TFailure> failures;
   for (size_t i = 0; i < n; ++i) {
     TPending& p = pending_[i];
     p.fd.reset();
-    if (renamed[i]) continue;
-    platform::removeQuietly(p.written);  // gone already when its rename went through
-    failures.push_back({p.index, p.name, p.target});
+    if (!failed[i] && ::rename(p.written.c_str(), p.target.c_str()) == 0) {
+      renamed_.push_back({p.index, std::move(p.name), std::move(p.target), p.device});
+    } else {
+      platform::removeQuietly(p.written);
+      failures.push_back({p.index, std::move(p.name), std::move(p.target)});
+    }
   }
   pending_.clear();
   waiting_.clear();
   bytes_ = 0;
+  if (last) {
+    // The new names of the whole operation, flushed once per file system.
+    while (!renamed_.empty()) {
+      const dev_t dev = renamed_.front().device;
+      const platform::FileDescriptor folder(
+          ::open(folderOf(renamed_.front().target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+      if (folder.valid() && ::syncfs(folder.get()) == 0) namesFlushed(dev, failures);
+      else namesFlushedOneByOne(dev, failures);
+    }
+  }
   return failures;
+}
+
+void TZAReplaceBatch::namesFlushed(dev_t device, std::vector<TFailure>&) {
+  std::erase_if(renamed_, [device](const TRenamed& r) { return r.device == device; });
+}
+
+void TZAReplaceBatch::namesFlushedOneByOne(dev_t device, std::vector<TFailure>& failures) {
+  // A folder whose flush fails fails its entries: their new name may not outlive a power cut.
+  std::unordered_map<std::string, bool> folders;
+  for (const TRenamed& r : renamed_) {
+    if (r.device != device) continue;
+    const std::string folder = folderOf(r.target);
+    auto it = folders.find(folder);
+    if (it == folders.end()) it = folders.emplace(folder, flushFolder(folder)).first;
+    if (!it->second) failures.push_back({r.index, r.name, r.target});
+  }
+  namesFlushed(device, failures);
 }
 
 }  // namespace zip

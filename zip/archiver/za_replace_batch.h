@@ -1,10 +1,10 @@
 #pragma once
 // Files that take the place of existing ones, paid for together: each new
 // file is written beside its target, a batch of them is flushed to the disk
-// in one go, then each is renamed over its target and the new names are
-// flushed once. Whenever the process or the power stops, each target is its
-// old file or its new one, whole; the new files not yet renamed stay behind
-// under names the next extraction in that folder recognises and removes.
+// in one go, then each is renamed over its target; the new names go to the
+// disk with the next batch's flush, the last ones with a flush of their own. Whenever the process or the power stops,
+// each target is its old file or its new one, whole; the new files not yet renamed stay behind under names the next
+// extraction in that folder recognises and removes.
 #include <sys/types.h>
 
 #include <cstdint>
@@ -46,14 +46,17 @@ class TZAReplaceBatch {
   // Holds a written, checked file until the batch is committed; bytes: its size.
   void Add(int32_t index, std::string name, std::string written, std::string target, platform::FileDescriptor fd,
            uint64_t bytes);
-  bool Empty() const { return pending_.empty(); }
+  // Nothing waits: no file, and no new name to flush.
+  bool Empty() const { return pending_.empty() && renamed_.empty(); }
   bool Full() const { return pending_.size() >= kMaxFiles || bytes_ >= kMaxBytes; }
   // The file that is to take target's place, when one waits: the latest.
   const std::string* WaitingFor(const std::string& target) const;
 
-  // Flushes, renames and flushes the folders; the entries whose file did not
-  // take its target's place (their new file removed). The batch is empty after.
-  std::vector<TFailure> Commit();
+  // Flushes the batch, then renames each file over its target; last: the
+  // new names are flushed too (else the next batch's flush carries them).
+  // The entries whose file did not take its target's place for good (their
+  // new file removed). The batch is empty after.
+  std::vector<TFailure> Commit(bool last);
 
  private:
   struct TPending {
@@ -62,7 +65,18 @@ class TZAReplaceBatch {
     platform::FileDescriptor fd;
     dev_t device;
   };
+  struct TRenamed {
+    int32_t index;
+    std::string name, target;
+    dev_t device;
+  };
+  // The names of a file system are on the disk: those renamed are done with.
+  void namesFlushed(dev_t device, std::vector<TFailure>& failures);
+  // Its flush failed: each folder is flushed on its own, and fails its entries when that fails.
+  void namesFlushedOneByOne(dev_t device, std::vector<TFailure>& failures);
+
   std::vector<TPending> pending_;
+  std::vector<TRenamed> renamed_;  // in place, their new names not yet flushed
   uint64_t bytes_ = 0;
   std::unordered_map<std::string, size_t> waiting_;  // target -> its latest in pending_
   std::unordered_set<std::string> cleaned_;
