@@ -199,8 +199,9 @@ class TZABaseArchiver::Impl : public TZADirVolumes, public TZADirSettings {
   bool skip_ = false;
   // The folders the running extraction has checked below its base.
   std::unique_ptr<TZAFolderGuard> folders_;
-  // The running extraction's new files that wait to replace existing ones;
-  // null while files are put in place one by one.
+  // The running extraction's new files that wait to replace existing ones
+  // (null outside an extraction), and whether the entry being written takes
+  // its target's place on its own, as one tried again after its batch failed.
   std::unique_ptr<TZAReplaceBatch> replacements_;
   bool replaceOneByOne_ = false;
 };
