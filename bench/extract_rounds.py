@@ -7,7 +7,11 @@ and CPU time (user + system), which the machine's other load disturbs less.
 With --ext4 IMAGE, every extraction goes to a fresh ext4 file system, a loop
 file made anew (untimed) for each one, and a second figure times the
 extraction followed by one sync of that file system, so that what the side
-leaves to write back counts too (needs root)."""
+leaves to write back counts too (needs root).
+
+With --replace, every extraction goes over an existing copy of the same
+files, made untimed before it (by bsdtar, then synced), so that each side
+replaces every file."""
 import argparse
 import os
 import resource
@@ -34,7 +38,7 @@ def fresh_ext4(image, mount, size):
     subprocess.run(["mount", "-o", "loop", image, mount], check=True)
 
 
-def timed(command, folder, ext4):
+def timed(command, folder, ext4, existing):
     """(wall seconds, CPU seconds, wall seconds with the sync after it)"""
     if ext4:
         fresh_ext4(ext4["image"], ext4["mount"], ext4["size"])
@@ -42,6 +46,9 @@ def timed(command, folder, ext4):
     else:
         shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
+    if existing:
+        subprocess.run(existing(folder), check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["sync", "-f", folder], check=True)
     cpu = children_cpu()
     start = time.perf_counter()
     subprocess.run(command(folder), check=True, stdout=subprocess.DEVNULL)
@@ -69,6 +76,7 @@ def main():
     parser.add_argument("--ext4", default="", help="loop file image: extract to a fresh ext4 each time")
     parser.add_argument("--ext4-size", default="3G")
     parser.add_argument("--peers", default="bsdtar,unzip")
+    parser.add_argument("--replace", action="store_true", help="extract over an existing copy")
     args = parser.parse_args()
     pin = ["taskset", "-c", args.cpus] if args.cpus else []
     ext4 = {"image": args.ext4, "mount": args.ext4 + ".mnt", "size": args.ext4_size} if args.ext4 else None
@@ -77,6 +85,7 @@ def main():
         "bsdtar": lambda out: pin + ["bsdtar", "-xf", args.archive, "-C", out],
         "unzip": lambda out: pin + ["unzip", "-qq", "-o", args.archive, "-d", out],
     }
+    existing = (lambda out: ["bsdtar", "-xf", args.archive, "-C", out]) if args.replace else None
     peers = [p for p in args.peers.split(",") if p]
     sides = ["project"] + peers
     out = {name: f"{args.work}/{name}" for name in sides}
@@ -84,7 +93,7 @@ def main():
     for r in range(args.rounds):
         order = sides if r % 2 == 0 else list(reversed(sides))
         for name in order:
-            times[name].append(timed(commands[name], out[name], ext4))
+            times[name].append(timed(commands[name], out[name], ext4, existing))
     for name in sides:
         walls = " ".join(f"{w:.2f}" for w, _, _ in times[name])
         cpus = " ".join(f"{c:.2f}" for _, c, _ in times[name])

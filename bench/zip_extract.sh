@@ -9,6 +9,8 @@
 #                         ext4: to a fresh ext4 loop file made anew for each extraction (root),
 #                         also timed with one sync of it after the extraction
 #   PALVREN_BENCH_DISK    folder of the loop file, on a real disk (default /var/tmp)
+#   PALVREN_BENCH_REPLACE 1: every extraction goes over an existing copy of the tree (made untimed
+#                         by bsdtar and synced), so that every file is replaced
 #   PALVREN_BENCH_ROUNDS  rounds (default 5)
 #   PALVREN_BENCH_CPUS    taskset CPU list of every side (default the last 4 CPUs)
 set -euo pipefail
@@ -33,7 +35,10 @@ cleanup() {
 }
 trap cleanup EXIT
 export QT_QPA_PLATFORM=offscreen
-echo "$(nproc) cores, every side on CPUs $cpus, extraction to $fs; load at start:$(uptime | sed 's/.*load average://')"
+replace=()
+mode="fresh"
+if [ "${PALVREN_BENCH_REPLACE:-0}" = 1 ]; then replace=(--replace); mode="over an existing copy"; fi
+echo "$(nproc) cores, every side on CPUs $cpus, extraction to $fs, $mode; load at start: $(cat /proc/loadavg)"
 run_case() {
   local label="$1"; shift
   python3 bench/make_tree.py "$work/src" "$@"
@@ -42,9 +47,9 @@ run_case() {
   rm -rf "$work/src"
   local extra=()
   [ -n "$image" ] && extra=(--ext4 "$image" --peers bsdtar)
-  python3 bench/extract_rounds.py "$driver" "$work/a.zip" "$work" --rounds "$rounds" --cpus "$cpus" "${extra[@]}"
+  python3 bench/extract_rounds.py "$driver" "$work/a.zip" "$work" --rounds "$rounds" --cpus "$cpus" "${extra[@]}" "${replace[@]}"
   rm -rf "${work:?}"/*
-  echo "load after:$(uptime | sed 's/.*load average://')"
+  echo "load after: $(cat /proc/loadavg)"
 }
 run_case "mixed tree" "${PALVREN_BENCH_FILES:-20000}" 600 --seed 1
 run_case "small files" "${PALVREN_BENCH_SMALL_FILES:-80000}" --seed 2 --small

@@ -55,7 +55,9 @@ bool writeAllAt(int fd, const void* data, std::size_t size, std::uint64_t offset
   });
 }
 
-FileDescriptor createTempFile(std::string& pattern) { return FileDescriptor(::mkostemp(pattern.data(), O_CLOEXEC)); }
+FileDescriptor createTempFile(std::string& pattern, int suffixLength) {
+  return FileDescriptor(::mkostemps(pattern.data(), suffixLength, O_CLOEXEC));
+}
 
 bool renameOver(const std::string& temp, const std::string& fileName, bool sync) {
   if (::rename(temp.c_str(), fileName.c_str()) != 0) return false;

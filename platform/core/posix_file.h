@@ -37,9 +37,10 @@ bool writeAll(int fd, const void* data, std::size_t size);
 // The same at offset, leaving the descriptor's position alone.
 bool writeAllAt(int fd, const void* data, std::size_t size, std::uint64_t offset);
 
-// Creates the file named by pattern, whose last six characters are "XXXXXX", readable and
-// writable by the owner only; pattern receives the name chosen. Invalid, errno set, on failure.
-FileDescriptor createTempFile(std::string& pattern);
+// Creates the file named by pattern, whose six characters before its last suffixLength ones are
+// "XXXXXX", readable and writable by the owner only; pattern receives the name chosen. Invalid,
+// errno set, on failure.
+FileDescriptor createTempFile(std::string& pattern, int suffixLength = 0);
 
 // Renames temp over fileName; with sync, the folder is flushed too, so the new name survives a
 // power cut. False, errno set, when the rename fails.

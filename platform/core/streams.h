@@ -66,6 +66,8 @@ class TFileStream : public TStream {
 
   const std::string& FileName() const { return fileName_; }
   int Handle() const { return fd_.get(); }
+  // The descriptor, kept open beyond the stream; the stream is done with.
+  FileDescriptor Detach() { return std::move(fd_); }
 
  private:
   std::string fileName_;

@@ -9,6 +9,7 @@
 #include "zip/za_except.h"
 #include "zip/archiver/za_extract_target.h"
 #include "zip/archiver/za_lock.h"
+#include "zip/archiver/za_replace_batch.h"
 
 namespace zip {
 

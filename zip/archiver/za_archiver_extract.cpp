@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <mutex>
@@ -14,6 +15,7 @@
 #include "zip/za_except.h"
 #include "zip/archiver/za_extract_target.h"
 #include "zip/archiver/za_lock.h"
+#include "zip/archiver/za_replace_batch.h"
 #include "zip/names/za_paths.h"
 
 namespace zip {
@@ -53,7 +55,7 @@ void TZABaseArchiver::Impl::processExtractItem(int32_t index, std::string name, 
   if (folderEntry) return;
 
   std::string dest = target;
-  TZAExistingFile existing = ZAInspect(dest);
+  TZAExistingFile existing = inspectTarget(dest);
   if (existing.exists) {
     if (!a_.Options().ReplaceReadOnly && existing.readOnly) return;
     const platform::DosDateTime entryTime = platform::makeDosDateTime(entry.ModDate, entry.ModTime);
@@ -69,7 +71,7 @@ void TZABaseArchiver::Impl::processExtractItem(int32_t index, std::string name, 
           if (!moved || !ZAStaysInside(baseFolder, ZAFolderPart(*moved)))
             throw EZAException::CreateFmt(zeCannotCreateFile, a_.Name, {dest});
           dest = *moved;
-          existing = ZAInspect(dest);
+          existing = inspectTarget(dest);
         }
         break;
       }
@@ -84,6 +86,11 @@ void TZABaseArchiver::Impl::processExtractItem(int32_t index, std::string name, 
     }
   }
   writeEntryFile(index, dest, attributes, existing);
+}
+
+TZAExistingFile TZABaseArchiver::Impl::inspectTarget(const std::string& target) const {
+  const std::string* waiting = replacements_ ? replacements_->WaitingFor(target) : nullptr;
+  return ZAInspect(waiting ? *waiting : target);
 }
 
 void TZABaseArchiver::Impl::writeEntryFile(int32_t index, const std::string& target, uint32_t attributes,
@@ -109,7 +116,7 @@ void TZABaseArchiver::Impl::writeEntryFile(int32_t index, const std::string& tar
     replacing = !fd.valid();
   }
   if (replacing) {
-    fd = ZAOpenTempFile(ZAFolderPart(target), written);
+    fd = replacements_->OpenNewFile(ZAFolderPart(target), written);
     if (!fd.valid()) throw EZAException::CreateFmt(zeCannotCreateFile, a_.Name, {target});
   }
   // Removes what was written unless it is complete: a bad entry leaves no part of itself.
@@ -119,19 +126,25 @@ void TZABaseArchiver::Impl::writeEntryFile(int32_t index, const std::string& tar
       if (!path.empty()) platform::removeQuietly(path);
     }
   } unfinished{written};
-  {
-    platform::TFileStream file(written, std::move(fd));
-    InternalExtractItem(index, file);
-    if (skip_ || cancel_) return;
-    const TDirItem& entry = *dirManager_->ArchiveDir.GetItemPtr(index);
-    const std::time_t when = platform::timeFromDosDateTime(platform::makeDosDateTime(entry.ModDate, entry.ModTime));
-    const struct timespec times[2] = {{when, 0}, {when, 0}};
-    ::futimens(file.Handle(), times);
-    // The temporary file was made 0600, a new one by the umask.
-    if (replacing || (mode & umask) != 0) ::fchmod(file.Handle(), mode);
-    if (a_.Options().FlushBuffers && (replacing || folders_->Removable()) && !file.Flush())
-      throw EZAException::CreateFmt(zeCannotCreateFile, a_.Name, {target});
+  platform::TFileStream file(written, std::move(fd));
+  InternalExtractItem(index, file);
+  if (skip_ || cancel_) return;
+  const TDirItem& entry = *dirManager_->ArchiveDir.GetItemPtr(index);
+  const std::time_t when = platform::timeFromDosDateTime(platform::makeDosDateTime(entry.ModDate, entry.ModTime));
+  const struct timespec times[2] = {{when, 0}, {when, 0}};
+  ::futimens(file.Handle(), times);
+  // The new file beside the old one was made 0600, one in place by the umask.
+  if (replacing || (mode & umask) != 0) ::fchmod(file.Handle(), mode);
+  const bool flush = a_.Options().FlushBuffers && (replacing || folders_->Removable());
+  if (replacing && flush && !folders_->Removable() && !replaceOneByOne_) {
+    // Flushed with its batch, and put in place after it: one flush for many files.
+    const uint64_t bytes = static_cast<uint64_t>(std::max<int64_t>(file.Size(), 0));
+    unfinished.path.clear();
+    replacements_->Add(index, dirManager_->ArchiveDir.GetItemPtr(index)->FileName, written, target, file.Detach(),
+                       bytes);
+    return;
   }
+  if (flush && !file.Flush()) throw EZAException::CreateFmt(zeCannotCreateFile, a_.Name, {target});
   if (replacing && !platform::renameOver(written, target, false))
     throw EZAException::CreateFmt(zeCannotCreateFile, a_.Name, {target});
   unfinished.path.clear();

@@ -20,6 +20,7 @@ namespace zip {
 
 struct TZAExistingFile;
 class TZAFolderGuard;
+class TZAReplaceBatch;
 
 class TZABaseArchiver::Impl : public TZADirVolumes, public TZADirSettings {
  public:
@@ -92,7 +93,15 @@ class TZABaseArchiver::Impl : public TZADirVolumes, public TZADirSettings {
   void makeDirManager(bool newArchive);
   bool searchStep(TZAArchiveItem& item);
   bool nameMatchesSearch(const TDirItem& entry, const TZAArchiveItem& item) const;
+  // One selected entry, tried again for as long as the failure event says so; the last action.
+  TZAAction processEntry(int32_t index, TZAProcessOperation operation, bool& removed);
+  // Puts the waiting new files in their targets' places (last: for good, the
+  // new names flushed); a file that did not take its place goes to the
+  // failure event under its entry's name.
+  TZAAction commitReplacements(bool last);
   void processExtractItem(int32_t index, std::string name, const std::string& baseFolder);
+  // What stands at target for the overwrite rules: the file about to take its place, if one waits.
+  TZAExistingFile inspectTarget(const std::string& target) const;
   void processTestItem(int32_t index);
   void writeEntryFile(int32_t index, const std::string& target, uint32_t attributes, const TZAExistingFile& existing);
   int32_t FindFirstChangedItem() const;
@@ -190,6 +199,11 @@ class TZABaseArchiver::Impl : public TZADirVolumes, public TZADirSettings {
   bool skip_ = false;
   // The folders the running extraction has checked below its base.
   std::unique_ptr<TZAFolderGuard> folders_;
+  // The running extraction's new files that wait to replace existing ones
+  // (null outside an extraction), and whether the entry being written takes
+  // its target's place on its own, as one tried again after its batch failed.
+  std::unique_ptr<TZAReplaceBatch> replacements_;
+  bool replaceOneByOne_ = false;
 };
 
 }  // namespace zip
