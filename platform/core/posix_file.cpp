@@ -59,13 +59,20 @@ FileDescriptor createTempFile(std::string& pattern, int suffixLength) {
   return FileDescriptor(::mkostemps(pattern.data(), suffixLength, O_CLOEXEC));
 }
 
+FileDescriptor openFolder(const std::string& folder) {
+  return FileDescriptor(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+bool flushFolder(const std::string& folder) {
+  const FileDescriptor dir = openFolder(folder);
+  return dir.valid() && ::fsync(dir.get()) == 0;
+}
+
 bool renameOver(const std::string& temp, const std::string& fileName, bool sync) {
   if (::rename(temp.c_str(), fileName.c_str()) != 0) return false;
   if (sync) {
     const auto slash = fileName.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : fileName.substr(0, slash + 1);
-    const FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.valid()) ::fsync(dir.get());
+    flushFolder(slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1));
   }
   return true;
 }

@@ -42,6 +42,11 @@ bool writeAllAt(int fd, const void* data, std::size_t size, std::uint64_t offset
 // errno set, on failure.
 FileDescriptor createTempFile(std::string& pattern, int suffixLength = 0);
 
+// The folder ("" for the current one) opened to flush or sync its file system; invalid on failure.
+FileDescriptor openFolder(const std::string& folder);
+// Flushes the folder's names to the disk. False, errno set, when it cannot.
+bool flushFolder(const std::string& folder);
+
 // Renames temp over fileName; with sync, the folder is flushed too, so the new name survives a
 // power cut. False, errno set, when the rename fails.
 bool renameOver(const std::string& temp, const std::string& fileName, bool sync);

@@ -13,6 +13,19 @@ namespace ziptest {
 
 namespace fs = std::filesystem;
 
+// Every tool that reads ZIP files accepts the archive.
+void expectSound(const std::string& archive, const std::string& password) {
+  const std::string q = shellQuote(archive);
+  const std::string pw = password.empty() ? "" : " -P " + shellQuote(password);
+  EXPECT_EQ(runCommand("unzip -tq" + pw + " " + q + " 2>&1").status, 0) << runCommand("unzip -t" + pw + " " + q).out;
+  // python's test takes no password: encrypted archives are read by contentsOf instead.
+  if (password.empty()) {
+    EXPECT_EQ(runCommand("/usr/bin/python3 -m zipfile -t " + q + " >/dev/null 2>&1").status, 0);
+  }
+  const std::string pw7 = password.empty() ? " -p-" : " -p" + shellQuote(password);
+  EXPECT_EQ(runCommand("7z t" + pw7 + " " + q + " >/dev/null 2>&1").status, 0) << runCommand("7z t " + q).out;
+}
+
 Tree sampleTree() {
   const std::string noise = testsupport::randomBytes(300000, 42);
   std::string text;

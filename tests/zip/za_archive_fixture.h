@@ -23,6 +23,8 @@ std::string treeDiff(const Tree& got, const Tree& want);
 // cancels the operation. The number of failures reported.
 int extractIgnoringFailures(const std::filesystem::path& archive, const std::filesystem::path& base,
                             bool cancelWhileCopying = false);
+// Every tool that reads ZIP files (unzip, python's zipfile, 7-Zip) accepts the archive.
+void expectSound(const std::string& archive, const std::string& password = "");
 // Runs a shell command in folder; fails the test when it exits non-zero.
 std::string runIn(const std::filesystem::path& folder, const std::string& command);
 

@@ -24,9 +24,11 @@
 #include "zip/za_except.h"
 #include "zip/za_failure_log.h"
 #include "zip/zip_builder.h"
+#include "zip/za_archive_fixture.h"
 #include "zip/zip_test_reader.h"
 
 using namespace zip;
+using ziptest::expectSound;
 using ziptest::FailureLog;
 using testsupport::randomBytes;
 using testsupport::readFile;
@@ -39,19 +41,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using Contents = std::map<std::string, std::string>;
-
-// Every tool that reads ZIP files accepts the archive.
-void expectSound(const std::string& archive, const std::string& password = "") {
-  const std::string q = shellQuote(archive);
-  const std::string pw = password.empty() ? "" : " -P " + shellQuote(password);
-  EXPECT_EQ(runCommand("unzip -tq" + pw + " " + q + " 2>&1").status, 0) << runCommand("unzip -t" + pw + " " + q).out;
-  // python's test takes no password: encrypted archives are read by contentsOf instead.
-  if (password.empty()) {
-    EXPECT_EQ(runCommand("/usr/bin/python3 -m zipfile -t " + q + " >/dev/null 2>&1").status, 0);
-  }
-  const std::string pw7 = password.empty() ? " -p-" : " -p" + shellQuote(password);
-  EXPECT_EQ(runCommand("7z t" + pw7 + " " + q + " >/dev/null 2>&1").status, 0) << runCommand("7z t " + q).out;
-}
 
 // Names and contents as python's zipfile reads them.
 Contents contentsOf(const std::string& archive, const std::string& password = "") {

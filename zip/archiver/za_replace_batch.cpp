@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <memory>
 
+#include "zip/names/za_path_parts.h"
+
 namespace zip {
 
 namespace {
@@ -19,18 +21,8 @@ constexpr size_t kPrefixLength = sizeof kPrefix - 1;
 constexpr size_t kSuffixLength = sizeof kSuffix - 1;
 constexpr size_t kUniqueLength = 6;
 
-std::string folderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::string withSlash(const std::string& folder) {
   return folder.empty() ? "./" : folder.back() == '/' ? folder : folder + "/";
-}
-
-bool flushFolder(const std::string& folder) {
-  const platform::FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  return dir.valid() && ::fsync(dir.get()) == 0;
 }
 
 }  // namespace
@@ -132,8 +124,7 @@ std::vector<TZAReplaceBatch::TFailure> TZAReplaceBatch::Commit(bool last) {
     // The new names of the whole operation, flushed once per file system.
     while (!renamed_.empty()) {
       const dev_t dev = renamed_.front().device;
-      const platform::FileDescriptor folder(
-          ::open(folderOf(renamed_.front().target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+      const platform::FileDescriptor folder = platform::openFolder(ZAFolderPart(renamed_.front().target));
       if (folder.valid() && ::syncfs(folder.get()) == 0) namesFlushed(dev, failures);
       else namesFlushedOneByOne(dev, failures);
     }
@@ -150,9 +141,9 @@ void TZAReplaceBatch::namesFlushedOneByOne(dev_t device, std::vector<TFailure>& 
   std::unordered_map<std::string, bool> folders;
   for (const TRenamed& r : renamed_) {
     if (r.device != device) continue;
-    const std::string folder = folderOf(r.target);
+    const std::string folder = ZAFolderPart(r.target);
     auto it = folders.find(folder);
-    if (it == folders.end()) it = folders.emplace(folder, flushFolder(folder)).first;
+    if (it == folders.end()) it = folders.emplace(folder, platform::flushFolder(folder)).first;
     if (!it->second) failures.push_back({r.index, r.name, r.target});
   }
   namesFlushed(device, failures);

@@ -31,6 +31,11 @@ void setSize(uint32_t& field, uint64_t& wide, uint64_t value) {
   }
 }
 
+// The header a pass of ours left unfinished at q; nothing is read where a signed one stands.
+bool unfinishedEntryAt(TZASignatureScanner& headers, platform::TStream& s, int64_t q, uint64_t size) {
+  return headers.Find(q) != q && ZAUnfinishedEntryAt(s, q, size);
+}
+
 }  // namespace
 
 TDirItem TZADirManager::rebuiltItem(const TZALocalEntry& e, int64_t position) {
@@ -83,7 +88,7 @@ void TZADirManager::rebuildFromLocalHeaders() {
   // What the file holds ends at its end, or where a pass of ours was killed
   // inside an entry: a later update writes from there.
   CentralDirStart = stream_->Size();
-  const auto unfinishedAt = [&](int64_t q) { return headers.Find(q) != q && ZAUnfinishedEntryAt(*stream_, q, size); };
+  const auto unfinishedAt = [&](int64_t q) { return unfinishedEntryAt(headers, *stream_, q, size); };
   if (unfinishedAt(0)) {
     CentralDirStart = 0;
     return;
@@ -145,7 +150,7 @@ bool TZADirManager::insideAnEntry(uint64_t position) {
   const uint64_t size = static_cast<uint64_t>(stream_->Size());
   TZASignatureScanner headers(*stream_, kLocalHeaderSignature, kRebuildWindow);
   // An entry that a pass of ours was killed in runs to the end of the file.
-  const auto unfinishedAt = [&](int64_t q) { return headers.Find(q) != q && ZAUnfinishedEntryAt(*stream_, q, size); };
+  const auto unfinishedAt = [&](int64_t q) { return unfinishedEntryAt(headers, *stream_, q, size); };
   if (unfinishedAt(0)) return position > 0;
   for (int64_t p = headers.Find(0); p >= 0 && static_cast<uint64_t>(p) < position;) {
     int64_t next = p + 4;
