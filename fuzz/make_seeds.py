@@ -103,6 +103,23 @@ def larger_seeds(work):
     put("zip_split", "three-volumes-large.bin", split_set(plain, [starts[1] + 900, starts[2] + 900], False))
 
 
+def stored_inner_seed(work):
+    """A directory-less archive holding a stored inner archive whose entries are named like the
+    outer ones: the rebuild must walk past the inner headers, whatever the damage around them."""
+    src = os.path.join(work, "nested")
+    os.makedirs(os.path.join(src, "sous"))
+    with open(os.path.join(src, "config.txt"), "w") as f:
+        f.write("inner config\n")
+    tool(src, "zip", "-q", "-X", "inner.zip", "config.txt", out="inner.zip")
+    with open(os.path.join(src, "config.txt"), "w") as f:
+        f.write("outer config\n")
+    with open(os.path.join(src, "sous", "été.txt"), "w") as f:
+        f.write("accents " * 30)
+    whole = tool(src, "zip", "-q", "-X", "outer.zip", "config.txt", "inner.zip", "sous/été.txt", out="outer.zip")
+    eocd = whole.rfind(b"PK\x05\x06")
+    put("zip", "infozip-stored-inner-nocd.zip", whole[:struct.unpack_from("<I", whole, eocd + 16)[0]])
+
+
 def main():
     if os.path.isdir(CORPUS):
         shutil.rmtree(CORPUS)
@@ -132,6 +149,7 @@ def main():
         put("zip_split", "two-volumes.bin", split_set(plain, [60], True))
         put("zip_split", "three-volumes.bin", split_set(plain, [60, 230], False))
         larger_seeds(work)
+        stored_inner_seed(work)
     put("ini_file", "serie.ini",
         "[Serveur]\r\nHote=ftp.exemple.fr\r\nPort=21\r\nPassif=1\r\n\r\n[Dossiers]\r\nL0=/home/moi\r\nItemIndex=0x1\r\n")
     put("ini_file", "loose.ini", "; note\nsans section=1\n[ Tri ]\n  Cle = valeur \n[tri]\ncle=autre\n[]\n=x\nHEURE=-12\n")

@@ -285,7 +285,8 @@ TEST(Names, SeparatorsOemAndLength) {
 TEST(Rebuild, FromLocalHeadersByTheirRules) {
   ziptest::ZipBuilder b;
   b.addStored("vide", "");                                       // no data: still a file
-  b.addStored("sauté", "x").localExtra = std::string(261, 'e');  // extra field too long: skipped
+  // An extra field too long to be believed as it is, its data ending at the next header: taken.
+  b.addStored("sauté", "x").localExtra = std::string(261, 'e');
   ziptest::ZipEntry& dd = b.addStored("decrit.txt", "décrit après les données");
   dd.flags = 0x0008;
   dd.dataDescriptor = true;
@@ -293,13 +294,14 @@ TEST(Rebuild, FromLocalHeadersByTheirRules) {
   b.trailing = "?";  // spoils the end record
   b.end.totalEntries = b.end.entriesOnDisk = 9;
   Opened o(b.build());
-  ASSERT_EQ(o.m().ArchiveDir.Count(), 3);
+  ASSERT_EQ(o.m().ArchiveDir.Count(), 4);
   EXPECT_EQ(o.item(0).ExternalAttributes, 0x20u);
-  EXPECT_EQ(o.item(1).FileName, "decrit.txt");
-  EXPECT_EQ(o.item(1).Crc, ziptest::crcOf("décrit après les données"));
-  EXPECT_EQ(o.item(1).UncompressedSize, std::string("décrit après les données").size());
-  EXPECT_EQ(o.item(1).ExternalAttributes, 0x20u);
-  EXPECT_EQ(o.item(2).LocalHeaderOffset, b.localOffsets[3]);
+  EXPECT_EQ(o.item(1).FileName, "sauté");
+  EXPECT_EQ(o.item(2).FileName, "decrit.txt");
+  EXPECT_EQ(o.item(2).Crc, ziptest::crcOf("décrit après les données"));
+  EXPECT_EQ(o.item(2).UncompressedSize, std::string("décrit après les données").size());
+  EXPECT_EQ(o.item(2).ExternalAttributes, 0x20u);
+  EXPECT_EQ(o.item(3).LocalHeaderOffset, b.localOffsets[3]);
 }
 
 TEST(Rebuild, NothingToRebuildFrom) {
@@ -453,13 +455,16 @@ TEST(RebuildNames, DecodedAsTheDirectoryWouldAndFoldersByTheirSlash) {
   // Unix name bytes, told by the Info-ZIP Unix block of the local extra field.
   b.addStored("brut/né.txt", "unix").localExtra =
       ziptest::extraBlock(0x7875, std::string("\x01\x04\0\0\0\0\x04\0\0\0\0", 11));
+  // Nothing tells the host, but the bytes are UTF-8, as a Unix writer leaves them (an OEM name seldom is).
+  b.addStored("nu/été.txt", "unix, sans bloc");
   b.end.totalEntries = b.end.entriesOnDisk = 9;
   b.trailing = "?";
   Opened o(b.build());
-  ASSERT_EQ(o.m().ArchiveDir.Count(), 5);
-  const std::vector<std::pair<std::string, uint32_t>> want{
-      {"sub/été.txt", 0x20}, {"café.txt", 0x20}, {"vide.txt", 0x20}, {"dossier/", 0x10}, {"brut/né.txt", 0x20}};
-  for (int i = 0; i < 5; ++i) {
+  ASSERT_EQ(o.m().ArchiveDir.Count(), 6);
+  const std::vector<std::pair<std::string, uint32_t>> want{{"sub/été.txt", 0x20}, {"café.txt", 0x20},
+                                                           {"vide.txt", 0x20},    {"dossier/", 0x10},
+                                                           {"brut/né.txt", 0x20}, {"nu/été.txt", 0x20}};
+  for (int i = 0; i < 6; ++i) {
     EXPECT_EQ(o.item(i).FileName, want[static_cast<size_t>(i)].first);
     EXPECT_EQ(o.item(i).ExternalAttributes, want[static_cast<size_t>(i)].second) << o.item(i).FileName;
   }

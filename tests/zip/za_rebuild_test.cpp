@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,7 @@ struct ForeignCase {
   const char* peer;  // extracts the archive in the current folder: "%s" is its path
   std::vector<std::string> names;
   bool fromDirectory;  // else rebuilt from the local headers
+  size_t cut = 0;      // the fixture's first bytes only, when not 0
 };
 
 // Foreign archives that are cut, Zip64 without directory, or behind a stub
@@ -75,6 +77,10 @@ struct ForeignCase {
 TEST(ForeignArchives, SameEntriesAndBytesAsThePeer) {
   const std::vector<std::string> five{"empty.txt", "sub/", "sub/été.txt", "sub/r.bin", "a.txt"};
   const char* sevenZip = "7z x -y %s >/dev/null; true";
+  const std::vector<std::string> beforeInner{"config.txt", "empty.txt", "dir/", "dir/sub/", "dir/sub/deep.txt",
+                                             "été/", "été/naïve-日本.txt"};
+  std::vector<std::string> sound = beforeInner;
+  sound.insert(sound.end(), {"inner.zip", "a.txt", "r.bin", "zz-last.txt"});
   const std::vector<ForeignCase> cases{
       // 7-Zip also writes the cut inner.zip (and fails); the whole entry is config.txt.
       {"innerzip-cut241.zip", sevenZip, {"config.txt"}, false},
@@ -88,11 +94,24 @@ TEST(ForeignArchives, SameEntriesAndBytesAsThePeer) {
       {"stream-cut-after-inner.zip", sevenZip, {"config.txt"}, false},
       // The inner archive's own descriptors do not end the outer entry.
       {"iz-fd-innerfd-nocd.zip", sevenZip, {"config.txt", "inner-fd.zip", "sub/last.txt", "a.txt"}, false},
+      // Directory removed around a stored inner archive named like the outer
+      // files. A 261-byte local extra field that is no run of blocks, with
+      // sizes that end at the next header:
+      {"badextra261-inner-nocd.zip", sevenZip, {"config.txt", "inner.zip", "a.txt"}, false},
+      // The same cut after the inner archive, whose end record then ends the file.
+      {"badextra261-inner-nocd.zip", sevenZip, {"config.txt", "inner.zip"}, false, 581},
+      // One bit of inner.zip's signature flipped: the outer entries before it.
+      {"sigflip-inner-nocd.zip", sevenZip, beforeInner, false},
+      // The extra length of "été/" damaged (0 to 128) points into inner.zip's data.
+      {"extralen-inner-nocd.zip", sevenZip, {beforeInner.begin(), beforeInner.end() - 1}, false},
+      // UTF-8 names, neither flagged nor told by a Unix block.
+      {"utf8-unflagged-nocd.zip", sevenZip, sound, false},
   };
   for (const ForeignCase& c : cases) {
-    SCOPED_TRACE(c.fixture);
+    SCOPED_TRACE(std::string(c.fixture) + (c.cut > 0 ? " cut at " + std::to_string(c.cut) : ""));
     testsupport::TempDir dir;
     const fs::path file = copyFixture(c.fixture, dir.path());
+    if (c.cut > 0) testsupport::writeFile(file, testsupport::readFile(file).substr(0, c.cut));
     EXPECT_EQ(listOf(file).names, c.names);
     {
       TZipArchiver a;
@@ -211,6 +230,64 @@ INSTANTIATE_TEST_SUITE_P(
                   "bsdtar --format zip --options zip:compression=store -cf outer.zip config.txt inner.zip sub/last.txt"}),
     [](const auto& info) { return std::string(info.param.label); });
 
+// Every bit of every local header of a directory-less archive that holds a
+// stored inner archive (named like the outer files) flipped, one at a time:
+// whatever the rebuild makes of the damage, no entry of the inner archive
+// comes back as one of this archive.
+TEST(MutatedHeaders, NoEntryOfTheInnerArchive) {
+  testsupport::TempDir dir;
+  const fs::path sound = copyFixture("utf8-unflagged-nocd.zip", dir.path());
+  const std::string whole = testsupport::readFile(sound);
+  const auto u16 = [&](uint64_t at) {
+    return static_cast<uint64_t>(static_cast<uint8_t>(whole[at]) | static_cast<uint8_t>(whole[at + 1]) << 8);
+  };
+  std::vector<std::pair<uint64_t, uint64_t>> headers;  // from, to
+  uint64_t innerFrom = 0, innerTo = 0;
+  {
+    TZipArchiver a;
+    a.FileName = sound.string();
+    a.OpenArchive(0x20);
+    ASSERT_EQ(a.EntryCount(), 11);
+    for (int i = 0; i < a.EntryCount(); ++i) {
+      const TDirItem& item = TZAArchiverInternals::Entry(a, i);
+      const uint64_t p = item.TrueLocalHeaderOffset(), data = p + 30 + u16(p + 26) + u16(p + 28);
+      headers.emplace_back(p, data);
+      if (item.FileName == "inner.zip") {
+        innerFrom = data;
+        innerTo = data + item.TrueCompressedSize();
+      }
+    }
+  }
+  ASSERT_GT(innerTo, innerFrom);
+  std::string found;
+  int mutants = 0, withInner = 0;
+  for (const auto& [from, to] : headers) {
+    for (uint64_t at = from; at < to; ++at) {
+      for (int bit = 0; bit < 8; ++bit) {
+        std::string bytes = whole;
+        bytes[at] = static_cast<char>(bytes[at] ^ (1 << bit));
+        testsupport::writeFile(dir / "m.zip", bytes);
+        ++mutants;
+        TZipArchiver a;
+        a.FileName = (dir / "m.zip").string();
+        try {
+          a.OpenArchive(0x20);
+        } catch (const EZAException&) {
+          continue;
+        }
+        for (int i = 0; i < a.EntryCount(); ++i) {
+          const uint64_t p = TZAArchiverInternals::Entry(a, i).TrueLocalHeaderOffset();
+          if (p < innerFrom || p >= innerTo) continue;
+          if (withInner++ < 5)
+            found += "byte " + std::to_string(at) + " bit " + std::to_string(bit) + ": " + a.Entry(i).FileName() + "\n";
+          break;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(withInner, 0) << "of " << mutants << " mutants, for instance\n" << found;
+}
+
 // An update killed while it stored a large inner archive (its data claim more
 // than the whole file holds): the inner entries are not taken, and its c.bin
 // does not replace the real one.
@@ -258,37 +335,53 @@ TEST(RebuildBehindAStub, FalseHeaderIsNoCutPoint) {
 }
 
 // A local extra field past 260 bytes (alignment padding) is believed when it
-// reads as whole blocks, and its entry comes back; bytes that are no run of
-// blocks make the header one that only looks like it.
-TEST(RebuildLongLocalExtra, BelievedWhenItReadsAsBlocks) {
+// reads as whole blocks. One that is no run of blocks leaves its header
+// believed only where its data end at the next record; otherwise that header,
+// standing where an entry must begin, is the cut point: what its data hold is
+// never taken for entries.
+TEST(RebuildLongLocalExtra, BelievedWhenItReadsAsBlocksOrEndsAtARecord) {
   struct Case {
     const char* label;
     std::string extra;
-    bool believed;
+    std::optional<uint32_t> compressedSize;  // in the header, when it lies
+    std::vector<std::string> names;
   };
   const std::string block = ziptest::extraBlock(0xD935, std::string(290, '\x01'));
+  const std::string claimsMore = ziptest::le16(0x7075) + ziptest::le16(400) + std::string(296, 'x');
+  const std::vector<std::string> both{"zero.txt", "un.txt", "deux.txt"};
   const std::vector<Case> cases{
-      {"zero_padding_odd_length", std::string(4093, '\0'), true},
-      {"block_then_zero_tail", block + std::string(2, '\0'), true},
-      {"block_claims_more", ziptest::le16(0x7075) + ziptest::le16(400) + std::string(296, 'x'), false},
-      {"block_then_other_tail", block + "\x01\x02", false},
+      {"zero_padding_odd_length", std::string(4093, '\0'), std::nullopt, both},
+      {"block_then_zero_tail", block + std::string(2, '\0'), std::nullopt, both},
+      {"block_claims_more", claimsMore, std::nullopt, both},
+      {"block_then_other_tail", block + "\x01\x02", std::nullopt, both},
+      {"block_claims_more_data_end_nowhere", claimsMore, 3, {"zero.txt"}},
+      {"block_then_other_tail_data_past_the_end", block + "\x01\x02", 0x100000, {"zero.txt"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     ziptest::ZipBuilder b;
-    b.addStored("un.txt", "premier").localExtra = c.extra;
+    b.addStored("zero.txt", "avant");
+    ziptest::ZipEntry& un = b.addStored("un.txt", "premier");
+    un.localExtra = c.extra;
+    un.compressedSize = c.compressedSize;
     b.addStored("deux.txt", "second");
     const std::string bytes = b.build().substr(0, b.directoryOffset);
     testsupport::TempDir dir;
     testsupport::writeFile(dir / "t.zip", bytes);
-    EXPECT_EQ(listOf(dir / "t.zip").names, c.believed ? (std::vector<std::string>{"un.txt", "deux.txt"})
-                                                      : (std::vector<std::string>{"deux.txt"}));
+    EXPECT_EQ(listOf(dir / "t.zip").names, c.names);
   }
 }
 
 // An end record that counts entries where none can be read is damage, never
 // an empty archive; one that counts none still opens empty.
 TEST(EndRecordNamingEntries, NoneReadableIsTheDamagedCode) {
+  // Extra fields that are no run of blocks, and data that end at no record: no header is believed.
+  static const auto noHeaderLeft = [](ziptest::ZipBuilder& b) {
+    for (ziptest::ZipEntry& e : b.entries) {
+      e.localExtra = std::string(300, 'e');
+      e.compressedSize = 3;
+    }
+  };
   struct Case {
     const char* label;
     void (*shape)(ziptest::ZipBuilder&);
@@ -297,7 +390,7 @@ TEST(EndRecordNamingEntries, NoneReadableIsTheDamagedCode) {
       {"directory_elsewhere_no_header_left",
        [](ziptest::ZipBuilder& b) {
          b.end.dirSize = 5;
-         b.entries[0].localExtra = b.entries[1].localExtra = std::string(300, 'e');
+         noHeaderLeft(b);
        }},
       {"directory_elsewhere_no_signature",
        [](ziptest::ZipBuilder& b) {
@@ -310,7 +403,7 @@ TEST(EndRecordNamingEntries, NoneReadableIsTheDamagedCode) {
        [](ziptest::ZipBuilder& b) {
          b.trailing = "\n";
          b.end.totalEntries = b.end.entriesOnDisk = 3;
-         b.entries[0].localExtra = b.entries[1].localExtra = std::string(300, 'e');
+         noHeaderLeft(b);
        }},
   };
   for (const Case& c : cases) {

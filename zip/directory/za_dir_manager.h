@@ -70,6 +70,9 @@ class TZADirManager {
   // The rebuild, where an end record counted entries: none recovered is damage, not an empty archive.
   void rebuildCounting(uint64_t namedEntries);
   TDirItem rebuiltItem(const TZALocalEntry& entry, int64_t position);
+  // Drops the rebuilt entries from the first that an archive stored in an
+  // entry lists (ZAFirstStoredArchiveEntry) on; the write point moves there.
+  void dropStoredArchiveEntries();
   // Whether position lies inside the data of an entry whose local header
   // stands before it: ZIP data there belong to an archive stored in that entry.
   bool insideAnEntry(uint64_t position);

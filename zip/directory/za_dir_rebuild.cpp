@@ -4,6 +4,7 @@
 #include "zip/directory/za_dir_manager.h"
 #include "zip/directory/za_local_entry.h"
 #include "zip/directory/za_signature_scanner.h"
+#include "zip/directory/za_stored_archive.h"
 #include "zip/format/za_bytes.h"
 #include "zip/format/za_extra_field.h"
 #include "zip/format/za_range.h"
@@ -56,13 +57,6 @@ TDirItem TZADirManager::rebuiltItem(const TZALocalEntry& e, int64_t position) {
     setSize(item.CompressedSize, item.CompressedSize64, e.CompressedSize);
     setSize(item.UncompressedSize, item.UncompressedSize64, e.UncompressedSize);
   }
-  // The local header has no host: a Unix block in its extra field tells
-  // that the name was stored raw, as the central directory would say.
-  for (const ExtraBlock& block : ParseExtraField(e.Extra)) {
-    if (block.HeaderId == kUnixExtraId || block.HeaderId == kInfoZipUnixExtraId ||
-        block.HeaderId == kInfoZipOldUnixExtraId)
-      item.VersionMadeBy = static_cast<uint16_t>((uint16_t{kHostUnix} << 8) | (lh.VersionNeeded & 0xFF));
-  }
   setSize(item.LocalHeaderOffset, item.LocalHeaderOffset64, static_cast<uint64_t>(position));
   item.HasZip64 = item.CompressedSize == kMarker32 || item.UncompressedSize == kMarker32 ||
                   item.LocalHeaderOffset == kMarker32;
@@ -70,6 +64,17 @@ TDirItem TZADirManager::rebuiltItem(const TZALocalEntry& e, int64_t position) {
   std::vector<uint8_t> raw(static_cast<size_t>(nameLength));
   stream_->SetPosition(position + static_cast<int64_t>(TZipLocalHeader::kSize));
   stream_->ReadBuffer(raw.data(), static_cast<int64_t>(raw.size()));
+  // The local header has no host: a Unix block in its extra field tells that
+  // the name was stored raw, as the central directory would say. Without one,
+  // an unflagged name that is UTF-8 beyond ASCII was written raw by a Unix
+  // writer too: an OEM name almost never reads as UTF-8.
+  bool unixName = (item.Flags & kFlagUtf8) == 0 && ZALooksLikeRawUtf8(asText(raw));
+  for (const ExtraBlock& block : ParseExtraField(e.Extra)) {
+    if (block.HeaderId == kUnixExtraId || block.HeaderId == kInfoZipUnixExtraId ||
+        block.HeaderId == kInfoZipOldUnixExtraId)
+      unixName = true;
+  }
+  if (unixName) item.VersionMadeBy = static_cast<uint16_t>((uint16_t{kHostUnix} << 8) | (lh.VersionNeeded & 0xFF));
   ZASetStoredName(item, ZADecodeStoredName(asText(raw), item.Flags, item.VersionMadeBy, oemFileNames()),
                   oemFileNames());
   // Only a name that ends with "/" is a folder: an empty file stays a file.
@@ -95,6 +100,8 @@ void TZADirManager::rebuildFromLocalHeaders() {
   }
   int64_t p = headers.Find(0);
   if (!headerFits(p)) throw EZAException(zeInvalidArchive, settings_.ComponentName());
+  // Where the next entry must begin: the end of the last whole one.
+  int64_t expected = 0;
   for (; headerFits(p); p = headers.Find(p)) {
     const std::optional<TZALocalEntry> e = ZAReadLocalEntry(*stream_, p, size);
     // Bytes that only look like a header are not worth a search of the rest
@@ -105,6 +112,20 @@ void TZADirManager::rebuildFromLocalHeaders() {
     }
     const std::optional<TZADataDescriptor> d =
         e->Described() ? ZAFindDataDescriptor(*stream_, descriptors, *e, size) : std::nullopt;
+    // A header whose long extra field is no run of blocks is believed where
+    // its entry ends at the next record. Else, where an entry must begin, it
+    // is the cut point, so that what its data hold (a stored archive's
+    // headers) never becomes entries; elsewhere it is bytes that look like one.
+    std::optional<uint64_t> descriptorEnd;
+    if (d) descriptorEnd = d->End();
+    if (!e->ExtraTrusted && !ZAEndAtARecord(*stream_, *e, descriptorEnd, size)) {
+      if (e->Plausible() && p == expected) {
+        CentralDirStart = p;
+        break;
+      }
+      p += 4;
+      continue;
+    }
     // An entry whose data run past the end of the file (its sizes known, or
     // its descriptor never found) is where a download was cut or an update
     // killed: it is left out, and what lies inside its data (a stored
@@ -141,9 +162,26 @@ void TZADirManager::rebuildFromLocalHeaders() {
         CentralDirStart = next;
         break;
       }
+      expected = next;
     }
     p = next;
   }
+  dropStoredArchiveEntries();
+}
+
+void TZADirManager::dropStoredArchiveEntries() {
+  const int32_t n = ArchiveDir.Count();
+  if (n == 0) return;
+  std::vector<uint64_t> positions(static_cast<size_t>(n));
+  for (int32_t i = 0; i < n; ++i) positions[static_cast<size_t>(i)] = ArchiveDir.GetItemPtr(i)->TrueLocalHeaderOffset();
+  // The last header of this archive that the walk met: the cut point, if any, stands after every entry.
+  const uint64_t size = static_cast<uint64_t>(stream_->Size());
+  const uint64_t last = static_cast<uint64_t>(CentralDirStart) < size ? static_cast<uint64_t>(CentralDirStart)
+                                                                     : positions.back();
+  const std::optional<size_t> first = ZAFirstStoredArchiveEntry(*stream_, positions, last, size);
+  if (!first) return;
+  CentralDirStart = static_cast<int64_t>(positions[*first]);
+  ArchiveDir.SetCount(static_cast<int32_t>(*first));
 }
 
 bool TZADirManager::insideAnEntry(uint64_t position) {
@@ -152,14 +190,22 @@ bool TZADirManager::insideAnEntry(uint64_t position) {
   // An entry that a pass of ours was killed in runs to the end of the file.
   const auto unfinishedAt = [&](int64_t q) { return unfinishedEntryAt(headers, *stream_, q, size); };
   if (unfinishedAt(0)) return position > 0;
+  // Where the next entry must begin: the end of the last whole one.
+  int64_t expected = 0;
   for (int64_t p = headers.Find(0); p >= 0 && static_cast<uint64_t>(p) < position;) {
     int64_t next = p + 4;
-    if (const auto e = ZAReadLocalEntry(*stream_, p, size); e && e->Plausible() && e->DataStart <= position) {
+    const auto e = ZAReadLocalEntry(*stream_, p, size);
+    // A doubtful extra field, as the rebuild takes it: believed where its data
+    // end at a record; else, where an entry must begin, the cut point.
+    const bool believed = e && (e->ExtraTrusted || ZAEndAtARecord(*stream_, *e, std::nullopt, size));
+    if (e && !believed && e->Plausible() && p == expected) return true;
+    if (believed && e->Plausible() && e->DataStart <= position) {
       const uint64_t into = position - e->DataStart;
       // Data of unknown size may hold anything.
       if (!e->Sized || into < e->CompressedSize) return true;
       next = static_cast<int64_t>(e->DataEnd());
       if (unfinishedAt(next)) return static_cast<uint64_t>(next) < position;
+      expected = next;
     }
     p = headers.Find(next);
   }

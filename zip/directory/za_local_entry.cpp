@@ -20,7 +20,7 @@ std::optional<TZALocalEntry> ZAReadLocalEntry(platform::TStream& stream, int64_t
   e.Extra.resize(h.ExtraLength);
   stream.SetPosition(static_cast<int64_t>(at + TZipLocalHeader::kSize + h.NameLength));
   stream.ReadBuffer(e.Extra.data(), static_cast<int64_t>(e.Extra.size()));
-  if (h.ExtraLength > kMaxLooseLocalExtra && !ExtraFieldWellFormed(e.Extra)) return std::nullopt;
+  e.ExtraTrusted = h.ExtraLength <= kMaxLooseLocalExtra || ExtraFieldWellFormed(e.Extra);
 
   e.CompressedSize = h.CompressedSize;
   e.UncompressedSize = h.UncompressedSize;
@@ -44,6 +44,26 @@ std::optional<TZALocalEntry> ZAReadLocalEntry(platform::TStream& stream, int64_t
   }
   e.Sized = !e.Described() && compressedKnown && uncompressedKnown;
   return e;
+}
+
+bool ZARecordStartsAt(platform::TStream& stream, uint64_t position, uint64_t streamSize) {
+  if (position == streamSize) return true;
+  if (!ZARangeFits(position, 4, streamSize)) return false;
+  uint8_t raw[4];
+  stream.SetPosition(static_cast<int64_t>(position));
+  stream.ReadBuffer(raw, sizeof raw);
+  const uint32_t signature = TZAByteReader(raw).U32();
+  return signature == kLocalHeaderSignature || signature == kCentralHeaderSignature ||
+         signature == kEndOfCentralDirSignature || signature == kZip64EndOfCentralDirSignature;
+}
+
+std::optional<uint64_t> ZAEndAtARecord(platform::TStream& stream, const TZALocalEntry& entry,
+                                       std::optional<uint64_t> descriptorEnd, uint64_t streamSize) {
+  if (!descriptorEnd && !(entry.Sized && ZARangeFits(entry.DataStart, entry.CompressedSize, streamSize)))
+    return std::nullopt;
+  const uint64_t end = descriptorEnd ? *descriptorEnd : entry.DataEnd();
+  if (!ZARecordStartsAt(stream, end, streamSize)) return std::nullopt;
+  return end;
 }
 
 bool ZAUnfinishedEntryAt(platform::TStream& stream, int64_t position, uint64_t streamSize) {

@@ -44,6 +44,11 @@ std::string ZADecodeStoredName(std::string_view stored, uint16_t flags, uint16_t
   return name;
 }
 
+bool ZALooksLikeRawUtf8(std::string_view stored) {
+  const std::string_view name = stored.substr(0, stored.find('\0'));
+  return !isAscii(name) && ZAIsValidUtf8(name);
+}
+
 TZAStoredName ZAEncodeStoredName(std::string_view name, uint16_t versionMadeBy, uint16_t flags, bool oemFileNames) {
   const bool flagged = (flags & 0x0800) != 0;
   // ASCII reads the same either way, bytes that are not UTF-8 came raw from an

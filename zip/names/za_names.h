@@ -14,6 +14,10 @@ inline constexpr uint8_t kHostUnix = 3;
 // decoded, "\" turned into "/".
 std::string ZADecodeStoredName(std::string_view stored, uint16_t flags, uint16_t versionMadeBy, bool oemFileNames);
 
+// Whether stored bytes (up to a zero byte) are UTF-8 with characters beyond
+// ASCII: what a Unix writer leaves unflagged, and an OEM name almost never is.
+bool ZALooksLikeRawUtf8(std::string_view stored);
+
 struct TZAStoredName {
   std::string Bytes;
   bool Utf8 = false;  // flag bit 11 goes with these bytes
