@@ -21,6 +21,7 @@
 #include "platform/core/format_settings.h"
 #include "platform/ui/message_box.h"
 #include "platform/core/program_folder.h"
+#include "platform/ui/window_placement.h"
 #include "ui_fmmain.h"
 
 namespace backup {
@@ -32,6 +33,9 @@ const QString exeName = QStringLiteral("PalvrenFtp");
 TfmMain::TfmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::fmMain>()) {
   ui->setupUi(this);
   setFixedSize(547, 394);
+  // Every start opens in the middle of the screen, whatever windows the window manager's own
+  // placement would have avoided (the updater's, when it restarts the program).
+  platform::centreOnOwner(this, nullptr);
   statusPanel_ = new QLabel(this);
   statusPanel_->setObjectName(QStringLiteral("StatusPanel0"));
   // Wide enough for the time of day, the panel's usual text.

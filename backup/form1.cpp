@@ -19,6 +19,7 @@
 #include "platform/core/program_folder.h"
 #include "platform/ui/shell_open.h"
 #include "platform/ui/window_placement.h"
+#include "platform/ui/menu_bar_keys.h"
 #include "ui_form1.h"
 
 namespace backup {
@@ -75,6 +76,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::F
     if (w->focusPolicy() == Qt::WheelFocus) w->setFocusPolicy(Qt::StrongFocus);
   }
 
+  // The menus from the keyboard too, captions unchanged.
+  platform::openMenuBarFromKeyboard(this);
   SvgEditIni1 = TSvgEditIni::forWindow(this);
 }
 

@@ -19,6 +19,7 @@
 #include "platform/core/posix_file.h"
 #include "platform/core/program_folder.h"
 #include "platform/ui/window_placement.h"
+#include "platform/ui/menu_bar_keys.h"
 #include "ui_form2.h"
 
 namespace backup {
@@ -42,6 +43,8 @@ TForm2::TForm2(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::T
           [this] { platform::deliverSafely([this] { Ouvrirfichiersjournaux1Click(); }); });
   connect(ui->Fermer1, &QAction::triggered, this, &TForm2::shutJournalClick);
   connect(ui->shutJournal, &QPushButton::clicked, this, &TForm2::shutJournalClick);
+  // The menus from the keyboard too, captions unchanged.
+  platform::openMenuBarFromKeyboard(this);
 }
 
 TForm2::~TForm2() = default;

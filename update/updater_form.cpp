@@ -74,9 +74,17 @@ void TForm1::FormCreate() {
 void TForm1::BitBtn2Click() { close(); }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  // Every close ("Quitter", the close box, the window manager) ends the program. During a
-  // transfer the road is still on the stack: the transfer ends at once, and the road, seeing the
-  // client cancelled, tidies up and returns to the loop, which then ends.
+  closeAsked_ = true;
+  if (installing_) {
+    // Files are being replaced: the road finishes the installation, then closes the window.
+    ui->Label1->setText(QStringLiteral("Installation de la mise à jour ") + ProductName +
+                        QStringLiteral(" en cours.\nLa fenêtre se fermera à la fin de l'installation."));
+    event->ignore();
+    return;
+  }
+  // Every other close ("Quitter", the close box, the window manager, a terminate signal) ends the
+  // program. During a transfer or the archive's test the road is still on the stack: the step ends
+  // at once, and the road, seeing the close, tidies up and returns to the loop, which then ends.
   IdHTTP1.cancel();
   QWidget::closeEvent(event);
 }

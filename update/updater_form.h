@@ -9,7 +9,7 @@
 #include "net/http_client.h"
 #include "net/idle_pump.h"
 #include "platform/core/day_count.h"
-#include "zip/za_archiver.h"
+#include "update/update_archiver.h"
 
 class QPlainTextEdit;
 
@@ -31,7 +31,7 @@ class TForm1 : public QWidget {
 
   std::unique_ptr<Ui::UpdaterForm1> ui;
   net::HttpClient IdHTTP1;
-  zip::TZipArchiver ZipArchiver1;
+  TUpdateArchiver ZipArchiver1;
 
   QString ExeName;
   QString ZipName;
@@ -48,8 +48,9 @@ class TForm1 : public QWidget {
   void BitBtn2Click();
   void Button5Click();
   void Button2Click();
-  // Opens the archive, tests every entry and extracts them all over the program folder. False, with
-  // the reason in fault and nothing extracted, when the archive does not open or an entry fails its test.
+  // Opens the archive, tests every entry and extracts them all over the program folder, the backup
+  // program's executable last. False, with the reason in fault and nothing extracted, when the archive
+  // does not open, an entry fails its test or the window was closed during the test (fault empty).
   bool Button3Click(QString& fault);
   void LoadMemoFromMemoryStream(QPlainTextEdit* memo, const platform::TMemoryStream& stream);
   void IdHTTP1WorkBegin(net::WorkMode AWorkMode, std::int64_t AWorkCountMax);
@@ -70,18 +71,32 @@ class TForm1 : public QWidget {
   QString noNewVersionText() const;
   // Downloads the archive into ZipPath; the error's text when the download failed.
   std::optional<QString> downloadArchive();
-  // The road after a failed download: the old version runs again, the partial file goes, the
-  // status line says what happened and the box shows the error. "Mise à jour" stays disabled:
+  // The road after a failed download: the partial file goes, the status line says what happened,
+  // the box shows the error and the old version runs again. "Mise à jour" stays disabled:
   // only "Quitter" is left.
   void abandonDownload(const QString& what, const QString& error);
   QString restartedText() const;
+  // Always after the road's last box: a window manager hands the keyboard to the window that maps
+  // last, and the restarted program's window would take the "OK" meant for the box.
   void restartBackupProgram();
+  // Inside a catch: the error's box, then the restart.
+  void reportThenRestart();
+  // The road after a close that came before the first file was written: the old version runs
+  // again, the archive goes, no box.
+  void abandonOnClose();
+  // Lets the window paint and take its close at the start of a long step.
+  void pumpOnce();
 
   std::unique_ptr<net::ScopedIdlePump> IdAntiFreeze1;
   // Byte counts above the bar's int range are shifted down by this many bits.
   int progressShift_ = 0;
   // False while a transfer of unknown length runs: the bar then stays empty.
   bool lengthKnown_ = false;
+  // The window was asked to close while the road ran.
+  bool closeAsked_ = false;
+  // From the first file written over the program folder to the end of the extraction: a close
+  // then waits for the end, since stopping half way would leave two versions mixed.
+  bool installing_ = false;
 };
 
 }  // namespace updater

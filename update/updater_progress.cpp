@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "platform/core/clock.h"
+#include "platform/core/paced_pump.h"
 #include "ui_updater_form.h"
 #include "update/updater_form.h"
 
@@ -38,9 +39,16 @@ void TForm1::IdHTTP1Work(net::WorkMode AWorkMode, std::int64_t AWorkCount) {
 void TForm1::IdHTTP1WorkEnd(net::WorkMode) { ui->ProgressBar->setValue(0); }
 
 void TForm1::ZipArchiver1FileProgress(zip::TZABaseArchiver*, const std::string&, double Progress,
-                                      zip::TZAProcessOperation, zip::TZAProgressPhase, bool&) {
+                                      zip::TZAProcessOperation, zip::TZAProgressPhase, bool& Cancel) {
   ui->ProgressBar->setRange(0, 100);
   ui->ProgressBar->setValue(static_cast<int>(Progress));
+  // The test and the extraction block the window's thread as a transfer does: between files and
+  // blocks the window paints and takes its close.
+  platform::pumpWindows();
+  // A close before the first file is written stops the road as a close during the download does.
+  if (closeAsked_ && !installing_) Cancel = true;
 }
+
+void TForm1::pumpOnce() { QCoreApplication::processEvents(); }
 
 }  // namespace updater

@@ -2,10 +2,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <exception>
 #include <optional>
 
 #include "net/net_error.h"
 #include "platform/core/exceptions.h"
+#include "platform/ui/application.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/shell_open.h"
 #include "platform/core/streams.h"
@@ -39,9 +41,7 @@ void TForm1::BitBtn1Click() {
     ui->Label1->setText(QStringLiteral("Téléchargement des mises à jour ") + ProductName + QStringLiteral("."));
     if (const std::optional<QString> error = downloadArchive()) {
       if (IdHTTP1.cancelled()) {
-        // Closed: the old version runs again, without the partial file and without a box.
-        restartBackupProgram();
-        QFile::remove(ZipPath);
+        abandonOnClose();
         return;
       }
       abandonDownload(
@@ -49,9 +49,14 @@ void TForm1::BitBtn1Click() {
       return;
     }
     ui->Label1->setText(QStringLiteral("Installation de la mise à jour ") + ProductName + QStringLiteral("."));
+    pumpOnce();
     QThread::msleep(stepPauseMs);
     QString fault;
     if (!Button3Click(fault)) {
+      if (closeAsked_) {
+        abandonOnClose();
+        return;
+      }
       // Only a whole archive is installed: one that does not open or test is a failed download.
       abandonDownload(
           QStringLiteral("L'archive de la mise à jour ") + ProductName +
@@ -61,26 +66,30 @@ void TForm1::BitBtn1Click() {
       return;
     }
   } catch (const platform::EFCreateError&) {
-    restartBackupProgram();
     ui->Label1->setText(QStringLiteral("L'archive de la mise à jour ") + ProductName +
                         QStringLiteral(" n'a pas pu être créée.\n") + restartedText());
-    throw;
+    reportThenRestart();
+    return;
   } catch (...) {
     // Whatever ends the road here, the program that was stopped for it runs again.
-    restartBackupProgram();
     ui->Label1->setText(QStringLiteral("L'installation de la mise à jour ") + ProductName +
                         QStringLiteral(" a été interrompue.\n") + ProductName + QStringLiteral(" a été redémarré."));
-    throw;
+    reportThenRestart();
+    return;
   }
   ui->Label1->setText(QStringLiteral("Mise à jour de ") + ProductName + QStringLiteral(" terminée."));
+  pumpOnce();
   QThread::msleep(stepPauseMs);
-  restartBackupProgram();
   if (QFile::exists(ZipPath)) QFile::remove(ZipPath);
   ui->BitBtn1->setEnabled(true);
-  platform::showMessage(QStringLiteral("La mise à jour de ") + ProductName +
-                            QStringLiteral(" est terminée et installée.\n") + ProductName +
-                            QStringLiteral(" à été redémarré automatiquement."),
-                        this);
+  // Closed during the installation: the user has seen the window go, no box waits for "OK".
+  if (!closeAsked_) {
+    platform::showMessage(QStringLiteral("La mise à jour de ") + ProductName +
+                              QStringLiteral(" est terminée et installée.\n") + ProductName +
+                              QStringLiteral(" à été redémarré automatiquement."),
+                          this);
+  }
+  restartBackupProgram();
   close();
 }
 
@@ -98,13 +107,25 @@ std::optional<QString> TForm1::downloadArchive() {
 }
 
 void TForm1::abandonDownload(const QString& what, const QString& error) {
-  // An incomplete archive is never extracted: the installed version stays as it was, and runs
-  // again before the box, which may wait long for its "OK".
-  restartBackupProgram();
+  // An incomplete archive is never extracted: the installed version stays as it was.
   QFile::remove(ZipPath);
   ui->ProgressBar->setValue(0);
   ui->Label1->setText(what + QStringLiteral("\n") + restartedText());
   platform::showMessage(error, this);
+  restartBackupProgram();
+}
+
+void TForm1::abandonOnClose() {
+  // Closed: the old version runs again, without the archive and without a box.
+  QFile::remove(ZipPath);
+  restartBackupProgram();
+}
+
+void TForm1::reportThenRestart() {
+  // The error's box first: the restarted program would come up over it and take the "OK".
+  const std::exception_ptr error = std::current_exception();
+  platform::deliverSafely([error] { std::rethrow_exception(error); });
+  restartBackupProgram();
 }
 
 QString TForm1::restartedText() const {

@@ -11,7 +11,8 @@ namespace platform {
 // The frame's top-left corner. A frame larger than the area keeps its top-left corner inside it.
 QPoint placeFrame(const QRect& ownerFrame, const QSize& frameSize, const QRect& available);
 
-// Moves window (a top-level window) that way on owner, on the screen that shows owner's centre.
+// Moves window (a top-level window) that way on owner, on the screen that shows owner's centre;
+// without an owner, in the middle of the available area of the window's screen.
 void centreOnOwner(QWidget* window, const QWidget* owner);
 
 }  // namespace platform

@@ -59,6 +59,24 @@ TEST_F(WindowsOnScreen, TheConfigurationAndHistoryWindowsOpenInsideTheScreenCent
   }
 }
 
+// Wherever other windows stand (the updater's, when it restarts the program), the main window
+// opens in the middle of the screen, and the configuration window centred on it.
+using MainWindowPlace = WindowsTest;
+
+TEST_F(MainWindowPlace, OpensInTheMiddleOfTheScreen) {
+  const auto available = [] { return QGuiApplication::primaryScreen()->availableGeometry(); };
+  QWidget other;
+  other.setGeometry(available().center().x() - 195, available().center().y() - 76, 390, 153);
+  other.show();
+  buildWindows();
+  main->show();
+  EXPECT_NEAR(main->frameGeometry().center().x(), available().center().x(), 4);
+  EXPECT_NEAR(main->frameGeometry().center().y(), available().center().y(), 4);
+  main->ui->SpeedButton2->click();
+  EXPECT_TRUE(available().contains(config->frameGeometry()));
+  EXPECT_NEAR(config->frameGeometry().center().x(), available().center().x(), 4);
+}
+
 TEST_F(WindowsOnScreen, HidingAndShowingFromTheTrayKeepThePlaceAndSize) {
   const std::function<void()> hidings[] = {
       [this] { main->ui->BitBtn1->click(); },

@@ -1,7 +1,9 @@
 #pragma once
+#include <memory>
 #include <string>
 #include <vector>
-#include <sys/types.h>
+
+#include "support/child_process.h"
 
 namespace testsupport {
 
@@ -15,16 +17,14 @@ class ServerProcess {
   ServerProcess& operator=(const ServerProcess&) = delete;
 
   int port() const { return port_; }
-  bool running() const { return pid_ > 0; }
+  bool running() const { return process_ && process_->running(); }
   // Lines the server printed after its port line (read until it exits or the time-out).
   std::string readLine(int timeoutMs = 5000);
   void stop();
 
  private:
-  pid_t pid_ = -1;
-  int out_ = -1;
+  std::unique_ptr<ChildProcess> process_;
   int port_ = 0;
-  std::string buffer_;
 };
 
 std::string serversDir();

@@ -118,6 +118,49 @@ std::string zipWithNames(const std::vector<ArchiveFile>& entries) {
   return testsupport::readFile(staging / "out.zip");
 }
 
+void makeLargeUpdate(const std::filesystem::path& archive, const std::filesystem::path& programDir,
+                     const std::string& newProgram, int files, int bytesEach) {
+  testsupport::TempDir staging;
+  testsupport::writeFile(staging / "program", newProgram);
+  testsupport::writeFile(staging / "make.py", R"(import os, sys, zipfile
+archive, folder, program, files, size = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4]), int(sys.argv[5])
+os.makedirs(os.path.dirname(archive), exist_ok=True)
+with zipfile.ZipFile(archive, 'w', zipfile.ZIP_STORED) as z:
+    exe = zipfile.ZipInfo('PalvrenFtp', (2007, 3, 13, 12, 0, 0))
+    exe.external_attr = 0o100755 << 16
+    exe.create_system = 3
+    z.writestr(exe, open(program, 'rb').read())
+    for i in range(files):
+        name = 'data/d%02d/f%04d.bin' % (i % 8, i)
+        os.makedirs(os.path.join(folder, os.path.dirname(name)), exist_ok=True)
+        with open(os.path.join(folder, name), 'wb') as old:
+            old.write(b'ancien %d' % i)
+        z.writestr(zipfile.ZipInfo(name, (2007, 3, 13, 12, 0, 0)), b'NEW!' + os.urandom(size))
+)");
+  const std::string command = testsupport::pythonPath() + " " + testsupport::shellQuote((staging / "make.py").string()) +
+                              " " + testsupport::shellQuote(archive.string()) + " " +
+                              testsupport::shellQuote(programDir.string()) + " " +
+                              testsupport::shellQuote((staging / "program").string()) + " " + std::to_string(files) +
+                              " " + std::to_string(bytesEach);
+  ASSERT_EQ(testsupport::runCommand(command).status, 0) << command;
+}
+
+InstallState installState(const std::filesystem::path& programDir) {
+  InstallState state;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(programDir / "data")) {
+    if (!e.is_regular_file()) continue;
+    const std::string name = e.path().filename().string();
+    if (name.size() == 19 && name.rfind("ZT", 0) == 0 && name.ends_with(".unfinished")) {
+      ++state.unfinished;
+      continue;
+    }
+    const std::string head = testsupport::readFile(e.path()).substr(0, 4);
+    if (head == "NEW!") ++state.newFiles;
+    else if (head == "anci") ++state.oldFiles;
+  }
+  return state;
+}
+
 QString noNewVersionText() {
   return QStringLiteral("Aucune nouvelle version de PalvrenFtp\nn'est disponible sur internet.");
 }

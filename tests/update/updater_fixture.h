@@ -58,6 +58,19 @@ std::string zipOf(const std::vector<ArchiveFile>& files, bool store = false);
 // An archive of entries with any stored name, made by python's zipfile.
 std::string zipWithNames(const std::vector<ArchiveFile>& entries);
 
+// A new version of many files over an installed old one: the archive (the executable first, then
+// files data/dNN/fNNNN.bin of bytesEach random bytes, stored) and, in programDir, the old files of
+// the same names. The executable's entry is dated 13 March 2007, 12:00.
+void makeLargeUpdate(const std::filesystem::path& archive, const std::filesystem::path& programDir,
+                     const std::string& newProgram, int files, int bytesEach);
+// The data files of programDir that hold the old version, and the unfinished files left there.
+struct InstallState {
+  int oldFiles = 0;
+  int newFiles = 0;
+  int unfinished = 0;
+};
+InstallState installState(const std::filesystem::path& programDir);
+
 // Texts of the road.
 QString noNewVersionText();
 QString finalMessageText();
