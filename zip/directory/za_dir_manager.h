@@ -69,6 +69,9 @@ class TZADirManager {
   void rebuildFromLocalHeaders();
   // The rebuild, where an end record counted entries: none recovered is damage, not an empty archive.
   void rebuildCounting(uint64_t namedEntries);
+  // The last rebuild stopped at an entry that a pass of ours was killed in:
+  // an end record found behind it is that of an archive stored in the entry.
+  bool stoppedAtUnfinished_ = false;
   TDirItem rebuiltItem(const TZALocalEntry& entry, int64_t position);
   // Whether position lies inside the data of an entry whose local header
   // stands before it: ZIP data there belong to an archive stored in that entry.
