@@ -69,15 +69,15 @@ class TZADirManager {
   void rebuildFromLocalHeaders();
   // The rebuild, where an end record counted entries: none recovered is damage, not an empty archive.
   void rebuildCounting(uint64_t namedEntries);
-  // The last rebuild stopped at an entry that a pass of ours was killed in:
-  // an end record found behind it is that of an archive stored in the entry.
-  bool stoppedAtUnfinished_ = false;
   TDirItem rebuiltItem(const TZALocalEntry& entry, int64_t position);
   // Whether position lies inside the data of an entry whose local header
   // stands before it: ZIP data there belong to an archive stored in that entry.
   bool insideAnEntry(uint64_t position);
   // The most entries an end record found by the last search counted, taken or not.
   uint64_t namedEntries_ = 0;
+  // The last rebuild stopped at an entry that a pass of ours was killed in:
+  // an end record found behind it is that of an archive stored in the entry.
+  bool stoppedAtUnfinished_ = false;
   void writeZip64EndRecord(int64_t dirStart, uint32_t volume, uint32_t dirStartDisk, int64_t entries);
   void writeZip64Locator(uint32_t volume);
   // The volume being written; 0 for a single file.

@@ -16,16 +16,22 @@ constexpr int64_t kSifted = 10;
 
 uint16_t u16At(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
-bool ourVersion(uint16_t v) {
-  return v == ZAVersionFor(true, true) || v == ZAVersionFor(false, true) || v == ZAVersionFor(false, false);
-}
+// The versions a pass of ours writes (Zip64, OEM names, names as they are).
+struct OurVersions {
+  uint16_t v[3] = {ZAVersionFor(true, true), ZAVersionFor(false, true), ZAVersionFor(false, false)};
+  bool has(uint16_t x) const { return x == v[0] || x == v[1] || x == v[2]; }
+  // Most bytes fail this first: zero runs, and 253 of 256 others.
+  bool lowByte(uint8_t x) const {
+    return x == static_cast<uint8_t>(v[0]) || x == static_cast<uint8_t>(v[1]) || x == static_cast<uint8_t>(v[2]);
+  }
+};
 
 // The header's first bytes as a pass of ours writes them.
-bool siftedIn(const uint8_t* p) {
+bool siftedIn(const uint8_t* p, const OurVersions& versions) {
   static_assert(kUnfinishedEntrySignature == 0);
-  if ((p[0] | p[1] | p[2] | p[3]) != 0) return false;
+  if (!versions.lowByte(p[4]) || (p[0] | p[1] | p[2] | p[3]) != 0) return false;
   const uint16_t method = u16At(p + 8);
-  return ourVersion(u16At(p + 4)) && (u16At(p + 6) & ~(kFlagEncrypted | kFlagUtf8)) == 0 &&
+  return versions.has(u16At(p + 4)) && (u16At(p + 6) & ~(kFlagEncrypted | kFlagUtf8)) == 0 &&
          (method == kMethodStored || method == kMethodDeflated);
 }
 
@@ -49,6 +55,7 @@ bool ourUnfinishedEntryAt(platform::TStream& stream, int64_t position, uint64_t 
 
 int64_t ZAFindUnfinishedEntry(platform::TStream& stream, int64_t from, int64_t to, uint64_t streamSize) {
   to = std::min(to, static_cast<int64_t>(streamSize) - static_cast<int64_t>(TZipLocalHeader::kSize) + 1);
+  const OurVersions versions;
   std::vector<uint8_t> block;
   for (int64_t start = std::max<int64_t>(from, 0); start < to;) {
     // Each window holds the sifted bytes of every candidate it starts.
@@ -57,7 +64,7 @@ int64_t ZAFindUnfinishedEntry(platform::TStream& stream, int64_t from, int64_t t
     stream.SetPosition(start);
     stream.ReadBuffer(block.data(), static_cast<int64_t>(block.size()));
     for (int64_t i = 0; i < candidates; ++i) {
-      if (!siftedIn(block.data() + i)) continue;
+      if (!siftedIn(block.data() + i, versions)) continue;
       if (ourUnfinishedEntryAt(stream, start + i, streamSize)) return start + i;
     }
     start += candidates;
