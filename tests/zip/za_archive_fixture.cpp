@@ -55,15 +55,21 @@ Tree readTree(const fs::path& root) {
 }
 
 std::string treeDiff(const Tree& got, const Tree& want) {
+  constexpr size_t kShown = 20;
   std::string out;
+  size_t lines = 0;
+  const auto line = [&](const std::string& text) {
+    if (lines++ < kShown) out += text + "\n";
+  };
   for (const auto& [name, content] : want) {
     const auto it = got.find(name);
-    if (it == got.end()) out += "missing " + name + "\n";
-    else if (it->second != content) out += "differs " + name + " (" + std::to_string(it->second.size()) + " bytes)\n";
+    if (it == got.end()) line("missing " + name);
+    else if (it->second != content) line("differs " + name + " (" + std::to_string(it->second.size()) + " bytes)");
   }
   for (const auto& [name, content] : got) {
-    if (!want.count(name)) out += "extra " + name + "\n";
+    if (!want.count(name)) line("extra " + name);
   }
+  if (lines > kShown) out += "and " + std::to_string(lines - kShown) + " more\n";
   return out;
 }
 

@@ -54,24 +54,52 @@ std::string innerArchive(int entries, unsigned seed) {
   return b.build();
 }
 
-// Entries follow each other from the start of the file: nothing that a
-// killed pass left stays between them, where a later rebuild would read it.
-// (A directory cut short may stay in front of the new one.)
-void expectNoGaps(const std::string& bytes) {
+// Entries follow each other from the end of what stands in front of the ZIP
+// data, and the directory follows the last: nothing that a killed pass left
+// stays between them, where a later rebuild would read it.
+void expectNoGaps(const std::string& bytes, uint64_t front) {
   const auto read = ziptest::readArchive(bytes);
   ASSERT_TRUE(read);
   std::vector<TDirItem> items = read->items;
   std::sort(items.begin(), items.end(),
             [](const TDirItem& l, const TDirItem& r) { return l.TrueLocalHeaderOffset() < r.TrueLocalHeaderOffset(); });
-  uint64_t end = 0;
+  uint64_t end = front;
   for (const TDirItem& item : items) {
     const uint64_t at = item.TrueLocalHeaderOffset();
-    EXPECT_EQ(at, end) << item.FileName;
+    ASSERT_EQ(at, end) << item.FileName;
     ASSERT_LE(at + 30, bytes.size());
     const auto u16 = [&](uint64_t o) { return uint8_t(bytes[o]) | uint8_t(bytes[o + 1]) << 8; };
     end = at + 30 + u16(at + 26) + u16(at + 28) + item.TrueCompressedSize();
   }
-  EXPECT_GE(read->directoryOffset, end);
+  EXPECT_EQ(read->directoryOffset, end);
+}
+
+// What stands in front of the ZIP data.
+enum class Front {
+  nothing,
+  stub,     // the component's SFXStub, offsets counting from the file's start
+  foreign,  // bytes put in front afterwards: offsets count from the ZIP data
+};
+
+// Bytes that no entry owns, left in the file before the inner archive is added.
+enum class DeadBytes {
+  none,
+  cutDirectory,  // the creation killed just before its end record, then an update that changes nothing
+  olderVersion,  // a cut directory in front of a sound one, as earlier versions left it
+};
+
+// The file-size limit set once the pass is at name, to the archive's size then and the given bytes more.
+std::function<void(TZipArchiver&)> limitFrom(const std::string& file, const std::string& name, TZAProgressPhase at,
+                                             uint64_t more) {
+  return [=](TZipArchiver& a) {
+    a.OnFileProgress = [=](TZABaseArchiver*, const std::string& n, double, TZAProcessOperation,
+                           TZAProgressPhase phase, bool&) {
+      if (phase != at || !n.ends_with(name)) return;
+      const rlim_t limit = fs::file_size(file) + more;
+      const struct rlimit r = {limit, limit};
+      setrlimit(RLIMIT_FSIZE, &r);
+    };
+  };
 }
 
 struct Settings {
@@ -79,7 +107,13 @@ struct Settings {
   TZip64Mode zip64 = zmAuto;
   bool oemNames = true;
   int innerEntries = 2560;  // about 20 MB: 1 MB steps of progress are 5 % of it
+  Front front = Front::nothing;
+  bool innerFirst = false;  // the inner archive is the first entry
+  DeadBytes dead = DeadBytes::none;
 };
+
+// A 30 KB executable's stand-in: code-like bytes with a page of zeros.
+std::string stubBytes() { return randomBytes(12000, 7) + std::string(4096, '\0') + randomBytes(13904, 8); }
 
 class KilledUpdate {
  public:
@@ -96,13 +130,40 @@ class KilledUpdate {
   fs::path src = dir / "src";
   // Temporary files, the tail backup and those a killed pass leaves, stay in the test's folder.
   fs::path temp = dir / "temp";
+  fs::path stub = dir / "stub.bin";
   std::string archive = (dir / "t.zip").string();
   Files tree;
+
+  // What stands in front of the ZIP data, and stays there.
+  std::string front() const { return s_.front == Front::nothing ? "" : stubBytes(); }
+
+  // The archive of the tree, made as the settings say: what stands in front,
+  // the inner archive first, bytes that no entry owns after the others.
+  void create() {
+    std::vector<std::string> names = all();
+    if (s_.innerFirst) std::stable_partition(names.begin(), names.end(), [](const std::string& n) { return n == kInner; });
+    // The inner archive then comes with the pass that is killed.
+    if (s_.dead != DeadBytes::none) std::erase(names, std::string(kInner));
+    if (s_.front == Front::stub) writeFile(stub, front());
+    if (s_.dead == DeadBytes::cutDirectory) {
+      // Once the last entry is whole, the directory is written but not its end record.
+      uint64_t directory = 0;
+      for (const std::string& n : names) directory += 46 + n.size();
+      EXPECT_EQ(killedUpdate(names, limitFrom(archive, names.back(), ppEnd, directory)), SIGXFSZ);
+      EXPECT_FALSE(ziptest::readArchive(readFile(archive)));
+      update({});
+    } else {
+      update(names);
+    }
+    if (s_.dead == DeadBytes::olderVersion) insertCutDirectory();
+    if (s_.front == Front::foreign) writeFile(archive, front() + readFile(archive));
+  }
 
   void setUp(TZipArchiver& a) const {
     a.FileName = archive;
     a.BaseDir = src.string();
     a.TempDir = temp.string();
+    if (s_.front == Front::stub) a.SFXStub = stub.string();
     a.SetCompressionMode(s_.mode);
     a.Zip64Mode = s_.zip64;
     a.Options().OEMFileNames = s_.oemNames;
@@ -182,7 +243,8 @@ class KilledUpdate {
     EXPECT_EQ(names, want);
     a.CloseArchive();
     const std::string file = forTools.empty() ? archive : forTools;
-    expectNoGaps(readFile(file));
+    expectNoGaps(readFile(file), forTools.empty() ? front().size() : 0);
+    EXPECT_TRUE(readFile(file).starts_with(front())) << "what stood in front is gone";
     ziptest::expectSound(file);
     const fs::path out = dir / "out";
     fs::remove_all(out);
@@ -192,6 +254,23 @@ class KilledUpdate {
 
  private:
   Settings s_;
+
+  // What earlier versions left after a kill in the directory write: the cut
+  // directory in front of the one the next update wrote.
+  void insertCutDirectory() {
+    std::string bytes = readFile(archive);
+    const auto read = ziptest::readArchive(bytes);
+    ASSERT_TRUE(read);
+    const size_t at = read->directoryOffset, size = read->endOffset - at;
+    const std::string cut = bytes.substr(at, size - 10);
+    bytes.insert(at, cut);
+    // The end record's offset of the directory moves with it.
+    const size_t field = read->endOffset + cut.size() + 16;
+    const uint32_t offset = static_cast<uint32_t>(at + cut.size());
+    for (int i = 0; i < 4; ++i) bytes[field + i] = static_cast<char>(offset >> (8 * i));
+    writeFile(archive, bytes);
+    ASSERT_TRUE(ziptest::readArchive(bytes));
+  }
 };
 
 // From now on the kernel kills the process (SIGSYS) when it seeks a file
@@ -244,11 +323,18 @@ TEST(KilledUpdate, InsideAStoredEntryTheNextUpdateLeavesExactlyTheTree) {
       {"deflated 95%", {6}, 95},
       {"deflated, Zip64 headers, 50%", {6, zmAlways}, 50},
       {"stored, names not OEM, 50%", {0, zmAuto, false}, 50},
+      // The pass writes the inner archive where the stub ends.
+      {"stub in front, inner archive first, stored 50%", {.front = Front::stub, .innerFirst = true}, 50},
+      {"stub in front, inner archive first, deflated 50%", {.mode = 6, .front = Front::stub, .innerFirst = true}, 50},
+      {"foreign bytes in front, inner archive first, stored 10%", {.front = Front::foreign, .innerFirst = true}, 10},
+      // The inner archive is added after bytes that no entry owns.
+      {"after a kill before the end record, stored 50%", {.dead = DeadBytes::cutDirectory}, 50},
+      {"after a cut directory an earlier version left, stored 50%", {.dead = DeadBytes::olderVersion}, 50},
   };
   for (const KillCase& c : cases) {
     SCOPED_TRACE(c.what);
     KilledUpdate t(c.settings);
-    t.update(t.all());
+    t.create();
     t.change(kInner, innerArchive(c.settings.innerEntries, 200));
     EXPECT_EQ(t.killedUpdate({kInner}, killAt(c.percent)), SIGKILL);
     // The next pass appends what is missing, or rewrites every entry.
@@ -272,21 +358,24 @@ TEST(KilledUpdate, ElsewhereInThePassTheNextUpdateLeavesExactlyTheTree) {
     Settings settings;
     std::function<void(KilledUpdate&)> kill;
   };
-  // The file-size limit set once the pass is at name, to the archive's size then and the given bytes more.
-  const auto limitFrom = [](const std::string& file, const char* name, TZAProgressPhase at, uint64_t more) {
-    return [=](TZipArchiver& a) {
-      a.OnFileProgress = [=](TZABaseArchiver*, const std::string& n, double, TZAProcessOperation,
-                             TZAProgressPhase phase, bool&) {
-        if (phase != at || !n.ends_with(name)) return;
-        const rlim_t limit = fs::file_size(file) + more;
-        const struct rlimit r = {limit, limit};
-        setrlimit(RLIMIT_FSIZE, &r);
-      };
-    };
+  // Killed once the inner archive's data are whole, before its header is
+  // signed: the file then ends with the inner archive's end record.
+  const auto killBeforeSigning = [](KilledUpdate& t) {
+    t.change(kInner, innerArchive(Settings{}.innerEntries, 300));
+    const std::string file = t.archive;
+    EXPECT_EQ(t.killedUpdate({kInner},
+                             [file](TZipArchiver& a) {
+                               a.OnFileProgress = [file](TZABaseArchiver*, const std::string& n, double,
+                                                         TZAProcessOperation, TZAProgressPhase phase, bool&) {
+                                 if (phase == ppStart && n.ends_with(kInner)) killAtSeekBackTo(fs::file_size(file));
+                               };
+                             }),
+              SIGSYS);
+    EXPECT_TRUE(readFile(t.archive).ends_with(t.tree[kInner])) << "killed before the data were complete";
   };
   // a.bin keeps its size: once it is stored, the inner archive is copied
   // where it was, and the file stops halfway through it.
-  const auto killInTheCopy = [limitFrom](KilledUpdate& t) {
+  const auto killInTheCopy = [](KilledUpdate& t) {
     t.change("a.bin", randomBytes(300000, 3));
     EXPECT_EQ(
         t.killedUpdate({"a.bin"}, limitFrom(t.archive, "a.bin", ppStart, 300000 + 30 + 5 + t.tree[kInner].size() / 2)),
@@ -295,26 +384,13 @@ TEST(KilledUpdate, ElsewhereInThePassTheNextUpdateLeavesExactlyTheTree) {
   const std::vector<Case> cases = {
       {"copying the kept inner archive", {0}, killInTheCopy},
       {"copying the kept inner archive, names not OEM", {0, zmAuto, false}, killInTheCopy},
-      {"after the inner archive's data, before its header is completed",
-       {0},
-       [](KilledUpdate& t) {
-         // The file then ends with the inner archive's end record.
-         t.change(kInner, innerArchive(Settings{}.innerEntries, 300));
-         const std::string file = t.archive;
-         EXPECT_EQ(t.killedUpdate({kInner},
-                                  [file](TZipArchiver& a) {
-                                    a.OnFileProgress = [file](TZABaseArchiver*, const std::string& n, double,
-                                                              TZAProcessOperation, TZAProgressPhase phase, bool&) {
-                                      if (phase == ppStart && n.ends_with(kInner))
-                                        killAtSeekBackTo(fs::file_size(file));
-                                    };
-                                  }),
-                   SIGSYS);
-         EXPECT_TRUE(readFile(t.archive).ends_with(t.tree[kInner])) << "killed before the data were complete";
-       }},
+      {"after the inner archive's data, before its header is completed", {0}, killBeforeSigning},
+      {"stub in front, inner archive first, after its data, before its header is completed",
+       {.front = Front::stub, .innerFirst = true},
+       killBeforeSigning},
       {"writing the directory",
        {6},
-       [limitFrom](KilledUpdate& t) {
+       [](KilledUpdate& t) {
          t.change("c.bin", randomBytes(300000, 4));
          // Once the last entry is whole, the directory is all that the file still takes.
          EXPECT_EQ(t.killedUpdate({"c.bin"}, limitFrom(t.archive, "c.bin", ppEnd, 70)), SIGXFSZ);
@@ -323,7 +399,7 @@ TEST(KilledUpdate, ElsewhereInThePassTheNextUpdateLeavesExactlyTheTree) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     KilledUpdate t(c.settings);
-    t.update(t.all());
+    t.create();
     c.kill(t);
     t.update(t.missing());
     t.expectTheTree();

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/scoped_responder.h"
@@ -332,6 +333,43 @@ TEST(RebuildBehindAStub, FalseHeaderIsNoCutPoint) {
   testsupport::TempDir dir;
   testsupport::writeFile(dir / "t.zip", bytes);
   EXPECT_EQ(listOf(dir / "t.zip").names, (std::vector<std::string>{"un.txt", "deux.txt"}));
+}
+
+// Headers in a stub that differ from the unfinished one a killed pass of
+// ours leaves by one field (what zero padding, or code, holds) do not end the
+// rebuild: the entries behind the stub come back.
+TEST(RebuildBehindAStub, NearlyOurUnfinishedHeaderIsNoStop) {
+  using ziptest::le16;
+  using ziptest::le32;
+  // Signature 0, no data yet and no extra field, as the pass writes it.
+  const auto unsigned_ = [](uint16_t version, uint16_t flags, uint16_t method, uint16_t date, const std::string& name) {
+    return le32(0) + le16(version) + le16(flags) + le16(method) + le16(0x6000) + le16(date) + le32(0xFFFFFFFF) +
+           le32(0) + le32(100) + le16(static_cast<uint16_t>(name.size())) + le16(0) + name;
+  };
+  constexpr uint16_t kDate = (44 << 9) | (3 << 5) | 14;
+  // The first row is the header itself: the rebuild stops there, and what
+  // follows is what the killed pass wrote.
+  const std::vector<std::pair<const char*, std::string>> cases = {
+      {"ours", unsigned_(20, 0x0800, 8, kDate, "abcd")},
+      {"zero padding", unsigned_(0, 0, 0, 0, "abcd")},
+      {"a version not ours", unsigned_(30, 0, 0, kDate, "abcd")},
+      {"a flag not ours", unsigned_(20, 0x0004, 8, kDate, "abcd")},
+      {"a method not ours", unsigned_(20, 0, 12, kDate, "abcd")},
+      {"no valid date", unsigned_(20, 0, 8, 0, "abcd")},
+      {"a zero in the name", unsigned_(0x0B14, 0, 0, kDate, std::string("ab\0d", 4))},
+  };
+  testsupport::TempDir dir;
+  for (const auto& [what, header] : cases) {
+    SCOPED_TRACE(what);
+    ziptest::ZipBuilder b;
+    b.stub = std::string(4096, '\0') + header + std::string(4096, '\0');
+    b.addStored("un.txt", "premier");
+    b.addStored("deux.txt", "second");
+    b.build();
+    testsupport::writeFile(dir / "t.zip", b.build().substr(0, b.directoryOffset));
+    const std::vector<std::string> behind = {"un.txt", "deux.txt"};
+    EXPECT_EQ(listOf(dir / "t.zip").names, std::string(what) == "ours" ? std::vector<std::string>() : behind);
+  }
 }
 
 // A local extra field past 260 bytes (alignment padding) is believed when it

@@ -746,6 +746,58 @@ TEST_F(UpdateTest, CancelsLeaveTheArchiveAsItWas) {
   }
 }
 
+// A pass that ends early over an archive whose directory had to be rebuilt
+// (its directory cut off) leaves the entries that were there with a directory
+// of their own, so that other tools read the file as after a finished pass.
+TEST_F(UpdateTest, AnEarlyEndOverARebuiltDirectoryWritesTheDirectory) {
+  struct Case {
+    const char* what;
+    bool cancelInData;   // the file progress event cancels in the middle of b.txt
+    int cancelAtStart;   // the file start event that cancels, 0 for none
+    bool vanish;         // b.txt is gone when its turn comes, and the failure is answered "Abandonner"
+  };
+  const std::vector<Case> cases = {
+      {"cancelled in the data of a replaced entry", true, 0, false},
+      {"cancelled at the second replaced entry", false, 2, false},
+      {"a replaced file vanished, abort", false, 0, true},
+  };
+  const Contents files = {{"a.txt", "old a\n"}, {"b.txt", randomBytes(300000, 4)}, {"c.txt", "old c\n"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove(archive);
+    makeWithZip(files);
+    std::string bytes = readFile(archive);
+    bytes.resize(ziptest::readArchive(bytes)->directoryOffset);
+    writeFile(archive, bytes);
+    FailureLog failures;
+    TZipArchiver a;
+    failures.listen(a, fxaAbort);
+    int starts = 0;
+    a.OnFileProgress = [&](TZABaseArchiver*, const std::string&, double, TZAProcessOperation, TZAProgressPhase phase,
+                           bool& cancel) {
+      if (phase == ppStart && ++starts == c.cancelAtStart) cancel = true;
+      if (phase == ppProcess && c.cancelInData) cancel = true;
+    };
+    open(a);
+    ASSERT_EQ(a.EntryCount(), 3);
+    a.BeginUpdate();
+    for (const char* n : {"b.txt", "c.txt"}) {
+      writeFile(src / n, randomBytes(200000, 9));
+      a.AddItemForFile(indexOf(a, n), n);
+    }
+    if (c.vanish) fs::remove(src / "b.txt");
+    a.EndUpdate();
+    a.CloseArchive();
+    EXPECT_EQ(failures.size(), c.vanish ? 1u : 0u);
+    const bool directory = ziptest::readArchive(readFile(archive)).has_value();
+    EXPECT_TRUE(directory) << "no directory";
+    if (!directory) continue;
+    expectSound(archive);
+    EXPECT_EQ(contentsOf(archive), files);
+    EXPECT_EQ(filesIn(temp), 0u);
+  }
+}
+
 TEST_F(UpdateTest, OnlyTheOutermostBracketWritesAndAnEmptyOneWritesNothing) {
   makeWithZip({{"a.txt", "a"}, {"b.txt", "b"}});
   const std::string before = readFile(archive);

@@ -72,13 +72,17 @@ void TZABaseArchiver::Impl::BackupArchiveTail(uint64_t offset) {
 
 int64_t TZABaseArchiver::Impl::updateStartPosition() const {
   TZADirArray& rollback = dirManager_->RollbackDir;
-  if (rollback.Count() == 0) return dirManager_->StubSize;
+  // A directory rebuilt from the local headers is in no file: whatever
+  // follows the last whole entry (a directory cut short, the entry a killed
+  // pass left unfinished) goes, so that a pass killed later leaves its
+  // unfinished header right behind it. Without entries, what stands in front
+  // of where the rebuild stopped (a stub) stays.
+  const bool rebuilt = dirManager_->Rebuilt;
+  if (rollback.Count() == 0) return rebuilt ? dirManager_->CentralDirStart : dirManager_->StubSize;
   // Only entries are appended, from the old directory on, or from the end of
-  // the last kept entry's data when that lies further (a directory rebuilt
-  // from local headers ends where the file ends, or at the entry a killed
-  // pass left unfinished, which goes). A kept entry whose data run past the
-  // file would be overwritten: the archive is refused.
-  uint64_t end = static_cast<uint64_t>(dirManager_->CentralDirStart);
+  // the last kept entry's data when that lies further. A kept entry whose
+  // data run past the file would be overwritten: the archive is refused.
+  uint64_t end = rebuilt ? 0 : static_cast<uint64_t>(dirManager_->CentralDirStart);
   int32_t last = 0;
   for (int32_t i = 0; i < rollback.Count(); ++i) {
     const TDirItem& entry = *rollback.GetItemPtr(i);
@@ -333,7 +337,10 @@ void TZABaseArchiver::Impl::RollbackUpdate() {
   }
   if (backupStream_) {
     RestoreArchiveTail();
-    return;
+    // The file is what it was; a directory rebuilt from its local headers is
+    // written, as any pass that ends writes one.
+    if (!dirManager_->Rebuilt) return;
+    startPosition_ = updateStartPosition();
   }
   archiveStream_->SetSize(startPosition_);
   archiveStream_->SetPosition(startPosition_);

@@ -78,6 +78,9 @@ class TZADirManager {
   bool insideAnEntry(uint64_t position);
   // The most entries an end record found by the last search counted, taken or not.
   uint64_t namedEntries_ = 0;
+  // The last rebuild stopped at an entry that a pass of ours was killed in:
+  // an end record found behind it is that of an archive stored in the entry.
+  bool stoppedAtUnfinished_ = false;
   void writeZip64EndRecord(int64_t dirStart, uint32_t volume, uint32_t dirStartDisk, int64_t entries);
   void writeZip64Locator(uint32_t volume);
   // The volume being written; 0 for a single file.

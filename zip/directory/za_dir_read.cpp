@@ -355,7 +355,8 @@ void TZADirManager::rebuildCounting(uint64_t namedEntries) {
   } catch (const EZAException& e) {
     if (namedEntries == 0 || e.NativeError != zeInvalidArchive) throw;
   }
-  if (namedEntries > 0 && ArchiveDir.Count() == 0) throw EZAException(zeDamagedArchive, settings_.ComponentName());
+  if (namedEntries > 0 && ArchiveDir.Count() == 0 && !stoppedAtUnfinished_)
+    throw EZAException(zeDamagedArchive, settings_.ComponentName());
 }
 
 int64_t TZADirManager::findFirstLocalHeader(int64_t endPosition) {

@@ -5,6 +5,7 @@
 #include "zip/directory/za_local_entry.h"
 #include "zip/directory/za_signature_scanner.h"
 #include "zip/directory/za_stored_archive.h"
+#include "zip/directory/za_unfinished_entry.h"
 #include "zip/format/za_bytes.h"
 #include "zip/format/za_extra_field.h"
 #include "zip/format/za_range.h"
@@ -30,11 +31,6 @@ void setSize(uint32_t& field, uint64_t& wide, uint64_t value) {
   } else {
     field = static_cast<uint32_t>(value);
   }
-}
-
-// The header a pass of ours left unfinished at q; nothing is read where a signed one stands.
-bool unfinishedEntryAt(TZASignatureScanner& headers, platform::TStream& s, int64_t q, uint64_t size) {
-  return headers.Find(q) != q && ZAUnfinishedEntryAt(s, q, size);
 }
 
 }  // namespace
@@ -91,17 +87,26 @@ void TZADirManager::rebuildFromLocalHeaders() {
     return p >= 0 && ZARangeFits(static_cast<uint64_t>(p), TZipLocalHeader::kSize, size);
   };
   // What the file holds ends at its end, or where a pass of ours was killed
-  // inside an entry: a later update writes from there.
+  // inside an entry: a later update writes from there. A pass writes from
+  // the end of the last whole entry or of a stub, so its unfinished header
+  // lies in the bytes passed over since the last whole entry, before the
+  // next one (the unfinished entry's data may hold another archive's headers).
   CentralDirStart = stream_->Size();
-  const auto unfinishedAt = [&](int64_t q) { return unfinishedEntryAt(headers, *stream_, q, size); };
-  if (unfinishedAt(0)) {
-    CentralDirStart = 0;
-    return;
-  }
+  int64_t passedFrom = 0;
+  stoppedAtUnfinished_ = false;
+  const auto killedBefore = [&](int64_t to) {
+    const int64_t q = ZAFindUnfinishedEntry(*stream_, passedFrom, to, size);
+    if (q >= 0) CentralDirStart = q;
+    return stoppedAtUnfinished_ = q >= 0;
+  };
   int64_t p = headers.Find(0);
-  if (!headerFits(p)) throw EZAException(zeInvalidArchive, settings_.ComponentName());
+  if (!headerFits(p)) {
+    if (killedBefore(stream_->Size())) return;
+    throw EZAException(zeInvalidArchive, settings_.ComponentName());
+  }
   // Where the next entry must begin: the end of the last whole one.
   int64_t expected = 0;
+  bool stopped = false;
   for (; headerFits(p); p = headers.Find(p)) {
     const std::optional<TZALocalEntry> e = ZAReadLocalEntry(*stream_, p, size);
     // Bytes that only look like a header are not worth a search of the rest
@@ -120,7 +125,8 @@ void TZADirManager::rebuildFromLocalHeaders() {
     if (d) descriptorEnd = d->End();
     if (!e->ExtraTrusted && !ZAEndAtARecord(*stream_, *e, descriptorEnd, size)) {
       if (e->Plausible() && p == expected) {
-        CentralDirStart = p;
+        if (!killedBefore(p)) CentralDirStart = p;
+        stopped = true;
         break;
       }
       p += 4;
@@ -133,7 +139,8 @@ void TZADirManager::rebuildFromLocalHeaders() {
     // writes over it, so that its header never claims what that update appends.
     if ((e->Sized && !ZARangeFits(e->DataStart, e->CompressedSize, size)) || (e->Described() && !d)) {
       if (e->Plausible()) {
-        CentralDirStart = p;
+        if (!killedBefore(p)) CentralDirStart = p;
+        stopped = true;
         break;
       }
       p += 4;
@@ -154,18 +161,19 @@ void TZADirManager::rebuildFromLocalHeaders() {
       next = static_cast<int64_t>(e->DataEnd());
     }
     if (whole) {
+      if (killedBefore(p)) {
+        stopped = true;
+        break;
+      }
       const int32_t n = ArchiveDir.Count();
       ArchiveDir.SetCount(n + 1);
       *ArchiveDir.GetItemPtr(n) = std::move(item);
-      // The unfinished entry's data may hold anything, another archive's headers too.
-      if (unfinishedAt(next)) {
-        CentralDirStart = next;
-        break;
-      }
+      passedFrom = next;
       expected = next;
     }
     p = next;
   }
+  if (!stopped) killedBefore(stream_->Size());
   dropStoredArchiveEntries();
 }
 
@@ -180,16 +188,19 @@ void TZADirManager::dropStoredArchiveEntries() {
                                                                      : positions.back();
   const std::optional<size_t> first = ZAFirstStoredArchiveEntry(*stream_, positions, last, size);
   if (!first) return;
+  // The cut now stands before the unfinished entry, at a stored archive's first header.
   CentralDirStart = static_cast<int64_t>(positions[*first]);
+  stoppedAtUnfinished_ = false;
   ArchiveDir.SetCount(static_cast<int32_t>(*first));
 }
 
 bool TZADirManager::insideAnEntry(uint64_t position) {
   const uint64_t size = static_cast<uint64_t>(stream_->Size());
   TZASignatureScanner headers(*stream_, kLocalHeaderSignature, kRebuildWindow);
-  // An entry that a pass of ours was killed in runs to the end of the file.
-  const auto unfinishedAt = [&](int64_t q) { return unfinishedEntryAt(headers, *stream_, q, size); };
-  if (unfinishedAt(0)) return position > 0;
+  // An entry that a pass of ours was killed in runs to the end of the file;
+  // its header lies in the bytes passed over since the last whole entry.
+  int64_t passedFrom = 0;
+  const auto killedBefore = [&](int64_t to) { return ZAFindUnfinishedEntry(*stream_, passedFrom, to, size) >= 0; };
   // Where the next entry must begin: the end of the last whole one.
   int64_t expected = 0;
   for (int64_t p = headers.Find(0); p >= 0 && static_cast<uint64_t>(p) < position;) {
@@ -200,16 +211,17 @@ bool TZADirManager::insideAnEntry(uint64_t position) {
     const bool believed = e && (e->ExtraTrusted || ZAEndAtARecord(*stream_, *e, std::nullopt, size));
     if (e && !believed && e->Plausible() && p == expected) return true;
     if (believed && e->Plausible() && e->DataStart <= position) {
+      if (killedBefore(p)) return true;
       const uint64_t into = position - e->DataStart;
       // Data of unknown size may hold anything.
       if (!e->Sized || into < e->CompressedSize) return true;
       next = static_cast<int64_t>(e->DataEnd());
-      if (unfinishedAt(next)) return static_cast<uint64_t>(next) < position;
+      passedFrom = next;
       expected = next;
     }
     p = headers.Find(next);
   }
-  return false;
+  return killedBefore(static_cast<int64_t>(position));
 }
 
 }  // namespace zip
