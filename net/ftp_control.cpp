@@ -1,6 +1,7 @@
 #include "net/ftp_control.h"
 
 #include "net/net_error.h"
+#include "platform/core/text_lines.h"
 
 namespace net {
 
@@ -18,13 +19,7 @@ void FtpControl::send(const std::string& command, int timeoutMs) {
 
 std::string FtpControl::readLine(Clock::time_point deadline) {
   for (;;) {
-    auto nl = buffer_.find('\n');
-    if (nl != std::string::npos) {
-      std::string line = buffer_.substr(0, nl);
-      buffer_.erase(0, nl + 1);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      return line;
-    }
+    if (std::optional<std::string> line = platform::takeReceivedLine(buffer_)) return *line;
     if (buffer_.size() > maxLineLength) throw EIdException("Réponse du serveur trop longue");
     char chunk[4096];
     ssize_t n = socket_.recvSome(chunk, sizeof chunk);

@@ -18,4 +18,13 @@ QStringList splitTextLines(std::string_view text) {
   return lines;
 }
 
+std::optional<std::string> takeReceivedLine(std::string& buffer) {
+  const std::size_t nl = buffer.find('\n');
+  if (nl == std::string::npos) return std::nullopt;
+  std::string line = buffer.substr(0, nl);
+  buffer.erase(0, nl + 1);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
 }  // namespace platform

@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "platform/core/text_lines.h"
+
 namespace testsupport {
 
 ChildProcess::ChildProcess(const std::vector<std::string>& args) {
@@ -36,13 +38,7 @@ ChildProcess::~ChildProcess() { stop(); }
 std::string ChildProcess::readLine(int timeoutMs) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
-    auto nl = buffer_.find('\n');
-    if (nl != std::string::npos) {
-      std::string line = buffer_.substr(0, nl);
-      buffer_.erase(0, nl + 1);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      return line;
-    }
+    if (std::optional<std::string> line = platform::takeReceivedLine(buffer_)) return *line;
     if (out_ < 0) return {};
     auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
