@@ -1,9 +1,12 @@
 #include "zip/directory/za_unfinished_entry.h"
 
 #include <algorithm>
+#include <span>
 #include <vector>
 
+#include "platform/core/dos_datetime.h"
 #include "zip/directory/za_local_entry.h"
+#include "zip/format/za_bytes.h"
 #include "zip/format/za_records.h"
 
 namespace zip {
@@ -13,8 +16,6 @@ namespace {
 constexpr int64_t kWindow = 65536;
 // Signature, version, flags and method: what a candidate is first sifted by.
 constexpr int64_t kSifted = 10;
-
-uint16_t u16At(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 // The versions a pass of ours writes (Zip64, OEM names, names as they are).
 struct OurVersions {
@@ -30,21 +31,19 @@ struct OurVersions {
 bool siftedIn(const uint8_t* p, const OurVersions& versions) {
   static_assert(kUnfinishedEntrySignature == 0);
   if (!versions.lowByte(p[4]) || (p[0] | p[1] | p[2] | p[3]) != 0) return false;
-  const uint16_t method = u16At(p + 8);
-  return versions.has(u16At(p + 4)) && (u16At(p + 6) & ~(kFlagEncrypted | kFlagUtf8)) == 0 &&
+  TZAByteReader fields(std::span<const uint8_t>(p + 4, kSifted - 4));
+  const uint16_t version = fields.U16(), flags = fields.U16(), method = fields.U16();
+  return versions.has(version) && (flags & ~(kFlagEncrypted | kFlagUtf8)) == 0 &&
          (method == kMethodStored || method == kMethodDeflated);
-}
-
-bool validDosDateTime(uint16_t date, uint16_t time) {
-  const int day = date & 0x1F, month = (date >> 5) & 0x0F;
-  const int seconds2 = time & 0x1F, minutes = (time >> 5) & 0x3F, hours = time >> 11;
-  return day >= 1 && month >= 1 && month <= 12 && seconds2 <= 29 && minutes <= 59 && hours <= 23;
 }
 
 bool ourUnfinishedEntryAt(platform::TStream& stream, int64_t position, uint64_t streamSize) {
   if (!ZAUnfinishedEntryAt(stream, position, streamSize)) return false;
   const std::optional<TZALocalEntry> e = ZAReadLocalEntry(stream, position, streamSize);
-  if (!e || !validDosDateTime(e->Header.ModDate, e->Header.ModTime)) return false;
+  if (!e) return false;
+  // A pass writes a date-time in range; one that needs bringing into range is someone else's.
+  const platform::DosDateTime written = platform::makeDosDateTime(e->Header.ModDate, e->Header.ModTime);
+  if (platform::normalizeDosDateTime(written) != written) return false;
   std::vector<uint8_t> name(e->Header.NameLength);
   stream.SetPosition(position + static_cast<int64_t>(TZipLocalHeader::kSize));
   stream.ReadBuffer(name.data(), static_cast<int64_t>(name.size()));
