@@ -24,4 +24,21 @@ bool TZABlockReader::Fill(size_t n) {
   return true;
 }
 
+size_t TZABlockReader::Load(size_t n) {
+  if (Position() >= size_) return 0;
+  const size_t held = static_cast<size_t>(std::min<uint64_t>(n, static_cast<uint64_t>(Remaining())));
+  Fill(held);
+  return held;
+}
+
+void TZABlockReader::Seek(int64_t position) {
+  if (position >= bufStart_ && position <= bufStart_ + static_cast<int64_t>(buf_.size())) {
+    at_ = static_cast<size_t>(position - bufStart_);
+    return;
+  }
+  buf_.clear();
+  at_ = 0;
+  bufStart_ = position;
+}
+
 }  // namespace zip

@@ -21,6 +21,11 @@ class TZABlockReader {
   // Whether the n bytes from the position lie inside the stream; when they
   // do, they are the first n of View(). Stream read errors pass through.
   bool Fill(size_t n);
+  // As many of the n bytes from the position as the stream holds; how many.
+  size_t Load(size_t n);
+  // Moves the position on or back; bytes already read there are kept, and
+  // bytes passed over are never read.
+  void Seek(int64_t position);
   // The bytes buffered from the position on.
   std::span<const uint8_t> View() const { return std::span(buf_).subspan(at_); }
   void Skip(size_t n) { at_ += n; }

@@ -2,10 +2,7 @@
 // The data descriptor that ends an entry whose local header left its sizes to one.
 #include <cstdint>
 #include <optional>
-
-#include "platform/core/streams.h"
-#include "zip/directory/za_local_entry.h"
-#include "zip/directory/za_signature_scanner.h"
+#include <span>
 
 namespace zip {
 
@@ -18,12 +15,10 @@ struct TZADataDescriptor {
   uint64_t End() const { return Position + Length; }
 };
 
-// The first signed descriptor after the entry's data start that ends them: its
-// compressed size is its distance from there and, for data kept as they are,
-// its CRC is theirs. A stored archive's own descriptors are passed over.
-// Nothing when there is none: the data were cut. The scanner searches for the
-// descriptor signature in stream.
-std::optional<TZADataDescriptor> ZAFindDataDescriptor(platform::TStream& stream, TZASignatureScanner& scanner,
-                                                      const TZALocalEntry& entry, uint64_t streamSize);
+inline constexpr uint64_t ZADescriptorLength(bool zip64) { return zip64 ? 24 : 16; }
+
+// The signed descriptor that bytes (at position in the stream) begin with;
+// nothing when they hold no signature or fewer bytes than it takes.
+std::optional<TZADataDescriptor> ZADecodeDataDescriptor(std::span<const uint8_t> bytes, uint64_t position, bool zip64);
 
 }  // namespace zip

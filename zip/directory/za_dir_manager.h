@@ -14,7 +14,7 @@
 
 namespace zip {
 
-struct TZALocalEntry;
+struct TZAChainEntry;
 
 class TZADirManager {
  public:
@@ -69,12 +69,11 @@ class TZADirManager {
   void rebuildFromLocalHeaders();
   // The rebuild, where an end record counted entries: none recovered is damage, not an empty archive.
   void rebuildCounting(uint64_t namedEntries);
-  TDirItem rebuiltItem(const TZALocalEntry& entry, int64_t position);
-  // Drops the rebuilt entries from the first that an archive stored in an
-  // entry lists (ZAFirstStoredArchiveEntry) on; the write point moves there.
-  void dropStoredArchiveEntries();
-  // Whether position lies inside the data of an entry whose local header
-  // stands before it: ZIP data there belong to an archive stored in that entry.
+  TDirItem rebuiltItem(const TZAChainEntry& entry);
+  // Whether position may lie inside the data of an entry whose local header
+  // stands before it: ZIP data there belong to an archive stored in that
+  // entry. Only where the chain of entries from the start reaches position
+  // whole does it not.
   bool insideAnEntry(uint64_t position);
   // The most entries an end record found by the last search counted, taken or not.
   uint64_t namedEntries_ = 0;

@@ -8,7 +8,6 @@
 #include "zip/directory/za_central_entry.h"
 #include "zip/directory/za_dir_manager.h"
 #include "zip/directory/za_signature_scanner.h"
-#include "zip/directory/za_stored_archive.h"
 #include "zip/za_except.h"
 #include "zip/format/za_range.h"
 
@@ -135,10 +134,6 @@ bool TZADirManager::directoryChecksOut(int64_t position, const TZipEndOfCentralD
   const uint64_t stub = start - dirOffset;
   if (locatorShift && *locatorShift != stub) return false;
   if (stub > 0 && insideAnEntry(stub)) return false;
-  // Nor is one with headers of this archive after it: it was stored in an
-  // entry whose own header is damaged.
-  const uint64_t after = static_cast<uint64_t>(position) + TZipEndOfCentralDir::kSize + rec.CommentLength;
-  if (stub > 0 && ZALocalHeaderFrom(*stream_, after, static_cast<uint64_t>(stream_->Size()))) return false;
   try {
     TZABlockReader r(*stream_, static_cast<int64_t>(start));
     for (uint64_t i = 0; i < count; ++i) {

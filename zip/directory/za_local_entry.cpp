@@ -6,21 +6,39 @@
 
 namespace zip {
 
-std::optional<TZALocalEntry> ZAReadLocalEntry(platform::TStream& stream, int64_t position, uint64_t streamSize) {
-  const uint64_t at = static_cast<uint64_t>(position);
-  if (position < 0 || !ZARangeFits(at, TZipLocalHeader::kSize, streamSize)) return std::nullopt;
-  uint8_t raw[TZipLocalHeader::kSize];
-  stream.SetPosition(position);
-  stream.ReadBuffer(raw, sizeof raw);
+namespace {
+
+constexpr uint64_t kEncryptionHeader = 12;
+// Deflate never makes more than about a thousand bytes of one, and no writer
+// makes data twice as long as they were.
+constexpr uint64_t kDeflateMostRatio = 1032;
+constexpr uint64_t kSlack = 1024;
+
+}  // namespace
+
+bool TZALocalEntry::SizesAgree() const {
+  if (!Sized) return true;
+  const bool encrypted = (Header.Flags & kFlagEncrypted) != 0;
+  const uint64_t plain = encrypted ? CompressedSize - std::min(CompressedSize, kEncryptionHeader) : CompressedSize;
+  if (Header.Method == kMethodStored) return plain == UncompressedSize && (!encrypted || CompressedSize >= kEncryptionHeader);
+  if (Header.Method == kMethodDeflated) {
+    const uint64_t most = UncompressedSize > (UINT64_MAX - kSlack) / 2 ? UINT64_MAX : 2 * UncompressedSize + kSlack;
+    const uint64_t least = UncompressedSize / kDeflateMostRatio;
+    return plain <= most && plain + 1 >= least;
+  }
+  return true;
+}
+
+std::optional<TZALocalEntry> ZADecodeLocalEntry(std::span<const uint8_t> bytes, uint64_t position) {
+  if (bytes.size() < TZipLocalHeader::kSize) return std::nullopt;
   TZALocalEntry e;
-  e.Header = *DecodeLocalHeader(raw);
+  e.Header = *DecodeLocalHeader(bytes);
   const TZipLocalHeader& h = e.Header;
-  e.DataStart = at + TZipLocalHeader::kSize + h.NameLength + h.ExtraLength;
-  if (e.DataStart > streamSize) return std::nullopt;
-  e.Extra.resize(h.ExtraLength);
-  stream.SetPosition(static_cast<int64_t>(at + TZipLocalHeader::kSize + h.NameLength));
-  stream.ReadBuffer(e.Extra.data(), static_cast<int64_t>(e.Extra.size()));
-  e.ExtraTrusted = h.ExtraLength <= kMaxLooseLocalExtra || ExtraFieldWellFormed(e.Extra);
+  const size_t tail = size_t{h.NameLength} + h.ExtraLength;
+  if (bytes.size() < TZipLocalHeader::kSize + tail) return std::nullopt;
+  e.DataStart = position + TZipLocalHeader::kSize + tail;
+  const auto extra = bytes.subspan(TZipLocalHeader::kSize + h.NameLength, h.ExtraLength);
+  e.Extra.assign(extra.begin(), extra.end());
 
   e.CompressedSize = h.CompressedSize;
   e.UncompressedSize = h.UncompressedSize;
@@ -46,36 +64,18 @@ std::optional<TZALocalEntry> ZAReadLocalEntry(platform::TStream& stream, int64_t
   return e;
 }
 
-bool ZARecordStartsAt(platform::TStream& stream, uint64_t position, uint64_t streamSize) {
-  if (position == streamSize) return true;
-  if (!ZARangeFits(position, 4, streamSize)) return false;
-  uint8_t raw[4];
-  stream.SetPosition(static_cast<int64_t>(position));
-  stream.ReadBuffer(raw, sizeof raw);
-  const uint32_t signature = TZAByteReader(raw).U32();
-  return signature == kLocalHeaderSignature || signature == kCentralHeaderSignature ||
-         signature == kEndOfCentralDirSignature || signature == kZip64EndOfCentralDirSignature;
-}
-
-std::optional<uint64_t> ZAEndAtARecord(platform::TStream& stream, const TZALocalEntry& entry,
-                                       std::optional<uint64_t> descriptorEnd, uint64_t streamSize) {
-  if (!descriptorEnd && !(entry.Sized && ZARangeFits(entry.DataStart, entry.CompressedSize, streamSize)))
-    return std::nullopt;
-  const uint64_t end = descriptorEnd ? *descriptorEnd : entry.DataEnd();
-  if (!ZARecordStartsAt(stream, end, streamSize)) return std::nullopt;
-  return end;
-}
-
-bool ZAUnfinishedEntryAt(platform::TStream& stream, int64_t position, uint64_t streamSize) {
-  const std::optional<TZALocalEntry> e = ZAReadLocalEntry(stream, position, streamSize);
-  if (!e || e->Header.Signature != kUnfinishedEntrySignature || !e->Plausible()) return false;
-  // The sizes come with the signature: until then the compressed size is 0,
-  // or the marker of the Zip64 block that the header alone carries.
-  const TZipLocalHeader& h = e->Header;
-  if (h.CompressedSize == 0) return h.ExtraLength == 0;
-  const std::vector<ExtraBlock> blocks = ParseExtraField(e->Extra);
-  return h.CompressedSize == kMarker32 && h.ExtraLength == kZip64LocalExtraSize && blocks.size() == 1 &&
-         blocks[0].HeaderId == kZip64ExtraId;
+std::optional<TZALocalEntry> ZAReadLocalEntry(platform::TStream& stream, int64_t position, uint64_t streamSize) {
+  const uint64_t at = static_cast<uint64_t>(position);
+  if (position < 0 || !ZARangeFits(at, TZipLocalHeader::kSize, streamSize)) return std::nullopt;
+  std::vector<uint8_t> raw(TZipLocalHeader::kSize);
+  stream.SetPosition(position);
+  stream.ReadBuffer(raw.data(), static_cast<int64_t>(raw.size()));
+  const TZipLocalHeader h = *DecodeLocalHeader(raw);
+  const size_t tail = size_t{h.NameLength} + h.ExtraLength;
+  if (!ZARangeFits(at + TZipLocalHeader::kSize, tail, streamSize)) return std::nullopt;
+  raw.resize(TZipLocalHeader::kSize + tail);
+  stream.ReadBuffer(raw.data() + TZipLocalHeader::kSize, static_cast<int64_t>(tail));
+  return ZADecodeLocalEntry(raw, at);
 }
 
 }  // namespace zip

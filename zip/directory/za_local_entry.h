@@ -1,7 +1,8 @@
 #pragma once
-// What a local header found by a signature search says of its entry.
+// What a local header says of its entry.
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "platform/core/streams.h"
@@ -20,10 +21,6 @@ struct TZALocalEntry {
   bool Sized = false;
   uint64_t CompressedSize = 0;
   uint64_t UncompressedSize = 0;
-  // False for a field longer than kMaxLooseLocalExtra that is no run of
-  // blocks: random bytes after a stray signature seldom are one, so such a
-  // header is believed only where its entry ends at the next record.
-  bool ExtraTrusted = true;
   bool Described() const { return (Header.Flags & kFlagDataDescriptor) != 0; }
   // Fields no writer puts in a real header are what bytes that only look like
   // one (in a stub, in compressed data) hold: a version beyond 9.9 (but for
@@ -33,31 +30,19 @@ struct TZALocalEntry {
     return (Header.VersionNeeded < 100 || Header.VersionNeeded == ZAVersionFor(false, false)) && Header.Method < 100 &&
            Header.NameLength > 0;
   }
+  // Whether the two sizes can belong to one entry: equal for data kept as
+  // they are (but for the encryption header), within what deflate can make
+  // of them otherwise. A size that a damaged byte moved seldom still is.
+  bool SizesAgree() const;
   uint64_t DataEnd() const { return DataStart + CompressedSize; }
 };
 
-// The longest extra field a local header found by a search is believed with
-// whatever it holds. A longer one (alignment padding makes them common) must
-// read as whole blocks to be trusted.
-inline constexpr uint16_t kMaxLooseLocalExtra = 260;
+// The header whose 30 fixed bytes, name and extra field are bytes (at
+// position in the stream); the signature is not looked at. Nothing when
+// bytes hold less than the header says.
+std::optional<TZALocalEntry> ZADecodeLocalEntry(std::span<const uint8_t> bytes, uint64_t position);
 
 // Reads the header at position with its extra field; nothing when they do not lie whole in the stream.
 std::optional<TZALocalEntry> ZAReadLocalEntry(platform::TStream& stream, int64_t position, uint64_t streamSize);
-
-// Whether the stream ends at position or a record of the format begins there
-// (a local or central header, an end record): where an entry whose header
-// alone is doubtful must end to be believed.
-bool ZARecordStartsAt(platform::TStream& stream, uint64_t position, uint64_t streamSize);
-
-// Where the entry of a header with a doubtful extra field ends when that is at
-// a record (ZARecordStartsAt): after its data descriptor, when descriptorEnd
-// gives one, else after the data its sizes give. Nothing otherwise.
-std::optional<uint64_t> ZAEndAtARecord(platform::TStream& stream, const TZALocalEntry& entry,
-                                       std::optional<uint64_t> descriptorEnd, uint64_t streamSize);
-
-// Whether the header at position is one of ours whose entry was still being
-// written (kUnfinishedEntrySignature): everything from there on is what a
-// killed pass left, not entries.
-bool ZAUnfinishedEntryAt(platform::TStream& stream, int64_t position, uint64_t streamSize);
 
 }  // namespace zip
