@@ -7,11 +7,14 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/core/dos_datetime.h"
+#include "support/scoped_responder.h"
 #include "support/temp_dir.h"
 #include "zip/za_archive_fixture.h"
 #include "zip/za_archiver.h"
+#include "zip/za_failure_log.h"
 #include "zip/zip_builder.h"
 
 using namespace zip;
@@ -97,6 +100,67 @@ TEST(ExtractFresh, WrittenWholeInPlaceOrNotAtAll) {
     for (const auto& f : fs::directory_iterator(base / "d")) {
       EXPECT_NE(f.path().filename().string().rfind("ZT", 0), 0u) << f.path();
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Two stored names that share a long beginning: each is written whole where
+// the platform holds its path; where a name had to be cut, the cut name that
+// meets a file this extraction wrote fails, and that file stays.
+TEST(ExtractLongNames, NamesSharingTheirBeginningNeverOverwriteEachOther) {
+  using namespace zip;
+  std::string folders;
+  for (int i = 0; i < 4; ++i) folders += std::string(200, static_cast<char>('a' + i)) + "/";
+  // 1,000 bytes, differing in the last one.
+  const std::string thousand = folders + std::string(195, 'f');
+  // 4,020 bytes of folders and a 151-byte file name: past what a path holds.
+  std::string deep;
+  for (int i = 0; i < 20; ++i) deep += std::string(200, static_cast<char>('a' + i)) + "/";
+  const std::string beyond = deep + std::string(150, 'f');
+  struct Case {
+    const char* label;
+    std::string name;
+    bool createDirs;
+    std::vector<std::string> written;  // below the base, with their content
+    size_t failures;
+  };
+  const std::vector<Case> cases{
+      {"1,000 bytes", thousand, true, {thousand + "1", thousand + "2"}, 0},
+      {"past a path, folders made", beyond, true, {}, 2},
+      // The file part of the cut name: the first entry takes it, the second fails.
+      {"past a path, file parts only", beyond, false, {std::string(4095 - deep.size(), 'f')}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    ziptest::ZipBuilder b;
+    b.addStored(c.name + "1", "premier");
+    b.addStored(c.name + "2", "second");
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir / "t.zip", b.build());
+    testsupport::ScopedResponder noDialogs;
+    ziptest::FailureLog failures;
+    TZipArchiver a;
+    a.FileName = (dir / "t.zip").string();
+    failures.listen(a);
+    a.OpenArchive(0x20);
+    a.Options().CreateDirs = c.createDirs;
+    a.BaseDir = (dir / "out").string();
+    fs::create_directories(dir / "out");
+    a.ExtractFiles("*.*", 0x28BF, "");
+    a.CloseArchive();
+    EXPECT_EQ(failures.size(), c.failures) << failures.first();
+    const std::vector<std::string> contents{"premier", "second"};
+    for (size_t i = 0; i < c.written.size(); ++i) {
+      const fs::path file = dir / "out" / c.written[i];
+      ASSERT_TRUE(fs::exists(file)) << c.written[i].size() << " bytes";
+      EXPECT_EQ(testsupport::readFile(file), contents[i]);
+    }
+    size_t files = 0;
+    for (const auto& e : fs::recursive_directory_iterator(dir / "out")) files += e.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(files, c.written.size());
   }
 }
 

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <algorithm>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -462,6 +464,146 @@ TEST(EndRecordNamingEntries, NoneReadableIsTheDamagedCode) {
     testsupport::writeFile(dir / "t.zip", b.build());
     EXPECT_EQ(listOf(dir / "t.zip").error, zeDamagedArchive);
   }
+}
+
+}  // namespace
+
+namespace {
+
+uint32_t u32At(const std::string& b, uint64_t at) {
+  uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(b[at + static_cast<uint64_t>(i)]);
+  return v;
+}
+uint16_t u16At(const std::string& b, uint64_t at) {
+  return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8);
+}
+
+struct Writer {
+  const char* label;
+  const char* make;  // makes outer.zip of the names that follow it
+};
+
+// Directory-less archives of several writers holding a stored inner archive
+// (named like the outer files), in the middle or last, damaged where the
+// chain of entries breaks: the outer header of the inner archive (its
+// signature, and also a byte inside the inner archive), or a later header
+// (method, version, a high size byte). Each opens as a damaged archive:
+// never the inner archive's entries, never a whole archive of fewer entries.
+TEST(DamagedChain, EveryShapeIsADamagedArchive) {
+  const std::vector<Writer> writers{
+      {"info_zip", "zip -q -X outer.zip"},
+      {"python", "/usr/bin/python3 -c \"import sys, zipfile\n"
+                 "with zipfile.ZipFile('outer.zip', 'w') as z:\n"
+                 "  for n in sys.argv[1:]:\n"
+                 "    z.write(n, compress_type=zipfile.ZIP_STORED if n.endswith('.zip') else zipfile.ZIP_DEFLATED)\""},
+      {"python_stream", "/usr/bin/python3 -c \"import sys, zipfile\n"
+                        "with open('outer.zip', 'wb') as f, zipfile.ZipFile(f, 'w') as z:\n"
+                        "  f.seekable = lambda: False\n"
+                        "  for n in sys.argv[1:]:\n"
+                        "    z.write(n, compress_type=zipfile.ZIP_STORED if n.endswith('.zip') else zipfile.ZIP_DEFLATED)\""},
+      {"bsdtar", "bsdtar --format zip --options zip:compression=store -cf outer.zip"},
+      {"7z", "7z a -tzip -mx=0 outer.zip >/dev/null"},
+  };
+  testsupport::TempDir dir;
+  const std::string d = ziptest::shellQuote(dir.str());
+  testsupport::writeFile(dir / "config.txt", "inner config\n");
+  testsupport::writeFile(dir / "other.txt", std::string(300, 'o'));
+  sh("cd " + d + " && zip -q -X inner.zip config.txt other.txt && rm config.txt other.txt");
+  const std::string inner = testsupport::readFile(dir / "inner.zip");
+  const uint64_t innerEnd = inner.size() - 22, innerDir = u32At(inner, innerEnd + 16);
+  testsupport::writeFile(dir / "config.txt", "outer config\n");
+  fs::create_directories(dir / "sub");
+  testsupport::writeFile(dir / "sub/last.txt", std::string(200, 'l'));
+  testsupport::writeFile(dir / "zz.txt", "zz");
+  // Bytes inside the inner archive: a data byte, its directory's signature,
+  // its end record's directory offset and comment length.
+  const std::vector<std::pair<const char*, uint64_t>> innerBytes{
+      {"data", 30 + 10 + 2}, {"directory", innerDir}, {"end record offset", innerEnd + 16}, {"comment length", innerEnd + 20}};
+  int rows = 0;
+  std::string wrong;
+  for (const Writer& w : writers) {
+    for (const bool innerLast : {false, true}) {
+      const std::string order = innerLast ? "config.txt sub/last.txt zz.txt inner.zip" : "config.txt inner.zip sub/last.txt zz.txt";
+      sh("cd " + d + " && rm -f outer.zip && " + w.make + " " + order);
+      const Extents x = extentsOf(dir / "outer.zip");
+      const std::string nocd = testsupport::readFile(dir / "outer.zip").substr(0, x.directory);
+      std::vector<uint64_t> headers;
+      for (size_t i = 0; i < x.names.size(); ++i)
+        headers.push_back(i == 0 ? 0 : x.ends[i - 1]);
+      const size_t at = static_cast<size_t>(std::find(x.names.begin(), x.names.end(), "inner.zip") - x.names.begin());
+      ASSERT_LT(at, x.names.size()) << w.label;
+      const uint64_t h = headers[at], data = h + 30 + u16At(nocd, h + 26) + u16At(nocd, h + 28);
+      ASSERT_EQ(nocd.substr(data, inner.size()), inner) << w.label << ": the inner archive is not stored as it is";
+      std::vector<std::pair<std::string, std::string>> shapes;
+      std::string sigless = nocd;
+      sigless[h + 1] = 'k';
+      shapes.emplace_back("outer signature", sigless);
+      for (const auto& [what, offset] : innerBytes) {
+        std::string twice = sigless;
+        twice[data + offset] = static_cast<char>(twice[data + offset] ^ 0x21);
+        shapes.emplace_back(std::string("outer signature and inner ") + what, twice);
+      }
+      if (!innerLast) {
+        const uint64_t later = headers[at + 1];
+        for (const auto& [what, offset] : std::vector<std::pair<const char*, uint64_t>>{
+                 {"later method", 9}, {"later version", 5}, {"later size high byte", 21}}) {
+          // A descriptor gives the sizes of an entry whose header leaves them to it.
+          if (offset == 21 && (u16At(nocd, later + 6) & 8) != 0) continue;
+          std::string spoilt = nocd;
+          spoilt[later + offset] = static_cast<char>(spoilt[later + offset] ^ 0x40);
+          shapes.emplace_back(what, spoilt);
+        }
+      }
+      for (const auto& [what, bytes] : shapes) {
+        ++rows;
+        testsupport::writeFile(dir / "m.zip", bytes);
+        const Listing got = listOf(dir / "m.zip");
+        if (got.error == zeDamagedArchive) continue;
+        wrong += std::string(w.label) + (innerLast ? ", inner last, " : ", ") + what + ": error " +
+                 std::to_string(got.error) + ", " + std::to_string(got.names.size()) + " entries";
+        for (const std::string& n : got.names) wrong += " " + n;
+        wrong += "\n";
+      }
+    }
+  }
+  EXPECT_EQ(wrong, "") << "of " << rows << " damaged archives";
+}
+
+// The rebuild of a large directory-less archive reads it forward once: the
+// bytes the process reads while opening it stay within a fifth above its size.
+TEST(RebuildReads, ALargeArchiveIsReadOnce) {
+  ziptest::ZipBuilder b;
+  std::string data(96 * 1024, '\0');
+  uint32_t x = 12345;
+  for (int i = 0; i < 500; ++i) {
+    for (char& c : data) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+    ziptest::ZipEntry& e = b.addStored("d" + std::to_string(i / 100) + "/f" + std::to_string(i) + ".bin", data);
+    // Some entries leave their sizes to a descriptor, whose data are searched.
+    if (i % 10 == 0) {
+      e.flags = 0x0008;
+      e.dataDescriptor = true;
+    }
+  }
+  const std::string whole = b.build();
+  testsupport::TempDir dir;
+  testsupport::writeFile(dir / "big.zip", whole.substr(0, b.directoryOffset));
+  // The kernel's count of the bytes this process read.
+  const auto bytesRead = [] {
+    std::istringstream io(testsupport::readFile("/proc/self/io"));
+    std::string key;
+    uint64_t value = 0;
+    while (io >> key >> value)
+      if (key == "rchar:") return value;
+    return uint64_t{0};
+  };
+  TZipArchiver a;
+  a.FileName = (dir / "big.zip").string();
+  const uint64_t before = bytesRead();
+  a.OpenArchive(0x20);
+  const uint64_t read = bytesRead() - before;
+  EXPECT_EQ(a.EntryCount(), 500);
+  EXPECT_LE(read, b.directoryOffset + b.directoryOffset / 5) << "of " << b.directoryOffset << " bytes";
 }
 
 }  // namespace
