@@ -147,8 +147,9 @@ TEST(ZAStoredNames, Reading) {
     uint16_t nameLength;
     bool utf8Flag;
   };
-  const std::string longName(1500, 'n');
-  const std::string cutInChar = std::string(998, 'n') + "é";
+  const std::string longName(5000, 'n');
+  const std::string cutInChar = std::string(kMaxNameLength - 1, 'n') + "é";
+  const auto longest = static_cast<uint16_t>(kMaxNameLength);
   const std::vector<Row> rows = {
       {"code page 850", "caf\x82.txt", 0, 20, true, "café.txt", 8, false},
       {"850 box drawing", "\xB0\xC9", 0, 20, true, "░╔", 2, false},
@@ -158,8 +159,10 @@ TEST(ZAStoredNames, Reading) {
       {"UTF-8 that 850 lacks", "日本.txt", 0x0800, 20, true, "日本.txt", 10, true},
       {"backslashes", "a\\b\\c.txt", 0, 20, true, "a/b/c.txt", 9, false},
       {"cut at a zero byte", std::string("abc\0def", 7), 0, 20, true, "abc", 3, false},
-      {"cut at 999 bytes", longName, 0, 20, true, std::string(999, 'n'), 999, false},
-      {"cut keeps whole characters", cutInChar, 0x0800, 20, true, std::string(998, 'n'), 998, true},
+      {"kept whole up to a path's length", std::string(1500, 'n'), 0, 20, true, std::string(1500, 'n'), 1500, false},
+      {"cut at a path's length", longName, 0, 20, true, std::string(kMaxNameLength, 'n'), longest, false},
+      {"cut keeps whole characters", cutInChar, 0x0800, 20, true, std::string(kMaxNameLength - 1, 'n'),
+       static_cast<uint16_t>(longest - 1), true},
       {"empty", "", 0, 20, true, "", 0, false},
   };
   for (const Row& r : rows) {
@@ -202,14 +205,14 @@ TEST(ZAStoredNames, Writing) {
 // Names kept shorter than stored must not misalign the directory written back.
 TEST(ZACentralEntry, CutNamesWriteBackAligned) {
   ziptest::ZipBuilder b;
-  b.addStored(std::string(1500, 'n'), "one").comment = "first comment";
+  b.addStored(std::string(5000, 'n'), "one").comment = "first comment";
   b.entries.back().centralExtra = ziptest::extraBlock(0xCAFE, "xyz");
   b.addStored(std::string("zero\0tail", 9), "two").comment = "second";
   b.addStored("after.txt", "three").comment = "third";
   const auto a = ziptest::readArchive(b.build());
   ASSERT_TRUE(a);
   ASSERT_EQ(a->items.size(), 3u);
-  EXPECT_EQ(a->items[0].NameLength, 999);
+  EXPECT_EQ(a->items[0].NameLength, kMaxNameLength);
   EXPECT_EQ(a->items[0].Extras().Comment, "first comment");
   ASSERT_EQ(a->items[0].ExtraBlocks.size(), 1u);
   EXPECT_EQ(a->items[1].FileName, "zero");
@@ -226,7 +229,7 @@ TEST(ZACentralEntry, CutNamesWriteBackAligned) {
     names.push_back(again.FileName);
     comments.push_back(again.Extras().Comment);
   }
-  EXPECT_EQ(names, (std::vector<std::string>{std::string(999, 'n'), "zero", "after.txt"}));
+  EXPECT_EQ(names, (std::vector<std::string>{std::string(kMaxNameLength, 'n'), "zero", "after.txt"}));
   EXPECT_EQ(comments, (std::vector<std::string>{"first comment", "second", "third"}));
 }
 

@@ -10,6 +10,7 @@
 #include "platform/core/posix_file.h"
 #include "zip/archiver/za_archiver_impl.h"
 #include "zip/za_archiver.h"
+#include "zip/names/za_names.h"
 #include "zip/names/za_path_parts.h"
 #include "zip/volumes/za_medium.h"
 #include "zip/za_except.h"
@@ -53,6 +54,10 @@ void TZABaseArchiver::Impl::processExtractItem(int32_t index, std::string name, 
     case TZAFolderGuard::frCannotCreate: throw EZAException::CreateFmt(zeCannotCreateFolder, a_.Name, {folder});
   }
   if (folderEntry) return;
+  // A cut name that meets a file this extraction wrote is another entry's
+  // name cut alike: it fails rather than take that file's place.
+  if (writtenTargets_ && ZAMayBeCut(entry.FileName) && writtenTargets_->contains(target))
+    throw EZAException::CreateFmt(zeCannotCreateFile, a_.Name, {target});
 
   std::string dest = target;
   TZAExistingFile existing = inspectTarget(dest);
@@ -86,6 +91,7 @@ void TZABaseArchiver::Impl::processExtractItem(int32_t index, std::string name, 
     }
   }
   writeEntryFile(index, dest, attributes, existing);
+  if (writtenTargets_ && !skip_ && !cancel_) writtenTargets_->insert(dest);
 }
 
 TZAExistingFile TZABaseArchiver::Impl::inspectTarget(const std::string& target) const {

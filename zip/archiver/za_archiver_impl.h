@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/core/streams.h"
@@ -204,6 +206,9 @@ class TZABaseArchiver::Impl : public TZADirVolumes, public TZADirSettings {
   // its target's place on its own, as one tried again after its batch failed.
   std::unique_ptr<TZAReplaceBatch> replacements_;
   bool replaceOneByOne_ = false;
+  // The files the running extraction wrote, kept while a selected name may
+  // have been cut: two names cut alike must not land in one file.
+  std::optional<std::unordered_set<std::string>> writtenTargets_;
 };
 
 }  // namespace zip

@@ -7,6 +7,7 @@
 #include "zip/archiver/za_extract_target.h"
 #include "zip/archiver/za_lock.h"
 #include "zip/archiver/za_replace_batch.h"
+#include "zip/names/za_names.h"
 #include "zip/names/za_paths.h"
 
 namespace zip {
@@ -28,6 +29,11 @@ void TZABaseArchiver::Impl::ProcessSelectedItems(TZAProcessOperation operation) 
   const bool withProgress = operation == poExtract || operation == poTest;
   TZAAction action = fxaIgnore;
   folders_.reset();  // folders are checked anew by each operation
+  writtenTargets_.reset();
+  for (int32_t i = 0; operation == poExtract && dir && i < dir->Count() && !writtenTargets_; ++i) {
+    const TDirItem& item = *dir->GetItemPtr(i);
+    if (item.Selected && ZAMayBeCut(item.FileName)) writtenTargets_.emplace();
+  }
   // Entries extracted before an error that leaves here stay extracted: their
   // waiting files still take their places, without events. An operation
   // started from an event handler keeps its own batch.

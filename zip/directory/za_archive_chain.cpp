@@ -93,9 +93,9 @@ void TZAArchiveChain::findStart() {
       const uint8_t* p = b + i;
       const uint64_t at = from + i;
       if (isLocalSignature(p)) {
-        const std::optional<TZALocalEntry> e = ZAReadLocalEntry(stream_, static_cast<int64_t>(at), size_);
-        // One whose name runs past the end is where the file was cut.
-        if (!e || e->Plausible()) {
+        TZALocalEntry fixed;
+        fixed.Header = *DecodeLocalHeader(std::span<const uint8_t>(p, kHeader));
+        if (fixed.Plausible()) {
           start_ = static_cast<int64_t>(at);
           break;
         }

@@ -36,8 +36,8 @@ bool ReadCentralEntryTail(const TZipCentralHeader& header, std::span<const uint8
   const auto comment = r.Bytes(header.CommentLength);
 
   static_cast<TZipCentralHeader&>(item) = header;
-  // The kept name may be shorter than the stored one (cut at 999 bytes or at a
-  // zero byte): its length is taken anew so that the directory written later
+  // The kept name may be shorter than the stored one (cut at kMaxNameLength bytes
+  // or at a zero byte): its length is taken anew so that the directory written later
   // stays aligned.
   ZASetStoredName(item, ZADecodeStoredName(asText(name), header.Flags, header.VersionMadeBy, oemFileNames),
                   oemFileNames);

@@ -7,12 +7,17 @@
 
 namespace zip {
 
-inline constexpr size_t kMaxNameLength = 999;
+// The longest path the platform holds: a longer stored name is kept cut there.
+inline constexpr size_t kMaxNameLength = 4095;
 inline constexpr uint8_t kHostUnix = 3;
 
-// The name as kept in memory: at most 999 stored bytes, cut at a zero byte,
-// decoded, "\" turned into "/".
+// The name as kept in memory: at most kMaxNameLength stored bytes, cut at a
+// zero byte, decoded, "\" turned into "/".
 std::string ZADecodeStoredName(std::string_view stored, uint16_t flags, uint16_t versionMadeBy, bool oemFileNames);
+
+// Whether a name kept in memory may have been cut: it is as long as the
+// longest (less what a cut multi-byte sequence took).
+inline bool ZAMayBeCut(std::string_view name) { return name.size() + 3 >= kMaxNameLength; }
 
 // Whether stored bytes (up to a zero byte) are UTF-8 with characters beyond
 // ASCII: what a Unix writer leaves unflagged, and an OEM name almost never is.
