@@ -1,6 +1,7 @@
 #include "zip/directory/za_archive_chain.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "zip/directory/za_central_entry.h"
 #include "zip/directory/za_dir_item.h"
@@ -126,12 +127,23 @@ bool TZAArchiveChain::recordAt(uint64_t position) {
          signature == kEndOfCentralDirSignature;
 }
 
+bool TZAArchiveChain::crcOf(uint64_t from, uint64_t to, uint32_t crc) {
+  std::vector<uint8_t> block(static_cast<size_t>(std::min<uint64_t>(to - from, TZABlockReader::kBlock)));
+  uint32_t value = kCrcSeed;
+  stream_.SetPosition(static_cast<int64_t>(from));
+  for (uint64_t at = from; at < to;) {
+    const int64_t n = static_cast<int64_t>(std::min<uint64_t>(to - at, block.size()));
+    stream_.ReadBuffer(block.data(), n);
+    value = UpdateCRC32(value, block.data(), n);
+    at += static_cast<uint64_t>(n);
+  }
+  return ~value == crc;
+}
+
 std::optional<TZADataDescriptor> TZAArchiveChain::findDescriptor(const TZALocalEntry& e) {
   // Only stored data without encryption are the bytes whose CRC the descriptor holds.
   const bool plain = e.Header.Method == kMethodStored && (e.Header.Flags & kFlagEncrypted) == 0;
   const size_t length = static_cast<size_t>(ZADescriptorLength(e.Zip64));
-  uint32_t crc = kCrcSeed;
-  uint64_t crcEnd = e.DataStart;  // the CRC covers the data up to here
   reader_.Seek(static_cast<int64_t>(e.DataStart));
   for (;;) {
     const size_t held = reader_.Load(TZABlockReader::kBlock);
@@ -140,24 +152,18 @@ std::optional<TZADataDescriptor> TZAArchiveChain::findDescriptor(const TZALocalE
     const uint8_t* b = reader_.View().data();
     // Every position with a whole descriptor behind it.
     const size_t scan = held - length + 1;
-    for (size_t i = 0; i < scan; ++i) {
-      if (b[i] != 'P' || u32(b + i) != kDataDescriptorSignature) continue;
-      const uint64_t at = from + i;
-      const std::optional<TZADataDescriptor> d =
-          ZADecodeDataDescriptor(std::span<const uint8_t>(b + i, length), at, e.Zip64);
-      // Its size is its distance from the data's start: a stored archive's own descriptors are not.
+    for (const uint8_t* p = b; (p = static_cast<const uint8_t*>(std::memchr(p, 'P', scan - (p - b)))) != nullptr; ++p) {
+      if (u32(p) != kDataDescriptorSignature) continue;
+      const uint64_t at = from + static_cast<uint64_t>(p - b);
+      const std::optional<TZADataDescriptor> d = ZADecodeDataDescriptor(std::span<const uint8_t>(p, length), at, e.Zip64);
+      // Its size is its distance from the data's start: a stored archive's
+      // own descriptors are not. Where no record follows it, the CRC of data
+      // kept as they are must agree too.
       if (!d || d->CompressedSize != at - e.DataStart) continue;
+      if (recordAt(d->End()) || (plain && crcOf(e.DataStart, at, d->Crc))) return d;
       if (!plain) return d;
-      crc = UpdateCRC32(crc, b + (crcEnd - from), static_cast<int64_t>(at - crcEnd));
-      crcEnd = at;
-      // Data whose CRC differs were damaged: the descriptor still ends them where a record follows.
-      if (~crc == d->Crc || recordAt(d->End())) return d;
     }
     if (from + held >= size_) return std::nullopt;
-    if (plain && from + scan > crcEnd) {
-      crc = UpdateCRC32(crc, b + (crcEnd - from), static_cast<int64_t>(from + scan - crcEnd));
-      crcEnd = from + scan;
-    }
     reader_.Skip(scan);
   }
 }

@@ -59,6 +59,8 @@ class TZAArchiveChain {
   // break: that is an entry's data, not a stub.
   void findStart();
   std::optional<TZADataDescriptor> findDescriptor(const TZALocalEntry& entry);
+  // Whether the bytes from one position to another have that CRC (read anew: seldom needed).
+  bool crcOf(uint64_t from, uint64_t to, uint32_t crc);
   // Whether the central header at position lists an entry of this chain.
   bool listsThisChain(int64_t position);
   // Whether a record begins at position (or the file ends there).
