@@ -516,10 +516,13 @@ TEST(DamagedChain, EveryShapeIsADamagedArchive) {
   fs::create_directories(dir / "sub");
   testsupport::writeFile(dir / "sub/last.txt", std::string(200, 'l'));
   testsupport::writeFile(dir / "zz.txt", "zz");
-  // Bytes inside the inner archive: a data byte, its directory's signature,
-  // its end record's directory offset and comment length.
-  const std::vector<std::pair<const char*, uint64_t>> innerBytes{
-      {"data", 30 + 10 + 2}, {"directory", innerDir}, {"end record offset", innerEnd + 16}, {"comment length", innerEnd + 20}};
+  // Bytes inside the inner archive: its first header's CRC, a data byte, its
+  // directory's signature, its end record's directory offset and comment length.
+  const std::vector<std::pair<const char*, uint64_t>> innerBytes{{"header", 14},
+                                                                 {"data", 30 + 10 + 2},
+                                                                 {"directory", innerDir},
+                                                                 {"end record offset", innerEnd + 16},
+                                                                 {"comment length", innerEnd + 20}};
   int rows = 0;
   std::string wrong;
   for (const Writer& w : writers) {
