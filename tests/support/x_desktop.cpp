@@ -6,7 +6,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -27,13 +26,17 @@ bool onPath(const std::string& tool) {
   return runCommand("command -v " + shellQuote(tool) + " >/dev/null 2>&1").status == 0;
 }
 
-pid_t spawn(const std::vector<std::string>& args, const std::string& display) {
+// Runs args with DISPLAY set (when given), quiet, holding none of the test's descriptors but keep.
+pid_t spawn(const std::vector<std::string>& args, const std::string& display, int keep = -1) {
   const pid_t pid = fork();
   if (pid != 0) return pid;
   const int null = open("/dev/null", O_RDWR);
   dup2(null, 0);
   dup2(null, 1);
   dup2(null, 2);
+  // A pipe of another child held here would never see its end.
+  for (int fd = 3; fd < 1024; ++fd)
+    if (fd != keep) close(fd);
   if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -82,36 +85,38 @@ std::string XDesktop::missingTools() {
 }
 
 XDesktop::XDesktop() {
-  // The server writes its display number on this pipe once it takes connections; a number
-  // another server holds makes it end at once, and the next one is tried.
-  for (int n = firstDisplay; n <= lastDisplay && display_ < 0; ++n) {
+  for (int n = firstDisplay; n <= lastDisplay && !ready_; ++n) {
     if (std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
+    // The server writes its display number on this pipe once it takes connections; a number
+    // another server took meanwhile makes it end at once, and the next one is tried.
     int fds[2];
     if (pipe(fds) != 0) break;
     fcntl(fds[0], F_SETFD, FD_CLOEXEC);
     server_ = spawn({"Xvfb", ":" + std::to_string(n), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
                      "-displayfd", std::to_string(fds[1])},
-                    "");
+                    "", fds[1]);
     close(fds[1]);
     pollfd p{fds[0], POLLIN, 0};
     char buf[16] = {};
-    if (poll(&p, 1, 10000) > 0 && read(fds[0], buf, sizeof buf - 1) > 0) display_ = n;
+    const bool serving = poll(&p, 1, 10000) > 0 && read(fds[0], buf, sizeof buf - 1) > 0;
     close(fds[0]);
-    if (display_ < 0) end(server_);
+    if (!serving) {
+      failure_ = "no X server could be started on displays :420 to :429";
+      end(server_);
+      continue;
+    }
+    display_ = n;
+    manager_ = spawn({"openbox"}, ":" + std::to_string(n));
+    // A window manager announces itself on the root window.
+    const std::string check =
+        "DISPLAY=:" + std::to_string(n) + " xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'";
+    ready_ = waitUntil([&] { return runCommand(check).status == 0; }, 10000);
+    if (!ready_) {
+      failure_ = "the window manager did not start on :" + std::to_string(n);
+      end(manager_);
+      end(server_);
+    }
   }
-  if (display_ < 0) {
-    failure_ = "no X server could be started on displays :420 to :429";
-    return;
-  }
-  manager_ = spawn({"openbox"}, ":" + std::to_string(display_));
-  // A window manager announces itself on the root window.
-  const std::string check =
-      "DISPLAY=:" + std::to_string(display_) + " xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'";
-  if (!waitUntil([&] { return runCommand(check).status == 0; }, 10000)) {
-    failure_ = "the window manager did not start";
-    return;
-  }
-  ready_ = true;
 }
 
 XDesktop::~XDesktop() {
@@ -141,7 +146,7 @@ std::string XDesktop::windowName(unsigned long window) const {
 
 std::vector<unsigned long> XDesktop::windowsNamed(const std::string& name) const {
   std::string pattern = "^";
-  for (char c : name) pattern += std::isalnum(static_cast<unsigned char>(c)) ? std::string(1, c) : "\\" + std::string(1, c);
+  for (char c : name) pattern += (std::string(".[]()*+?{}|^$\\").find(c) != std::string::npos ? "\\" : "") + std::string(1, c);
   std::istringstream ids(xdotool({"search", "--onlyvisible", "--name", pattern + "$"}));
   std::vector<unsigned long> out;
   for (unsigned long id; ids >> id;) out.push_back(id);

@@ -1,0 +1,16 @@
+#include "platform/ui/start_behind.h"
+
+#include <QWidget>
+
+namespace platform {
+
+void showAtStart(QWidget* window) {
+  const bool behind = qEnvironmentVariableIsSet(startBehindVariable);
+  qunsetenv(startBehindVariable);
+  // On X11 the window maps with a user time of 0, which tells the window manager not to focus it.
+  window->setAttribute(Qt::WA_ShowWithoutActivating, behind);
+  window->show();
+  window->setAttribute(Qt::WA_ShowWithoutActivating, false);
+}
+
+}  // namespace platform
