@@ -153,6 +153,16 @@ std::vector<unsigned long> XDesktop::windowsNamed(const std::string& name) const
   return out;
 }
 
+std::vector<unsigned long> XDesktop::stacking() const {
+  const std::string out = runCommand("DISPLAY=:" + std::to_string(display_) +
+                                     " xprop -root _NET_CLIENT_LIST_STACKING 2>/dev/null")
+                              .out;
+  std::vector<unsigned long> ids;
+  for (auto at = out.find("0x"); at != std::string::npos; at = out.find("0x", at + 2))
+    ids.push_back(std::strtoul(out.c_str() + at, nullptr, 16));
+  return ids;
+}
+
 XRect XDesktop::geometry(unsigned long window) const {
   // xwininfo, not xdotool: xdotool counts the frame's border twice for a reparented window.
   std::istringstream lines(runCommand("DISPLAY=:" + std::to_string(display_) + " xwininfo -id " +

@@ -39,6 +39,8 @@ class XDesktop {
   std::string windowName(unsigned long window) const;
   // The mapped windows of that exact name.
   std::vector<unsigned long> windowsNamed(const std::string& name) const;
+  // The managed windows from the bottom of the stack to its top.
+  std::vector<unsigned long> stacking() const;
   // The window's inside, in screen coordinates, and the screen's size.
   XRect geometry(unsigned long window) const;
   XRect screen() const;

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <utime.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -99,6 +100,13 @@ TEST(UpdaterOnScreen, TheProgramRunsAgainBehindTheLastBoxWhichKeepsTheKeyboard) 
     }
     ASSERT_EQ(box.size(), 1u);
     EXPECT_EQ(desktop.activeWindow(), box.front()) << desktop.windowName(desktop.activeWindow());
+    // And the box is in sight: the program's window came up below it.
+    if (!window.empty()) {
+      const std::vector<unsigned long> stack = desktop.stacking();
+      const auto boxAt = std::find(stack.begin(), stack.end(), box.front());
+      const auto windowAt = std::find(stack.begin(), stack.end(), window.front());
+      EXPECT_TRUE(boxAt != stack.end() && windowAt != stack.end() && boxAt > windowAt);
+    }
 
     // Return answers the box (after an installation the updater ends with it); it never reaches
     // the program.
