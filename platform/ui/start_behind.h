@@ -9,8 +9,9 @@ namespace platform {
 inline constexpr char startBehindVariable[] = "PALVREN_START_BEHIND";
 
 // Shows the program's first window; when the program was started behind, without activating it
-// (the window manager is asked not to give it the focus) and below the other windows. The variable goes with this first show,
-// so that a later show, or a program started from this one, takes the keyboard as usual.
+// (the window manager is asked not to give it the focus) and below the other windows. The
+// variable goes with this first show, so that a later show, or a program started from this one,
+// takes the keyboard as usual.
 void showAtStart(QWidget* window);
 
 }  // namespace platform

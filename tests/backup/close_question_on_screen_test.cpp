@@ -15,14 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 using testsupport::XDesktop;
 
-// The daily log files of the program folder, one after the other.
-std::string logs(const fs::path& folder) {
-  std::string all;
-  for (const auto& entry : fs::directory_iterator(folder))
-    if (entry.path().extension() == ".log") all += testsupport::readFile(entry.path());
-  return all;
-}
-
 TEST(CloseQuestionOnScreen, EscapeAndNonKeepTheProgramTheBoxCloseButtonEndsIt) {
   if (const std::string missing = XDesktop::missingTools(); !missing.empty()) GTEST_SKIP() << "missing: " << missing;
   XDesktop desktop;
@@ -65,13 +57,13 @@ TEST(CloseQuestionOnScreen, EscapeAndNonKeepTheProgramTheBoxCloseButtonEndsIt) {
 
     if (c.ends) {
       EXPECT_NE(program.wait(10000), -1) << "the program still runs";
-      EXPECT_NE(logs(folder.path()).find(" : Arrêt de PalvrenFtp"), std::string::npos);
+      EXPECT_NE(testsupport::readFiles(folder.path(), ".log").find(" : Arrêt de PalvrenFtp"), std::string::npos);
     } else {
       // Hidden (to the tray, or minimised without one), still running, settings saved.
       EXPECT_TRUE(testsupport::waitUntil([&] { return desktop.windowsNamed("PalvrenFtp").empty(); }, 10000));
       EXPECT_EQ(program.wait(1000), -1) << "the program ended";
       EXPECT_TRUE(fs::exists(folder / "serie.ini"));
-      EXPECT_EQ(logs(folder.path()).find("Arrêt"), std::string::npos);
+      EXPECT_EQ(testsupport::readFiles(folder.path(), ".log").find("Arrêt"), std::string::npos);
     }
   }
 }

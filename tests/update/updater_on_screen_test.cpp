@@ -36,13 +36,6 @@ std::vector<pid_t> programsOf(const fs::path& folder) {
   return out;
 }
 
-std::string logs(const fs::path& folder) {
-  std::string all;
-  for (const auto& entry : fs::directory_iterator(folder))
-    if (entry.path().extension() == ".log") all += testsupport::readFile(entry.path());
-  return all;
-}
-
 TEST(UpdaterOnScreen, TheProgramRunsAgainBehindTheLastBoxWhichKeepsTheKeyboard) {
   if (const std::string missing = XDesktop::missingTools(); !missing.empty()) GTEST_SKIP() << "missing: " << missing;
   XDesktop desktop;
@@ -118,7 +111,7 @@ TEST(UpdaterOnScreen, TheProgramRunsAgainBehindTheLastBoxWhichKeepsTheKeyboard) 
     }
     const std::vector<pid_t> after = programsOf(folder.path());
     EXPECT_EQ(after.size(), 1u);
-    EXPECT_EQ(logs(folder.path()), "");
+    EXPECT_EQ(testsupport::readFiles(folder.path(), ".log"), "");
     EXPECT_EQ(fs::exists(folder / "lisezmoi.txt"), c.archive);
     for (const pid_t pid : programsOf(folder.path())) kill(pid, SIGKILL);
     waitUntil([&] { return programsOf(folder.path()).empty(); }, 5000);
