@@ -4,6 +4,7 @@
 #include "backup/form1.h"
 #include "backup/form2.h"
 #include "platform/ui/application.h"
+#include "platform/ui/start_behind.h"
 #include "platform/core/single_instance.h"
 
 int main(int argc, char** argv) {
@@ -22,7 +23,7 @@ int main(int argc, char** argv) {
   platform::setExceptionHandler(
       [](const std::string& message) { backup::fmMain->ApplicationEvents1Exception(QString::fromStdString(message)); });
   QObject::connect(backup::fmMain, &backup::TfmMain::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
-  backup::fmMain->show();
+  platform::showAtStart(backup::fmMain);
   const int code = app.exec();
   platform::setExceptionHandler(nullptr);
   delete backup::Form2;

@@ -7,7 +7,7 @@ packages=(
   libcurl4-openssl-dev libzip-dev zlib1g-dev libgtest-dev
   python3 python3-pyftpdlib python3-aiosmtpd
   unzip zip p7zip-full libarchive-tools
-  xvfb xauth
+  xvfb xauth openbox xdotool x11-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -76,11 +76,11 @@ class TForm1 : public QWidget {
   // only "Quitter" is left.
   void abandonDownload(const QString& what, const QString& error);
   QString restartedText() const;
-  // Always after the road's last box: a window manager hands the keyboard to the window that maps
-  // last, and the restarted program's window would take the "OK" meant for the box.
+  // As soon as the road ends, before its box: backups must not wait for the user's "OK". The
+  // program starts behind this window, so that its own window does not take that "OK".
   void restartBackupProgram();
-  // Inside a catch: the error's box, then the restart.
-  void reportThenRestart();
+  // Inside a catch: the restart, then the error's box.
+  void restartThenReport();
   // The road after a close that came before the first file was written: the old version runs
   // again, the archive goes, no box.
   void abandonOnClose();

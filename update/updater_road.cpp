@@ -68,18 +68,19 @@ void TForm1::BitBtn1Click() {
   } catch (const platform::EFCreateError&) {
     ui->Label1->setText(QStringLiteral("L'archive de la mise à jour ") + ProductName +
                         QStringLiteral(" n'a pas pu être créée.\n") + restartedText());
-    reportThenRestart();
+    restartThenReport();
     return;
   } catch (...) {
     // Whatever ends the road here, the program that was stopped for it runs again.
     ui->Label1->setText(QStringLiteral("L'installation de la mise à jour ") + ProductName +
                         QStringLiteral(" a été interrompue.\n") + ProductName + QStringLiteral(" a été redémarré."));
-    reportThenRestart();
+    restartThenReport();
     return;
   }
   ui->Label1->setText(QStringLiteral("Mise à jour de ") + ProductName + QStringLiteral(" terminée."));
   pumpOnce();
   QThread::msleep(stepPauseMs);
+  restartBackupProgram();
   if (QFile::exists(ZipPath)) QFile::remove(ZipPath);
   ui->BitBtn1->setEnabled(true);
   // Closed during the installation: the user has seen the window go, no box waits for "OK".
@@ -89,7 +90,6 @@ void TForm1::BitBtn1Click() {
                               QStringLiteral(" à été redémarré automatiquement."),
                           this);
   }
-  restartBackupProgram();
   close();
 }
 
@@ -111,8 +111,8 @@ void TForm1::abandonDownload(const QString& what, const QString& error) {
   QFile::remove(ZipPath);
   ui->ProgressBar->setValue(0);
   ui->Label1->setText(what + QStringLiteral("\n") + restartedText());
-  platform::showMessage(error, this);
   restartBackupProgram();
+  platform::showMessage(error, this);
 }
 
 void TForm1::abandonOnClose() {
@@ -121,17 +121,16 @@ void TForm1::abandonOnClose() {
   restartBackupProgram();
 }
 
-void TForm1::reportThenRestart() {
-  // The error's box first: the restarted program would come up over it and take the "OK".
+void TForm1::restartThenReport() {
   const std::exception_ptr error = std::current_exception();
-  platform::deliverSafely([error] { std::rethrow_exception(error); });
   restartBackupProgram();
+  platform::deliverSafely([error] { std::rethrow_exception(error); });
 }
 
 QString TForm1::restartedText() const {
   return QStringLiteral("L'ancienne version de ") + ProductName + QStringLiteral(" a été redémarrée.");
 }
 
-void TForm1::restartBackupProgram() { platform::shellOpen(exePath()); }
+void TForm1::restartBackupProgram() { platform::shellOpenBehind(exePath()); }
 
 }  // namespace updater

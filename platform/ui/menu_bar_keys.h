@@ -1,6 +1,8 @@
 #pragma once
-// F10, or Alt pressed and released alone, opens a window's menu bar at its first menu, as on the
-// desktop the programs were written for; the captions need no mnemonic for it.
+// The menu bar from the keyboard, as on the desktops the users know: F10, or Alt pressed and
+// released alone, selects the first title without opening it; Left and Right move along the
+// titles; Return, Down or Up open the selected one with its first entry selected; Escape closes
+// an open menu back to its title, and leaves the bar from a title. The captions need no mnemonic.
 class QMainWindow;
 
 namespace platform {

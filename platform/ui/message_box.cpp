@@ -58,15 +58,15 @@ MsgAnswer messageBox(const MessageRequest& request, QWidget* parent) {
     case MsgButtons::Ok: add("OK", QMessageBox::AcceptRole, MsgAnswer::Ok); break;
   }
   box.setDefaultButton(buttons.front().first);
-  if (r.buttons == MsgButtons::YesNo || r.buttons == MsgButtons::YesNoNoAllYesAll) {
-    // Qt would let Esc and the close box press "Non"; dismissing a question is its own answer
-    // (Closed), so they press a button that is never shown.
-    QPushButton* dismiss = box.addButton(QString(), QMessageBox::RejectRole);
-    dismiss->hide();
-    box.setEscapeButton(dismiss);
-  }
+  const bool question = r.buttons == MsgButtons::YesNo || r.buttons == MsgButtons::YesNoNoAllYesAll;
+  // Esc presses "Non", as in the class library's questions. Qt would count the close box as that
+  // press too; a question closed by its box is its own answer (Closed): only a button really
+  // pressed, by click, key or Esc, answers it.
+  if (question) box.setEscapeButton(buttons[1].first);
+  const QAbstractButton* pressed = nullptr;
+  QObject::connect(&box, &QMessageBox::buttonClicked, [&pressed](QAbstractButton* b) { pressed = b; });
   box.exec();
-  const QAbstractButton* clicked = box.clickedButton();
+  const QAbstractButton* clicked = question ? pressed : box.clickedButton();
   for (const auto& [button, answer] : buttons) {
     if (clicked && clicked == button) return answer;
   }

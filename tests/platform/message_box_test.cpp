@@ -54,26 +54,34 @@ TEST(MessageBox, TextIsShownAsPlainText) {
   EXPECT_EQ(shownText, text);
 }
 
-// The real box, dismissed without a button: Esc or the title bar's close box.
-TEST(MessageBox, AQuestionDismissedWithoutAButtonIsClosedNotNo) {
-  const std::function<void(QWidget*)> dismissals[] = {
-      [](QWidget* box) {
-        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-        QApplication::sendEvent(box, &esc);
-      },
-      [](QWidget* box) { box->close(); },
+// The real box: Esc presses "Non", as in the class library's questions; the title bar's close
+// box presses nothing, and the question is Closed.
+TEST(MessageBox, EscIsNoAndTheCloseBoxIsClosed) {
+  const struct {
+    const char* name;
+    std::function<void(QWidget*)> act;
+    MsgAnswer answer;
+  } ways[] = {
+      {"Esc",
+       [](QWidget* box) {
+         QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+         QApplication::sendEvent(box, &esc);
+       },
+       MsgAnswer::No},
+      {"close box", [](QWidget* box) { box->close(); }, MsgAnswer::Closed},
   };
   for (const MsgButtons buttons : {MsgButtons::YesNo, MsgButtons::YesNoNoAllYesAll}) {
-    for (const auto& dismiss : dismissals) {
+    for (const auto& way : ways) {
+      SCOPED_TRACE(way.name);
       QWidget* shown = nullptr;
       QTimer::singleShot(0, [&] {
         shown = QApplication::activeModalWidget();
         if (!shown) return;
-        dismiss(shown);
+        way.act(shown);
         // A box that stayed open is answered with its first button, so the test fails instead of hanging.
         if (shown->isVisible()) qobject_cast<QMessageBox*>(shown)->buttons().first()->click();
       });
-      EXPECT_EQ(platform::messageBox({"Titre", "Quitter ?", buttons}), MsgAnswer::Closed);
+      EXPECT_EQ(platform::messageBox({"Titre", "Quitter ?", buttons}), way.answer);
       EXPECT_NE(shown, nullptr);
     }
   }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <chrono>
 #include <csignal>
 #include <stdexcept>
@@ -14,7 +15,7 @@
 
 namespace testsupport {
 
-ChildProcess::ChildProcess(const std::vector<std::string>& args) {
+ChildProcess::ChildProcess(const std::vector<std::string>& args, const std::vector<std::string>& env) {
   int fds[2];
   if (pipe(fds) != 0) throw std::runtime_error("pipe");
   pid_ = fork();
@@ -23,6 +24,10 @@ ChildProcess::ChildProcess(const std::vector<std::string>& args) {
     dup2(fds[1], 1);
     close(fds[0]);
     close(fds[1]);
+    for (const auto& e : env) {
+      const std::string::size_type eq = e.find('=');
+      if (eq != std::string::npos) setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
+    }
     std::vector<char*> argv;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);

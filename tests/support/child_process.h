@@ -9,8 +9,9 @@ namespace testsupport {
 
 class ChildProcess {
  public:
-  // Runs argv[0] with argv; what it prints on stdout is read through readLine().
-  explicit ChildProcess(const std::vector<std::string>& argv);
+  // Runs argv[0] with argv, with the variables of env ("NAME=value") set over the test's own;
+  // what it prints on stdout is read through readLine().
+  explicit ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
   ~ChildProcess();  // stops it (SIGTERM, then SIGKILL) when it still runs
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;

@@ -40,4 +40,11 @@ std::string readFile(const std::filesystem::path& file) {
   return s.str();
 }
 
+std::string readFiles(const std::filesystem::path& folder, const std::string& extension) {
+  std::string all;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (entry.path().extension() == extension) all += readFile(entry.path());
+  return all;
+}
+
 }  // namespace testsupport

@@ -21,5 +21,7 @@ class TempDir {
 
 void writeFile(const std::filesystem::path& file, const std::string& content);
 std::string readFile(const std::filesystem::path& file);
+// The files of folder whose names end with extension (".log"), read one after the other.
+std::string readFiles(const std::filesystem::path& folder, const std::string& extension);
 
 }  // namespace testsupport

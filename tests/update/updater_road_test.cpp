@@ -54,19 +54,18 @@ class UpdaterRoadTest : public UpdaterTest {
     EXPECT_FALSE(installed());
     EXPECT_NE(testsupport::readFile(programDir / "PalvrenFtp"), newProgram);
   }
-  // The restarted program's window would come up over the box and take the "OK" meant for it:
-  // the program starts again once the road's one box has been answered.
-  void expectRestartedAfterTheBox() {
+  // The road's last box may wait long for its "OK": backups run again before it shows.
+  void expectRestartedBeforeTheLastBox() {
     ASSERT_EQ(boxesBeforeOpen.size(), 1u);
-    EXPECT_EQ(boxesBeforeOpen.back(), boxes->asked().size());
-    EXPECT_GE(boxesBeforeOpen.back(), 1u);
+    ASSERT_GE(boxes->asked().size(), 1u);
+    EXPECT_EQ(boxesBeforeOpen.back(), boxes->asked().size() - 1);
   }
-  // A download given up: the old program runs again after the box, the file is gone, the status
+  // A download given up: the old program runs again before the box, the file is gone, the status
   // line says what happened, and only "Quitter" is left.
   void expectFailedDownload(const QString& what) {
     EXPECT_TRUE(program->endedByKill());
     EXPECT_EQ(shellOpened, std::vector<QString>{exeTarget()});
-    expectRestartedAfterTheBox();
+    expectRestartedBeforeTheLastBox();
     EXPECT_FALSE(fs::exists(fs::symlink_status(zipPath())));
     EXPECT_FALSE(form->ui->BitBtn1->isEnabled());
     EXPECT_TRUE(form->isVisible());
@@ -76,7 +75,7 @@ class UpdaterRoadTest : public UpdaterTest {
     EXPECT_EQ(shellOpened, std::vector<QString>{exeTarget()});
     EXPECT_FALSE(fs::exists(zipPath()));
     EXPECT_EQ(onlyBox(MsgIcon::None), finalMessageText());
-    expectRestartedAfterTheBox();
+    expectRestartedBeforeTheLastBox();
     EXPECT_FALSE(form->isVisible());
   }
 
@@ -283,7 +282,7 @@ TEST_F(UpdaterRoadTest, ArchiveThatCannotBeCreatedEndsTheRoadWithTheProgramResta
                               QString::fromStdString(zipPath().string()) + QStringLiteral("\". ")));
   EXPECT_EQ(requestedPaths(), std::vector<std::string>{"/palvrenftp/update.html"});
   EXPECT_EQ(shellOpened, std::vector<QString>{exeTarget()});
-  expectRestartedAfterTheBox();
+  expectRestartedBeforeTheLastBox();
   expectUntouched();
   EXPECT_FALSE(form->ui->BitBtn1->isEnabled());
   EXPECT_EQ(form->ui->Label1->text(),

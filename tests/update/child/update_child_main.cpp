@@ -2,6 +2,7 @@
 // reports on stdout what a test waits for: "test" when the archive's test starts, "extracted N"
 // after each file written, "box TEXT" for each box (answered OK), "open TARGET" for each program
 // started, "end CODE" when its loop ends. It stops only the backup program of its own folder.
+// With a second argument "on-screen" its boxes are real and it really starts the program.
 #include <unistd.h>
 
 #include <QPushButton>
@@ -39,17 +40,20 @@ std::vector<platform::ProcessEntry> ownBackupProgram() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) return 2;
+  const bool onScreen = argc == 3 && std::string(argv[2]) == "on-screen";
+  if (argc != 2 && !onScreen) return 2;
   updater::setUpdateHost(QString::fromLocal8Bit(argv[1]));
   updater::setProcessSource(&ownBackupProgram);
-  platform::setShellOpenHook([](const QString& target) {
-    say("open " + target.toStdString());
-    return true;
-  });
-  platform::setMessageResponder([](platform::MessageRequest& r) {
-    say("box " + r.text.toStdString());
-    return platform::MsgAnswer::Ok;
-  });
+  if (!onScreen) {
+    platform::setShellOpenHook([](const QString& target) {
+      say("open " + target.toStdString());
+      return true;
+    });
+    platform::setMessageResponder([](platform::MessageRequest& r) {
+      say("box " + r.text.toStdString());
+      return platform::MsgAnswer::Ok;
+    });
+  }
   int extracted = 0;
   bool testing = false;
   const int code = updater::runUpdater(argc, argv, [&](updater::TForm1& form) {
