@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "backup/app_windows.h"
+#include "backup/archive_file.h"
 #include "backup/archive_writer.h"
 #include "backup/fmmain.h"
 #include "backup/form1.h"
@@ -123,6 +124,8 @@ void walkFolders(TfmMain& w) {
 // Brings the archive up to date and saves it. An error that ends the step early goes
 // out of here, the writer freed.
 void archiveStep(TfmMain& w) {
+  // A save killed midway left its copy of the archive: nothing else will ever remove it.
+  ArchiveFile::removeLeftovers(localPath(w.ZipFileName));
   WriterScope scope(w);
   setUpWriter(w, scope.writer());
   w.logMessage(QStringLiteral("Compression") +

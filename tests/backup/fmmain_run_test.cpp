@@ -14,6 +14,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -24,6 +25,7 @@
 #include "backup/stored_name.h"
 #include "fmmain_fixture.h"
 #include "platform/core/dos_datetime.h"
+#include "support/child_process.h"
 #include "support/python_zip.h"
 #include "support/random_bytes.h"
 #include "support/scoped_responder.h"
@@ -514,6 +516,43 @@ TEST_F(BackupRun, ListEntriesAreReadFieldByField) {
     const QString skipLine = "Aucun dossier dans la ligne « |*.txt|oui » : ligne ignorée";
     EXPECT_EQ(logged(skipLine).size(), c.skippedLine ? 1 : 0);
   }
+}
+
+// A save killed midway leaves its temporary copy of the archive beside it; the next run
+// removes it, and nothing else.
+TEST_F(BackupRun, TheCopyLeftByAKilledSaveGoesAtTheNextRun) {
+  writeFile(data / "a.txt", "a");
+  folders({entry(data)});
+  run();
+  const fs::path big = data / "gros.bin";
+  writeFile(big, randomBytes(8 << 20, 3));
+  testsupport::ChildProcess child({PALVREN_ARCHIVE_SAVE_CHILD, archive(), big.string()});
+  ASSERT_EQ(child.readLine(), "saving");
+  const auto leftovers = [&] {
+    std::vector<fs::path> found;
+    for (const auto& e : fs::directory_iterator(dir.path())) {
+      const std::string name = e.path().filename().string();
+      if (name.rfind("palvrenftp.zip.", 0) == 0 && name.size() == 21) found.push_back(e.path());
+    }
+    return found;
+  };
+  // Killed once its copy holds data.
+  for (int i = 0; i < 500 && (leftovers().empty() || fs::file_size(leftovers()[0]) == 0); ++i) ::usleep(10000);
+  child.signal(SIGKILL);
+  child.wait(5000);
+  const auto left = leftovers();
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_GT(fs::file_size(left[0]), 0u);
+  const std::vector<std::string> others{"palvrenftp.zip.old", "palvrenftp.zip.1234567", "autre.zip.A1b2C3"};
+  for (const auto& o : others) writeFile(dir / o, "garder");
+  fs::create_directory(dir / "palvrenftp.zip.D0ssie");
+  run();
+  EXPECT_FALSE(fs::exists(left[0]));
+  for (const auto& o : others) EXPECT_TRUE(fs::exists(dir / o)) << o;
+  EXPECT_TRUE(fs::is_directory(dir / "palvrenftp.zip.D0ssie"));
+  const auto e = entries();
+  EXPECT_EQ(e.size(), 2u);
+  EXPECT_EQ(e.count(nameOf(big)), 1u);
 }
 
 TEST_F(BackupRun, AStartRequestDuringARunIsRefused) {
