@@ -72,4 +72,42 @@ TEST_F(Settings, TheLogViewIsReadBackButNeverSaved) {
   EXPECT_TRUE(main->ui->Memo1->text().isEmpty());
 }
 
+// The Windows program wrote its code page's bytes: they are read as Windows-1252, so the folder
+// names the one on disk, and the next save writes the same text in UTF-8, never U+FFFD.
+TEST_F(Settings, AFileInTheWindowsCodePageIsReadAndWrittenBackWhole) {
+  const std::filesystem::path folder = dir / "été";  // the name on disk is UTF-8
+  testsupport::writeFile(folder / "lettre.txt", "bonjour");
+  const std::string cp1252Folder = dir.str() + "/\xE9t\xE9";
+  struct Value {
+    const char* section;
+    const char* key;
+    std::string bytes;
+    QString text;
+  };
+  const std::vector<Value> values = {
+      {"Form1", "Sujet_tov", "Rapport \xE9t\xE9 \x80 \x9C", "Rapport été € œ"},
+      {"Form1", "Email_v", "moi@exemple.fr", "moi@exemple.fr"},
+      {"Form1", "rep_principal", "d\xC3\xA9j\xC3\xA0", "déjà"},  // UTF-8 stays UTF-8
+      {"Form1Repertoires_sauv", "L0", cp1252Folder + "|*.*|oui", QString::fromStdString(folder.string()) + "|*.*|oui"},
+      {"Form1signature_mail", "L0", "Soci\xE9t\xE9", "Société"},
+  };
+  std::string ini;
+  for (const Value& v : values) ini += std::string("[") + v.section + "]\r\n" + v.key + "=" + v.bytes + "\r\n";
+  testsupport::writeFile(iniPath(), ini);
+  buildWindows();
+  Ui::Form1* f = config->ui.get();
+  EXPECT_EQ(f->Sujet_tov->text().toStdString(), values[0].text.toStdString());
+  EXPECT_EQ(f->rep_principal->text().toStdString(), values[2].text.toStdString());
+  ASSERT_EQ(f->Repertoires_sauv->count(), 1);
+  EXPECT_EQ(f->Repertoires_sauv->item(0)->text().toStdString(), values[3].text.toStdString());
+  EXPECT_EQ(f->signature_mail->toPlainText().toStdString(), values[4].text.toStdString());
+
+  main->BitBtn1Click();
+  const std::string saved = testsupport::readFile(iniPath());
+  EXPECT_EQ(saved.find("\xEF\xBF\xBD"), std::string::npos) << saved;
+  const platform::IniFile reread(iniPath().string());
+  for (const Value& v : values)
+    EXPECT_EQ(reread.readString(v.section, v.key, ""), v.text.toStdString()) << v.section << " " << v.key;
+}
+
 }  // namespace
