@@ -11,16 +11,12 @@ namespace platform {
 
 namespace {
 
-bool sameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-    if (x != y) return false;
-  }
-  return true;
+// Names match without regard to ASCII case: the indexes hold them lower-cased.
+std::string nameKey(const std::string& name) {
+  std::string key = name;
+  for (char& c : key)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return key;
 }
 
 std::string trimmed(const std::string& s) {
@@ -61,40 +57,40 @@ void IniFile::load() {
       const auto close = t.find(']');
       const std::string name = trimmed(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
       current = findSection(name);
-      if (!current) {
-        sections_.push_back({name, {}});
-        current = &sections_.back();
-      }
+      if (!current) current = &addSection(name);
       continue;
     }
     const auto eq = line.find('=');
     if (!current || eq == std::string::npos) continue;
     const std::string key = trimmed(line.substr(0, eq));
     if (key.empty()) continue;
-    bool seen = false;
-    for (const Entry& e : current->entries) seen = seen || sameName(e.key, key);
-    if (!seen) current->entries.push_back({key, line.substr(eq + 1)});
+    // The first of two keys of one name is the one read.
+    if (current->byKey.emplace(nameKey(key), current->entries.size()).second)
+      current->entries.push_back({key, line.substr(eq + 1)});
   }
 }
 
+IniFile::Section& IniFile::addSection(const std::string& name) {
+  sections_.push_back({name, {}, {}, false});
+  byName_[nameKey(name)] = sections_.size() - 1;
+  return sections_.back();
+}
+
 const IniFile::Section* IniFile::findSection(const std::string& name) const {
-  for (const Section& s : sections_)
-    if (sameName(s.name, name)) return &s;
-  return nullptr;
+  const auto found = byName_.find(nameKey(name));
+  return found == byName_.end() ? nullptr : &sections_[found->second];
 }
 
 IniFile::Section* IniFile::findSection(const std::string& name) {
-  for (Section& s : sections_)
-    if (sameName(s.name, name)) return &s;
-  return nullptr;
+  const auto found = byName_.find(nameKey(name));
+  return found == byName_.end() ? nullptr : &sections_[found->second];
 }
 
 const IniFile::Entry* IniFile::findEntry(const std::string& section, const std::string& key) const {
   const Section* s = findSection(section);
   if (!s) return nullptr;
-  for (const Entry& e : s->entries)
-    if (sameName(e.key, key)) return &e;
-  return nullptr;
+  const auto found = s->byKey.find(nameKey(key));
+  return found == s->byKey.end() ? nullptr : &s->entries[found->second];
 }
 
 std::string IniFile::readString(const std::string& section, const std::string& key, const std::string& def) const {
@@ -117,16 +113,13 @@ bool IniFile::sectionExists(const std::string& section) const { return findSecti
 
 void IniFile::writeString(const std::string& section, const std::string& key, const std::string& value) {
   Section* s = findSection(section);
-  if (!s) {
-    sections_.push_back({section, {}});
-    s = &sections_.back();
-  }
+  if (!s) s = &addSection(section);
   dirty_ = true;
-  for (Entry& e : s->entries)
-    if (sameName(e.key, key)) {
-      e.value = oneLine(value);
-      return;
-    }
+  const auto [found, added] = s->byKey.emplace(nameKey(key), s->entries.size());
+  if (!added) {
+    s->entries[found->second].value = oneLine(value);
+    return;
+  }
   s->entries.push_back({key, oneLine(value)});
 }
 
@@ -135,18 +128,22 @@ void IniFile::writeInteger(const std::string& section, const std::string& key, i
 }
 
 void IniFile::eraseSection(const std::string& section) {
-  for (auto it = sections_.begin(); it != sections_.end(); ++it)
-    if (sameName(it->name, section)) {
-      sections_.erase(it);
-      dirty_ = true;
-      return;
-    }
+  const auto found = byName_.find(nameKey(section));
+  if (found == byName_.end()) return;
+  // Left in place, out of the file: a section written again goes at the end, as before.
+  Section& s = sections_[found->second];
+  s.erased = true;
+  s.entries.clear();
+  s.byKey.clear();
+  byName_.erase(found);
+  dirty_ = true;
 }
 
 void IniFile::flush() {
   if (!dirty_) return;
   std::ostringstream out;
   for (const Section& s : sections_) {
+    if (s.erased) continue;
     out << '[' << s.name << "]\r\n";
     for (const Entry& e : s.entries) out << e.key << '=' << e.value << "\r\n";
     out << "\r\n";

@@ -110,4 +110,28 @@ TEST_F(Settings, AFileInTheWindowsCodePageIsReadAndWrittenBackWhole) {
     EXPECT_EQ(reread.readString(v.section, v.key, ""), v.text.toStdString()) << v.section << " " << v.key;
 }
 
+// A huge settings file (the good keys among hundreds of thousands of others) loads and saves
+// in time linear in its size: the windows get their values, and a save keeps every key.
+TEST_F(Settings, AHugeFileLoadsAndSavesWhole) {
+  std::string ini = "[Form1]\r\nSujet_tov=Rapport\r\nheure_sauv=13\r\n";
+  const int others = 150000;
+  for (int i = 0; i < others; ++i) ini += "autre" + std::to_string(i) + "=" + std::string(60, 'v') + "\r\n";
+  ini += "SUJET_TOV=second, never read\r\n[Form1Repertoires_sauv]\r\nL0=/donnees|*.*|oui\r\nItemIndex=0\r\n";
+  for (int i = 0; i < others; ++i) ini += "[section" + std::to_string(i) + "]\r\nk=" + std::to_string(i) + "\r\n";
+  testsupport::writeFile(iniPath(), ini);
+  buildWindows();
+  Ui::Form1* f = config->ui.get();
+  EXPECT_EQ(f->Sujet_tov->text(), "Rapport");
+  EXPECT_EQ(f->heure_sauv->value(), 13);
+  ASSERT_EQ(f->Repertoires_sauv->count(), 1);
+  EXPECT_EQ(f->Repertoires_sauv->item(0)->text(), "/donnees|*.*|oui");
+  f->Sujet_tov->setText("Nouveau");
+  main->BitBtn1Click();
+  const platform::IniFile reread(iniPath().string());
+  EXPECT_EQ(reread.readString("form1", "sujet_tov", ""), "Nouveau");
+  EXPECT_EQ(reread.readString("Form1", "autre" + std::to_string(others - 1), ""), std::string(60, 'v'));
+  EXPECT_EQ(reread.readInteger("section" + std::to_string(others - 1), "K", -1), others - 1);
+  EXPECT_EQ(reread.readString("Form1Repertoires_sauv", "L0", ""), "/donnees|*.*|oui");
+}
+
 }  // namespace
