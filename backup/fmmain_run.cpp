@@ -96,6 +96,10 @@ void setUpWriter(TfmMain& w, ArchiveWriter& writer) {
     w.AbZipper1ArchiveSaveProgress(progress, abort);
   };
   writer.OnFileSkipped = [&w](const platform::EFOpenError& e) { w.logLoss(codedMessage(e)); };
+  writer.OnFileChanged = [&w](const std::string& path) {
+    w.logLoss(QStringLiteral("2 Le fichier \"") + QFile::decodeName(QByteArray::fromStdString(path)) +
+              QStringLiteral("\" a changé pendant sa lecture : sa copie peut être incohérente"));
+  };
   writer.MessagePump = pump;
   writer.setPassword(Form1->ui->Edit_1->text().toStdString());
   writer.open(localPath(w.ZipFileName));

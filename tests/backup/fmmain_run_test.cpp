@@ -555,6 +555,31 @@ TEST_F(BackupRun, TheCopyLeftByAKilledSaveGoesAtTheNextRun) {
   EXPECT_EQ(e.count(nameOf(big)), 1u);
 }
 
+// A file that changes at every step of its reads is kept as read the second time, and the
+// run says so and is marked; the other files go in as they are.
+TEST_F(BackupRun, AFileThatKeepsChangingWhileReadIsLoggedAndMarksTheRun) {
+  const fs::path moving = data / "mouvant.bin";
+  writeFile(moving, randomBytes(6 << 20, 5));
+  writeFile(data / "calme.txt", "calme");
+  folders({entry(data)});
+  const QString panel = "Compression  " + QString::fromStdString(nameOf(moving));
+  int strikes = 0;
+  run([&] {
+    if (main->statusPanelText() != panel) return;
+    ++strikes;
+    std::FILE* f = std::fopen(moving.c_str(), "ab");
+    std::fputs("encore", f);
+    std::fclose(f);
+  });
+  ASSERT_GT(strikes, 0);
+  EXPECT_EQ(logged("2 ").join('\n').toStdString(),
+            "2 Le fichier \"" + moving.string() + "\" a changé pendant sa lecture : sa copie peut être incohérente");
+  EXPECT_TRUE(main->RunIncomplete);
+  const auto e = entries();
+  EXPECT_EQ(e.at(nameOf(data / "calme.txt")).data, "calme");
+  EXPECT_EQ(e.at(nameOf(moving)).data, readFile(moving).substr(0, e.at(nameOf(moving)).data.size()));
+}
+
 TEST_F(BackupRun, AStartRequestDuringARunIsRefused) {
   for (int i = 0; i < 5; ++i) writeFile(data / ("f" + std::to_string(i) + ".txt"), text(1000));
   folders({entry(data)});
