@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 #include "platform/core/exceptions.h"
 #include "platform/core/posix_file.h"
@@ -11,19 +12,32 @@ namespace platform {
 
 namespace {
 
+void lowerAscii(std::string& s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+}
+
 // Names match without regard to ASCII case: the indexes hold them lower-cased.
 std::string nameKey(const std::string& name) {
   std::string key = name;
-  for (char& c : key)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  lowerAscii(key);
   return key;
 }
 
-std::string trimmed(const std::string& s) {
+std::string_view trimmedView(std::string_view s) {
   const auto first = s.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
+  if (first == std::string_view::npos) return {};
   const auto last = s.find_last_not_of(" \t");
   return s.substr(first, last - first + 1);
+}
+
+bool readWholeFile(const std::string& fileName, std::string& text) {
+  std::ifstream in(fileName, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream all;
+  all << in.rdbuf();
+  text = std::move(all).str();
+  return true;
 }
 
 // A line break inside a value would start a new key in the file.
@@ -45,28 +59,35 @@ IniFile::~IniFile() {
 }
 
 void IniFile::load() {
-  std::ifstream in(fileName_, std::ios::binary);
-  if (!in) return;
-  std::string line;
+  // Read whole and cut in place: no copy of a line that is not kept.
+  std::string text;
+  if (!readWholeFile(fileName_, text)) return;
   Section* current = nullptr;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::string t = trimmed(line);
+  std::string lowered;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string_view line(text.data() + start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    const std::string_view t = trimmedView(line);
     if (t.empty() || t[0] == ';') continue;
     if (t[0] == '[') {
       const auto close = t.find(']');
-      const std::string name = trimmed(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+      const std::string name(trimmedView(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
       current = findSection(name);
       if (!current) current = &addSection(name);
       continue;
     }
     const auto eq = line.find('=');
-    if (!current || eq == std::string::npos) continue;
-    const std::string key = trimmed(line.substr(0, eq));
+    if (!current || eq == std::string_view::npos) continue;
+    const std::string_view key = trimmedView(line.substr(0, eq));
     if (key.empty()) continue;
     // The first of two keys of one name is the one read.
-    if (current->byKey.emplace(nameKey(key), current->entries.size()).second)
-      current->entries.push_back({key, line.substr(eq + 1)});
+    lowered.assign(key);
+    lowerAscii(lowered);
+    if (current->byKey.emplace(lowered, current->entries.size()).second)
+      current->entries.push_back({std::string(key), std::string(line.substr(eq + 1))});
   }
 }
 
