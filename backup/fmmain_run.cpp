@@ -163,7 +163,8 @@ void TfmMain::bnStartClick() {
   Button2Click();
   Button5Click();
   // Logged once the view is emptied, so that the report shows it.
-  if (removeFailed) logMessage(QStringLiteral("Impossible de supprimer l'archive ") + ZipFileName);
+  // The old entries then stay in place of this run's files: the run is not a whole rebuild.
+  if (removeFailed) logLoss(QStringLiteral("Impossible de supprimer l'archive ") + ZipFileName);
 
   if (f->hote_vesk->text().isEmpty() || f->utilisateur_vesk->text().isEmpty()) {
     logMessage(QStringLiteral("Vous devez configurer (host, login) ou Mettre \"anonymous\" dans l'utilisateur ."));

@@ -321,6 +321,7 @@ TEST_F(BackupRun, AnArchiveThatCannotBeDeletedForARebuildIsReported) {
   run();
   EXPECT_TRUE(logged("Impossible de supprimer l'archive " + QString::fromStdString(archive())).size() == 1)
       << logLines().join('\n').toStdString();
+  EXPECT_TRUE(main->RunIncomplete);
   EXPECT_TRUE(main->ui->bnStart->isEnabled());
   main->Timer1->stop();
 }
