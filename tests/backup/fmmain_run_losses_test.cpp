@@ -108,38 +108,21 @@ TEST_F(RunLosses, WhatCannotBeReadIsLoggedAndTheRunWarns) {
   const auto folderLine = [&](const fs::path& p, const char* reason) {
     return "1 Impossible de lire le dossier \"" + q(p) + "\". " + reason;
   };
+  // A folder holding a file, then closed with that mode.
+  const auto closedFolder = [&](const fs::path& folder, mode_t mode) {
+    writeFile(folder / "x.txt", "x");
+    ::chmod(folder.c_str(), mode);
+    return folderLine(folder, "Accès refusé");
+  };
   const Case cases[] = {
       {"nothing lost", [] { return QString(); }, {entry(data)}},
       {"listed folder missing", [&] { return folderLine(data / "absent", "Fichier ou dossier introuvable"); },
        {entry(data), entry(data / "absent")}},
-      {"listed folder mode 000",
-       [&] {
-         writeFile(data / "ferme" / "x.txt", "x");
-         ::chmod((data / "ferme").c_str(), 0);
-         return folderLine(data / "ferme", "Accès refusé");
-       },
+      {"listed folder mode 000", [&] { return closedFolder(data / "ferme", 0); }, {entry(data, "non"), entry(data / "ferme")}},
+      {"listed folder mode 311: entered, not listed", [&] { return closedFolder(data / "ferme", 0311); },
        {entry(data, "non"), entry(data / "ferme")}},
-      {"listed folder mode 311: entered, not listed",
-       [&] {
-         writeFile(data / "ferme" / "x.txt", "x");
-         ::chmod((data / "ferme").c_str(), 0311);
-         return folderLine(data / "ferme", "Accès refusé");
-       },
-       {entry(data, "non"), entry(data / "ferme")}},
-      {"subfolder mode 000",
-       [&] {
-         writeFile(data / "sous" / "x.txt", "x");
-         ::chmod((data / "sous").c_str(), 0);
-         return folderLine(data / "sous", "Accès refusé");
-       },
-       {entry(data)}},
-      {"subfolder mode 311",
-       [&] {
-         writeFile(data / "sous" / "x.txt", "x");
-         ::chmod((data / "sous").c_str(), 0311);
-         return folderLine(data / "sous", "Accès refusé");
-       },
-       {entry(data)}},
+      {"subfolder mode 000", [&] { return closedFolder(data / "sous", 0); }, {entry(data)}},
+      {"subfolder mode 311", [&] { return closedFolder(data / "sous", 0311); }, {entry(data)}},
       {"file mode 000",
        [&] {
          writeFile(data / "secret.txt", "secret");
