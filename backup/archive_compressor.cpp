@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 
+#include "backup/file_changed.h"
 #include "platform/core/posix_file.h"
 #include "platform/core/usable_cpus.h"
 
@@ -111,10 +112,23 @@ void ArchiveCompressor::compress(Job& job, z_stream& zs) {
   struct stat st {};
   std::unique_ptr<std::uint8_t[]> in;
   std::size_t inSize = 0;
-  if (::fstat(fd.get(), &st) != 0) r.sysError = errno;
-  else if (S_ISDIR(st.st_mode)) r.sysError = EISDIR;
-  else r.sysError = readAll(fd.get(), in, inSize, static_cast<std::size_t>(st.st_size) + 1);
-  if (r.sysError != 0) return;
+  // A file written while it is read gives a copy that never existed: read it once more, and
+  // keep the second read, flagged, when it changes again.
+  for (int read = 1;; ++read) {
+    if (::fstat(fd.get(), &st) != 0) r.sysError = errno;
+    else if (S_ISDIR(st.st_mode)) r.sysError = EISDIR;
+    else r.sysError = readAll(fd.get(), in, inSize, static_cast<std::size_t>(st.st_size) + 1);
+    if (r.sysError != 0) return;
+    if (!ChangedSince(fd.get(), st)) break;
+    if (read == 2) {
+      r.changed = true;
+      break;
+    }
+    if (::lseek(fd.get(), 0, SEEK_SET) != 0) {
+      r.sysError = errno;
+      return;
+    }
+  }
   r.mode = st.st_mode & 07777;
   r.size = inSize;
   r.crc = static_cast<std::uint32_t>(crc32_z(crc32(0, nullptr, 0), in.get(), inSize));

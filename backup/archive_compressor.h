@@ -19,6 +19,7 @@ namespace backup {
 struct CompressedFile {
   bool inlined = false;  // too large for the pool: read and compressed by the source itself
   int sysError = 0;      // opening or reading failed with this errno
+  bool changed = false;  // changed while read, twice: what the second read found is kept
   bool stored = false;
   std::uint32_t crc = 0;
   std::uint64_t size = 0;                // bytes read

@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
 
+#include "platform/core/file_find.h"
 #include "platform/core/posix_file.h"
 
 namespace backup {
@@ -221,6 +223,21 @@ bool ArchiveFile::writeEmpty(const std::string& fileName, int* sysError) {
   if (platform::replaceFile(fileName, empty, {.mode = mode})) return true;
   *sysError = errno;
   return false;
+}
+
+void ArchiveFile::removeLeftovers(const std::string& fileName) {
+  const auto slash = fileName.rfind('/');
+  const std::string folder = slash == std::string::npos ? "./" : fileName.substr(0, slash + 1);
+  const std::string prefix = fileName.substr(slash == std::string::npos ? 0 : slash + 1) + ".";
+  constexpr std::size_t kSuffix = 6;  // what mkstemp puts in place of "XXXXXX"
+  for (const auto& entry : platform::listFolder(folder)) {
+    if (entry.name.size() != prefix.size() + kSuffix || entry.name.compare(0, prefix.size(), prefix) != 0) continue;
+    const bool unique = std::all_of(entry.name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), entry.name.end(),
+                                    [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+    const std::string path = folder + entry.name;
+    struct stat st {};
+    if (unique && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
+  }
 }
 
 }  // namespace backup

@@ -25,6 +25,9 @@ class ArchiveFile {
 
   // Puts an archive without entries (its end record alone) in place of the file.
   static bool writeEmpty(const std::string& fileName, int* sysError);
+  // Deletes the temporary copies (name + "." + 6 letters or digits) that a save killed
+  // midway left beside the archive; only one save of an archive runs at a time.
+  static void removeLeftovers(const std::string& fileName);
 
  private:
   static zip_int64_t callback(void* self, void* data, zip_uint64_t len, zip_source_cmd_t cmd);

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "backup/file_changed.h"
+
 namespace backup {
 
 namespace {
@@ -99,6 +101,7 @@ zip_int64_t ArchiveFileSource::fail(int zipError, int sysError) {
 
 zip_int64_t ArchiveFileSource::open() {
   close();
+  changed_ = changedKept_ = false;
   if (job_ != kNoJob && shared_->compressor != nullptr) {
     const zip_int64_t result = openReady();
     if (result != 1) return result;
@@ -108,6 +111,7 @@ zip_int64_t ArchiveFileSource::open() {
   struct stat st {};
   if (::fstat(fd_.get(), &st) != 0) return fail(ZIP_ER_OPEN, errno);
   if (S_ISDIR(st.st_mode)) return fail(ZIP_ER_OPEN, EISDIR);
+  opened_ = st;
   expectedSize_ = static_cast<std::uint64_t>(st.st_size);
   mode_ = st.st_mode & 07777;
   statKnown_ = true;
@@ -143,6 +147,7 @@ zip_int64_t ArchiveFileSource::openReady() {
     ready_ = nullptr;
     return fail(ZIP_ER_OPEN, error);
   }
+  changedKept_ = ready_->changed;  // read twice there already
   expectedSize_ = ready_->size;
   mode_ = ready_->mode;
   statKnown_ = true;
@@ -201,6 +206,15 @@ bool ArchiveFileSource::readInput(ByteBuffer& into, std::size_t want) {
     }
     if (n == 0) {
       inputDone_ = true;
+      if (ChangedSince(fd_.get(), opened_)) {
+        if (!keepChanged_) {
+          into.resize(start + got);
+          changed_ = true;
+          fail(ZIP_ER_READ, 0);
+          return false;
+        }
+        changedKept_ = true;
+      }
       break;
     }
     got += static_cast<std::size_t>(n);

@@ -2,6 +2,7 @@
 // The data of one file for the archive writer: read from disk while the archive is saved,
 // deflated here (stored instead when deflate does not shrink it), with per-file progress and
 // the message pump run between blocks.
+#include <sys/stat.h>
 #include <zip.h>
 #include <zlib.h>
 
@@ -81,6 +82,11 @@ class ArchiveFileSource {
   // True once opening or reading the file failed; errno of the failure.
   bool failed() const { return failed_; }
   int sysError() const { return sysError_; }
+  // A file that changes while it is read fails the read (changedWhileRead(), errno 0), so that
+  // it is read again; with keep set, what was read is kept instead and changedKept() tells.
+  void keepChanged(bool keep) { keepChanged_ = keep; }
+  bool changedWhileRead() const { return changed_; }
+  bool changedKept() const { return changedKept_; }
 
  private:
   enum class Mode { Undecided, Stored, Deflated };
@@ -109,6 +115,10 @@ class ArchiveFileSource {
   zip_error_t error_;
   bool failed_ = false;
   int sysError_ = 0;
+  bool keepChanged_ = false;
+  bool changed_ = false;
+  bool changedKept_ = false;
+  struct stat opened_ {};  // the file as it was when opened
 
   platform::FileDescriptor fd_;
   z_stream* zs_ = nullptr;

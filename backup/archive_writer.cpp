@@ -235,6 +235,7 @@ void ArchiveWriter::applyChanges() {
   for (const auto& addition : additions_) {
     if (addition.dropped) continue;
     auto source = std::make_unique<ArchiveFileSource>(addition.path, addition.name, addition.date, &shared_);
+    source->keepChanged(addition.reread);
     zip_source_t* zs = source->makeSource(zip_get_error(za_));
     if (zs == nullptr) raiseArchiveError(za_, "Impossible d'ajouter " + addition.path);
     // A name that is not UTF-8 keeps its bytes and goes without the UTF-8 flag.
@@ -290,8 +291,9 @@ void ArchiveWriter::save() {
   eventError_ = nullptr;
   shared_.cancelled = false;
   std::vector<platform::EFOpenError> skipped;
+  std::vector<std::string> changed;
   try {
-    write(skipped);
+    write(skipped, changed);
   } catch (...) {
     saving_ = false;
     discard();
@@ -304,6 +306,8 @@ void ArchiveWriter::save() {
   if (OnArchiveSaveProgress) OnArchiveSaveProgress(100);
   if (OnFileSkipped)
     for (const auto& error : skipped) OnFileSkipped(error);
+  if (OnFileChanged)
+    for (const auto& path : changed) OnFileChanged(path);
 }
 
 // The files to add are compressed ahead on a pool of threads while libzip writes.
@@ -322,7 +326,7 @@ bool ArchiveWriter::closeWithCompressor() {
   return closed;
 }
 
-void ArchiveWriter::write(std::vector<platform::EFOpenError>& skipped) {
+void ArchiveWriter::write(std::vector<platform::EFOpenError>& skipped, std::vector<std::string>& changed) {
   if (OnArchiveSaveProgress) OnArchiveSaveProgress(0);
   if (!hasChanges()) return;  // nothing to write: the archive file is left as it is
   // Files gone since the walk are left out before writing: each failure found by the
@@ -335,18 +339,25 @@ void ArchiveWriter::write(std::vector<platform::EFOpenError>& skipped) {
     zip_register_cancel_callback_with_state(za_, &ArchiveWriter::cancelCallback, nullptr, this);
     if (closeWithCompressor()) {
       za_ = nullptr;
+      for (const auto& source : sources_)
+        if (source->changedKept()) changed.push_back(source->path());
       return;
     }
     if (eventError_) return;
     const std::size_t skippedBefore = skipped.size();
+    bool rereads = false;
     for (const ArchiveFileSource* source : failedSources())
-      for (auto& addition : additions_)
-        if (!addition.dropped && addition.path == source->path()) leaveOut(addition, source->sysError(), skipped);
-    if (skipped.size() == skippedBefore)
+      for (auto& addition : additions_) {
+        if (addition.dropped || addition.path != source->path()) continue;
+        if (source->changedWhileRead() && !addition.reread) rereads = addition.reread = true;
+        else leaveOut(addition, source->sysError(), skipped);
+      }
+    if (skipped.size() == skippedBefore && !rereads)
       throw EArchiveError("Impossible d'enregistrer l'archive " + fileName_ + " (" + zipErrorText(zip_get_error(za_)) +
                           ")");
-    // libzip gives up the whole save for one unreadable file: with those files left out,
-    // write again from the archive as it was, keeping the entries they were to replace.
+    // libzip gives up the whole save for one unreadable file: with those files left out (and
+    // those that changed while read marked to be read again), write again from the archive
+    // as it was, keeping the entries they were to replace.
     discard();
     reopen();
   }

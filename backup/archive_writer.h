@@ -46,6 +46,9 @@ class ArchiveWriter {
   // A file that could not be read during the save: it was left out, and the entry it was to
   // replace kept. Called after the save, once per such file.
   std::function<void(const platform::EFOpenError& error)> OnFileSkipped;
+  // A file that changed while it was read, and again when read once more: its entry holds
+  // what the second read found. Called after the save, once per such file, with its path.
+  std::function<void(const std::string& path)> OnFileChanged;
   // Run between blocks of file data and entries, so that windows keep painting. Events run
   // inside the save: calls back into this writer from them are refused (EArchiveError), and
   // an error raised by an event stops the save (the old archive stays) and leaves save().
@@ -90,6 +93,7 @@ class ArchiveWriter {
     std::shared_ptr<const std::string> password;  // shared by the files added under it; null: none
     bool replaces = false;
     bool dropped = false;
+    bool reread = false;  // changed while read: read again, and kept if it changes again
   };
 
   std::int64_t stored(const std::string& storedName) const;
@@ -99,7 +103,7 @@ class ArchiveWriter {
   void discard();
   bool hasChanges() const;
   void applyChanges();
-  void write(std::vector<platform::EFOpenError>& skipped);
+  void write(std::vector<platform::EFOpenError>& skipped, std::vector<std::string>& changed);
   bool closeWithCompressor();
   std::vector<const ArchiveFileSource*> failedSources() const;
   void ensureFileExists();

@@ -50,6 +50,9 @@ class TfmMain : public QMainWindow {
   QString ZipFileName;
   QString SubjectSuffix;
   int RetryCount = 0;
+  // Something of the configured folders did not reach the archive in this run: the run then
+  // never ends in plain success.
+  bool RunIncomplete = false;
 
   // Whether the desktop has a tray to hide into; without one, hiding minimises.
   std::function<bool()> trayAvailable;
@@ -110,6 +113,10 @@ class TfmMain : public QMainWindow {
   // nom: the full path as the file system spells it (any bytes), as the walker reports it.
   void ScruteDossier1Fichier(const std::string& nom);
   void ScruteDossier1FinExecute();
+  // A folder of the backup list, or below it, that could not be listed.
+  void ScruteDossier1Erreur(const std::string& nom, int sysError);
+  // Logs a loss of the run (a folder or file left out, a save that failed) and marks the run.
+  void logLoss(const QString& message);
   // Walks the folders of the backup list, one entry after the other.
   TScruteDossier ScruteDossier1;
   // The archive writer of the run under way; none outside the archive step.
@@ -180,6 +187,9 @@ class TfmMain : public QMainWindow {
   void sendArchive(net::FtpClient& client, const QString& localFile, const QString& remoteName, bool append);
   void failureStep(net::FtpClient& client, const QString& message, bool logIt = true);
   void sizeCheck(net::FtpClient& client, const QString& remoteFolder, const QString& remoteName);
+  // The run's closing lines once the server holds a copy: the transfer, the end, and the
+  // warning when the copy is short or the archive misses something.
+  void closingLines(qint64 serverSize, const QString& remoteFolder);
   void endAttempt();
   // Runs work; an error it lets through becomes the application-wide handler's log line.
   void handOverErrors(const std::function<void()>& work);

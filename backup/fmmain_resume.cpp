@@ -61,8 +61,7 @@ void TfmMain::resumeAttempt() {
   if (!a.failed) {
     const ResumeDecision next = DecideResume(serverSize, ArchiveSize, StartedRemoteName, a.remoteName);
     if (next.action == ResumeAction::Done) {
-      logMessage(QStringLiteral("Transfert de %1 sur %2 Octets (%3)").arg(serverSize).arg(ArchiveSize).arg(a.folder));
-      logMessage(QStringLiteral("Sauvegarde terminée"));
+      closingLines(serverSize, a.folder);
       if (mail) Button11Click();
       a.client->disconnect();
       return;

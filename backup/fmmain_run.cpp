@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "backup/app_windows.h"
+#include "backup/archive_file.h"
 #include "backup/archive_writer.h"
 #include "backup/fmmain.h"
 #include "backup/form1.h"
@@ -21,6 +22,7 @@
 #include "platform/core/dos_datetime.h"
 #include "platform/core/exceptions.h"
 #include "platform/core/paced_pump.h"
+#include "platform/core/system_error_text.h"
 #include "platform/ui/message_box.h"
 #include "ui_fmmain.h"
 #include "ui_form1.h"
@@ -57,9 +59,9 @@ void addFile(TfmMain& w, const std::string& nom) {
   try {
     w.RunWriter->add(nom);
   } catch (const std::exception& e) {
-    w.logMessage(codedMessage(e));
+    w.logLoss(codedMessage(e));
   } catch (...) {
-    w.logMessage(QStringLiteral("3 Erreur inconnue"));
+    w.logLoss(QStringLiteral("3 Erreur inconnue"));
   }
 }
 
@@ -93,7 +95,11 @@ void setUpWriter(TfmMain& w, ArchiveWriter& writer) {
     bool abort = false;
     w.AbZipper1ArchiveSaveProgress(progress, abort);
   };
-  writer.OnFileSkipped = [&w](const platform::EFOpenError& e) { w.logMessage(codedMessage(e)); };
+  writer.OnFileSkipped = [&w](const platform::EFOpenError& e) { w.logLoss(codedMessage(e)); };
+  writer.OnFileChanged = [&w](const std::string& path) {
+    w.logLoss(QStringLiteral("2 Le fichier \"") + QFile::decodeName(QByteArray::fromStdString(path)) +
+              QStringLiteral("\" a changé pendant sa lecture : sa copie peut être incohérente"));
+  };
   writer.MessagePump = pump;
   writer.setPassword(Form1->ui->Edit_1->text().toStdString());
   writer.open(localPath(w.ZipFileName));
@@ -122,6 +128,8 @@ void walkFolders(TfmMain& w) {
 // Brings the archive up to date and saves it. An error that ends the step early goes
 // out of here, the writer freed.
 void archiveStep(TfmMain& w) {
+  // A save killed midway left its copy of the archive: nothing else will ever remove it.
+  ArchiveFile::removeLeftovers(localPath(w.ZipFileName));
   WriterScope scope(w);
   setUpWriter(w, scope.writer());
   w.logMessage(QStringLiteral("Compression") +
@@ -133,8 +141,11 @@ void archiveStep(TfmMain& w) {
   try {
     scope.writer().save();
   } catch (const std::exception& e) {
-    // The old archive stays on disk, and goes to the server.
-    w.logMessage(codedMessage(e));
+    // The old archive stays on disk, and goes to the server: the log must not let it pass
+    // for this run's.
+    w.logLoss(codedMessage(e));
+    if (QFile::exists(w.ZipFileName))
+      w.logMessage(QStringLiteral("L'archive n'a pas été mise à jour : l'archive précédente est envoyée à sa place"));
   }
   w.setStatusPanelText(QString());
 }
@@ -148,10 +159,12 @@ void TfmMain::bnStartClick() {
   const bool removeFailed = f->reconstruire_zip->isChecked() && !removeArchive(ZipFileName);
   RetryCount = 0;
   SubjectSuffix.clear();
+  RunIncomplete = false;
   Button2Click();
   Button5Click();
   // Logged once the view is emptied, so that the report shows it.
-  if (removeFailed) logMessage(QStringLiteral("Impossible de supprimer l'archive ") + ZipFileName);
+  // The old entries then stay in place of this run's files: the run is not a whole rebuild.
+  if (removeFailed) logLoss(QStringLiteral("Impossible de supprimer l'archive ") + ZipFileName);
 
   if (f->hote_vesk->text().isEmpty() || f->utilisateur_vesk->text().isEmpty()) {
     logMessage(QStringLiteral("Vous devez configurer (host, login) ou Mettre \"anonymous\" dans l'utilisateur ."));
@@ -175,6 +188,9 @@ void TfmMain::bnStartClick() {
   ScruteDossier1.OnDossier = [this](TScruteDossier&, const std::string& nom) { ScruteDossier1Dossier(nom); };
   ScruteDossier1.OnFichier = [this](TScruteDossier&, const std::string& nom) { ScruteDossier1Fichier(nom); };
   ScruteDossier1.OnFinExecute = [this](TScruteDossier&) { ScruteDossier1FinExecute(); };
+  ScruteDossier1.OnErreur = [this](TScruteDossier&, const std::string& nom, int sysError) {
+    ScruteDossier1Erreur(nom, sysError);
+  };
 
   bool ended = false;
   try {
@@ -236,6 +252,16 @@ void TfmMain::ScruteDossier1Fichier(const std::string& nom) {
 }
 
 void TfmMain::ScruteDossier1FinExecute() { pump(); }
+
+void TfmMain::ScruteDossier1Erreur(const std::string& nom, int sysError) {
+  logLoss(QStringLiteral("1 Impossible de lire le dossier \"") + QFile::decodeName(QByteArray::fromStdString(nom)) +
+          QStringLiteral("\". ") + QString::fromStdString(platform::systemErrorText(sysError)));
+}
+
+void TfmMain::logLoss(const QString& message) {
+  RunIncomplete = true;
+  logMessage(message);
+}
 
 void TfmMain::AbZipper1ArchiveProgress(int progress, bool&) {
   pump();

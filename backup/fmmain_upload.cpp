@@ -105,9 +105,13 @@ void TfmMain::sizeCheck(net::FtpClient& client, const QString& remoteFolder, con
   if (plainWait) plainWait(closingWaitMs);
   else pumpingWait(closingWaitMs);
   client.disconnect();
+  closingLines(serverSize, remoteFolder);
+}
+
+void TfmMain::closingLines(qint64 serverSize, const QString& remoteFolder) {
   logMessage(QStringLiteral("Transfert de %1 sur %2 Octets (%3)").arg(serverSize).arg(ArchiveSize).arg(remoteFolder));
   logMessage(QStringLiteral("Sauvegarde terminée"));
-  if (QString::number(serverSize) != QString::number(ArchiveSize)) {
+  if (QString::number(serverSize) != QString::number(ArchiveSize) || RunIncomplete) {
     Affiche1Click();
     journal(separator);
     logMessage(QStringLiteral("+++++ Attention votre sauvegarde n'est pas compléte"));

@@ -1,5 +1,8 @@
 #include "net/mail_message.h"
 
+#include <cstdio>
+#include <random>
+
 #include "net/mail_encoding.h"
 
 namespace net {
@@ -40,6 +43,28 @@ std::vector<std::string> bodyLines(const std::vector<std::string>& body) {
   return lines;
 }
 
+// The right-hand side of a Message-ID: the sender's domain when it is a plain host name, as
+// mail clients do, else "localhost".
+std::string idDomain(const std::string& from) {
+  const auto at = from.rfind('@');
+  std::string domain = at == std::string::npos ? std::string() : trimmed(from.substr(at + 1));
+  if (!domain.empty() && domain.back() == '>') domain.pop_back();
+  bool plain = !domain.empty() && domain.front() != '.' && domain.back() != '.';
+  for (const char c : domain)
+    plain = plain && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-');
+  return plain ? domain : "localhost";
+}
+
+// Unique for every mail: the date, and 64 random bits so that two reports of one second
+// still differ.
+std::string messageId(const std::string& from, std::time_t date) {
+  std::random_device random;
+  const unsigned long long bits = (static_cast<unsigned long long>(random()) << 32) ^ random();
+  char left[64];
+  std::snprintf(left, sizeof left, "%lld.%016llx", static_cast<long long>(date), bits);
+  return "<" + std::string(left) + "@" + idDomain(from) + ">";
+}
+
 }  // namespace
 
 std::vector<std::string> envelopeRecipients(const MailMessage& message) {
@@ -65,6 +90,7 @@ std::string composeMail(const MailMessage& message, std::time_t date) {
 
   std::string out;
   out += "Date: " + mailDate(date) + "\r\n";
+  out += "Message-ID: " + messageId(oneLine(message.from), date) + "\r\n";
   out += "From: " + trimmed(oneLine(message.from)) + "\r\n";
   if (!to.empty()) out += "To: " + to + "\r\n";
   out += "Subject: " + encodeHeaderValue(oneLine(message.subject)) + "\r\n";

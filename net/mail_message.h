@@ -14,7 +14,7 @@ struct MailMessage {
   std::vector<std::string> body;  // lines
 };
 
-// Headers and body with CRLF line ends: Date, From, To (when there is one),
+// Headers and body with CRLF line ends: Date, Message-ID (new for every call), From, To (when there is one),
 // Subject (RFC 2047 when not ASCII), MIME headers of a UTF-8 text body.
 std::string composeMail(const MailMessage& message, std::time_t date);
 

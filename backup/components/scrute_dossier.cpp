@@ -38,6 +38,7 @@ struct TScruteDossier::Walk {
   int maxDepth;
   TScruteEvent onFichier;
   TScruteEvent onDossier;
+  TScruteErreurEvent onErreur;
   std::function<void()> pump;
 
   void pumpOnce() const {
@@ -49,7 +50,10 @@ struct TScruteDossier::Walk {
     if (!folder.empty() && folder.back() == '/') folder.pop_back();
     // The whole listing is read and closed here, before any handler runs or any
     // subfolder is opened, so a deep tree never holds more than one descriptor.
-    const auto entries = platform::listFolder(folder.empty() ? "/" : folder);
+    int error = 0;
+    const auto entries = platform::listFolder(folder.empty() ? "/" : folder, &error);
+    // A folder left out must be said: silence would pass a partial backup for a whole one.
+    if (error != 0 && onErreur) onErreur(sender, folder.empty() ? "/" : folder, error);
     scanFiles(folder, entries);
     for (const auto& entry : entries) {
       // Links to folders are never entered: they loop or lead out of the chosen tree.
@@ -80,7 +84,7 @@ TScruteDossier::TScruteDossier() : Pump(platform::pumpWindows) {}
 void TScruteDossier::Execute() {
   // Each event is copied before it runs, so a handler may reassign it safely.
   if (const TScruteNotifyEvent onExecute = OnExecute) onExecute(*this);
-  const Walk walk{*this, splitMasks(Filtre), SousDossier, MaxPenetration, OnFichier, OnDossier, Pump};
+  const Walk walk{*this, splitMasks(Filtre), SousDossier, MaxPenetration, OnFichier, OnDossier, OnErreur, Pump};
   walk.scanFolder(0, Dossier);
   if (const TScruteNotifyEvent onFin = OnFinExecute) onFin(*this);
 }

@@ -12,6 +12,9 @@ class TScruteDossier;
 
 using TScruteEvent = std::function<void(TScruteDossier& sender, const std::string& nom)>;
 using TScruteNotifyEvent = std::function<void(TScruteDossier& sender)>;
+// A folder that could not be listed (full path, errno): none of its files or subfolders is
+// reported.
+using TScruteErreurEvent = std::function<void(TScruteDossier& sender, const std::string& nom, int sysError)>;
 
 // What the listing learnt of a reported file (through a link when it is one), so that a
 // handler need not ask the file system again.
@@ -31,6 +34,7 @@ class TScruteDossier {
   TScruteEvent OnDossier;           // once per subfolder found (full path)
   TScruteNotifyEvent OnExecute;     // the walk starts
   TScruteNotifyEvent OnFinExecute;  // the walk has ended (not after a handler's error)
+  TScruteErreurEvent OnErreur;      // once per folder that could not be listed, start folder included
   int MaxPenetration = 10000;       // folders deeper than this are not walked; negative: no limit
 
   // Runs between entries; defaults to the application's event processing, paced by the

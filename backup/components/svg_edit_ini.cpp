@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStringDecoder>
 #include <QTextEdit>
 #include <QWidget>
 #include <vector>
@@ -28,7 +29,16 @@ std::vector<QPointer<QWidget>>& forms() {
 }
 
 std::string u8(const QString& s) { return s.toStdString(); }
-QString fromU8(const std::string& s) { return QString::fromStdString(s); }
+// The Windows program wrote "serie.ini" in its code page: a value that is not UTF-8 is read as
+// Windows-1252, so that the user's text survives and the next save writes it back whole.
+QString fromU8(const std::string& s) {
+  QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+  const QString text = utf8(QByteArrayView(s.data(), static_cast<qsizetype>(s.size())));
+  if (!utf8.hasError()) return text;
+  QStringDecoder cp1252("windows-1252", QStringConverter::Flag::Stateless);
+  if (!cp1252.isValid()) return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+  return cp1252(QByteArrayView(s.data(), static_cast<qsizetype>(s.size())));
+}
 
 // The pieces of a composite widget (the edit inside a spin box) are not controls of the window.
 bool isInnerPiece(const QWidget* w) {

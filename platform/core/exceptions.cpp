@@ -3,13 +3,15 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/core/system_error_text.h"
+
 namespace platform {
 
 namespace {
 // With the system's reason the name is quoted, so that it stands apart from the reason.
 std::string withReason(const std::string& text, const std::string& fileName, int sysError) {
   if (sysError == 0) return text + fileName;
-  return text + "\"" + fileName + "\". " + std::strerror(sysError);
+  return text + "\"" + fileName + "\". " + systemErrorText(sysError);
 }
 }  // namespace
 

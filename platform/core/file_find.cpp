@@ -1,6 +1,7 @@
 #include "platform/core/file_find.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 
 #include <dirent.h>
@@ -29,12 +30,23 @@ FindKind classify(int dirFd, const char* name, struct stat& own) {
 
 }  // namespace
 
-std::vector<FindEntry> listFolder(const std::string& folder) {
+std::vector<FindEntry> listFolder(const std::string& folder, int* error) {
   std::vector<FindEntry> entries;
+  if (error) *error = 0;
   std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
-  if (!dir) return entries;
+  if (!dir) {
+    if (error) *error = errno;
+    return entries;
+  }
   const int fd = ::dirfd(dir.get());
-  while (const dirent* e = ::readdir(dir.get())) {
+  for (;;) {
+    errno = 0;
+    const dirent* e = ::readdir(dir.get());
+    if (e == nullptr) {
+      // The end of the listing leaves errno alone; a failure sets it.
+      if (error) *error = errno;
+      break;
+    }
     const std::string name = e->d_name;
     if (name == "." || name == "..") continue;
     FindEntry entry;

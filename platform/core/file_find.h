@@ -24,7 +24,7 @@ struct FindEntry {
 
 // The entries of one folder, "." and ".." left out, sorted by the bytes of their names so
 // that every machine sees the same order. A folder that cannot be read gives what could be
-// read of it, usually nothing.
-std::vector<FindEntry> listFolder(const std::string& folder);
+// read of it, usually nothing, and *error (when given) the errno of the failure, else 0.
+std::vector<FindEntry> listFolder(const std::string& folder, int* error = nullptr);
 
 }  // namespace platform

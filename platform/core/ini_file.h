@@ -1,8 +1,11 @@
 #pragma once
 // INI profile file: sections and keys match without regard to ASCII case, values are kept verbatim.
 // Writes stay in memory until flush(), which replaces the whole file atomically so that a crash
-// in the middle of a save never leaves a half-written settings file behind.
+// in the middle of a save never leaves a half-written settings file behind. Sections and keys
+// are found through indexes, so that loading and saving stay linear in the file's size.
 #include <string>
+#include <deque>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -41,14 +44,18 @@ class IniFile {
   struct Section {
     std::string name;
     std::vector<Entry> entries;
+    std::unordered_map<std::string, std::size_t> byKey;  // lower-case key -> entry
+    bool erased = false;                                  // left out of the file and of lookups
   };
   const Section* findSection(const std::string& name) const;
   Section* findSection(const std::string& name);
+  Section& addSection(const std::string& name);
   const Entry* findEntry(const std::string& section, const std::string& key) const;
   void load();
 
   std::string fileName_;
-  std::vector<Section> sections_;
+  std::deque<Section> sections_;  // grows without moving what it holds
+  std::unordered_map<std::string, std::size_t> byName_;  // lower-case name -> live section
   bool dirty_ = false;
 };
 

@@ -271,6 +271,60 @@ TEST_F(ArchiveWriterTest, AFileUnreadableDuringTheSaveIsLeftOutAndReported) {
   EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"bon.txt", "dossier.txt", "garde.txt", "palvrenftp.zip"}));
 }
 
+// A file written while the save reads it: read once more; when it changes again, what the
+// second read found is kept and reported. Never a copy mixing two states unannounced.
+TEST_F(ArchiveWriterTest, AFileChangedWhileReadIsReadAgainOrKeptAndReported) {
+  struct Case {
+    const char* what;
+    bool everyStep;  // else truncated once, in the middle of its first read
+  };
+  const Case cases[] = {{"truncated once while read", false}, {"grows at every step of its reads", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(archive);
+    const std::string original = randomBytes(6 << 20, 11);  // read by the save itself, in steps
+    const auto moving = file("mouvant.bin", original);
+    const auto calm = file("calme.txt", text(50000));
+    ArchiveWriter w;
+    std::vector<std::string> changed, skipped;
+    w.OnFileChanged = [&](const std::string& path) { changed.push_back(path); };
+    w.OnFileSkipped = [&](const platform::EFOpenError& e) { skipped.push_back(e.what()); };
+    int strikes = 0;
+    w.OnArchiveItemProgress = [&](const std::string& item, int progress) {
+      if (item != name(moving) || progress < 10 || progress == 100 || (!c.everyStep && strikes > 0)) return;
+      ++strikes;
+      if (c.everyStep) {
+        std::FILE* f = std::fopen(moving.c_str(), "ab");
+        std::fputs("encore", f);
+        std::fclose(f);
+      } else {
+        std::filesystem::resize_file(moving, 1000);
+      }
+    };
+    w.open(archive);
+    update(w, {moving, calm});
+    w.save();
+
+    ASSERT_GT(strikes, 0);
+    EXPECT_TRUE(skipped.empty());
+    EXPECT_EQ(unzipTest(archive), 0);
+    EXPECT_EQ(sevenZipTest(archive), 0);
+    const auto entries = readWithPython(archive);
+    EXPECT_EQ(entries.at(name(calm)).data, text(50000));
+    const std::string stored = entries.at(name(moving)).data;
+    if (c.everyStep) {
+      EXPECT_EQ(changed, std::vector<std::string>{moving});
+      // What was read: a state the file went through, its start and what was added to it.
+      const std::string now = readFile(moving);
+      EXPECT_GT(stored.size(), original.size());
+      EXPECT_EQ(stored, now.substr(0, stored.size()));
+    } else {
+      EXPECT_TRUE(changed.empty());
+      EXPECT_EQ(stored, original.substr(0, 1000));
+    }
+  }
+}
+
 TEST_F(ArchiveWriterTest, AnArchiveWithoutEntriesIsAnEmptyZipFile) {
   ArchiveWriter empty;
   empty.open(archive);

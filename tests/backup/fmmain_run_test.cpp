@@ -14,6 +14,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -24,6 +25,7 @@
 #include "backup/stored_name.h"
 #include "fmmain_fixture.h"
 #include "platform/core/dos_datetime.h"
+#include "support/child_process.h"
 #include "support/python_zip.h"
 #include "support/random_bytes.h"
 #include "support/scoped_responder.h"
@@ -319,6 +321,7 @@ TEST_F(BackupRun, AnArchiveThatCannotBeDeletedForARebuildIsReported) {
   run();
   EXPECT_TRUE(logged("Impossible de supprimer l'archive " + QString::fromStdString(archive())).size() == 1)
       << logLines().join('\n').toStdString();
+  EXPECT_TRUE(main->RunIncomplete);
   EXPECT_TRUE(main->ui->bnStart->isEnabled());
   main->Timer1->stop();
 }
@@ -514,6 +517,68 @@ TEST_F(BackupRun, ListEntriesAreReadFieldByField) {
     const QString skipLine = "Aucun dossier dans la ligne « |*.txt|oui » : ligne ignorée";
     EXPECT_EQ(logged(skipLine).size(), c.skippedLine ? 1 : 0);
   }
+}
+
+// A save killed midway leaves its temporary copy of the archive beside it; the next run
+// removes it, and nothing else.
+TEST_F(BackupRun, TheCopyLeftByAKilledSaveGoesAtTheNextRun) {
+  writeFile(data / "a.txt", "a");
+  folders({entry(data)});
+  run();
+  const fs::path big = data / "gros.bin";
+  writeFile(big, randomBytes(8 << 20, 3));
+  testsupport::ChildProcess child({PALVREN_ARCHIVE_SAVE_CHILD, archive(), big.string()});
+  ASSERT_EQ(child.readLine(), "saving");
+  const auto leftovers = [&] {
+    std::vector<fs::path> found;
+    for (const auto& e : fs::directory_iterator(dir.path())) {
+      const std::string name = e.path().filename().string();
+      if (name.rfind("palvrenftp.zip.", 0) == 0 && name.size() == 21) found.push_back(e.path());
+    }
+    return found;
+  };
+  // Killed once its copy holds data.
+  for (int i = 0; i < 500 && (leftovers().empty() || fs::file_size(leftovers()[0]) == 0); ++i) ::usleep(10000);
+  child.signal(SIGKILL);
+  child.wait(5000);
+  const auto left = leftovers();
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_GT(fs::file_size(left[0]), 0u);
+  const std::vector<std::string> others{"palvrenftp.zip.old", "palvrenftp.zip.1234567", "autre.zip.A1b2C3"};
+  for (const auto& o : others) writeFile(dir / o, "garder");
+  fs::create_directory(dir / "palvrenftp.zip.D0ssie");
+  run();
+  EXPECT_FALSE(fs::exists(left[0]));
+  for (const auto& o : others) EXPECT_TRUE(fs::exists(dir / o)) << o;
+  EXPECT_TRUE(fs::is_directory(dir / "palvrenftp.zip.D0ssie"));
+  const auto e = entries();
+  EXPECT_EQ(e.size(), 2u);
+  EXPECT_EQ(e.count(nameOf(big)), 1u);
+}
+
+// A file that changes at every step of its reads is kept as read the second time, and the
+// run says so and is marked; the other files go in as they are.
+TEST_F(BackupRun, AFileThatKeepsChangingWhileReadIsLoggedAndMarksTheRun) {
+  const fs::path moving = data / "mouvant.bin";
+  writeFile(moving, randomBytes(6 << 20, 5));
+  writeFile(data / "calme.txt", "calme");
+  folders({entry(data)});
+  const QString panel = "Compression  " + QString::fromStdString(nameOf(moving));
+  int strikes = 0;
+  run([&] {
+    if (main->statusPanelText() != panel) return;
+    ++strikes;
+    std::FILE* f = std::fopen(moving.c_str(), "ab");
+    std::fputs("encore", f);
+    std::fclose(f);
+  });
+  ASSERT_GT(strikes, 0);
+  EXPECT_EQ(logged("2 ").join('\n').toStdString(),
+            "2 Le fichier \"" + moving.string() + "\" a changé pendant sa lecture : sa copie peut être incohérente");
+  EXPECT_TRUE(main->RunIncomplete);
+  const auto e = entries();
+  EXPECT_EQ(e.at(nameOf(data / "calme.txt")).data, "calme");
+  EXPECT_EQ(e.at(nameOf(moving)).data, readFile(moving).substr(0, e.at(nameOf(moving)).data.size()));
 }
 
 TEST_F(BackupRun, AStartRequestDuringARunIsRefused) {

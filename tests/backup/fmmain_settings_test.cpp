@@ -72,4 +72,66 @@ TEST_F(Settings, TheLogViewIsReadBackButNeverSaved) {
   EXPECT_TRUE(main->ui->Memo1->text().isEmpty());
 }
 
+// The Windows program wrote its code page's bytes: they are read as Windows-1252, so the folder
+// names the one on disk, and the next save writes the same text in UTF-8, never U+FFFD.
+TEST_F(Settings, AFileInTheWindowsCodePageIsReadAndWrittenBackWhole) {
+  const std::filesystem::path folder = dir / "été";  // the name on disk is UTF-8
+  testsupport::writeFile(folder / "lettre.txt", "bonjour");
+  const std::string cp1252Folder = dir.str() + "/\xE9t\xE9";
+  struct Value {
+    const char* section;
+    const char* key;
+    std::string bytes;
+    QString text;
+  };
+  const std::vector<Value> values = {
+      {"Form1", "Sujet_tov", "Rapport \xE9t\xE9 \x80 \x9C", "Rapport été € œ"},
+      {"Form1", "Email_v", "moi@exemple.fr", "moi@exemple.fr"},
+      {"Form1", "rep_principal", "d\xC3\xA9j\xC3\xA0", "déjà"},  // UTF-8 stays UTF-8
+      {"Form1Repertoires_sauv", "L0", cp1252Folder + "|*.*|oui", QString::fromStdString(folder.string()) + "|*.*|oui"},
+      {"Form1signature_mail", "L0", "Soci\xE9t\xE9", "Société"},
+  };
+  std::string ini;
+  for (const Value& v : values) ini += std::string("[") + v.section + "]\r\n" + v.key + "=" + v.bytes + "\r\n";
+  testsupport::writeFile(iniPath(), ini);
+  buildWindows();
+  Ui::Form1* f = config->ui.get();
+  EXPECT_EQ(f->Sujet_tov->text().toStdString(), values[0].text.toStdString());
+  EXPECT_EQ(f->rep_principal->text().toStdString(), values[2].text.toStdString());
+  ASSERT_EQ(f->Repertoires_sauv->count(), 1);
+  EXPECT_EQ(f->Repertoires_sauv->item(0)->text().toStdString(), values[3].text.toStdString());
+  EXPECT_EQ(f->signature_mail->toPlainText().toStdString(), values[4].text.toStdString());
+
+  main->BitBtn1Click();
+  const std::string saved = testsupport::readFile(iniPath());
+  EXPECT_EQ(saved.find("\xEF\xBF\xBD"), std::string::npos) << saved;
+  const platform::IniFile reread(iniPath().string());
+  for (const Value& v : values)
+    EXPECT_EQ(reread.readString(v.section, v.key, ""), v.text.toStdString()) << v.section << " " << v.key;
+}
+
+// A huge settings file (the good keys among hundreds of thousands of others) loads and saves
+// in time linear in its size: the windows get their values, and a save keeps every key.
+TEST_F(Settings, AHugeFileLoadsAndSavesWhole) {
+  std::string ini = "[Form1]\r\nSujet_tov=Rapport\r\nheure_sauv=13\r\n";
+  const int others = 150000;
+  for (int i = 0; i < others; ++i) ini += "autre" + std::to_string(i) + "=" + std::string(60, 'v') + "\r\n";
+  ini += "SUJET_TOV=second, never read\r\n[Form1Repertoires_sauv]\r\nL0=/donnees|*.*|oui\r\nItemIndex=0\r\n";
+  for (int i = 0; i < others; ++i) ini += "[section" + std::to_string(i) + "]\r\nk=" + std::to_string(i) + "\r\n";
+  testsupport::writeFile(iniPath(), ini);
+  buildWindows();
+  Ui::Form1* f = config->ui.get();
+  EXPECT_EQ(f->Sujet_tov->text(), "Rapport");
+  EXPECT_EQ(f->heure_sauv->value(), 13);
+  ASSERT_EQ(f->Repertoires_sauv->count(), 1);
+  EXPECT_EQ(f->Repertoires_sauv->item(0)->text(), "/donnees|*.*|oui");
+  f->Sujet_tov->setText("Nouveau");
+  main->BitBtn1Click();
+  const platform::IniFile reread(iniPath().string());
+  EXPECT_EQ(reread.readString("form1", "sujet_tov", ""), "Nouveau");
+  EXPECT_EQ(reread.readString("Form1", "autre" + std::to_string(others - 1), ""), std::string(60, 'v'));
+  EXPECT_EQ(reread.readInteger("section" + std::to_string(others - 1), "K", -1), others - 1);
+  EXPECT_EQ(reread.readString("Form1Repertoires_sauv", "L0", ""), "/donnees|*.*|oui");
+}
+
 }  // namespace

@@ -125,8 +125,43 @@ TEST(MailText, DateAndRecipients) {
   EXPECT_TRUE(sign == '+' || sign == '-');
   EXPECT_EQ(headers.compare(used - 2, 2, "\r\n"), 0);
   EXPECT_EQ(headers.find("To:"), std::string::npos);
-  EXPECT_EQ(headers.find("example.org", headers.find("From:") + 30), std::string::npos);
+  // Bcc addresses never reach the headers.
+  EXPECT_EQ(headers.find("a@example.org"), std::string::npos);
+  EXPECT_EQ(headers.find("b@example.org"), std::string::npos);
   EXPECT_EQ(net::envelopeRecipients(m), (std::vector<std::string>{"a@example.org", "b@example.org"}));
+}
+
+// Each mail carries its own Message-ID, on the sender's domain when it is a plain host name.
+TEST(MailText, MessageIdIsUniqueAndOnTheSendersDomain) {
+  struct Case {
+    const char* from;
+    const char* domain;
+  };
+  const Case cases[] = {
+      {"palvren@example.org", "example.org"},
+      {" Palvren <palvren@mail.example.org> ", "mail.example.org"},
+      {"sans-domaine", "localhost"},
+      {"x@[127.0.0.1]", "localhost"},
+      {"x@a b", "localhost"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.from);
+    auto m = mail();
+    m.from = c.from;
+    std::vector<std::string> ids;
+    for (int i = 0; i < 2; ++i) {
+      const std::string headers = headerBlock(net::composeMail(m, 1765361700));
+      const auto at = headers.find("\r\nMessage-ID: <");
+      ASSERT_NE(at, std::string::npos) << headers;
+      EXPECT_EQ(headers.find("Message-ID:", at + 4), std::string::npos);
+      const std::string id = headers.substr(at + 14, headers.find("\r\n", at + 2) - at - 14);
+      EXPECT_EQ(id.back(), '>');
+      EXPECT_EQ(id.substr(id.find('@') + 1), std::string(c.domain) + ">");
+      EXPECT_EQ(id.find_first_of(" \t"), std::string::npos);
+      ids.push_back(id);
+    }
+    EXPECT_NE(ids[0], ids[1]);
+  }
 }
 
 }  // namespace

@@ -10,9 +10,10 @@ TEST(Exceptions, FrenchTexts) {
   EXPECT_STREQ(platform::EInOutError(5).what(), "Erreur E/S 5");
   EXPECT_STREQ(platform::EFOpenError("/x/y").what(), "Impossible d'ouvrir le fichier /x/y");
   EXPECT_STREQ(platform::EFCreateError("/x/y").what(), "Impossible de créer le fichier /x/y");
-  // With the system's reason, the name is quoted.
+  // With the system's reason, in French, the name is quoted.
   EXPECT_EQ(platform::EFOpenError("/x/y", ENOENT).message(),
-            std::string("Impossible d'ouvrir le fichier \"/x/y\". ") + std::strerror(ENOENT));
-  EXPECT_EQ(platform::EFCreateError("/x/y", EACCES).message(),
-            std::string("Impossible de créer le fichier \"/x/y\". ") + std::strerror(EACCES));
+            "Impossible d'ouvrir le fichier \"/x/y\". Fichier ou dossier introuvable");
+  EXPECT_EQ(platform::EFCreateError("/x/y", EACCES).message(), "Impossible de créer le fichier \"/x/y\". Accès refusé");
+  EXPECT_EQ(platform::EFOpenError("/x/y", ENAMETOOLONG).message(),
+            "Impossible d'ouvrir le fichier \"/x/y\". Nom de fichier trop long");
 }

@@ -18,6 +18,7 @@
 
 #include "support/python_zip.h"
 #include "support/random_bytes.h"
+#include "support/small_disk.h"
 #include "support/temp_dir.h"
 #include "zip/archiver/za_archiver_internals.h"
 #include "zip/za_archiver.h"
@@ -30,7 +31,9 @@
 using namespace zip;
 using ziptest::expectSound;
 using ziptest::FailureLog;
+using testsupport::mountSmallDisk;
 using testsupport::randomBytes;
+using testsupport::unmountDisk;
 using testsupport::readFile;
 using testsupport::writeFile;
 using ziptest::runCommand;
@@ -1010,14 +1013,6 @@ struct Where {
   std::string archive;
 };
 
-// A small tmpfs at folder stands for a full disk; false when none can be mounted (needs root).
-bool mountSmallDisk(const fs::path& folder, const char* size) {
-  fs::create_directories(folder);
-  return ::geteuid() == 0 &&
-         runCommand(std::string("mount -t tmpfs -o size=") + size + " tmpfs " + shellQuote(folder.string())).status ==
-             0;
-}
-
 // Whether our reader or python's takes the file for an archive.
 bool opensAsArchive(const std::string& file) {
   bool ours = true;
@@ -1307,7 +1302,7 @@ TEST_F(UpdateTest, FaultsLeaveASoundArchiveOrAReportedFailure) {
          }
          // Nothing that looks like an archive is left on the disk.
          EXPECT_EQ(filesIn(disk), 0u);
-         runCommand("umount " + shellQuote(disk.string()));
+         unmountDisk(disk);
          return o;
        }},
       {"full disk while a split set is made over an older one",
@@ -1328,7 +1323,7 @@ TEST_F(UpdateTest, FaultsLeaveASoundArchiveOrAReportedFailure) {
          // must not stay behind looking like an archive.
          for (const auto& e : fs::directory_iterator(disk))
            EXPECT_FALSE(opensAsArchive(e.path().string())) << e.path().filename() << " is left";
-         runCommand("umount " + shellQuote(disk.string()));
+         unmountDisk(disk);
          return o;
        }},
       {"the tail backup does not fit on the disk",
@@ -1357,7 +1352,7 @@ TEST_F(UpdateTest, FaultsLeaveASoundArchiveOrAReportedFailure) {
          EXPECT_EQ(code, zeWriteFailed);
          EXPECT_EQ(readFile(t.archive), before);
          EXPECT_EQ(filesIn(disk), 0u);
-         runCommand("umount " + shellQuote(disk.string()));
+         unmountDisk(disk);
          Outcome o;
          o.want = tree;
          return o;
