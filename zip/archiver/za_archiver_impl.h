@@ -38,6 +38,9 @@ class TZABaseArchiver::Impl : public TZADirVolumes, public TZADirSettings {
   void GetVolumeFileName(std::string& name, int32_t index, bool checkExists);
 
   [[noreturn]] void raise(int32_t code) const;
+  // The write error, with the system's reason for the write that failed
+  // (errno, cleared by the caller before that write).
+  [[noreturn]] void raiseWriteFailed() const;
 
   // Opening, by kind of archive.
   void OpenNewArchive();

@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <algorithm>
 #include <filesystem>
 
@@ -77,8 +78,10 @@ void TZABaseArchiver::Impl::BackupArchiveTail(uint64_t offset) {
     backupSize_ = std::max<int64_t>(count, 0);
   } catch (const platform::EWriteError&) {
     // A full disk where the backup goes: nothing of the archive is touched yet.
+    const int reason = errno;
     DeleteBackupFile();
-    raise(zeWriteFailed);
+    errno = reason;
+    raiseWriteFailed();
   } catch (...) {
     DeleteBackupFile();
     throw;
@@ -410,9 +413,11 @@ void TZABaseArchiver::Impl::RestoreArchiveTail() {
     cutMarkAt_ = -1;
   } catch (const platform::EWriteError&) {
     // The backup is the only copy left of the archive's tail: it stays on disk.
+    const int reason = errno;
     backupStream_.reset();
     backupFileName_.clear();
-    raise(zeWriteFailed);
+    errno = reason;
+    raiseWriteFailed();
   } catch (...) {
     backupStream_.reset();
     backupFileName_.clear();
