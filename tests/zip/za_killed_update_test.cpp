@@ -87,6 +87,7 @@ enum class DeadBytes {
   none,
   cutDirectory,  // the creation killed just before its end record, then an update that changes nothing
   olderVersion,  // a cut directory in front of a sound one, as earlier versions left it
+  wholeEntry,    // a copy of the last entry's whole record in front of the directory
 };
 
 // The file-size limit set once the pass is at name, to the archive's size then and the given bytes more.
@@ -157,6 +158,7 @@ class KilledUpdate {
       update(names);
     }
     if (s_.dead == DeadBytes::olderVersion) insertCutDirectory();
+    if (s_.dead == DeadBytes::wholeEntry) insertLastRecord();
     if (s_.front == Front::foreign) writeFile(archive, front() + readFile(archive));
   }
 
@@ -256,6 +258,23 @@ class KilledUpdate {
  private:
   Settings s_;
 
+  // Bytes in front of the directory that hold a whole local record, a copy of the last entry's.
+  void insertLastRecord() {
+    std::string bytes = readFile(archive);
+    const auto read = ziptest::readArchive(bytes);
+    ASSERT_TRUE(read);
+    uint64_t last = 0;
+    for (const TDirItem& item : read->items) last = std::max(last, item.TrueLocalHeaderOffset());
+    const size_t at = read->directoryOffset;
+    const std::string record = bytes.substr(last, at - last);
+    bytes.insert(at, record);
+    const size_t field = read->endOffset + record.size() + 16;
+    const uint32_t offset = static_cast<uint32_t>(at + record.size());
+    for (int i = 0; i < 4; ++i) bytes[field + i] = static_cast<char>(offset >> (8 * i));
+    writeFile(archive, bytes);
+    ASSERT_TRUE(ziptest::readArchive(bytes));
+  }
+
   // What earlier versions left after a kill in the directory write: the cut
   // directory in front of the one the next update wrote.
   void insertCutDirectory() {
@@ -342,6 +361,10 @@ TEST(KilledUpdate, InsideAStoredEntryTheNextUpdateLeavesExactlyTheTree) {
       // The inner archive is added after bytes that no entry owns.
       {"after a kill before the end record, stored 50%", {.dead = DeadBytes::cutDirectory}, 50},
       {"after a cut directory an earlier version left, stored 50%", {.dead = DeadBytes::olderVersion}, 50},
+      {"after a whole record that no entry owns, stored 50%", {.dead = DeadBytes::wholeEntry}, 50},
+      {"stub in front, after a whole record that no entry owns, stored 5%",
+       {.front = Front::stub, .dead = DeadBytes::wholeEntry},
+       4},
   };
   for (const KillCase& c : cases) {
     SCOPED_TRACE(c.what);
