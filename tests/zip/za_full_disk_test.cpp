@@ -65,13 +65,7 @@ Pass update(const std::string& archive, const fs::path& src, const std::vector<s
     };
     a.OpenArchive(fs::exists(archive) ? platform::fmOpenReadWrite | platform::fmShareDenyWrite : kCreateMode);
     a.BeginUpdate();
-    for (const std::string& name : names) {
-      int32_t at = -1;
-      for (int32_t i = 0; i < a.EntryCount() && at < 0; ++i)
-        if (a.Entry(i).FileName() == name) at = i;
-      if (at >= 0) a.AddItemForFile(at, name);
-      else a.AddFile(name);
-    }
+    ziptest::replaceOrAdd(a, names);
     a.EndUpdate();
     a.CloseArchive();
   } catch (const std::exception& e) {

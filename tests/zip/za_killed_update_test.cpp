@@ -205,13 +205,7 @@ class KilledUpdate {
     if (arm) arm(a);
     a.OpenArchive(fs::exists(archive) ? platform::fmOpenReadWrite | platform::fmShareDenyWrite : kCreateMode);
     a.BeginUpdate();
-    for (const std::string& name : names) {
-      int32_t at = -1;
-      for (int32_t i = 0; i < a.EntryCount() && at < 0; ++i)
-        if (a.Entry(i).FileName() == name) at = i;
-      if (at >= 0) a.AddItemForFile(at, name);
-      else a.AddFile(name);
-    }
+    ziptest::replaceOrAdd(a, names);
     a.EndUpdate();
     a.CloseArchive();
   }
@@ -260,16 +254,24 @@ class KilledUpdate {
 
   // Bytes in front of the directory that hold a whole local record, a copy of the last entry's.
   void insertLastRecord() {
-    std::string bytes = readFile(archive);
-    const auto read = ziptest::readArchive(bytes);
+    const auto read = ziptest::readArchive(readFile(archive));
     ASSERT_TRUE(read);
     uint64_t last = 0;
     for (const TDirItem& item : read->items) last = std::max(last, item.TrueLocalHeaderOffset());
+    insertBeforeDirectory(last, read->directoryOffset - last);
+  }
+
+  // Inserts a copy of count bytes from from in front of the directory, whose end record follows it.
+  void insertBeforeDirectory(size_t from, size_t count) {
+    std::string bytes = readFile(archive);
+    const auto read = ziptest::readArchive(bytes);
+    ASSERT_TRUE(read);
     const size_t at = read->directoryOffset;
-    const std::string record = bytes.substr(last, at - last);
-    bytes.insert(at, record);
-    const size_t field = read->endOffset + record.size() + 16;
-    const uint32_t offset = static_cast<uint32_t>(at + record.size());
+    const std::string copy = bytes.substr(from, count);
+    bytes.insert(at, copy);
+    // The end record's offset of the directory moves with it.
+    const size_t field = read->endOffset + copy.size() + 16;
+    const uint32_t offset = static_cast<uint32_t>(at + copy.size());
     for (int i = 0; i < 4; ++i) bytes[field + i] = static_cast<char>(offset >> (8 * i));
     writeFile(archive, bytes);
     ASSERT_TRUE(ziptest::readArchive(bytes));
@@ -278,18 +280,9 @@ class KilledUpdate {
   // What earlier versions left after a kill in the directory write: the cut
   // directory in front of the one the next update wrote.
   void insertCutDirectory() {
-    std::string bytes = readFile(archive);
-    const auto read = ziptest::readArchive(bytes);
+    const auto read = ziptest::readArchive(readFile(archive));
     ASSERT_TRUE(read);
-    const size_t at = read->directoryOffset, size = read->endOffset - at;
-    const std::string cut = bytes.substr(at, size - 10);
-    bytes.insert(at, cut);
-    // The end record's offset of the directory moves with it.
-    const size_t field = read->endOffset + cut.size() + 16;
-    const uint32_t offset = static_cast<uint32_t>(at + cut.size());
-    for (int i = 0; i < 4; ++i) bytes[field + i] = static_cast<char>(offset >> (8 * i));
-    writeFile(archive, bytes);
-    ASSERT_TRUE(ziptest::readArchive(bytes));
+    insertBeforeDirectory(read->directoryOffset, read->endOffset - read->directoryOffset - 10);
   }
 };
 
