@@ -88,6 +88,7 @@ enum class DeadBytes {
   cutDirectory,  // the creation killed just before its end record, then an update that changes nothing
   olderVersion,  // a cut directory in front of a sound one, as earlier versions left it
   wholeEntry,    // a copy of the last entry's whole record in front of the directory
+  wholeEntryBetween,  // a copy of the first entry's whole record in front of the inner archive's
 };
 
 // The file-size limit set once the pass is at name, to the archive's size then and the given bytes more.
@@ -145,7 +146,7 @@ class KilledUpdate {
     std::vector<std::string> names = all();
     if (s_.innerFirst) std::stable_partition(names.begin(), names.end(), [](const std::string& n) { return n == kInner; });
     // The inner archive then comes with the pass that is killed.
-    if (s_.dead != DeadBytes::none) std::erase(names, std::string(kInner));
+    if (s_.dead != DeadBytes::none && s_.dead != DeadBytes::wholeEntryBetween) std::erase(names, std::string(kInner));
     if (s_.front == Front::stub) writeFile(stub, front());
     if (s_.dead == DeadBytes::cutDirectory) {
       // Once the last entry is whole, the directory is written but not its end record.
@@ -159,6 +160,7 @@ class KilledUpdate {
     }
     if (s_.dead == DeadBytes::olderVersion) insertCutDirectory();
     if (s_.dead == DeadBytes::wholeEntry) insertLastRecord();
+    if (s_.dead == DeadBytes::wholeEntryBetween) insertFirstRecordBeforeInner();
     if (s_.front == Front::foreign) writeFile(archive, front() + readFile(archive));
   }
 
@@ -261,18 +263,49 @@ class KilledUpdate {
     insertBeforeDirectory(last, read->directoryOffset - last);
   }
 
-  // Inserts a copy of count bytes from from in front of the directory, whose end record follows it.
+  // A copy of the first entry's whole record in front of the inner archive's.
+  void insertFirstRecordBeforeInner() {
+    const auto read = ziptest::readArchive(readFile(archive));
+    ASSERT_TRUE(read);
+    std::vector<uint64_t> offsets;
+    uint64_t inner = 0;
+    for (const TDirItem& item : read->items) {
+      offsets.push_back(item.TrueLocalHeaderOffset());
+      if (item.FileName == kInner) inner = item.TrueLocalHeaderOffset();
+    }
+    std::sort(offsets.begin(), offsets.end());
+    ASSERT_GT(inner, offsets[0]);
+    insertCopy(offsets[0], *std::upper_bound(offsets.begin(), offsets.end(), offsets[0]) - offsets[0], inner);
+  }
+
+  // Inserts a copy of count bytes from from in front of the directory.
   void insertBeforeDirectory(size_t from, size_t count) {
+    const auto read = ziptest::readArchive(readFile(archive));
+    ASSERT_TRUE(read);
+    insertCopy(from, count, read->directoryOffset);
+  }
+
+  // Inserts a copy of count bytes from from at at, in front of the
+  // directory; the offsets of what follows (entries, directory) move with it.
+  void insertCopy(size_t from, size_t count, size_t at) {
     std::string bytes = readFile(archive);
     const auto read = ziptest::readArchive(bytes);
     ASSERT_TRUE(read);
-    const size_t at = read->directoryOffset;
+    ASSERT_LE(at, read->directoryOffset);
     const std::string copy = bytes.substr(from, count);
     bytes.insert(at, copy);
-    // The end record's offset of the directory moves with it.
-    const size_t field = read->endOffset + copy.size() + 16;
-    const uint32_t offset = static_cast<uint32_t>(at + copy.size());
-    for (int i = 0; i < 4; ++i) bytes[field + i] = static_cast<char>(offset >> (8 * i));
+    const auto u16 = [&](size_t o) { return size_t(uint8_t(bytes[o])) | size_t(uint8_t(bytes[o + 1])) << 8; };
+    const auto shift = [&](size_t field) {
+      uint32_t v = 0;
+      for (int i = 0; i < 4; ++i) v |= uint32_t(uint8_t(bytes[field + i])) << (8 * i);
+      if (v < at) return;
+      v += static_cast<uint32_t>(copy.size());
+      for (int i = 0; i < 4; ++i) bytes[field + i] = static_cast<char>(v >> (8 * i));
+    };
+    const size_t end = read->endOffset + copy.size();
+    for (size_t p = read->directoryOffset + copy.size(); p < end; p += 46 + u16(p + 28) + u16(p + 30) + u16(p + 32))
+      shift(p + 42);
+    shift(end + 16);
     writeFile(archive, bytes);
     ASSERT_TRUE(ziptest::readArchive(bytes));
   }
@@ -355,6 +388,10 @@ TEST(KilledUpdate, InsideAStoredEntryTheNextUpdateLeavesExactlyTheTree) {
       {"after a kill before the end record, stored 50%", {.dead = DeadBytes::cutDirectory}, 50},
       {"after a cut directory an earlier version left, stored 50%", {.dead = DeadBytes::olderVersion}, 50},
       {"after a whole record that no entry owns, stored 50%", {.dead = DeadBytes::wholeEntry}, 50},
+      // The pass rewrites from the inner archive on.
+      {"after a whole record that no entry owns in front of the inner archive, stored 50%",
+       {.dead = DeadBytes::wholeEntryBetween},
+       50},
       {"stub in front, after a whole record that no entry owns, stored 5%",
        {.front = Front::stub, .dead = DeadBytes::wholeEntry},
        4},

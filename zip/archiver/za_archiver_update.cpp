@@ -182,6 +182,13 @@ int32_t TZABaseArchiver::Impl::firstRewrittenItem(uint64_t& tailStart) const {
     first = highest;
   }
   tailStart = lowestFrom[static_cast<size_t>(first)];
+  // Bytes that no entry owns between the kept entries and the first
+  // rewritten one go with the rewrite: a complete record among them, left in
+  // front of new data, would be taken by a rebuild after a killed pass.
+  const int32_t highest = highestBefore[static_cast<size_t>(first)];
+  if (highest >= 0)
+    tailStart = std::min(tailStart, std::max(endBefore[static_cast<size_t>(first)],
+                                             keptDataEnd(*rollback.GetItemPtr(highest), true)));
   return first;
 }
 
