@@ -8,6 +8,7 @@ packages=(
   python3 python3-pyftpdlib python3-aiosmtpd
   unzip zip p7zip-full libarchive-tools
   xvfb xauth openbox xdotool x11-utils
+  strace
 )
 missing=()
 for p in "${packages[@]}"; do

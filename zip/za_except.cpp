@@ -1,6 +1,7 @@
 #include "zip/za_except.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "zip/za_error_table.h"
@@ -41,6 +42,17 @@ EZAException::EZAException(Formatted, int32_t code, std::string_view componentNa
                                   platform::Format(TZipArchiverErrorTable::Messages[ZAMessageNumber(code)], args))),
       NativeError(code),
       ErrorCode(ZAMessageNumber(code)) {}
+
+EZAException::EZAException(Reasoned, int32_t code, std::string_view componentName, int sysError)
+    : platform::Exception(compose(code, componentName,
+                                  std::string(TZipArchiverErrorTable::Messages[ZAMessageNumber(code)]) +
+                                      (sysError != 0 ? std::string(". ") + std::strerror(sysError) : std::string()))),
+      NativeError(code),
+      ErrorCode(ZAMessageNumber(code)) {}
+
+EZAException EZAException::WithSystemReason(int32_t code, std::string_view componentName, int sysError) {
+  return EZAException(Reasoned{}, code, componentName, sysError);
+}
 
 EZAException EZAException::CreateFmt(int32_t code, std::string_view componentName,
                                      std::initializer_list<platform::FormatArg> args) {

@@ -19,6 +19,9 @@ class EZAException : public platform::Exception {
   static EZAException CreateFmt(int32_t code, std::string_view componentName,
                                 std::initializer_list<platform::FormatArg> args);
 
+  // The code's text followed by the system's reason for the failure, when there is one (sysError not 0).
+  static EZAException WithSystemReason(int32_t code, std::string_view componentName, int sysError);
+
   int32_t NativeError;
   int32_t ErrorCode;
 
@@ -26,6 +29,8 @@ class EZAException : public platform::Exception {
   struct Formatted {};
   EZAException(Formatted, int32_t code, std::string_view componentName,
                std::initializer_list<platform::FormatArg> args);
+  struct Reasoned {};
+  EZAException(Reasoned, int32_t code, std::string_view componentName, int sysError);
 };
 
 // The message number of a code: 0 for a code outside the table or without a text.

@@ -26,6 +26,16 @@ void expectSound(const std::string& archive, const std::string& password) {
   EXPECT_EQ(runCommand("7z t" + pw7 + " " + q + " >/dev/null 2>&1").status, 0) << runCommand("7z t " + q).out;
 }
 
+void replaceOrAdd(zip::TZipArchiver& archiver, const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    int32_t at = -1;
+    for (int32_t i = 0; i < archiver.EntryCount() && at < 0; ++i)
+      if (archiver.Entry(i).FileName() == name) at = i;
+    if (at >= 0) archiver.AddItemForFile(at, name);
+    else archiver.AddFile(name);
+  }
+}
+
 Tree sampleTree() {
   const std::string noise = testsupport::randomBytes(300000, 42);
   std::string text;

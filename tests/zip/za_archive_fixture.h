@@ -4,6 +4,11 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
+
+namespace zip {
+class TZipArchiver;
+}
 
 namespace ziptest {
 
@@ -25,6 +30,8 @@ int extractIgnoringFailures(const std::filesystem::path& archive, const std::fil
                             bool cancelWhileCopying = false);
 // Every tool that reads ZIP files (unzip, python's zipfile, 7-Zip) accepts the archive.
 void expectSound(const std::string& archive, const std::string& password = "");
+// In an update in force: each named file replaces the entry of its name, or is added.
+void replaceOrAdd(zip::TZipArchiver& archiver, const std::vector<std::string>& names);
 // Runs a shell command in folder; fails the test when it exits non-zero.
 std::string runIn(const std::filesystem::path& folder, const std::string& command);
 

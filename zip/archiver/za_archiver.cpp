@@ -2,6 +2,7 @@
 #include "zip/archiver/za_archiver_impl.h"
 #include "zip/names/za_path_parts.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <stdexcept>
 
@@ -23,6 +24,10 @@ TZABaseArchiver::TZABaseArchiver() : impl_(std::make_unique<Impl>(*this)) { SetC
 TZABaseArchiver::~TZABaseArchiver() { CloseArchive(); }
 
 void TZABaseArchiver::Impl::raise(int32_t code) const { throw EZAException(code, a_.Name); }
+
+void TZABaseArchiver::Impl::raiseWriteFailed() const {
+  throw EZAException::WithSystemReason(zeWriteFailed, a_.Name, errno);
+}
 
 void TZABaseArchiver::InitCompressionMethod() { impl_->compressionMethod_ = 0xFFFF; }
 

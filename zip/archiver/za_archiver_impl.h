@@ -40,6 +40,9 @@ class TZABaseArchiver::Impl : public TZADirVolumes, public TZADirSettings {
   void GetVolumeFileName(std::string& name, int32_t index, bool checkExists);
 
   [[noreturn]] void raise(int32_t code) const;
+  // The write error, with the system's reason for the write that failed
+  // (errno, cleared by the caller before that write).
+  [[noreturn]] void raiseWriteFailed() const;
 
   // Opening, by kind of archive.
   void OpenNewArchive();
@@ -114,6 +117,13 @@ class TZABaseArchiver::Impl : public TZADirVolumes, public TZADirSettings {
   void RestoreArchiveTail();
   void DeleteBackupFile();
   int64_t updateStartPosition() const;
+  // The end of the kept entries' records: where a pass that only appends writes.
+  uint64_t liveEntriesEnd() const;
+  // Cuts the archive back to at, where the pass writes next; entriesBelow:
+  // whole entries lie below at (see the definition).
+  void cutBackTo(int64_t at, int64_t entriesEnd, bool entriesBelow);
+  // Where the pass writes its next record; the stream is positioned there.
+  int64_t nextRecordPosition();
   int32_t firstRewrittenItem(uint64_t& tailStart) const;
   bool writeItemsFrom(int32_t first, std::vector<std::string>& movedSources);
   void deleteMovedSources(const std::vector<std::string>& movedSources);
@@ -172,6 +182,10 @@ class TZABaseArchiver::Impl : public TZADirVolumes, public TZADirSettings {
   // The update pass: where the archive is rewritten from, and the copy of
   // what lay there.
   int64_t startPosition_ = 0;
+  // Where the mark laid by the last cut lies until a record covers it; -1 when none does.
+  int64_t cutMarkAt_ = -1;
+  // Kept entries lie below the start position.
+  bool keptBelowStart_ = false;
   std::unique_ptr<platform::TFileStream> backupStream_;
   int64_t backupSize_ = 0;
   std::string backupFileName_;

@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <algorithm>
 #include <filesystem>
 
@@ -24,6 +25,21 @@ bool endsVolumeSet(TZADirVolumes& volumes, const TZADirSettings& settings, const
   } catch (const platform::EStreamError&) {
     return false;
   }
+}
+
+// What a cut leaves where the pass writes next: the header of an unfinished
+// entry with a one-byte name, which a rebuild stops at. The pass's first
+// record (a header with its name, or a kept entry's record) covers it whole.
+std::vector<uint8_t> cutMark(bool oemFileNames) {
+  TZipLocalHeader header;
+  header.Signature = kUnfinishedEntrySignature;
+  header.VersionNeeded = ZAVersionFor(false, oemFileNames);
+  header.ModDate = (1 << 5) | 1;  // 1980-01-01
+  header.NameLength = 1;
+  const auto bytes = EncodeLocalHeader(header);
+  std::vector<uint8_t> mark(bytes.begin(), bytes.end());
+  mark.push_back('-');
+  return mark;
 }
 
 bool changesData(const TDirItem& item) {
@@ -62,8 +78,10 @@ void TZABaseArchiver::Impl::BackupArchiveTail(uint64_t offset) {
     backupSize_ = std::max<int64_t>(count, 0);
   } catch (const platform::EWriteError&) {
     // A full disk where the backup goes: nothing of the archive is touched yet.
+    const int reason = errno;
     DeleteBackupFile();
-    raise(zeWriteFailed);
+    errno = reason;
+    raiseWriteFailed();
   } catch (...) {
     DeleteBackupFile();
     throw;
@@ -71,27 +89,64 @@ void TZABaseArchiver::Impl::BackupArchiveTail(uint64_t offset) {
 }
 
 int64_t TZABaseArchiver::Impl::updateStartPosition() const {
-  TZADirArray& rollback = dirManager_->RollbackDir;
   // A directory rebuilt from the local headers is in no file: whatever
   // follows the last whole entry (a directory cut short, the entry a killed
   // pass left unfinished) goes, so that a pass killed later leaves its
   // unfinished header right behind it. Without entries, what stands in front
-  // of where the rebuild stopped (a stub) stays.
-  const bool rebuilt = dirManager_->Rebuilt;
-  if (rollback.Count() == 0) return rebuilt ? dirManager_->CentralDirStart : dirManager_->StubSize;
-  // Only entries are appended, from the old directory on, or from the end of
-  // the last kept entry's data when that lies further. A kept entry whose
-  // data run past the file would be overwritten: the archive is refused.
-  uint64_t end = rebuilt ? 0 : static_cast<uint64_t>(dirManager_->CentralDirStart);
+  // of where the rebuild stopped (a stub) stays. A kept entry whose data run
+  // past the file would be overwritten: the archive is refused.
+  if (dirManager_->RollbackDir.Count() == 0)
+    return dirManager_->Rebuilt ? dirManager_->CentralDirStart : dirManager_->StubSize;
+  const uint64_t end = liveEntriesEnd();
+  if (end > static_cast<uint64_t>(archiveStream_->Size())) raise(zeInvalidArchive);
+  return static_cast<int64_t>(end);
+}
+
+uint64_t TZABaseArchiver::Impl::liveEntriesEnd() const {
+  TZADirArray& rollback = dirManager_->RollbackDir;
+  // Entries are appended from the end of the last kept entry's record, not
+  // from the old directory: bytes that no entry owns (a complete header among
+  // them) never stay in front of new data, where a rebuild after a killed
+  // pass would take them.
+  uint64_t end = 0;
   int32_t last = 0;
   for (int32_t i = 0; i < rollback.Count(); ++i) {
     const TDirItem& entry = *rollback.GetItemPtr(i);
     end = std::max(end, keptDataEnd(entry, false));
     if (entry.TrueLocalHeaderOffset() > rollback.GetItemPtr(last)->TrueLocalHeaderOffset()) last = i;
   }
-  end = std::max(end, keptDataEnd(*rollback.GetItemPtr(last), true));
-  if (end > static_cast<uint64_t>(archiveStream_->Size())) raise(zeInvalidArchive);
-  return static_cast<int64_t>(end);
+  return std::max(end, keptDataEnd(*rollback.GetItemPtr(last), true));
+}
+
+// The archive is cut back to at. Whole entries below at stay readable
+// without what follows them; without any, the cut would leave nothing an
+// update can open (a stub alone, an empty file) while the old entries lie
+// only in the backup. The old entries then first lose what follows them (a
+// directory, a killed pass's unfinished entry) and stay readable without it;
+// a mark is laid at at, and only then goes what lies behind the mark. The
+// pass's first record covers the mark. entriesEnd: the end of the old
+// entries' records, -1 when there are none.
+void TZABaseArchiver::Impl::cutBackTo(int64_t at, int64_t entriesEnd, bool entriesBelow) {
+  platform::TStream& archive = *archiveStream_;
+  cutMarkAt_ = -1;
+  if (spanningMode_ != smNone || entriesBelow || archive.Size() <= at) {
+    archive.SetSize(at);
+    archive.SetPosition(at);
+    return;
+  }
+  if (entriesEnd > at && archive.Size() > entriesEnd) archive.SetSize(entriesEnd);
+  const std::vector<uint8_t> mark = cutMark(a_.Options().OEMFileNames);
+  archive.SetPosition(at);
+  archive.WriteBuffer(mark.data(), static_cast<int64_t>(mark.size()));
+  archive.SetSize(at + static_cast<int64_t>(mark.size()));
+  archive.SetPosition(at);
+  cutMarkAt_ = at;
+}
+
+int64_t TZABaseArchiver::Impl::nextRecordPosition() {
+  if (cutMarkAt_ < 0) return archiveStream_->Seek(0, platform::TSeekOrigin::soEnd);
+  archiveStream_->SetPosition(cutMarkAt_);
+  return cutMarkAt_;
 }
 
 int32_t TZABaseArchiver::Impl::firstRewrittenItem(uint64_t& tailStart) const {
@@ -127,6 +182,13 @@ int32_t TZABaseArchiver::Impl::firstRewrittenItem(uint64_t& tailStart) const {
     first = highest;
   }
   tailStart = lowestFrom[static_cast<size_t>(first)];
+  // Bytes that no entry owns between the kept entries and the first
+  // rewritten one go with the rewrite: a complete record among them, left in
+  // front of new data, would be taken by a rebuild after a killed pass.
+  const int32_t highest = highestBefore[static_cast<size_t>(first)];
+  if (highest >= 0)
+    tailStart = std::min(tailStart, std::max(endBefore[static_cast<size_t>(first)],
+                                             keptDataEnd(*rollback.GetItemPtr(highest), true)));
   return first;
 }
 
@@ -141,7 +203,7 @@ bool TZABaseArchiver::Impl::writeItemsFrom(int32_t first, std::vector<std::strin
     do {
       action = fxaIgnore;
       // A copy either lands whole or fails the pass: only a store has an attempt to cut back.
-      const int64_t attemptStart = store ? archiveStream_->Seek(0, platform::TSeekOrigin::soEnd) : 0;
+      const int64_t attemptStart = store ? nextRecordPosition() : 0;
       if (store) {
         written = StoreItem(i, action);
       } else {
@@ -150,7 +212,7 @@ bool TZABaseArchiver::Impl::writeItemsFrom(int32_t first, std::vector<std::strin
       }
       // What a failed attempt wrote goes: it would sit between entries and
       // take the room the next ones need.
-      if (!written && spanningMode_ == smNone) archiveStream_->SetSize(attemptStart);
+      if (!written && spanningMode_ == smNone) cutBackTo(attemptStart, -1, keptBelowStart_ || i > first);
     } while (!written && action == fxaRetry && !cancel_);
     if (action == fxaAbort) {
       pendingCopy_ = {};
@@ -172,7 +234,7 @@ bool TZABaseArchiver::Impl::writeItemsFrom(int32_t first, std::vector<std::strin
       work.Delete(i);
       continue;
     }
-    archiveStream_->Seek(0, platform::TSeekOrigin::soEnd);
+    nextRecordPosition();
     CopyUnchangedItem(i);
     ++i;
   }
@@ -250,8 +312,8 @@ void TZABaseArchiver::Impl::ApplyPendingUpdates() {
     } else {
       startPosition_ = updateStartPosition();
     }
-    archiveStream_->SetSize(startPosition_);
-    archiveStream_->SetPosition(startPosition_);
+    keptBelowStart_ = first < rollback.Count() ? first > 0 : rollback.Count() > 0;
+    cutBackTo(startPosition_, rollback.Count() > 0 ? static_cast<int64_t>(liveEntriesEnd()) : -1, keptBelowStart_);
   } catch (...) {
     DeleteBackupFile();
     work.Assign(rollback);
@@ -280,6 +342,9 @@ void TZABaseArchiver::Impl::ApplyPendingUpdates() {
     }
     updateBuffer_.reset();
     if (!cancel_ && !aborted) {
+      // Nothing written since the cut: the directory goes where the mark lies.
+      if (cutMarkAt_ >= 0) archiveStream_->SetSize(cutMarkAt_);
+      cutMarkAt_ = -1;
       archiveStream_->Seek(0, platform::TSeekOrigin::soEnd);
       dirManager_->WriteDirectory(archiveStream_.get());
       DeleteBackupFile();
@@ -342,6 +407,7 @@ void TZABaseArchiver::Impl::RollbackUpdate() {
     if (!dirManager_->Rebuilt) return;
     startPosition_ = updateStartPosition();
   }
+  cutMarkAt_ = -1;
   archiveStream_->SetSize(startPosition_);
   archiveStream_->SetPosition(startPosition_);
   dirManager_->WriteDirectory(archiveStream_.get());
@@ -349,14 +415,16 @@ void TZABaseArchiver::Impl::RollbackUpdate() {
 
 void TZABaseArchiver::Impl::RestoreArchiveTail() {
   try {
-    archiveStream_->SetSize(startPosition_);
-    archiveStream_->SetPosition(startPosition_);
+    cutBackTo(startPosition_, -1, keptBelowStart_);
     archiveStream_->CopyFrom(*backupStream_, 0);
+    cutMarkAt_ = -1;
   } catch (const platform::EWriteError&) {
     // The backup is the only copy left of the archive's tail: it stays on disk.
+    const int reason = errno;
     backupStream_.reset();
     backupFileName_.clear();
-    raise(zeWriteFailed);
+    errno = reason;
+    raiseWriteFailed();
   } catch (...) {
     backupStream_.reset();
     backupFileName_.clear();

@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <zlib.h>
 
 #include <algorithm>
@@ -85,8 +86,9 @@ bool TZABaseArchiver::Impl::CompressItemData(platform::TStream& source, platform
       left -= n;
     }
     const TZAEncryptionHeader header = ZipCryptMakeHeader(item.Extras().Password, ~pre, keys);
+    errno = 0;
     if (WriteToVolumes(header.data(), kEncryptionHeaderSize, nullptr, -1, volumeInfo_, out) < kEncryptionHeaderSize)
-      raise(zeWriteFailed);
+      raiseWriteFailed();
     compressed += kEncryptionHeaderSize;
     source.SetPosition(0);
   }
@@ -110,13 +112,12 @@ bool TZABaseArchiver::Impl::CompressItemData(platform::TStream& source, platform
     if (encrypted) ZipCryptEncryptBuffer(static_cast<int64_t>(output.size()), 0, output.data(), keys);
     done += n;
     const int64_t len = static_cast<int64_t>(output.size());
-    if (WriteToVolumes(output.data(), len, nullptr, -1, volumeInfo_, out) < len) {
-      done -= n;
-      break;
-    }
+    // A write that falls short is a write failure, not a short source.
+    errno = 0;
+    if (WriteToVolumes(output.data(), len, nullptr, -1, volumeInfo_, out) < len) raiseWriteFailed();
     compressed += static_cast<uint64_t>(len);
   }
-  // After a short read or write, zlib's complaint about the unfinished
+  // After a short read, zlib's complaint about the unfinished
   // stream would hide the sizes that zeCompressedSize reports.
   if (deflater && done == size) deflater->End();
 

@@ -39,6 +39,7 @@ void TZABaseArchiver::Impl::copyBackupBytes(int64_t from, int64_t count) {
     const int64_t n = std::min<int64_t>(count, static_cast<int64_t>(block.size()));
     backupStream_->ReadBuffer(block.data(), n);
     WriteArchiveBuffer(block.data(), n, nullptr, -1, volumeInfo_, out);
+    cutMarkAt_ = -1;
     count -= n;
   }
 }

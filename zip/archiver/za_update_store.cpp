@@ -140,20 +140,24 @@ bool TZABaseArchiver::Impl::StoreItem(int32_t index, TZAAction& action) {
       throw EZAException::CreateFmt(zeZip64Off, a_.Name, {sourceName});
     }
 
+    // The header goes in one write with its name and extra field: a pass
+    // killed between them would leave a header that no rebuild can read.
     auto writeHeader = [&] {
-      const auto bytes = EncodeLocalHeader(header);
-      WriteArchiveBuffer(bytes.data(), static_cast<int64_t>(bytes.size()), nullptr, -1, volumeInfo_, out);
-      WriteArchiveBuffer(name.Bytes.data(), static_cast<int64_t>(name.Bytes.size()), nullptr, -1, volumeInfo_, out);
+      const auto head = EncodeLocalHeader(header);
+      std::vector<uint8_t> bytes(head.begin(), head.end());
+      bytes.insert(bytes.end(), name.Bytes.begin(), name.Bytes.end());
       if (sizeMarkers) {
         const auto extra = EncodeLocalZip64Extra(item.TrueUncompressedSize(), item.TrueCompressedSize());
-        WriteArchiveBuffer(extra.data(), static_cast<int64_t>(extra.size()), nullptr, -1, volumeInfo_, out);
+        bytes.insert(bytes.end(), extra.begin(), extra.end());
       }
+      WriteArchiveBuffer(bytes.data(), static_cast<int64_t>(bytes.size()), nullptr, -1, volumeInfo_, out);
     };
     SingleFileWriting single(spanningMode_, multiVolume);
     // Until its data are complete the header carries the unfinished mark:
     // a pass killed midway leaves no entry, and a rebuild stops there.
     header.Signature = source.stream ? kUnfinishedEntrySignature : kLocalHeaderSignature;
     writeHeader();
+    if (!multiVolume) cutMarkAt_ = -1;
     header.Signature = kLocalHeaderSignature;
 
     if (source.stream) {

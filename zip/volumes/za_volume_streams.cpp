@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <algorithm>
 #include <filesystem>
 #include <vector>
@@ -115,7 +116,8 @@ int64_t TZABaseArchiver::Impl::WriteToVolumes(const void* buffer, int64_t count,
 
 void TZABaseArchiver::Impl::WriteArchiveBuffer(const void* buffer, int64_t count, platform::TMemoryStream* pending,
                                                int64_t reserve, TZAVolumeNumberInfo& info, platform::TStream*& stream) {
-  if (WriteToVolumes(buffer, count, pending, reserve, info, stream) < count) raise(zeWriteFailed);
+  errno = 0;
+  if (WriteToVolumes(buffer, count, pending, reserve, info, stream) < count) raiseWriteFailed();
 }
 
 void TZABaseArchiver::Impl::CopyStreamToVolumes(platform::TStream& source, platform::TStream*& stream, bool progress,
