@@ -16,6 +16,7 @@
 #   BENCH_BUILD    build folder (default bench/build-release, a Release build of its own)
 #   BENCH_WORK     work folder; the tree is kept there between calls (default /tmp/palvren-bench)
 #   BENCH_JOBS     compile jobs (default 3)
+#   BENCH_PROGRAM  a PalvrenFtp built elsewhere, timed instead of the build's (another version)
 #   BENCH_CPUS     taskset CPU list of both sides (default the last 2 CPUs)
 #   BENCH_DISPLAY  X display to start Xvfb on (default :90)
 #   BENCH_UNCHANGED=0  skips the unchanged runs
@@ -34,8 +35,12 @@ load() { uptime | sed 's/.*load average: *//'; }
 now_ns() { date +%s%N; }
 seconds_since() { awk -v a="$1" -v b="$(now_ns)" 'BEGIN { printf "%.3f", (b - a) / 1e9 }'; }
 
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j"${BENCH_JOBS:-3}" --target PalvrenFtp >/dev/null
+program=${BENCH_PROGRAM:-}
+if [ -z "$program" ]; then
+  cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$build" -j"${BENCH_JOBS:-3}" --target PalvrenFtp >/dev/null
+  program=$build/bin/PalvrenFtp
+fi
 
 mkdir -p "$work"
 if [ "$size" = small ]; then tree="$work/tree-$files-small"; else tree="$work/tree-$files-$size"; fi
@@ -70,7 +75,7 @@ prog="$work/programme-reel"
 runtime="$work/runtime"
 mkdir -p "$prog" "$runtime"
 chmod 700 "$runtime"
-cp "$build/bin/PalvrenFtp" "$prog/"
+cp "$program" "$prog/"
 settings() {  # serie.ini backing up folder $1
   printf '[Form1]\r\nhote_vesk=127.0.0.1\r\nPort_ftp=%s\r\nutilisateur_vesk=user\r\npasse_vesk=secret\r\n' "$port"
   printf 'anonyme_ftp=0\r\nrecevoir_mail=0\r\nreconstruire_zip=0\r\nsauvegarde_auto=0\r\nrep_auto=0\r\n'
