@@ -29,7 +29,7 @@ build=${BENCH_BUILD:-$top/bench/build-release}
 work=${BENCH_WORK:-/tmp/palvren-bench}
 cpus=${BENCH_CPUS:-$(($(nproc) - 2))-$(($(nproc) - 1))}
 display=${BENCH_DISPLAY:-:90}
-source "$top/bench/paired_rounds.sh"  # timed, stats
+source "$top/bench/paired_rounds.sh"  # timed, stats, median
 
 load() { uptime | sed 's/.*load average: *//'; }
 now_ns() { date +%s%N; }
@@ -130,7 +130,7 @@ for ((r = 1; r <= 3; r++)); do
   ours "$work/empty" minimised
   base_kb+=("$last_kb")
 done
-read -r _ base < <(stats "${base_kb[@]}")
+base=$(median "${base_kb[@]}")
 echo "empty folder: peak memory median $(awk -v k="$base" 'BEGIN { printf "%.1f", k / 1024 }') MB"
 
 theirs="$work/zip.zip"
@@ -164,15 +164,15 @@ pass() {
     rs+=("$(awk -v a="${shown_t[-1]}" -v b="${zip_t[-1]}" 'BEGIN { printf "%.4f", a / b }')")
     rm_+=("$(awk -v a="${min_t[-1]}" -v b="${zip_t[-1]}" 'BEGIN { printf "%.4f", a / b }')")
   done
-  local smin smed mmin mmed zmin zmed tsmin tsmed tmmin tmmed ks km kz
+  local smin smed mmin mmed tsmed tmmed zmed ks km kz
   read -r smin smed < <(stats "${rs[@]}")
   read -r mmin mmed < <(stats "${rm_[@]}")
-  read -r _ tsmed < <(stats "${shown_t[@]}")
-  read -r _ tmmed < <(stats "${min_t[@]}")
-  read -r _ zmed < <(stats "${zip_t[@]}")
-  read -r _ ks < <(stats "${shown_k[@]}")
-  read -r _ km < <(stats "${min_k[@]}")
-  read -r _ kz < <(stats "${zip_k[@]}")
+  tsmed=$(median "${shown_t[@]}")
+  tmmed=$(median "${min_t[@]}")
+  zmed=$(median "${zip_t[@]}")
+  ks=$(median "${shown_k[@]}")
+  km=$(median "${min_k[@]}")
+  kz=$(median "${zip_k[@]}")
   echo "$label ($files files): median shown $tsmed s, minimised $tmmed s, zip $zmed s;" \
     "ratio to zip shown min $smin median $smed, minimised min $mmin median $mmed"
   mb() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
