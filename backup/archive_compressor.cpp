@@ -49,6 +49,7 @@ ArchiveCompressor::ArchiveCompressor(const std::vector<const std::string*>& path
   for (std::size_t i = 0; i < paths.size(); ++i) jobs_[i].path = paths[i];
   if (threads == 0) threads = platform::usableCpuCount();
   threads = static_cast<unsigned>(std::min<std::size_t>(threads, jobs_.size()));
+  budget_ = std::min<std::uint64_t>(kMaxBudget, std::max(1u, threads) * kMaxFileSize);
   for (unsigned t = 0; t < threads; ++t) threads_.emplace_back([this] { work(); });
 }
 
@@ -74,23 +75,23 @@ void ArchiveCompressor::work() {
     const std::uint64_t need = small ? static_cast<std::uint64_t>(st.st_size) : 0;
     lock.lock();
     // Within the budget, or the file the reader needs next.
-    changed_.wait(lock, [&] { return stopping_ || i == oldest_ || held_ + need <= kBudget; });
+    changed_.wait(lock, [&] { return stopping_ || i == oldest_ || held_ + need <= budget_; });
     if (stopping_) break;
     held_ += need;
     job.held = need;
     lock.unlock();
-    if (!small) {
-      job.result.inlined = true;
-    } else if (zsReady) {
-      compress(job, zs);
+    auto result = std::make_unique<CompressedFile>();
+    if (small && zsReady) {
+      compress(job.path, *result, zs);
       (void)deflateReset(&zs);
     } else {
-      job.result.inlined = true;
+      result->inlined = true;
     }
     lock.lock();
     // What the file holds now counts, not what it was thought to need.
-    const std::uint64_t kept = job.result.data ? job.result.dataSize : 0;
+    const std::uint64_t kept = result->data ? result->dataSize : 0;
     if (!job.released) {
+      job.result = std::move(result);
       held_ = held_ - job.held + kept;
       job.held = kept;
     }
@@ -102,9 +103,8 @@ void ArchiveCompressor::work() {
 }
 
 // zs is the worker's deflate state, ready for a new stream: one per thread, not one per file.
-void ArchiveCompressor::compress(Job& job, z_stream& zs) {
-  CompressedFile& r = job.result;
-  const platform::FileDescriptor fd(::open(job.path->c_str(), O_RDONLY | O_CLOEXEC));
+void ArchiveCompressor::compress(const std::string* path, CompressedFile& r, z_stream& zs) {
+  const platform::FileDescriptor fd(::open(path->c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.valid()) {
     r.sysError = errno;
     return;
@@ -176,7 +176,7 @@ CompressedFile* ArchiveCompressor::wait(std::size_t i, const std::function<bool(
     if (!jobs_[oldest_].released) {
       jobs_[oldest_].released = true;
       held_ -= jobs_[oldest_].held;
-      jobs_[oldest_].result.data.reset();
+      jobs_[oldest_].result.reset();
     }
   changed_.notify_all();
   while (!jobs_[i].done) {
@@ -186,7 +186,12 @@ CompressedFile* ArchiveCompressor::wait(std::size_t i, const std::function<bool(
     lock.lock();
     if (!goOn) return nullptr;
   }
-  return &jobs_[i].result;
+  // A file given up before (never the case in libzip's one pass): the reader compresses it.
+  if (!jobs_[i].result) {
+    jobs_[i].result = std::make_unique<CompressedFile>();
+    jobs_[i].result->inlined = true;
+  }
+  return jobs_[i].result.get();
 }
 
 void ArchiveCompressor::release(std::size_t i) {
@@ -195,7 +200,7 @@ void ArchiveCompressor::release(std::size_t i) {
   if (job.released) return;
   job.released = true;
   held_ -= job.held;
-  job.result.data.reset();
+  job.result.reset();
   while (oldest_ < jobs_.size() && jobs_[oldest_].released) ++oldest_;
   changed_.notify_all();
 }

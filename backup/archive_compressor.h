@@ -31,7 +31,8 @@ struct CompressedFile {
 class ArchiveCompressor {
  public:
   static constexpr std::uint64_t kMaxFileSize = 4 << 20;
-  static constexpr std::uint64_t kBudget = 16 << 20;
+  // Bytes held at most: a largest file for each thread, up to this much.
+  static constexpr std::uint64_t kMaxBudget = 16 << 20;
 
   // The paths are the caller's, kept unchanged while the compressor lives.
   explicit ArchiveCompressor(const std::vector<const std::string*>& paths, unsigned threads = 0);
@@ -47,15 +48,17 @@ class ArchiveCompressor {
   std::size_t threadCount() const { return threads_.size(); }
 
  private:
+  // One for each file of the save: the result exists only from the file's compression to its
+  // release, so that a save of many files holds few of them.
   struct Job {
     const std::string* path = nullptr;
-    CompressedFile result;
+    std::unique_ptr<CompressedFile> result;
     std::uint64_t held = 0;  // bytes counted against the budget
     bool done = false;
     bool released = false;
   };
   void work();
-  void compress(Job& job, z_stream& zs);
+  void compress(const std::string* path, CompressedFile& r, z_stream& zs);
 
   std::vector<Job> jobs_;
   std::mutex mutex_;
@@ -63,6 +66,7 @@ class ArchiveCompressor {
   std::size_t next_ = 0;    // next job a worker takes
   std::size_t oldest_ = 0;  // oldest job not released: always allowed past the budget
   std::uint64_t held_ = 0;
+  std::uint64_t budget_ = kMaxBudget;
   bool stopping_ = false;
   std::vector<std::thread> threads_;
 };

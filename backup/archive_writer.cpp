@@ -329,6 +329,8 @@ bool ArchiveWriter::closeWithCompressor() {
 void ArchiveWriter::write(std::vector<platform::EFOpenError>& skipped, std::vector<std::string>& changed) {
   if (OnArchiveSaveProgress) OnArchiveSaveProgress(0);
   if (!hasChanges()) return;  // nothing to write: the archive file is left as it is
+  // The lookup by name served the walk; its memory goes before libzip's entries take theirs.
+  decltype(additionByName_)().swap(additionByName_);
   // Files gone since the walk are left out before writing: each failure found by the
   // write itself costs one more write of the archive.
   for (auto& addition : additions_)

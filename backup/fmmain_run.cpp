@@ -24,6 +24,7 @@
 #include "platform/core/paced_pump.h"
 #include "platform/core/system_error_text.h"
 #include "platform/ui/message_box.h"
+#include "platform/ui/progress_value.h"
 #include "ui_fmmain.h"
 #include "ui_form1.h"
 
@@ -266,13 +267,13 @@ void TfmMain::logLoss(const QString& message) {
 void TfmMain::AbZipper1ArchiveProgress(int progress, bool&) {
   pump();
   setCursor(Qt::WaitCursor);
-  ui->ProgressBar1->setValue(progress);
+  platform::setProgressValue(ui->ProgressBar1, progress);
 }
 
 void TfmMain::AbZipper1ArchiveItemProgress(const QString& item, int progress, bool&) {
   pump();
   setStatusPanelText(QStringLiteral("Compression  ") + item);
-  ui->ProgressBar2->setValue(progress);
+  platform::setProgressValue(ui->ProgressBar2, progress);
 }
 
 void TfmMain::AbZipper1ArchiveSaveProgress(int, bool&) { pump(); }

@@ -19,6 +19,7 @@
 #include "net/idle_pump.h"
 #include "platform/core/clock.h"
 #include "platform/core/format_settings.h"
+#include "platform/ui/progress_value.h"
 #include "ui_fmmain.h"
 #include "ui_form1.h"
 
@@ -224,7 +225,7 @@ void TfmMain::IdFTP1Work(qint64 count) {
   if (ArchiveSize > 0) {
     // Ties go to the even percentage.
     const double percent = std::nearbyint(static_cast<double>(count) / static_cast<double>(ArchiveSize) * 100.0);
-    ui->ProgressBar1->setValue(static_cast<int>(std::clamp(percent, 0.0, 100.0)));
+    platform::setProgressValue(ui->ProgressBar1, static_cast<int>(std::clamp(percent, 0.0, 100.0)));
   }
   const qint64 elapsed = TransferStartTime.secsTo(now());
   if (elapsed <= 0) return;

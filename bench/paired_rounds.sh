@@ -20,6 +20,8 @@ stats() {  # prints "min median" of the numbers given
     m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.3f %.3f\n", v[1], m }'
 }
 
+median() { stats "$@" | cut -d' ' -f2; }
+
 paired_rounds() {
   local label=$1 rounds=$2 prep_ours=$3 run_ours=$4 prep_peer=$5 run_peer=$6
   local ratios=() mem_ratios=() ours_t=() peer_t=() ours_m=() peer_m=() r os ok ps pk

@@ -5,6 +5,7 @@
 
 #include "platform/core/clock.h"
 #include "platform/core/paced_pump.h"
+#include "platform/ui/progress_value.h"
 #include "ui_updater_form.h"
 #include "update/updater_form.h"
 
@@ -29,7 +30,8 @@ void TForm1::IdHTTP1WorkBegin(net::WorkMode AWorkMode, std::int64_t AWorkCountMa
 void TForm1::IdHTTP1Work(net::WorkMode AWorkMode, std::int64_t AWorkCount) {
   if (AWorkMode != net::wmRead) return;
   if (lengthKnown_) {
-    ui->ProgressBar->setValue(
+    platform::setProgressValue(
+        ui->ProgressBar,
         static_cast<int>(std::min<std::int64_t>(AWorkCount >> progressShift_, ui->ProgressBar->maximum())));
   }
   // StartTime stays: after the first second every block lets the window paint.
@@ -41,7 +43,7 @@ void TForm1::IdHTTP1WorkEnd(net::WorkMode) { ui->ProgressBar->setValue(0); }
 void TForm1::ZipArchiver1FileProgress(zip::TZABaseArchiver*, const std::string&, double Progress,
                                       zip::TZAProcessOperation, zip::TZAProgressPhase, bool& Cancel) {
   ui->ProgressBar->setRange(0, 100);
-  ui->ProgressBar->setValue(static_cast<int>(Progress));
+  platform::setProgressValue(ui->ProgressBar, static_cast<int>(Progress));
   // The test and the extraction block the window's thread as a transfer does: between files and
   // blocks the window paints and takes its close.
   platform::pumpWindows();

@@ -1,6 +1,7 @@
 // The backup run on real folders and a real archive, read back by unzip and python's zipfile.
 #include <QAction>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -599,6 +600,42 @@ TEST_F(BackupRun, AStartRequestDuringARunIsRefused) {
   EXPECT_EQ(starts, 1);
   EXPECT_EQ(logLines().filter("Démarrage de la sauvegarde").size(), 1);
   EXPECT_EQ(entries().size(), 5u);
+}
+
+// Counts the paints of the widgets it watches.
+class PaintCounter : public QObject {
+ public:
+  explicit PaintCounter(std::initializer_list<QWidget*> widgets) {
+    for (QWidget* w : widgets) w->installEventFilter(this);
+  }
+  int paints = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+// A bar repaints at once when its value changes: with one paint per file the window's thread
+// spends the run painting. The window on screen shows the progress when its events run.
+TEST_F(BackupRun, AShownWindowPaintsTheProgressAtThePacedPumpsTurns) {
+  const int files = 3000;
+  for (int i = 0; i < files; ++i)
+    writeFile(data / ("d" + std::to_string(i % 30)) / ("f" + std::to_string(i) + ".txt"), text(40 + i % 200));
+  folders({entry(data)});
+  main->show();
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(main->isVisible());
+  // Time moves with the work: a slice passes every few files.
+  clock.stepSteadyMs(1);
+  PaintCounter counter{main->ui->ProgressBar1, main->ui->ProgressBar2, main->findChild<QLabel*>("StatusPanel0")};
+  int passes = 0;
+  run([&] { ++passes; });
+  EXPECT_EQ(testsupport::readWithPython(archive()).size(), static_cast<std::size_t>(files));
+  EXPECT_LT(passes, files / 4);
+  // Each of the three widgets paints at most once per pass of the events, and once more at the end.
+  EXPECT_LE(counter.paints, 3 * (passes + 2)) << passes << " passes";
 }
 
 }  // namespace

@@ -189,3 +189,18 @@ TEST(ZADirArray, SourceStreamsSharedBetweenArrays) {
   EXPECT_EQ(destroyed, 2);
   EXPECT_EQ(borrowed.Write("still here", 10), 10);
 }
+
+// A large directory grows in steps: items already read stay where they are, so that no step
+// holds the old items and a copy of them at once.
+TEST(ZADirArray, GrowingLeavesTheItemsInPlace) {
+  TZADirArray a;
+  fill(a, {"a", "b"});
+  const TDirItem* first = a.GetItemPtr(0);
+  const TDirItem* second = a.GetItemPtr(1);
+  for (int32_t n : {1001, 3001, 25001, 60001}) {
+    a.SetCount(n);
+    EXPECT_EQ(a.GetItemPtr(0), first) << n;
+    EXPECT_EQ(a.GetItemPtr(1), second) << n;
+  }
+  EXPECT_EQ(a.GetItem(1).FileName, "b");
+}

@@ -16,12 +16,9 @@ void TZADirArray::SetCount(int32_t n) {
   if (n > capacity) {
     growStep_ = std::min(2 * growStep_, kMaxGrowStep);
     const int64_t grown = int64_t{capacity} + growStep_;
-    // Grown by the step alone: the vector's own doubling would leave up to
-    // as many empty items again as there are entries.
-    items_.reserve(static_cast<size_t>(grown > n ? grown : n));
     items_.resize(static_cast<size_t>(grown > n ? grown : n));
   } else if (n == 0) {
-    std::vector<TDirItem>().swap(items_);
+    std::deque<TDirItem>().swap(items_);
   } else {
     for (int32_t i = n; i < count_; ++i) items_[static_cast<size_t>(i)] = TDirItem{};
   }

@@ -1,7 +1,7 @@
 #pragma once
 // The growable array of directory items.
 #include <cstdint>
-#include <vector>
+#include <deque>
 
 #include "zip/directory/za_dir_item.h"
 
@@ -32,7 +32,9 @@ class TZADirArray {
  private:
   void check(int32_t index, int32_t code) const;
 
-  std::vector<TDirItem> items_;  // Capacity slots; those from Count on are empty
+  // Capacity slots; those from Count on are empty. A deque grows by blocks and never moves
+  // what it holds: a growing directory is never there twice.
+  std::deque<TDirItem> items_;
   int32_t count_ = 0;
   int32_t growStep_ = kInitialGrowStep;
 };
