@@ -1,5 +1,7 @@
 #include "net_test_support.h"
 
+#include <cctype>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -37,6 +39,14 @@ std::vector<std::string> linesWithPrefix(testsupport::ServerProcess& server, con
     out.push_back(line.substr(prefix.size()));
     if (!stopAt.empty() && out.back() == stopAt) return out;
   }
+}
+
+bool holdsAddress(const std::string& text, const std::string& address) {
+  for (std::size_t i = text.find(address); i != std::string::npos; i = text.find(address, i + 1)) {
+    const unsigned char before = i == 0 ? ' ' : static_cast<unsigned char>(text[i - 1]);
+    if (!std::isalnum(before) && before != '.' && before != '-' && before != '_') return true;
+  }
+  return false;
 }
 
 }  // namespace nettest

@@ -22,6 +22,10 @@ std::vector<std::string> linesWithPrefix(testsupport::ServerProcess& server, con
 // Points the client at ftp_server.py's account on 127.0.0.1, in passive mode.
 void useTestAccount(net::FtpClient& ftp, const testsupport::ServerProcess& server);
 
+// Whether the text holds the address as a whole word: a Message-ID on the same domain may end
+// in "a@example.org" without naming that address.
+bool holdsAddress(const std::string& text, const std::string& address);
+
 // Counts the pump's runs while it is installed.
 class PumpCounter {
  public:
