@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/random_bytes.h"
+#include "support/small_disk.h"
 #include "support/temp_dir.h"
 #include "zip/za_archive_fixture.h"
 #include "zip/za_archiver.h"
@@ -28,12 +29,9 @@ namespace {
 // A tmpfs of the given size, unmounted at the end.
 class SmallDisk {
  public:
-  explicit SmallDisk(const fs::path& at) : at_(at) {
-    fs::create_directories(at);
-    mounted_ = ::mount("tmpfs", at.c_str(), "tmpfs", 0, "size=128k") == 0;
-  }
+  explicit SmallDisk(const fs::path& at) : at_(at), mounted_(testsupport::mountSmallDisk(at, "128k")) {}
   ~SmallDisk() {
-    if (mounted_) ::umount(at_.c_str());
+    if (mounted_) testsupport::unmountDisk(at_);
   }
   bool mounted() const { return mounted_; }
   void resize(const std::string& size) const {
