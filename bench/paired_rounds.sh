@@ -6,6 +6,14 @@
 # lines, run by bash -c (which execs the command: the time and memory are the command's).
 # Odd rounds run ours first, even rounds the peer first.
 
+# Builds a bench target in a Release build folder of its own, configured when missing.
+release_target() {  # release_target BUILD_DIR TARGET
+  local top
+  top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  [ -f "$1/CMakeCache.txt" ] || cmake -S "$top" -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$1" -j3 --target "$2" >/dev/null
+}
+
 # Runs "$@" as one process; sets last_seconds and last_kb (peak resident set).
 timed() {
   local out

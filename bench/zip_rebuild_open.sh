@@ -15,8 +15,7 @@ rounds=${BENCH_ROUNDS:-7}
 core=${BENCH_CORE:-1}
 source "$top/bench/paired_rounds.sh"
 
-[ -f "$build/CMakeCache.txt" ] || cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j3 --target zip_open_driver >/dev/null
+release_target "$build" zip_open_driver
 driver="$build/bench/zip_open_driver"
 
 echo "$(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg), both sides on core $core, $rounds rounds"
